@@ -1,0 +1,66 @@
+#include "BenchSupport.h"
+
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+namespace quorvane::bench {
+
+namespace {
+
+double statusField(const char* name)
+{
+    std::FILE* status = std::fopen("/proc/self/status", "r");
+    if (!status)
+        return 0;
+    char line[256];
+    double value = 0;
+    const std::size_t nameLength = std::strlen(name);
+    while (std::fgets(line, sizeof line, status)) {
+        if (std::strncmp(line, name, nameLength) == 0) {
+            value = std::strtod(line + nameLength + 1, nullptr) / 1024.0;
+            break;
+        }
+    }
+    std::fclose(status);
+    return value;
+}
+
+} // namespace
+
+double peakMemoryMiB()
+{
+    return statusField("VmHWM");
+}
+
+double currentMemoryMiB()
+{
+    return statusField("VmRSS");
+}
+
+void resetPeakMemory()
+{
+    if (std::FILE* refs = std::fopen("/proc/self/clear_refs", "w")) {
+        std::fputs("5", refs);
+        std::fclose(refs);
+    }
+}
+
+qint64 readRaw(const QString& path)
+{
+    std::FILE* file = std::fopen(path.toLocal8Bit().constData(), "rb");
+    if (!file)
+        return -1;
+    std::vector<char> buffer(1 << 20);
+    qint64 total = 0;
+    for (;;) {
+        const std::size_t got = std::fread(buffer.data(), 1, buffer.size(), file);
+        if (got == 0)
+            break;
+        total += static_cast<qint64>(got);
+    }
+    std::fclose(file);
+    return total;
+}
+
+} // namespace quorvane::bench

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QString>
+
+#include <chrono>
+#include <cstdio>
+
+namespace quorvane::bench {
+
+// Seconds since construction, on a steady clock.
+class Stopwatch
+{
+public:
+    double seconds() const { return std::chrono::duration<double>(Clock::now() - m_start).count(); }
+    void restart() { m_start = Clock::now(); }
+
+private:
+    using Clock = std::chrono::steady_clock;
+    Clock::time_point m_start = Clock::now();
+};
+
+// Peak resident memory of this process so far, in MiB (VmHWM).
+double peakMemoryMiB();
+// Resets the peak so that the next reading covers only what follows (writes /proc/self/clear_refs).
+void resetPeakMemory();
+// Current resident memory in MiB (VmRSS).
+double currentMemoryMiB();
+
+// Reads the file's bytes with plain buffered reads and returns the byte count: the I/O floor.
+qint64 readRaw(const QString& path);
+
+} // namespace quorvane::bench

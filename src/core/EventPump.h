@@ -1,0 +1,57 @@
+#pragma once
+
+#include <QElapsedTimer>
+
+#include <functional>
+
+namespace quorvane {
+
+// The "yield to the event queue" of long loops. A yield lets the window repaint and take commands.
+class EventPump
+{
+public:
+    virtual ~EventPump() = default;
+    virtual void yield() = 0;
+};
+
+// Does nothing: for the batch splitter, which has no window.
+class NoEventPump final : public EventPump
+{
+public:
+    void yield() override {}
+};
+
+// Processes pending events at most once per time slice, so that a yield per cell costs next to
+// nothing on large lists while the window still repaints several times a second.
+class TimeSlicedEventPump final : public EventPump
+{
+public:
+    explicit TimeSlicedEventPump(int sliceMilliseconds = 15);
+    void yield() override;
+    // Processes events now, whatever the time slice says.
+    void yieldNow();
+
+private:
+    QElapsedTimer m_sinceLast;
+    int m_slice;
+};
+
+// Counts yields and can run code inside one: for tests that act "during a yield".
+class CountingEventPump final : public EventPump
+{
+public:
+    void yield() override
+    {
+        ++m_count;
+        if (onYield)
+            onYield(m_count);
+    }
+    int count() const { return m_count; }
+
+    std::function<void(int yieldNumber)> onYield;
+
+private:
+    int m_count = 0;
+};
+
+} // namespace quorvane

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+namespace quorvane {
+
+// What a file dialog offers: its title and its filter entries, e.g. "Text Files (*.txt)".
+struct FileDialogOptions
+{
+    QString title;
+    QStringList filters;
+    int selectedFilter = 0;
+};
+
+// Every modal interaction of the program goes through this interface, so that every command handler
+// can run headless in tests. The window program uses Qt dialogs; tests use a scripted fake.
+class Prompter
+{
+public:
+    virtual ~Prompter() = default;
+
+    // A plain message box: OK only, no icon, captioned with the application title.
+    virtual void message(const QString& text) = 0;
+    // The error report box: caption "Application Error", warning icon, OK only. The text is complete.
+    virtual void errorReport(const QString& text) = 0;
+    // An input box captioned with the application title; the empty string when cancelled.
+    virtual QString inputBox(const QString& prompt) = 0;
+    // An open-file dialog allowing several files; full paths in the dialog's order, none when cancelled.
+    virtual QStringList openFileNames(const FileDialogOptions& options) = 0;
+    // A save dialog without overwrite prompt or default extension; the empty string when cancelled.
+    virtual QString saveFileName(const FileDialogOptions& options) = 0;
+};
+
+} // namespace quorvane

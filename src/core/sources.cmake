@@ -1,0 +1,5 @@
+target_sources(quorvane_core PRIVATE
+    core/EventPump.cpp
+    core/ErrorTrap.cpp
+    core/Failure.cpp
+    core/Pointer.cpp)

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QSet>
+#include <QString>
+#include <QStringView>
+
+namespace quorvane {
+
+// The set of known words, every key lower-cased. Membership tests take constant time on average.
+class WordDictionary
+{
+public:
+    // The one lower-casing of the program, used on load and on lookup alike: full Unicode lower-casing,
+    // independent of the user's locale.
+    static QString lowerCase(QStringView text) { return text.toString().toLower(); }
+
+    void clear();
+    // Adds an already lower-cased word. Throws Failure naming the word when it is already present.
+    void add(const QString& lowerWord);
+    bool contains(const QString& lowerKey) const { return m_words.contains(lowerKey); }
+
+    qsizetype size() const { return m_words.size(); }
+    bool isEmpty() const { return m_words.isEmpty(); }
+    const QSet<QString>& words() const { return m_words; }
+
+    // Changes whenever the contents change, so that indexes built from the words know when to rebuild.
+    quint64 generation() const { return m_generation; }
+
+private:
+    QSet<QString> m_words;
+    quint64 m_generation = 0;
+};
+
+} // namespace quorvane

@@ -1,0 +1,1 @@
+# Domain list input (file loading, typed names, samples).

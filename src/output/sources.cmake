@@ -1,0 +1,1 @@
+# Results output (aligned text, clipboard text, spreadsheet interface).

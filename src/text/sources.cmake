@@ -1,0 +1,3 @@
+target_sources(quorvane_core PRIVATE
+    text/TextFiles.cpp
+    text/Windows1252.cpp)

@@ -1,0 +1,33 @@
+#include "TestFiles.h"
+
+#include <QFile>
+#include <QtTest>
+
+namespace quorvane::testfiles {
+
+void writeBytes(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size())
+        qFatal("cannot write test file %s", qPrintable(path));
+}
+
+QByteArray readBytes(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        qFatal("cannot read test file %s", qPrintable(path));
+    return file.readAll();
+}
+
+QString applicationFolder()
+{
+    return qEnvironmentVariable("QUORVANE_APP_DIR");
+}
+
+QString testDataFolder()
+{
+    return qEnvironmentVariable("QUORVANE_TEST_DATA");
+}
+
+} // namespace quorvane::testfiles
