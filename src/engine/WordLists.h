@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QString>
+
+namespace quorvane {
+
+class Prompter;
+class Pointer;
+class WordDatabase;
+class WordDictionary;
+
+// The three word lists the user chooses between; the numbers are the ones stored under "Option".
+enum class WordListChoice
+{
+    Database = 1, // table "words" of "dbWords.mdb"
+    Google = 2,   // "google.col"
+    Mit = 3,      // "mit.col"
+};
+
+// Fills the dictionary from the chosen list: the pointer shows busy meanwhile, the dictionary is emptied
+// first, every failure (a duplicate, an unreadable word, a source that cannot be opened) is reported through
+// the prompter's error report under the location of loadWords, and nothing reaches the caller.
+// `database` is the word database opened at start-up; it may be null when it could not be opened.
+void loadWords(WordListChoice choice, WordDatabase* database, const QString& applicationFolder,
+               WordDictionary& dictionary, Prompter& prompter, Pointer& pointer);
+
+} // namespace quorvane
