@@ -11,7 +11,7 @@ build_packages=(
 )
 test_packages=(
     clang-format
-    mdbtools nodejs npm
+    mdbtools
     xvfb xauth xclip
 )
 
@@ -21,6 +21,10 @@ if [ "${1:-build}" = test ]; then
 fi
 
 missing=()
+# Node.js may come from elsewhere with npm bundled (its nodejs package then conflicts with Debian's npm).
+if [ "${1:-build}" = test ] && ! command -v npm >/dev/null; then
+    wanted+=(nodejs npm)
+fi
 for package in "${wanted[@]}"; do
     if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed"; then
         missing+=("$package")

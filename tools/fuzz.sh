@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# Builds the libFuzzer targets with clang (AddressSanitizer + UndefinedBehaviorSanitizer) and runs each for
+# the given number of seconds, starting from its seed corpus in fuzz/corpus/<target>/.
+# usage: tools/fuzz.sh SECONDS [TARGET...]   (new inputs go to build-fuzz/corpus/<target>/, not the repository)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+seconds=${1:?usage: tools/fuzz.sh SECONDS [TARGET...]}
+shift
+build=${FUZZ_BUILD_DIR:-build-fuzz}
+CXX=clang++ cmake -S . -B "$build" -DQUORVANE_FUZZ=ON -DQUORVANE_BUILD_TESTS=OFF -DQUORVANE_BUILD_BENCH=OFF \
+    -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+targets=("$@")
+if [ ${#targets[@]} -eq 0 ]; then
+    mapfile -t targets < <(cd fuzz/corpus && ls)
+fi
+cmake --build "$build" -j "$(nproc)" --target "${targets[@]}"
+export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+for target in "${targets[@]}"; do
+    corpus="$build/corpus/$target"
+    mkdir -p "$corpus" "$build/artifacts/$target"
+    echo "--- $target for ${seconds}s"
+    "$build/fuzz/$target" -max_total_time="$seconds" -timeout=20 -rss_limit_mb=4096 -print_final_stats=1 \
+        -artifact_prefix="$build/artifacts/$target/" "$corpus" "fuzz/corpus/$target" 2>&1 | tail -n 12
+done
