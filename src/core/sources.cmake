@@ -2,4 +2,5 @@ target_sources(quorvane_core PRIVATE
     core/EventPump.cpp
     core/ErrorTrap.cpp
     core/Failure.cpp
-    core/Pointer.cpp)
+    core/Pointer.cpp
+    core/TextListModel.cpp)

@@ -1,0 +1,158 @@
+#include "TextListModel.h"
+
+#include "Failure.h"
+
+namespace quorvane {
+
+TextListModel::TextListModel(Marks marks, QObject* parent) : QAbstractItemModel(parent), m_marks(marks) {}
+
+void TextListModel::setCaption(const QString& caption)
+{
+    m_caption = caption;
+    emit headerDataChanged(Qt::Horizontal, 0, 0);
+}
+
+void TextListModel::checkRow(int row) const
+{
+    if (row < 0 || row >= count())
+        throw Failure(QStringLiteral("Index out of bounds"));
+}
+
+QString TextListModel::text(int row) const
+{
+    checkRow(row);
+    return m_texts.at(row);
+}
+
+bool TextListModel::isChecked(int row) const
+{
+    checkRow(row);
+    return m_marks == Marks::Checkable && m_checked[static_cast<size_t>(row)];
+}
+
+void TextListModel::setChecked(int row, bool checked)
+{
+    checkRow(row);
+    if (m_marks != Marks::Checkable || m_checked[static_cast<size_t>(row)] == checked)
+        return;
+    m_checked[static_cast<size_t>(row)] = checked;
+    const QModelIndex changed = index(row, 0);
+    emit dataChanged(changed, changed, {Qt::CheckStateRole});
+}
+
+void TextListModel::append(const QString& text, bool checked)
+{
+    append(QStringList{text}, checked);
+}
+
+void TextListModel::append(const QStringList& texts, bool checked)
+{
+    if (texts.isEmpty())
+        return;
+    const int first = count();
+    beginInsertRows(QModelIndex(), first, first + static_cast<int>(texts.size()) - 1);
+    m_texts.append(texts);
+    if (m_marks == Marks::Checkable)
+        m_checked.resize(m_checked.size() + static_cast<size_t>(texts.size()), checked);
+    endInsertRows();
+}
+
+void TextListModel::remove(int row)
+{
+    checkRow(row);
+    removeRows(row, 1);
+}
+
+void TextListModel::clear()
+{
+    if (isEmpty())
+        return;
+    // A reset is cheaper than a removal for the views when a million rows go at once.
+    beginResetModel();
+    m_texts.clear();
+    m_checked.clear();
+    endResetModel();
+}
+
+bool TextListModel::isRow(const QModelIndex& index) const
+{
+    return index.isValid() && index.model() == this && index.column() == 0 && index.row() >= 0 && index.row() < count();
+}
+
+QModelIndex TextListModel::index(int row, int column, const QModelIndex& parent) const
+{
+    if (parent.isValid() || column != 0 || row < 0 || row >= count())
+        return {};
+    return createIndex(row, column);
+}
+
+QModelIndex TextListModel::parent(const QModelIndex& /*child*/) const
+{
+    return {};
+}
+
+int TextListModel::rowCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : count();
+}
+
+int TextListModel::columnCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : 1;
+}
+
+QVariant TextListModel::data(const QModelIndex& index, int role) const
+{
+    if (!isRow(index))
+        return {};
+    switch (role) {
+    case Qt::DisplayRole:
+    case Qt::EditRole:
+        return m_texts.at(index.row());
+    case Qt::CheckStateRole:
+        if (m_marks == Marks::Checkable)
+            return m_checked[static_cast<size_t>(index.row())] ? Qt::Checked : Qt::Unchecked;
+        return {};
+    default:
+        return {};
+    }
+}
+
+bool TextListModel::setData(const QModelIndex& index, const QVariant& value, int role)
+{
+    if (!isRow(index) || role != Qt::CheckStateRole || m_marks != Marks::Checkable)
+        return false;
+    setChecked(index.row(), value.toInt() == Qt::Checked);
+    return true;
+}
+
+Qt::ItemFlags TextListModel::flags(const QModelIndex& index) const
+{
+    if (!isRow(index))
+        return Qt::NoItemFlags;
+    Qt::ItemFlags result = Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemNeverHasChildren;
+    if (m_marks == Marks::Checkable)
+        result |= Qt::ItemIsUserCheckable;
+    return result;
+}
+
+QVariant TextListModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation == Qt::Horizontal && section == 0 && role == Qt::DisplayRole)
+        return m_caption;
+    return {};
+}
+
+bool TextListModel::removeRows(int row, int rowCount, const QModelIndex& parent)
+{
+    if (parent.isValid() || row < 0 || rowCount <= 0 || row + rowCount > count())
+        return false;
+    beginRemoveRows(QModelIndex(), row, row + rowCount - 1);
+    m_texts.remove(row, rowCount);
+    if (m_marks == Marks::Checkable)
+        m_checked.erase(m_checked.begin() + row, m_checked.begin() + row + rowCount);
+    endRemoveRows();
+    return true;
+}
+
+} // namespace quorvane

@@ -1,0 +1,69 @@
+#pragma once
+
+#include <QAbstractItemModel>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include <vector>
+
+namespace quorvane {
+
+// The rows of one list of the window: one column with a caption, one text and one check mark per row,
+// kept in plain vectors so that a million rows stay cheap. A checkable list (the ResultList) shows its
+// marks through Qt::CheckStateRole of column 0 and lets the user clear them; a plain list (the
+// DomainList) has no marks. Rows are addressed from 0 here.
+class TextListModel final : public QAbstractItemModel
+{
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(TextListModel)
+
+public:
+    enum class Marks
+    {
+        None,
+        Checkable,
+    };
+
+    explicit TextListModel(Marks marks = Marks::None, QObject* parent = nullptr);
+
+    // The column's caption, shown in the header.
+    QString caption() const { return m_caption; }
+    void setCaption(const QString& caption);
+
+    int count() const { return static_cast<int>(m_texts.size()); }
+    bool isEmpty() const { return m_texts.isEmpty(); }
+    // The text of a row; throws Failure when the row does not exist.
+    QString text(int row) const;
+    const QStringList& texts() const { return m_texts; }
+    bool isChecked(int row) const;
+    void setChecked(int row, bool checked);
+
+    void append(const QString& text, bool checked = false);
+    // Appends every text as a row of its own in one insertion.
+    void append(const QStringList& texts, bool checked = false);
+    // Removes one row; throws Failure when the row does not exist.
+    void remove(int row);
+    void clear();
+
+    QModelIndex index(int row, int column, const QModelIndex& parent = QModelIndex()) const override;
+    QModelIndex parent(const QModelIndex& child) const override;
+    int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+    int columnCount(const QModelIndex& parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    bool setData(const QModelIndex& index, const QVariant& value, int role = Qt::EditRole) override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
+    bool removeRows(int row, int count, const QModelIndex& parent = QModelIndex()) override;
+
+private:
+    bool isRow(const QModelIndex& index) const;
+    void checkRow(int row) const;
+
+    Marks m_marks;
+    QString m_caption;
+    QStringList m_texts;
+    std::vector<bool> m_checked; // empty for a list without marks
+};
+
+} // namespace quorvane
