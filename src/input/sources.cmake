@@ -1,1 +1,3 @@
 # Domain list input (file loading, typed names, samples).
+target_sources(quorvane_core PRIVATE
+    input/DomainFileReader.cpp)

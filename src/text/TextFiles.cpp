@@ -15,19 +15,6 @@ namespace {
 
 constexpr qint64 chunkSize = 1 << 20;
 
-void openForReading(QFile& file)
-{
-    if (QFileInfo(file.fileName()).isDir())
-        throw Failure(QStringLiteral("Cannot open \"%1\": it is a folder, not a file").arg(file.fileName()));
-    if (!file.open(QIODevice::ReadOnly))
-        throw Failure(QStringLiteral("Cannot open \"%1\": %2").arg(file.fileName(), file.errorString()));
-}
-
-[[noreturn]] void throwReadError(const QFile& file)
-{
-    throw Failure(QStringLiteral("Cannot read \"%1\": %2").arg(file.fileName(), file.errorString()));
-}
-
 // Reads the file chunk by chunk and hands each chunk's bytes to `consume`.
 template <typename Consume> void forEachChunk(QFile& file, Consume&& consume)
 {
@@ -147,6 +134,19 @@ QStringList readLines(const QString& path, DetectedEncoding detected, LineCollec
 }
 
 } // namespace
+
+void openForReading(QFile& file)
+{
+    if (QFileInfo(file.fileName()).isDir())
+        throw Failure(QStringLiteral("Cannot open \"%1\": it is a folder, not a file").arg(file.fileName()));
+    if (!file.open(QIODevice::ReadOnly))
+        throw Failure(QStringLiteral("Cannot open \"%1\": %2").arg(file.fileName(), file.errorString()));
+}
+
+[[noreturn]] void throwReadError(const QFile& file)
+{
+    throw Failure(QStringLiteral("Cannot read \"%1\": %2").arg(file.fileName(), file.errorString()));
+}
 
 bool fileExists(const QString& path)
 {

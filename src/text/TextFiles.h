@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QFile>
 #include <QString>
 #include <QStringList>
 #include <QStringView>
@@ -24,6 +25,12 @@ QString readWholeFile(const QString& path);
 // UTF-32 mark gives text of that form, and no mark gives Windows-1252 text; these two cut at CR LF and at
 // a lone LF, and a terminator at the very end adds no line. Throws when the file cannot be opened or read.
 QStringList readFileLines(const QString& path);
+
+// Opens the file for reading. Throws Failure naming the path and the system's reason when it cannot be
+// opened, also when the path names a folder.
+void openForReading(QFile& file);
+// Throws Failure naming the file and the system's reason for a failed read.
+[[noreturn]] void throwReadError(const QFile& file);
 
 // Cuts the text at every CR LF pair; n pairs give n + 1 lines.
 QStringList splitAtCrLf(QStringView text);

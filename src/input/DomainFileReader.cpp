@@ -1,0 +1,81 @@
+#include "DomainFileReader.h"
+
+#include "core/Failure.h"
+#include "text/TextFiles.h"
+#include "text/Windows1252.h"
+
+#include <algorithm>
+
+namespace quorvane {
+
+DomainFileReader::DomainFileReader(const QString& path, qsizetype chunkBytes)
+    : m_ownedFile(std::make_unique<QFile>(path)), m_device(m_ownedFile.get()), m_displayName(path),
+      m_buffer(std::max<qsizetype>(chunkBytes, 1), Qt::Uninitialized)
+{
+    openForReading(*m_ownedFile);
+}
+
+DomainFileReader::DomainFileReader(QIODevice& device, QString displayName, qsizetype chunkBytes)
+    : m_device(&device), m_displayName(std::move(displayName)),
+      m_buffer(std::max<qsizetype>(chunkBytes, 1), Qt::Uninitialized)
+{}
+
+DomainFileReader::~DomainFileReader() = default;
+
+bool DomainFileReader::fillBuffer()
+{
+    if (m_atEnd)
+        return false;
+    const qint64 got = m_device->read(m_buffer.data(), m_buffer.size());
+    if (got < 0) {
+        if (m_ownedFile)
+            throwReadError(*m_ownedFile);
+        throw Failure(QStringLiteral("Cannot read \"%1\": %2").arg(m_displayName, m_device->errorString()));
+    }
+    m_position = 0;
+    m_end = got;
+    if (got == 0)
+        m_atEnd = true;
+    return got > 0;
+}
+
+bool DomainFileReader::readName(QString& name)
+{
+    name.clear();
+    bool started = false; // bytes of this name were seen, possibly in an earlier chunk
+    for (;;) {
+        if (m_position == m_end && !fillBuffer())
+            return started; // a name without terminator at the end of the file; a bare end adds nothing
+        const char* data = m_buffer.constData();
+        if (m_skipLineFeed) {
+            m_skipLineFeed = false;
+            if (data[m_position] == '\n') {
+                ++m_position;
+                continue;
+            }
+        }
+        const char* begin = data + m_position;
+        const char* stop = std::find_if(begin, data + m_end, [](char c) { return c == '\r' || c == '\n'; });
+        windows1252::appendDecoded(name, QByteArrayView(begin, stop - begin));
+        started = true;
+        if (stop == data + m_end) {
+            m_position = m_end;
+            continue;
+        }
+        m_skipLineFeed = *stop == '\r';
+        m_position = stop - data + 1;
+        // A name that grew over several chunks may hold far more capacity than text.
+        if (name.capacity() > 2 * name.size() + 64)
+            name.squeeze();
+        return true;
+    }
+}
+
+QStringList DomainFileReader::readAllNames(const QString& path)
+{
+    QStringList names;
+    forEachName(path, [&](const QString& name) { names.append(name); });
+    return names;
+}
+
+} // namespace quorvane

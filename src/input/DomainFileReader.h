@@ -1,0 +1,63 @@
+#pragma once
+
+#include <QByteArray>
+#include <QFile>
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+
+namespace quorvane {
+
+// Reads the names of a domain file: 8-bit text (Windows-1252, no byte-order mark recognised, so a mark's
+// bytes become the first characters), one name per line. CR LF, a lone CR and a lone LF each end a name;
+// an empty line is an empty name; a terminator at the very end of the file adds nothing, so an empty file
+// has no names and a file whose lines all end with LF has exactly its lines as names.
+//
+// The file is read in chunks: memory holds one chunk and the name being read, however long the file or
+// its lines are. Every failure (a missing file, a folder, a read error) throws Failure with the path and
+// the system's reason; names read before a read error have already been handed out.
+class DomainFileReader final
+{
+public:
+    static constexpr qsizetype defaultChunkBytes = 256 * 1024;
+
+    // Opens the file. Throws Failure when it cannot be opened.
+    explicit DomainFileReader(const QString& path, qsizetype chunkBytes = defaultChunkBytes);
+    // Reads from a device opened by the caller (standard input, for instance), which must outlive the
+    // reader. `displayName` names it in failure descriptions.
+    DomainFileReader(QIODevice& device, QString displayName, qsizetype chunkBytes = defaultChunkBytes);
+    ~DomainFileReader();
+    DomainFileReader(const DomainFileReader&) = delete;
+    DomainFileReader& operator=(const DomainFileReader&) = delete;
+
+    // Sets `name` to the next name and returns true, or returns false after the last one.
+    bool readName(QString& name);
+
+    // Every name of the file, in file order.
+    static QStringList readAllNames(const QString& path);
+
+    // Calls `consume(const QString& name)` for every name of the file, in file order, holding only one
+    // name at a time.
+    template <typename Consume> static void forEachName(const QString& path, Consume&& consume)
+    {
+        DomainFileReader reader(path);
+        QString name;
+        while (reader.readName(name))
+            consume(name);
+    }
+
+private:
+    bool fillBuffer();
+
+    std::unique_ptr<QFile> m_ownedFile;
+    QIODevice* m_device = nullptr;
+    QString m_displayName;
+    QByteArray m_buffer;
+    qsizetype m_position = 0;
+    qsizetype m_end = 0;
+    bool m_skipLineFeed = false; // the last name ended with CR: an LF right after it belongs to it
+    bool m_atEnd = false;
+};
+
+} // namespace quorvane

@@ -1,0 +1,1 @@
+quorvane_add_test(NAME test_domainfilereader SOURCES input/test_domainfilereader.cpp)
