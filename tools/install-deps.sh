@@ -13,6 +13,7 @@ test_packages=(
     clang-format
     mdbtools
     xvfb xauth xclip
+    dpkg-dev lintian appstream desktop-file-utils
 )
 
 wanted=("${build_packages[@]}")
