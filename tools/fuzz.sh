@@ -15,10 +15,33 @@ if [ ${#targets[@]} -eq 0 ]; then
 fi
 cmake --build "$build" -j "$(nproc)" --target "${targets[@]}"
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
-for target in "${targets[@]}"; do
-    corpus="$build/corpus/$target"
+# As many targets at once as there are cores; a finding in any of them fails the run.
+run_one() {
+    local target=$1 corpus="$build/corpus/$1"
     mkdir -p "$corpus" "$build/artifacts/$target"
-    echo "--- $target for ${seconds}s"
     "$build/fuzz/$target" -max_total_time="$seconds" -timeout=20 -rss_limit_mb=4096 -print_final_stats=1 \
-        -artifact_prefix="$build/artifacts/$target/" "$corpus" "fuzz/corpus/$target" 2>&1 | tail -n 12
+        -artifact_prefix="$build/artifacts/$target/" "$corpus" "fuzz/corpus/$target" >"$build/$target.log" 2>&1
+}
+failed=()
+pids=()
+names=()
+for target in "${targets[@]}"; do
+    while [ "$(jobs -rp | wc -l)" -ge "$(nproc)" ]; do sleep 1; done
+    echo "--- $target for ${seconds}s"
+    run_one "$target" &
+    pids+=($!)
+    names+=("$target")
 done
+for i in "${!pids[@]}"; do
+    if ! wait "${pids[$i]}"; then
+        failed+=("${names[$i]}")
+    fi
+    grep -E "^(Done|stat::new_units_added|stat::peak_rss_mb)" "$build/${names[$i]}.log" | sed "s/^/${names[$i]}: /"
+done
+if [ ${#failed[@]} -gt 0 ]; then
+    for target in "${failed[@]}"; do
+        echo "=== finding in $target"
+        tail -n 60 "$build/$target.log"
+    done
+    exit 1
+fi

@@ -13,6 +13,7 @@ test_packages=(
     clang-format
     mdbtools
     xvfb xauth xclip
+    clang libclang-rt-14-dev
     dpkg-dev lintian appstream desktop-file-utils
 )
 

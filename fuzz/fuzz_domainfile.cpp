@@ -1,0 +1,58 @@
+// The domain-file reader against a plain reference over the whole text, with chunk sizes from 1 byte up so
+// that terminators and CR LF pairs fall on every chunk boundary.
+#include "FuzzFile.h"
+#include "core/Failure.h"
+#include "input/DomainFileReader.h"
+#include "text/Windows1252.h"
+
+#include <cstdint>
+
+using namespace quorvane;
+
+namespace {
+
+QStringList referenceNames(const QString& text)
+{
+    QStringList names;
+    QString current;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
+        if (c == u'\r' || c == u'\n') {
+            names.append(current);
+            current.clear();
+            if (c == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n')
+                ++i;
+        } else {
+            current.append(c);
+        }
+    }
+    if (!current.isEmpty())
+        names.append(current);
+    return names;
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    if (size == 0)
+        return 0;
+    const qsizetype chunk = 1 + data[0] % 16;
+    const QString path = fuzz::writeInput(data + 1, size - 1);
+    const QStringList expected =
+        referenceNames(windows1252::decode(QByteArrayView(reinterpret_cast<const char*>(data + 1), size - 1)));
+    try {
+        DomainFileReader reader(path, chunk);
+        QStringList names;
+        QString name;
+        while (reader.readName(name))
+            names.append(name);
+        if (names != expected)
+            abort();
+        if (DomainFileReader::readAllNames(path) != expected)
+            abort();
+    } catch (const Failure&) {
+        abort(); // an existing, readable file never fails
+    }
+    return 0;
+}

@@ -1,0 +1,1 @@
+quorvane_add_fuzzer(fuzz_domainfile fuzz_domainfile.cpp)
