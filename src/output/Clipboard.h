@@ -1,0 +1,18 @@
+#pragma once
+
+#include <QString>
+
+namespace quorvane {
+
+// The system clipboard as the copy command sees it: each operation may be refused, for instance while
+// another program holds the clipboard, and then returns false.
+class Clipboard
+{
+public:
+    virtual ~Clipboard() = default;
+    virtual bool clear() = 0;
+    // Puts the text on the clipboard in the platform's plain-text format.
+    virtual bool setText(const QString& text) = 0;
+};
+
+} // namespace quorvane

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QAbstractItemModel>
+#include <QString>
+
+namespace quorvane {
+
+// Reads a list view the way the exports see it: column captions from the horizontal header, the text of
+// column c of a row (column 0 is the item text, column c its sub-item c), and the row's check mark from
+// Qt::CheckStateRole of column 0. Rows and columns count from 0 here.
+//
+// The list may change while an export yields to the event queue ("Clear Results" runs during a yield), so
+// reading a row that no longer exists throws Failure ("Index out of bounds") instead of reading nothing.
+class ListViewReader
+{
+public:
+    explicit ListViewReader(const QAbstractItemModel& model) : m_model(model) {}
+
+    int rowCount() const { return m_model.rowCount(); }
+    int columnCount() const { return m_model.columnCount(); }
+    QString caption(int column) const;
+    QString text(int row, int column) const;
+    bool isChecked(int row) const;
+
+private:
+    QModelIndex cell(int row, int column) const;
+
+    const QAbstractItemModel& m_model;
+};
+
+} // namespace quorvane

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QAbstractItemModel>
+
+namespace quorvane {
+
+class Clipboard;
+class EventPump;
+class Pointer;
+class ProgressIndicator;
+class Prompter;
+
+// The commands of the window that act on the ResultList as a whole: saving it as an aligned text file,
+// copying it to the clipboard and clearing it. Each runs under its own error trap. The window's slots call
+// these with its ResultList; everything they need of the window comes in through the seams given here.
+class OutputCommands
+{
+public:
+    OutputCommands(Prompter& prompter, Pointer& pointer, EventPump& pump, ProgressIndicator* progress,
+                   Clipboard& clipboard)
+        : m_prompter(prompter), m_pointer(pointer), m_pump(pump), m_progress(progress), m_clipboard(clipboard)
+    {}
+
+    // "Save Results As Text File": asks for a file name, then writes the checked rows aligned.
+    void PushButton4_Click(const QAbstractItemModel& results);
+    // "Copy Results To Clipboard": copies the checked rows and says how to paste them.
+    void PushButton5_Click(const QAbstractItemModel& results);
+    // "Clear Results": removes every row of the list, nothing else.
+    void PushButton2_Click(QAbstractItemModel& results);
+
+private:
+    Prompter& m_prompter;
+    Pointer& m_pointer;
+    EventPump& m_pump;
+    ProgressIndicator* m_progress;
+    Clipboard& m_clipboard;
+};
+
+} // namespace quorvane
