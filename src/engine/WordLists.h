@@ -17,9 +17,15 @@ enum class WordListChoice
     Mit = 3,      // "mit.col"
 };
 
+// How many duplicate or unreadable words one load reports one by one. A list with thousands of them would
+// otherwise hold the user in thousands of modal boxes; the rest are skipped all the same and counted in one
+// last report.
+constexpr int maxWordReportsPerLoad = 10;
+
 // Fills the dictionary from the chosen list: the pointer shows busy meanwhile, the dictionary is emptied
 // first, every failure (a duplicate, an unreadable word, a source that cannot be opened) is reported through
-// the prompter's error report under the location of loadWords, and nothing reaches the caller.
+// the prompter's error report under the location of loadWords, and nothing reaches the caller. A source that
+// cannot be opened or read whole is reported once and leaves the dictionary empty.
 // `database` is the word database opened at start-up; it may be null when it could not be opened.
 void loadWords(WordListChoice choice, WordDatabase* database, const QString& applicationFolder,
                WordDictionary& dictionary, Prompter& prompter, Pointer& pointer);

@@ -1,2 +1,9 @@
 target_sources(quorvane_core PRIVATE
-    engine/WordDictionary.cpp)
+    engine/WordDatabase.cpp
+    engine/WordDictionary.cpp
+    engine/WordLists.cpp)
+
+# Word list #1 is an Access database, read through mdbtools' libmdb.
+find_package(PkgConfig REQUIRED)
+pkg_check_modules(LIBMDB REQUIRED IMPORTED_TARGET libmdb)
+target_link_libraries(quorvane_core PRIVATE PkgConfig::LIBMDB)

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QString>
+
+#include <memory>
+#include <optional>
+#include <vector>
+
+namespace quorvane {
+
+// The word database "dbWords.mdb": an Access file (Jet 3, Jet 4 or ACE) read through mdbtools' libmdb. It is
+// opened once at start-up and kept for the life of the program.
+//
+// libmdb crashes on some damaged files and silently returns part of a damaged table, so the file is checked
+// before libmdb sees each part of it, and every table read is compared with the row count of the table's
+// definition. libmdb works on a copy of the file held in memory: the checks and libmdb see the same bytes,
+// whatever happens to the file later.
+class WordDatabase final
+{
+public:
+    // Reads and checks the file. Throws Failure naming the file when it is missing, cannot be read, is not an
+    // Access database, or is damaged where libmdb cannot read it safely.
+    explicit WordDatabase(const QString& path);
+    ~WordDatabase();
+    WordDatabase(const WordDatabase&) = delete;
+    WordDatabase& operator=(const WordDatabase&) = delete;
+
+    const QString& path() const { return m_path; }
+
+    // The third field (index 2) of every row of table "words" as text, in table order; no value for a row
+    // whose third field is NULL. Either every row or a Failure: throws when there is no table "words", when it
+    // has fewer than three fields, when it is damaged, or when fewer (or more) rows could be read than its
+    // definition counts.
+    std::vector<std::optional<QString>> readWords();
+
+private:
+    struct Handle;
+
+    QString m_path;
+    std::unique_ptr<Handle> m_handle;
+};
+
+} // namespace quorvane

@@ -1,0 +1,138 @@
+#include "WordLists.h"
+
+#include "WordDatabase.h"
+#include "WordDictionary.h"
+#include "core/ErrorTrap.h"
+#include "core/Locations.h"
+#include "core/Pointer.h"
+#include "text/TextFiles.h"
+
+#include <QStringList>
+
+#include <optional>
+#include <vector>
+
+namespace quorvane {
+
+namespace {
+
+// The steps of loadWords, numbered in the order they stand in the procedure. The steps that cannot fail
+// (the loop heads over rows and lines, moving to the next row, closing the table) keep their numbers
+// (108, 114, 116, 126, 132) but need no trap.
+namespace step {
+constexpr int busyPointer = 100;
+constexpr int clearDictionary = 102;
+constexpr int isDatabaseList = 104;
+constexpr int openWordsTable = 106;
+constexpr int takeRowWord = 110;
+constexpr int addRowWord = 112;
+constexpr int isGoogleList = 118;
+constexpr int readGoogleList = 120;
+constexpr int isMitList = 122;
+constexpr int readMitList = 124;
+constexpr int lineNotEmpty = 128;
+constexpr int addLine = 130;
+constexpr int defaultPointer = 134;
+} // namespace step
+
+// Adds words under the trap, one report per duplicate or unreadable word up to maxWordReportsPerLoad; the
+// rest are skipped and counted for one closing report.
+class WordAdder
+{
+public:
+    WordAdder(WordDictionary& dictionary, ErrorTrap& trap) : m_dictionary(dictionary), m_trap(trap) {}
+
+    void add(int number, const QString& lowerWord)
+    {
+        if (reportsLeft()) {
+            if (!m_trap.step(number, [&] { m_dictionary.add(lowerWord); }))
+                ++m_reported;
+        } else if (m_dictionary.contains(lowerWord)) {
+            ++m_skipped;
+        } else {
+            m_trap.step(number, [&] { m_dictionary.add(lowerWord); });
+        }
+    }
+
+    void unreadable(int number, const QString& description)
+    {
+        if (reportsLeft()) {
+            m_trap.step(number, [&] { throw Failure(description); });
+            ++m_reported;
+        } else {
+            ++m_skipped;
+        }
+    }
+
+    // The closing report of what was skipped without a report of its own.
+    void reportSkipped(int number)
+    {
+        if (m_skipped == 0)
+            return;
+        m_trap.step(number, [&] {
+            throw Failure(QStringLiteral("%1 more words were skipped because they were already in the word list "
+                                         "or could not be read. Only the first %2 were reported one by one.")
+                              .arg(m_skipped)
+                              .arg(maxWordReportsPerLoad));
+        });
+    }
+
+private:
+    bool reportsLeft() const { return m_reported < maxWordReportsPerLoad; }
+
+    WordDictionary& m_dictionary;
+    ErrorTrap& m_trap;
+    int m_reported = 0;
+    qint64 m_skipped = 0;
+};
+
+} // namespace
+
+void loadWords(WordListChoice choice, WordDatabase* database, const QString& applicationFolder,
+               WordDictionary& dictionary, Prompter& prompter, Pointer& pointer)
+{
+    ErrorTrap trap(location::loadWords, prompter);
+    WordAdder adder(dictionary, trap);
+
+    trap.step(step::busyPointer, [&] { pointer.setShape(PointerShape::Busy); });
+    trap.step(step::clearDictionary, [&] { dictionary.clear(); });
+
+    QStringList lines;
+    int lastAddStep = step::addLine;
+    if (trap.test(step::isDatabaseList, [&] { return choice == WordListChoice::Database; })) {
+        lastAddStep = step::addRowWord;
+        std::vector<std::optional<QString>> rows;
+        // The whole table is read and checked before any word is added, so a damaged table adds nothing.
+        trap.step(step::openWordsTable, [&] {
+            if (!database)
+                throw Failure(QStringLiteral("The word database is not open."));
+            rows = database->readWords();
+        });
+        qint64 rowNumber = 0;
+        for (const std::optional<QString>& row : rows) {
+            ++rowNumber;
+            if (row)
+                adder.add(step::addRowWord, WordDictionary::lowerCase(*row));
+            else
+                adder.unreadable(
+                    step::takeRowWord,
+                    QStringLiteral("Row %1 of table \"words\" has no word (its third field is Null).").arg(rowNumber));
+        }
+    } else if (trap.test(step::isGoogleList, [&] { return choice == WordListChoice::Google; })) {
+        trap.step(step::readGoogleList,
+                  [&] { lines = readFileLines(applicationFolder + QStringLiteral("/google.col")); });
+    } else if (trap.test(step::isMitList, [&] { return choice == WordListChoice::Mit; })) {
+        trap.step(step::readMitList, [&] { lines = readFileLines(applicationFolder + QStringLiteral("/mit.col")); });
+    }
+
+    // A list that could not be read leaves no lines: nothing more is reported.
+    for (const QString& line : std::as_const(lines)) {
+        if (trap.test(step::lineNotEmpty, [&] { return !line.isEmpty(); }))
+            adder.add(step::addLine, WordDictionary::lowerCase(line));
+    }
+
+    adder.reportSkipped(lastAddStep);
+    trap.step(step::defaultPointer, [&] { pointer.setShape(PointerShape::Default); });
+}
+
+} // namespace quorvane

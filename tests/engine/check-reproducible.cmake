@@ -1,0 +1,18 @@
+# Runs mkmdb twice on the same word list and checks that both outputs equal the build's dbWords.mdb byte for
+# byte. usage: cmake -DMKMDB=... -DSOURCE=... -DSHIPPED=... -DWORK_DIR=... -P check-reproducible.cmake
+file(REMOVE_RECURSE ${WORK_DIR})
+file(MAKE_DIRECTORY ${WORK_DIR})
+foreach(run first second)
+    execute_process(COMMAND ${MKMDB} ${SOURCE} ${WORK_DIR}/${run}.mdb RESULT_VARIABLE result)
+    if(NOT result EQUAL 0)
+        message(FATAL_ERROR "mkmdb failed on its ${run} run: ${result}")
+    endif()
+endforeach()
+foreach(run first second)
+    execute_process(COMMAND ${CMAKE_COMMAND} -E compare_files ${WORK_DIR}/${run}.mdb ${SHIPPED} RESULT_VARIABLE result)
+    if(NOT result EQUAL 0)
+        message(FATAL_ERROR "the ${run} run of mkmdb wrote other bytes than ${SHIPPED}")
+    endif()
+endforeach()
+file(SHA256 ${SHIPPED} digest)
+message(STATUS "dbWords.mdb written twice, the same bytes: sha256 ${digest}")

@@ -1,0 +1,22 @@
+quorvane_add_test(NAME test_wordlists SOURCES engine/test_wordlists.cpp LIBS quorvane_jetwriter)
+quorvane_add_test(NAME test_worddatabase SOURCES engine/test_worddatabase.cpp LIBS quorvane_jetwriter)
+add_dependencies(test_worddatabase quorvane_word_database)
+set_property(TEST test_worddatabase APPEND PROPERTY ENVIRONMENT "QUORVANE_DBWORDS_SOURCE=${QUORVANE_DBWORDS_SOURCE}")
+
+# The shipped word database read by the independent npm package mdb-reader. npm installs the locked version
+# into the build tree first.
+set(mdbreader_dir ${CMAKE_BINARY_DIR}/tests/mdbreader)
+foreach(file package.json package-lock.json check-words.mjs)
+    configure_file(${CMAKE_CURRENT_SOURCE_DIR}/engine/mdbreader/${file} ${mdbreader_dir}/${file} COPYONLY)
+endforeach()
+add_test(NAME mdbreader_install COMMAND npm ci --no-audit --no-fund --loglevel=error WORKING_DIRECTORY ${mdbreader_dir})
+set_tests_properties(mdbreader_install PROPERTIES FIXTURES_SETUP mdbreader TIMEOUT 600)
+add_test(NAME test_mdbreader_words
+    COMMAND node ${mdbreader_dir}/check-words.mjs ${QUORVANE_APP_DIR}/dbWords.mdb ${QUORVANE_DBWORDS_SOURCE})
+set_tests_properties(test_mdbreader_words PROPERTIES FIXTURES_REQUIRED mdbreader TIMEOUT 600)
+
+# mkmdb writes the same bytes on every run, and the same bytes as the build did.
+add_test(NAME test_mkmdb_reproducible
+    COMMAND ${CMAKE_COMMAND} -DMKMDB=$<TARGET_FILE:mkmdb> -DSOURCE=${QUORVANE_DBWORDS_SOURCE}
+        -DSHIPPED=${QUORVANE_APP_DIR}/dbWords.mdb -DWORK_DIR=${CMAKE_BINARY_DIR}/tests/mkmdb-reproducible
+        -P ${CMAKE_CURRENT_SOURCE_DIR}/engine/check-reproducible.cmake)
