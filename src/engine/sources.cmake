@@ -1,7 +1,12 @@
 target_sources(quorvane_core PRIVATE
+    engine/EntryProcessor.cpp
+    engine/NameCleaner.cpp
+    engine/NumericPieces.cpp
+    engine/Segmenter.cpp
     engine/WordDatabase.cpp
     engine/WordDictionary.cpp
-    engine/WordLists.cpp)
+    engine/WordLists.cpp
+    engine/WordTrie.cpp)
 
 # Word list #1 is an Access database, read through mdbtools' libmdb.
 find_package(PkgConfig REQUIRED)

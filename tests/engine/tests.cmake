@@ -20,3 +20,7 @@ add_test(NAME test_mkmdb_reproducible
     COMMAND ${CMAKE_COMMAND} -DMKMDB=$<TARGET_FILE:mkmdb> -DSOURCE=${QUORVANE_DBWORDS_SOURCE}
         -DSHIPPED=${QUORVANE_APP_DIR}/dbWords.mdb -DWORK_DIR=${CMAKE_BINARY_DIR}/tests/mkmdb-reproducible
         -P ${CMAKE_CURRENT_SOURCE_DIR}/engine/check-reproducible.cmake)
+
+quorvane_add_test(NAME test_segmenter SOURCES engine/test_segmenter.cpp)
+quorvane_add_test(NAME test_namecleaner SOURCES engine/test_namecleaner.cpp)
+quorvane_add_test(NAME test_entryprocessor SOURCES engine/test_entryprocessor.cpp)

@@ -1,0 +1,195 @@
+#include "TestFiles.h"
+#include "core/Failure.h"
+#include "engine/NameCleaner.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <sys/stat.h>
+#include <utime.h>
+
+using namespace quorvane;
+
+namespace {
+
+const QByteArray comNetAu("com\r\nnet\r\nau");
+
+// Sets the file's modification time into the past, as for a suffix list installed long ago.
+void makeOld(const QString& path, time_t when)
+{
+    const utimbuf times{when, when};
+    QVERIFY(::utime(QFile::encodeName(path).constData(), &times) == 0);
+}
+
+} // namespace
+
+class TestNameCleaner : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void cleaning_data()
+    {
+        QTest::addColumn<bool>("haveFile");
+        QTest::addColumn<QByteArray>("suffixes");
+        QTest::addColumn<QString>("entry");
+        QTest::addColumn<QString>("cleaned");
+        const auto row = [](const char* name, const QByteArray& suffixes, const QString& entry,
+                            const QString& cleaned) { QTest::newRow(name) << true << suffixes << entry << cleaned; };
+        row("path stays, its parts separated", comNetAu, "http://www.Example.com/about-us", "Example about us");
+        row("upper-case scheme and prefix stay, upper-case suffix goes", comNetAu, "HTTP://WWW.EXAMPLE.COM",
+            "HTTP:  WWW EXAMPLE");
+        row("only http:// is a scheme", comNetAu, "https://www.example.com", "https:  example");
+        row("suffix removed inside a longer label", comNetAu, "blog.comics.example.net", "blogics example");
+        row("two suffixes in a row", comNetAu, "label.com.au", "label");
+        row("port stays", comNetAu, "example.com:80", "example:80");
+        row("subdomain", comNetAu, "blog.example.com", "blog example");
+        row("blanks only", comNetAu, "   ", "");
+        row("www. only", comNetAu, "www.", "");
+        row("blanks trimmed around the entry", comNetAu, "  a.com  ", "a");
+        row("scheme and prefix anywhere", comNetAu, "xhttp://ywww.z", "xyz");
+        row("scheme removed in one pass", comNetAu, "hthttp://tp://x", "http:  x");
+        row("suffix in the middle", comNetAu, "a.com.b", "a b");
+        row("suffix without a dot stays", comNetAu, "acom", "acom");
+        row("tabs are not blanks", comNetAu, "\ta.com\t", "\ta\t");
+        row("earlier entry keeps a longer one from matching", "com\r\ncom.au", "label.com.au", "label au");
+        row("longer entry first", "com.au\r\ncom", "label.com.au", "label");
+        row("occurrences removed left to right without overlap", "a.a", "x.a.a.a", "x a");
+        row("a removal can make a new occurrence for a later entry", "com\r\ncom", "x.c.comom", "x");
+        row("the same entry once leaves it", "com", "x.c.comom", "x com");
+        row("empty lines are skipped", "\r\n\r\ncom\r\n", "a.com", "a");
+        row("lines are not trimmed", " com", "a.com a. com", "a com a");
+        row("a lone LF does not end a line", "com\nnet", "a.com", "a com");
+        row("empty file is the entry \"empty file\"", "", "x.empty file.com", "x com");
+        row("suffix compared in any letter case", "CoM", "a.cOm", "a");
+        row("Windows-1252 suffix in any letter case", "caf\xE9", "menu.CAF\u00C9", "menu");
+        QTest::newRow("no suffix list") << false << QByteArray() << "example.com"
+                                        << "example com";
+    }
+    void cleaning()
+    {
+        QFETCH(bool, haveFile);
+        QFETCH(QByteArray, suffixes);
+        QFETCH(QString, entry);
+        QFETCH(QString, cleaned);
+        QTemporaryDir dir;
+        if (haveFile)
+            testfiles::writeBytes(dir.filePath("suffix.lst"), suffixes);
+        NameCleaner cleaner(dir.path());
+        QCOMPARE(cleaner.cleanDomainName(entry), cleaned);
+    }
+
+    void folderNamedSuffixListCountsAsAbsent()
+    {
+        QTemporaryDir dir;
+        QVERIFY(QDir(dir.path()).mkdir("suffix.lst"));
+        NameCleaner cleaner(dir.path());
+        QCOMPARE(cleaner.cleanDomainName("example.com"), QStringLiteral("example com"));
+    }
+
+    void changesAreSeenAtTheNextName()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("suffix.lst");
+        NameCleaner cleaner(dir.path());
+        QCOMPARE(cleaner.cleanDomainName("a.com.net"), QStringLiteral("a com net"));
+        testfiles::writeBytes(path, "com");
+        QCOMPARE(cleaner.cleanDomainName("a.com.net"), QStringLiteral("a net"));
+        // Same size, same second: the content is still read anew.
+        testfiles::writeBytes(path, "net");
+        QCOMPARE(cleaner.cleanDomainName("a.com.net"), QStringLiteral("a com"));
+        QVERIFY(QFile::remove(path));
+        QCOMPARE(cleaner.cleanDomainName("a.com.net"), QStringLiteral("a com net"));
+    }
+
+    void settledFileRewrittenWithItsOldTimeIsSeen()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("suffix.lst");
+        testfiles::writeBytes(path, "com");
+        const time_t old = time(nullptr) - 3600;
+        makeOld(path, old);
+        NameCleaner cleaner(dir.path());
+        QCOMPARE(cleaner.cleanDomainName("a.com.net"), QStringLiteral("a net"));
+        QCOMPARE(cleaner.cleanDomainName("b.com"), QStringLiteral("b"));
+        // Rewritten in place with the same size and its old modification time put back: the change
+        // time still tells.
+        testfiles::writeBytes(path, "net");
+        makeOld(path, old);
+        QCOMPARE(cleaner.cleanDomainName("a.com.net"), QStringLiteral("a com"));
+        // Replaced by another file (a new inode) of the same size and time.
+        const QString other = dir.filePath("other");
+        testfiles::writeBytes(other, "com");
+        makeOld(other, old);
+        QVERIFY(::rename(QFile::encodeName(other).constData(), QFile::encodeName(path).constData()) == 0);
+        QCOMPARE(cleaner.cleanDomainName("a.com.net"), QStringLiteral("a net"));
+    }
+
+    void lineCountLimit_data()
+    {
+        QTest::addColumn<int>("lines");
+        QTest::addColumn<bool>("finalCrLf");
+        QTest::addColumn<bool>("fails");
+        QTest::newRow("32,767 lines") << 32767 << false << false;
+        QTest::newRow("32,767 lines and a final CR LF make 32,768") << 32767 << true << true;
+        QTest::newRow("32,768 lines") << 32768 << false << true;
+        QTest::newRow("40,000 lines") << 40000 << false << true;
+    }
+    void lineCountLimit()
+    {
+        QFETCH(int, lines);
+        QFETCH(bool, finalCrLf);
+        QFETCH(bool, fails);
+        QTemporaryDir dir;
+        QByteArray bytes;
+        for (int i = 0; i < lines; ++i) {
+            if (i > 0)
+                bytes += "\r\n";
+            bytes += i == 0 ? QByteArray("com") : "x" + QByteArray::number(i);
+        }
+        if (finalCrLf)
+            bytes += "\r\n";
+        testfiles::writeBytes(dir.filePath("suffix.lst"), bytes);
+        NameCleaner cleaner(dir.path());
+        if (!fails) {
+            QCOMPARE(cleaner.cleanDomainName("a.com"), QStringLiteral("a"));
+            return;
+        }
+        try {
+            cleaner.cleanDomainName("a.com");
+            QFAIL("the suffix list was not refused");
+        } catch (const Failure& failure) {
+            QVERIFY2(failure.description().startsWith(QStringLiteral("Overflow")), qPrintable(failure.description()));
+            QVERIFY2(failure.description().contains(QStringLiteral("suffix.lst")), qPrintable(failure.description()));
+        }
+    }
+
+    void blanks_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("withoutBlanks");
+        QTest::addColumn<QString>("trimmed");
+        QTest::newRow("inner and outer blanks") << " a b  c "
+                                                << "abc"
+                                                << "a b  c";
+        QTest::newRow("tab and no-break space are no blanks") << "\ta\u00A0b "
+                                                              << "\ta\u00A0b"
+                                                              << "\ta\u00A0b";
+        QTest::newRow("blanks only") << "   "
+                                     << ""
+                                     << "";
+    }
+    void blanks()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, withoutBlanks);
+        QFETCH(QString, trimmed);
+        QCOMPARE(removeBlanks(text), withoutBlanks);
+        QCOMPARE(trimBlanks(text).toString(), trimmed);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestNameCleaner)
+#include "test_namecleaner.moc"
