@@ -32,7 +32,7 @@ public:
     void yieldNow();
 
 private:
-    QElapsedTimer m_sinceLast;
+    qint64 m_last; // milliseconds on a coarse monotonic clock
     int m_slice;
 };
 

@@ -36,22 +36,26 @@ public:
         m_line.reserve(chunkBytes + 4096);
     }
 
-    // The line being built, after the lines not yet written.
-    QByteArray& line() { return m_line; }
-
     void appendField(const QString& text, int width)
     {
         windows1252::appendEncoded(m_line, text);
-        // One byte per UTF-16 unit, so the padding lines up in bytes too.
-        if (width > text.size())
-            m_line.append(width - text.size(), ' ');
-        m_line.append('\t');
+        // One byte per UTF-16 unit, so the padding lines up in bytes too. A text longer than its width
+        // (the list changed during a yield) gets no blanks.
+        const qsizetype blanks = std::max<qsizetype>(width - text.size(), 0);
+        const qsizetype at = m_line.size();
+        m_line.resize(at + blanks + 1);
+        char* const out = m_line.data() + at;
+        std::fill_n(out, blanks, ' ');
+        out[blanks] = '\t';
     }
 
     // Ends the line; the chunk goes to the file once it is full.
     void writeLine()
     {
-        m_line.append("\r\n", 2);
+        const qsizetype at = m_line.size();
+        m_line.resize(at + 2);
+        m_line.data()[at] = '\r';
+        m_line.data()[at + 1] = '\n';
         if (m_line.size() >= chunkBytes)
             flush();
     }

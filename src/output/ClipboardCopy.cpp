@@ -50,23 +50,34 @@ QString clipboardText(const QAbstractItemModel& listView, EventPump& pump)
         pump.yield();
         if (!list.isChecked(r))
             continue;
+        // The line is written in place into the reserved text, then cut back to its end.
+        const qsizetype start = text.size();
+        text.resize(start + lineBound);
+        QChar* begin = text.data() + start;
+        QChar* end = begin;
         for (int c = 0; c < columns; ++c) {
             pump.yield();
-            const QString field = list.text(r, c);
-            text += field;
-            const int width = widths[static_cast<size_t>(c)];
-            if (width > field.size())
-                text.resize(text.size() + width - field.size(), QLatin1Char(' '));
-            text += QLatin1Char('\t');
+            const QString& field = list.text(r, c);
+            const qsizetype width = widths[static_cast<size_t>(c)];
+            if (field.size() > width) {
+                // The list changed during a yield: the longer text goes in unpadded, with room made for it.
+                const qsizetype used = end - begin;
+                text.resize(text.size() + field.size());
+                begin = text.data() + start;
+                end = begin + used;
+            }
+            end = std::copy(field.cbegin(), field.cend(), end);
+            end = std::fill_n(end, std::max<qsizetype>(width - field.size(), 0), QLatin1Char(' '));
+            *end++ = QLatin1Char('\t');
         }
         if (columns > 0)
-            text.chop(1); // the TAB after the last field
-        // Only blanks of this row can be stripped: every earlier line ends with CR LF.
-        qsizetype end = text.size();
-        while (end > 0 && text.at(end - 1) == QLatin1Char(' '))
+            --end; // the TAB after the last field
+        // Only blanks of this row are stripped: every earlier line ends with CR LF.
+        while (end > begin && end[-1] == QLatin1Char(' '))
             --end;
-        text.truncate(end);
-        text += QStringLiteral("\r\n");
+        *end++ = QLatin1Char('\r');
+        *end++ = QLatin1Char('\n');
+        text.truncate(start + (end - begin));
     }
     return text;
 }

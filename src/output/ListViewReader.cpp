@@ -1,8 +1,13 @@
 #include "ListViewReader.h"
 
 #include "core/Failure.h"
+#include "core/TextListModel.h"
 
 namespace quorvane {
+
+ListViewReader::ListViewReader(const QAbstractItemModel& model)
+    : m_model(model), m_textList(qobject_cast<const TextListModel*>(&model))
+{}
 
 QString ListViewReader::caption(int column) const
 {
@@ -17,13 +22,21 @@ QModelIndex ListViewReader::cell(int row, int column) const
     return index;
 }
 
-QString ListViewReader::text(int row, int column) const
+const QString& ListViewReader::text(int row, int column) const
 {
-    return m_model.data(cell(row, column), Qt::DisplayRole).toString();
+    if (m_textList && column == 0) {
+        if (row < 0 || row >= m_textList->count())
+            throw Failure(QStringLiteral("Index out of bounds"));
+        return m_textList->texts()[row];
+    }
+    m_text = m_model.data(cell(row, column), Qt::DisplayRole).toString();
+    return m_text;
 }
 
 bool ListViewReader::isChecked(int row) const
 {
+    if (m_textList)
+        return m_textList->isChecked(row);
     return m_model.data(cell(row, 0), Qt::CheckStateRole).toInt() == Qt::Checked;
 }
 

@@ -5,6 +5,8 @@
 
 namespace quorvane {
 
+class TextListModel;
+
 // Reads a list view the way the exports see it: column captions from the horizontal header, the text of
 // column c of a row (column 0 is the item text, column c its sub-item c), and the row's check mark from
 // Qt::CheckStateRole of column 0. Rows and columns count from 0 here.
@@ -14,18 +16,22 @@ namespace quorvane {
 class ListViewReader
 {
 public:
-    explicit ListViewReader(const QAbstractItemModel& model) : m_model(model) {}
+    explicit ListViewReader(const QAbstractItemModel& model);
 
     int rowCount() const { return m_model.rowCount(); }
     int columnCount() const { return m_model.columnCount(); }
     QString caption(int column) const;
-    QString text(int row, int column) const;
+    // The text stays valid until the next call of text() or until the list changes.
+    const QString& text(int row, int column) const;
     bool isChecked(int row) const;
 
 private:
     QModelIndex cell(int row, int column) const;
 
     const QAbstractItemModel& m_model;
+    // The window's own lists are read straight from their vectors: a million rows without a QVariant each.
+    const TextListModel* m_textList;
+    mutable QString m_text;
 };
 
 } // namespace quorvane

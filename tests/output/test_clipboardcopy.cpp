@@ -124,6 +124,23 @@ private slots:
         QCOMPARE(clipboard.content, QStringLiteral("old content"));
     }
 
+    void textLongerThanItsMeasuredWidthGoesInUnpadded()
+    {
+        const auto model =
+            listView({QStringLiteral("A"), QStringLiteral("B")}, {{{QStringLiteral("a"), QStringLiteral("b")}, true},
+                                                                  {{QStringLiteral("c"), QStringLiteral("d")}, true}});
+        CountingEventPump pump;
+        // After the width pass (4 yields), a splitting run replaces a row with longer texts.
+        pump.onYield = [&](int yield) {
+            if (yield == 5) {
+                model->setData(model->index(1, 0), QString(300, QLatin1Char('x')));
+                model->setData(model->index(1, 1), QStringLiteral("yyy   "));
+            }
+        };
+        QCOMPARE(clipboardText(*model, pump),
+                 QStringLiteral("a\tb\r\n") + QString(300, QLatin1Char('x')) + QStringLiteral("\tyyy\r\n"));
+    }
+
     void yieldsOncePerCellAndRow()
     {
         const auto model =

@@ -1,0 +1,1 @@
+quorvane_add_bench(bench_output output/bench_output.cpp)

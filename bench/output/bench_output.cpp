@@ -1,0 +1,123 @@
+// Saves and copies 1,000,000 checked result rows of 20 characters with the window's time-sliced yields on,
+// and prints each beside writing the same bytes with plain buffered I/O (the floor).
+#include "BenchSupport.h"
+#include "core/EventPump.h"
+#include "core/Prompter.h"
+#include "core/TextListModel.h"
+#include "output/AlignedTextExport.h"
+#include "output/Clipboard.h"
+#include "output/ClipboardCopy.h"
+#include "text/Windows1252.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <cstdio>
+#include <unistd.h>
+
+using namespace quorvane;
+
+namespace {
+
+// Takes the text as a real clipboard would hand it over: one copy of it.
+class HoldingClipboard final : public Clipboard
+{
+public:
+    bool clear() override
+    {
+        held.clear();
+        return true;
+    }
+    bool setText(const QString& text) override
+    {
+        held = text;
+        held.detach();
+        return true;
+    }
+    QString held;
+};
+
+// Nothing on screen: every prompt would be a failure of the benchmark.
+class SilentPrompter final : public Prompter
+{
+public:
+    void message(const QString& text) override { std::printf("unexpected message: %s\n", qPrintable(text)); }
+    void errorReport(const QString& text) override { std::printf("unexpected report: %s\n", qPrintable(text)); }
+    QString inputBox(const QString&) override { return {}; }
+    QStringList openFileNames(const FileDialogOptions&) override { return {}; }
+    QString saveFileName(const FileDialogOptions&) override { return {}; }
+};
+
+// Writes the bytes with stdio in 64 KiB pieces; `sync` adds the fsync that replacing a file safely costs.
+double writeFloor(const QString& path, const QByteArray& bytes, bool sync)
+{
+    bench::Stopwatch timer;
+    std::FILE* file = std::fopen(path.toLocal8Bit().constData(), "wb");
+    if (!file)
+        return -1;
+    const qsizetype piece = 1 << 16;
+    for (qsizetype at = 0; at < bytes.size(); at += piece)
+        std::fwrite(bytes.constData() + at, 1, static_cast<size_t>(std::min(piece, bytes.size() - at)), file);
+    std::fflush(file);
+    if (sync)
+        fsync(fileno(file));
+    std::fclose(file);
+    return timer.seconds();
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication application(argc, argv);
+    const int rows = argc > 1 ? QByteArray(argv[1]).toInt() : 1000000;
+
+    TextListModel results(TextListModel::Marks::Checkable);
+    results.setCaption(QStringLiteral("Results"));
+    QStringList texts;
+    texts.reserve(rows);
+    for (int r = 0; r < rows; ++r)
+        texts.append(QStringLiteral("result%1").arg(r, 14, 10, QLatin1Char('0'))); // 20 characters
+    results.append(texts, true);
+    texts.clear();
+
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("results.txt"));
+    TimeSlicedEventPump pump;
+    SilentPrompter prompter;
+
+    std::printf("%d checked rows of 20 characters, yields on (time-sliced event pump)\n", rows);
+
+    bench::resetPeakMemory();
+    double before = bench::currentMemoryMiB();
+    bench::Stopwatch saveTimer;
+    saveListviewProperlySpaced(results, path, nullptr, pump, prompter);
+    const double saveSeconds = saveTimer.seconds();
+    const double saveMemory = bench::peakMemoryMiB() - before;
+    QFile saved(path);
+    saved.open(QIODevice::ReadOnly);
+    const QByteArray fileBytes = saved.readAll();
+    saved.close();
+    const double fileFloor = writeFloor(dir.filePath(QStringLiteral("floor.txt")), fileBytes, false);
+    const double fileFloorSynced = writeFloor(dir.filePath(QStringLiteral("floor2.txt")), fileBytes, true);
+    std::printf("save text file   %7.3f s  (%.1f MB)  floor: stdio %.3f s -> %.2fx, stdio + fsync %.3f s -> %.2fx;"
+                " peak memory +%.1f MiB\n",
+                saveSeconds, fileBytes.size() / 1e6, fileFloor, saveSeconds / fileFloor, fileFloorSynced,
+                saveSeconds / fileFloorSynced, saveMemory);
+
+    HoldingClipboard clipboard;
+    bench::resetPeakMemory();
+    before = bench::currentMemoryMiB();
+    bench::Stopwatch copyTimer;
+    copyListviewToClipboard(results, clipboard, pump);
+    const double copySeconds = copyTimer.seconds();
+    const double copyMemory = bench::peakMemoryMiB() - before;
+    const QByteArray clipboardBytes = windows1252::encode(clipboard.held);
+    const double copyFloor = writeFloor(dir.filePath(QStringLiteral("floor3.txt")), clipboardBytes, false);
+    std::printf("copy clipboard   %7.3f s  (%.1f M characters)  floor: stdio %.3f s -> %.2fx;"
+                " peak memory +%.1f MiB (text %.1f MiB)\n",
+                copySeconds, clipboard.held.size() / 1e6, copyFloor, copySeconds / copyFloor, copyMemory,
+                clipboard.held.size() * 2 / (1024.0 * 1024.0));
+    return 0;
+}

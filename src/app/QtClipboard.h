@@ -1,0 +1,17 @@
+#pragma once
+
+#include "output/Clipboard.h"
+
+namespace quorvane {
+
+// The system clipboard through QClipboard (X11 or Wayland). The running program owns the copied text and
+// hands it to other programs when they ask, so it stays there for them while the window is open.
+class QtClipboard final : public Clipboard
+{
+public:
+    bool clear() override;
+    // Refused when the program did not become the clipboard's owner (another client took it back at once).
+    bool setText(const QString& text) override;
+};
+
+} // namespace quorvane
