@@ -13,14 +13,18 @@ targets=("$@")
 if [ ${#targets[@]} -eq 0 ]; then
     mapfile -t targets < <(cd fuzz/corpus && ls)
 fi
-cmake --build "$build" -j "$(nproc)" --target "${targets[@]}"
+cmake --build "$build" -j "$(nproc)" --target "${targets[@]}" quorvane_word_database
+# The shipped word database seeds the word-database target besides the small files in its corpus.
+mkdir -p "$build/seeds/fuzz_worddb"
+cp "$build/bin/dbWords.mdb" "$build/seeds/fuzz_worddb/"
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 # As many targets at once as there are cores; a finding in any of them fails the run.
 run_one() {
     local target=$1 corpus="$build/corpus/$1"
     mkdir -p "$corpus" "$build/artifacts/$target"
     "$build/fuzz/$target" -max_total_time="$seconds" -timeout=20 -rss_limit_mb=4096 -print_final_stats=1 \
-        -artifact_prefix="$build/artifacts/$target/" "$corpus" "fuzz/corpus/$target" >"$build/$target.log" 2>&1
+        -artifact_prefix="$build/artifacts/$target/" "$corpus" "fuzz/corpus/$target" $(ls -d "$build/seeds/$target" 2>/dev/null) \
+        >"$build/$target.log" 2>&1
 }
 failed=()
 pids=()

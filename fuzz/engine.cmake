@@ -1,0 +1,4 @@
+quorvane_add_fuzzer(fuzz_cleanname fuzz_cleanname.cpp)
+quorvane_add_fuzzer(fuzz_numeric fuzz_numeric.cpp)
+quorvane_add_fuzzer(fuzz_segmenter fuzz_segmenter.cpp)
+quorvane_add_fuzzer(fuzz_worddb fuzz_worddb.cpp)
