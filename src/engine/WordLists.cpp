@@ -108,6 +108,7 @@ void loadWords(WordListChoice choice, WordDatabase* database, const QString& app
                 throw Failure(QStringLiteral("The word database is not open."));
             rows = database->readWords();
         });
+        dictionary.reserve(qsizetype(rows.size()));
         qint64 rowNumber = 0;
         for (const std::optional<QString>& row : rows) {
             ++rowNumber;
@@ -126,6 +127,7 @@ void loadWords(WordListChoice choice, WordDatabase* database, const QString& app
     }
 
     // A list that could not be read leaves no lines: nothing more is reported.
+    dictionary.reserve(lines.size());
     for (const QString& line : std::as_const(lines)) {
         if (trap.test(step::lineNotEmpty, [&] { return !line.isEmpty(); }))
             adder.add(step::addLine, WordDictionary::lowerCase(line));

@@ -118,6 +118,33 @@ private slots:
         QCOMPARE(rows, rowsOf(words));
     }
 
+    // Access switches compression on and off inside one value; mkmdb writes only the plain forms.
+    void textFieldsDecode_data()
+    {
+        QTest::addColumn<QByteArray>("stored");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("UTF-16LE") << QByteArray("\x3B\x04\x30\x00", 4) << QStringLiteral("л0");
+        QTest::newRow("compressed Latin-1") << QByteArray("\xFF\xFE"
+                                                          "caf\xE9",
+                                                          6)
+                                            << QStringLiteral("café");
+        QTest::newRow("compression switched off and on") << QByteArray("\xFF\xFE"
+                                                                       "ab\x00\x3B\x04\x00"
+                                                                       "cd",
+                                                                       10)
+                                                         << QStringLiteral("abлcd");
+        QTest::newRow("an odd byte at the end is dropped") << QByteArray("\x41\x00\x42", 3) << QStringLiteral("A");
+        QTest::newRow("the mark alone") << QByteArray("\xFF\xFE", 2) << QString();
+    }
+    void textFieldsDecode()
+    {
+        QFETCH(QByteArray, stored);
+        QFETCH(QString, text);
+        QCOMPARE(worddatabase_detail::decodeJet4Text(reinterpret_cast<const unsigned char*>(stored.constData()),
+                                                     int(stored.size())),
+                 text);
+    }
+
     void nullWordsAreToldApartFromWords()
     {
         Rows written{QStringLiteral("before"), std::nullopt, QStringLiteral("after")};

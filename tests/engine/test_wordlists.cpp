@@ -9,6 +9,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QHashSeed>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -169,6 +170,16 @@ private slots:
         for (qsizetype i = 0; i < shown.size(); ++i)
             QVERIFY2(shown[i].startsWith(reports[i]), qPrintable(shown[i]));
         QCOMPARE(m_prompter.messages(), QStringList{});
+    }
+
+    // The dictionary's set goes without a hash seed for speed; every other hash of the process keeps its seed.
+    void loadingLeavesTheProcessHashSeedAlone()
+    {
+        QVERIFY(QHashSeed::globalSeed() != 0);
+        writeList(QStringLiteral("mit.col"), crlf({QStringLiteral("one"), QStringLiteral("two")}));
+        load(WordListChoice::Mit);
+        QVERIFY(QHashSeed::globalSeed() != 0);
+        QCOMPARE(sortedKeys(m_dictionary), (QStringList{QStringLiteral("one"), QStringLiteral("two")}));
     }
 
     void loadingTwiceEqualsLoadingOnce()

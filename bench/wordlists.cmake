@@ -1,0 +1,2 @@
+quorvane_add_bench(bench_wordlists wordlists/bench_wordlists.cpp)
+add_dependencies(bench_wordlists quorvane_word_database)
