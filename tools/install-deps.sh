@@ -8,6 +8,7 @@ build_packages=(
     qt6-base-dev qt6-base-dev-tools libgl-dev
     libmdb3 mdbtools-dev
     fonts-liberation2
+    librsvg2-bin
 )
 test_packages=(
     clang-format

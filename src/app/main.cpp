@@ -1,10 +1,36 @@
+#include "MainWindow.h"
+#include "ShutdownSignals.h"
+
 #include <QApplication>
-#include <QLabel>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QSessionManager>
+
+using namespace quorvane;
 
 int main(int argc, char* argv[])
 {
     QApplication application(argc, argv);
-    QLabel placeholder(QStringLiteral("Quorvane: the main window is not built yet."));
-    placeholder.show();
-    return application.exec();
+    QApplication::setOrganizationName(QStringLiteral("Tarnwick"));
+    QApplication::setApplicationName(QStringLiteral("Quorvane"));
+    QGuiApplication::setDesktopFileName(QStringLiteral("quorvane"));
+
+    MainWindowSetup setup;
+    setup.applicationFolder = QCoreApplication::applicationDirPath();
+    MainWindow window(setup);
+    if (!window.Form_Load())
+        return 0;
+
+    // A termination signal or the end of the desktop session closes the window normally, which stores the
+    // DomainList.
+    ShutdownSignals shutdownSignals;
+    QObject::connect(&shutdownSignals, &ShutdownSignals::shutdownRequested, &window,
+                     [&window](int) { window.close(); });
+    QObject::connect(&application, &QGuiApplication::commitDataRequest, &window,
+                     [&window](QSessionManager&) { window.Form_QueryUnload(); });
+
+    const QRect screen = window.screen()->availableGeometry();
+    window.move(screen.center() - window.rect().center());
+    window.show();
+    return QApplication::exec();
 }

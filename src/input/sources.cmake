@@ -1,3 +1,4 @@
 # Domain list input (file loading, typed names, samples).
 target_sources(quorvane_core PRIVATE
-    input/DomainFileReader.cpp)
+    input/DomainFileReader.cpp
+    input/DomainListInput.cpp)

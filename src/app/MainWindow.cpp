@@ -1,0 +1,648 @@
+#include "MainWindow.h"
+
+#include "CursorFile.h"
+#include "ProgressBarIndicator.h"
+#include "ShellTexts.h"
+#include "Twips.h"
+#include "WidgetPrompter.h"
+#include "WindowPointer.h"
+#include "core/ErrorTrap.h"
+#include "core/Failure.h"
+#include "core/Locations.h"
+#include "engine/EntryProcessor.h"
+#include "engine/WordDatabase.h"
+#include "engine/WordLists.h"
+#include "input/DomainListInput.h"
+#include "text/TextFiles.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QIcon>
+#include <QKeyEvent>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScopeGuard>
+#include <QScreen>
+#include <QTreeView>
+
+#include <algorithm>
+#include <vector>
+
+namespace quorvane {
+
+namespace {
+
+const QString listToolTip =
+    QStringLiteral("Double-click item to remove it. Move | line to right and out of window to reveal full names.");
+constexpr int columnWidthTwips = 7000;
+
+QFont controlFont()
+{
+    QFont font(QStringLiteral("Arial"));
+    font.setPointSizeF(9);
+    font.setBold(true);
+    return font;
+}
+
+QFont buttonFont()
+{
+    QFont font(QStringLiteral("Arial"));
+    font.setPointSizeF(11.25);
+    font.setBold(true);
+    return font;
+}
+
+void setWhiteBackground(QWidget& widget)
+{
+    QPalette palette = widget.palette();
+    palette.setColor(QPalette::Window, Qt::white);
+    widget.setPalette(palette);
+    widget.setAutoFillBackground(true);
+}
+
+// A normal file: present and not a folder.
+bool isNormalFile(const QString& path)
+{
+    return QFileInfo(path).isFile();
+}
+
+QIcon applicationIcon()
+{
+    QIcon icon;
+    for (const int size : {16, 24, 32, 48, 64, 128, 256})
+        icon.addFile(QStringLiteral(":/icons/%1x%1/apps/quorvane.png").arg(size), QSize(size, size));
+    return icon;
+}
+
+} // namespace
+
+MainWindow::MainWindow(const MainWindowSetup& setup, QWidget* parent)
+    : QWidget(parent), m_applicationFolder(setup.applicationFolder),
+      m_applicationTitle(provisionalApplicationTitle(productTitle))
+{
+    if (!setup.prompter)
+        m_ownPrompter = std::make_unique<WidgetPrompter>(m_applicationTitle, this);
+    m_prompter = setup.prompter ? setup.prompter : m_ownPrompter.get();
+    if (!setup.eventPump)
+        m_ownEventPump = std::make_unique<TimeSlicedEventPump>();
+    m_eventPump = setup.eventPump ? setup.eventPump : m_ownEventPump.get();
+    if (!setup.settings)
+        m_ownSettings = std::make_unique<Settings>();
+    m_settings = setup.settings ? setup.settings : m_ownSettings.get();
+    m_pointer = std::make_unique<WindowPointer>(*this);
+
+    setObjectName(QStringLiteral("Form1"));
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+    buildControls();
+    m_progress = std::make_unique<ProgressBarIndicator>(*m_progressBar);
+}
+
+MainWindow::~MainWindow() = default;
+
+Pointer& MainWindow::pointer()
+{
+    return *m_pointer;
+}
+
+EntryProcessor& MainWindow::entryProcessor()
+{
+    if (!m_entryProcessor)
+        m_entryProcessor = std::make_unique<EntryProcessor>(m_dictionary, m_applicationFolder);
+    return *m_entryProcessor;
+}
+
+bool MainWindow::hasHandCursor() const
+{
+    return m_pointer->hasHandCursor();
+}
+
+void MainWindow::buildControls()
+{
+    const double dpi = logicalDpiY();
+    const auto place = [dpi](QWidget* widget, const char* name, int left, int top, int width, int height) {
+        widget->setObjectName(QString::fromLatin1(name));
+        widget->setGeometry(twipsToPixels(left, top, width, height, dpi));
+    };
+    const auto makeButton = [&](QWidget* parent, const char* name, const QString& caption, int left, int top, int width,
+                                int height) {
+        auto* button = new QPushButton(caption, parent);
+        place(button, name, left, top, width, height);
+        button->setFont(buttonFont());
+        button->setMouseTracking(true);
+        button->installEventFilter(this);
+        return button;
+    };
+    const auto makeList = [&](const char* name, TextListModel& model, int left, int top, int width, int height) {
+        auto* view = new QTreeView(this);
+        place(view, name, left, top, width, height);
+        view->setFont(controlFont());
+        view->setModel(&model);
+        view->setRootIsDecorated(false);
+        view->setItemsExpandable(false);
+        view->setUniformRowHeights(true);
+        view->setSelectionMode(QAbstractItemView::SingleSelection);
+        view->setEditTriggers(QAbstractItemView::NoEditTriggers);
+        view->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+        view->header()->setStretchLastSection(false);
+        view->setToolTip(listToolTip);
+        view->installEventFilter(this);
+        view->viewport()->installEventFilter(this);
+        view->viewport()->setMouseTracking(true);
+        view->header()->installEventFilter(this);
+        view->header()->setMouseTracking(true);
+        return view;
+    };
+    const auto makeFrame = [&](const char* name, const QString& caption, int left, int top, int width, int height) {
+        auto* frame = new QGroupBox(caption, this);
+        place(frame, name, left, top, width, height);
+        frame->setFont(controlFont());
+        setWhiteBackground(*frame);
+        frame->setMouseTracking(true);
+        frame->installEventFilter(this);
+        return frame;
+    };
+    const auto makeOption = [&](const char* name, const QString& caption, int left, int top, int width, int height) {
+        auto* option = new QRadioButton(caption, m_wordListFrame);
+        place(option, name, left, top, width, height);
+        option->setFont(controlFont());
+        setWhiteBackground(*option);
+        return option;
+    };
+
+    setFixedSize(twipsToPixels(15960, dpi), twipsToPixels(7005, dpi));
+    setWhiteBackground(*this);
+    setMouseTracking(true);
+    installEventFilter(this);
+
+    m_help = makeButton(this, "PushButton8", QStringLiteral("Help"), 120, 120, 7800, 405);
+    m_domainView = makeList("ListView1", m_domainList, 120, 630, 7800, 2535);
+    m_addDomain = makeButton(this, "PushButton6", QStringLiteral("Add Domain Name"), 120, 3255, 3840, 405);
+    m_loadDomains =
+        makeButton(this, "PushButton3", QStringLiteral("Load Domains From Text File"), 4080, 3255, 3840, 405);
+    m_clearList = makeButton(this, "PushButton1", QStringLiteral("Clear List"), 120, 3765, 3840, 405);
+    m_samples = makeButton(this, "PushButton7", QStringLiteral("Load Sample/Example Domains"), 4080, 3765, 3840, 405);
+    m_displayFrame = makeFrame("Frame1", QStringLiteral("Display Option"), 120, 4215, 7800, 735);
+    m_showOriginal = new QCheckBox(QStringLiteral("Show original domain name in results also"), m_displayFrame);
+    place(m_showOriginal, "Check5", 240, 300, 5085, 285);
+    m_showOriginal->setFont(controlFont());
+    setWhiteBackground(*m_showOriginal);
+    m_wordListFrame = makeFrame("Frame2", QStringLiteral("Word List Option"), 120, 4995, 7800, 1380);
+    m_wordList1 = makeOption("Option1", QStringLiteral("Word List #1"), 240, 300, 3330, 255);
+    m_wordList2 = makeOption("Option2", QStringLiteral("Word List #2"), 240, 650, 2535, 255);
+    m_wordList3 = makeOption("Option3", QStringLiteral("Word List #3"), 240, 1000, 2535, 255);
+    m_wordList1->setChecked(true);
+    m_wordListHelp = makeButton(m_wordListFrame, "PushButton10", QStringLiteral("?"), 7080, 270, 480, 405);
+    m_startSplitting = makeButton(this, "PushButton9", QStringLiteral("Start Splitting"), 120, 6490, 7800, 405);
+    m_resultView = makeList("ListView2", m_resultList, 8040, 120, 7800, 5235);
+    m_saveText = makeButton(this, "PushButton4", QStringLiteral("Save Results As Text File"), 8040, 5460, 3840, 405);
+    m_saveSpreadsheet =
+        makeButton(this, "PushButton13", QStringLiteral("Save Results As Excel File"), 12000, 5460, 3840, 405);
+    m_copyClipboard =
+        makeButton(this, "PushButton5", QStringLiteral("Copy Results To Clipboard"), 8040, 5970, 3840, 405);
+    m_clearResults = makeButton(this, "PushButton2", QStringLiteral("Clear Results"), 12000, 5970, 3840, 405);
+    m_progressBar = new QProgressBar(this);
+    place(m_progressBar, "ProgressBar1", 8040, 6490, 7800, 405);
+    m_progressBar->setRange(0, 100);
+    m_progressBar->setValue(0);
+    m_progressBar->setFormat(QStringLiteral("Progress Bar"));
+    m_progressBar->setAlignment(Qt::AlignCenter);
+    m_progressBar->setTextVisible(true);
+
+    setTabOrder();
+
+    connect(m_clearList, &QPushButton::clicked, this, &MainWindow::PushButton1_Click);
+    connect(m_clearResults, &QPushButton::clicked, this, &MainWindow::PushButton2_Click);
+    connect(m_loadDomains, &QPushButton::clicked, this, &MainWindow::PushButton3_Click);
+    connect(m_saveText, &QPushButton::clicked, this, &MainWindow::PushButton4_Click);
+    connect(m_copyClipboard, &QPushButton::clicked, this, &MainWindow::PushButton5_Click);
+    connect(m_addDomain, &QPushButton::clicked, this, &MainWindow::PushButton6_Click);
+    connect(m_samples, &QPushButton::clicked, this, &MainWindow::PushButton7_Click);
+    connect(m_help, &QPushButton::clicked, this, &MainWindow::PushButton8_Click);
+    connect(m_startSplitting, &QPushButton::clicked, this, &MainWindow::PushButton9_Click);
+    connect(m_wordListHelp, &QPushButton::clicked, this, &MainWindow::PushButton10_Click);
+    connect(m_saveSpreadsheet, &QPushButton::clicked, this, &MainWindow::PushButton13_Click);
+    connect(m_wordList1, &QRadioButton::clicked, this, &MainWindow::Option1_Click);
+    connect(m_wordList2, &QRadioButton::clicked, this, &MainWindow::Option2_Click);
+    connect(m_wordList3, &QRadioButton::clicked, this, &MainWindow::Option3_Click);
+    connect(m_showOriginal, &QCheckBox::clicked, this, &MainWindow::Check5_Click);
+}
+
+void MainWindow::setTabOrder()
+{
+    // The keyboard order of the design's tab indexes; frames and the progress bar take no focus.
+    const std::vector<QWidget*> order = {m_domainView,   m_resultView,     m_addDomain,     m_loadDomains,
+                                         m_clearList,    m_startSplitting, m_saveText,      m_saveSpreadsheet,
+                                         m_clearResults, m_progressBar,    m_copyClipboard, m_displayFrame,
+                                         m_showOriginal, m_samples,        m_help,          m_wordListFrame,
+                                         m_wordList2,    m_wordList1,      m_wordList3,     m_wordListHelp};
+    std::vector<QWidget*> focusable;
+    std::copy_if(order.begin(), order.end(), std::back_inserter(focusable),
+                 [](QWidget* widget) { return widget->focusPolicy() & Qt::TabFocus; });
+    for (size_t i = 1; i < focusable.size(); ++i)
+        QWidget::setTabOrder(focusable[i - 1], focusable[i]);
+}
+
+bool MainWindow::Form_Load()
+{
+    ErrorTrap trap(location::formLoad, *m_prompter);
+    const QString databasePath = m_applicationFolder + QStringLiteral("/dbWords.mdb");
+
+    if (trap.test(100, [&] { return !isNormalFile(databasePath); })) {
+        m_prompter->message(databasePath + QStringLiteral(" not found."));
+        return false;
+    }
+    trap.step(102, [&] { ApplySkin(); });
+    trap.step(104, [&] {
+        setWindowTitle(productTitle);
+        setWindowIcon(applicationIcon());
+        SetApplicationTitle();
+    });
+    trap.step(106, [&] {
+        if (fileExists(m_applicationFolder + QStringLiteral("/HAND-M.CUR")))
+            loadHandCursor();
+    });
+    trap.step(108, [&] { m_database = std::make_unique<WordDatabase>(databasePath); });
+    trap.step(110, [&] { m_dictionary.clear(); });
+    trap.step(112, [&] { m_pointer->setShape(PointerShape::Busy); });
+    trap.step(114, [&] {
+        bool isNumber = false;
+        const double chosen = m_settings->option().trimmed().toDouble(&isNumber);
+        if (!isNumber)
+            throw Failure(QStringLiteral("Type mismatch"));
+        if (chosen == 1 || chosen == 2 || chosen == 3)
+            selectWordList(static_cast<int>(chosen));
+    });
+    trap.step(116, [&] { loadSelectedWords(); });
+    trap.step(118, [&] { m_pointer->setShape(PointerShape::Default); });
+    trap.step(120, [&] {
+        m_domainList.setCaption(QStringLiteral("Domain Name(s)"));
+        m_domainView->header()->resizeSection(0, twipsToPixels(columnWidthTwips, logicalDpiX()));
+    });
+    trap.step(122, [&] {
+        bool isNumber = false;
+        const double shown = m_settings->showOriginal().trimmed().toDouble(&isNumber);
+        m_showOriginal->setChecked(isNumber && shown == 1);
+    });
+    trap.step(124, [&] {
+        m_resultList.setCaption(QStringLiteral("Results"));
+        m_resultView->header()->resizeSection(0, twipsToPixels(columnWidthTwips, logicalDpiX()));
+    });
+    trap.step(126, [&] {
+        const QString stored = m_settings->domainList();
+        if (stored.isEmpty())
+            return;
+        m_domainList.append(stored.split(QLatin1Char(';'), Qt::SkipEmptyParts));
+    });
+    return true;
+}
+
+void MainWindow::ApplySkin()
+{
+    if (!isNormalFile(m_applicationFolder + QStringLiteral("/x/o.cjs")))
+        return;
+    // Without a skin engine only the colour change of the skinned design remains.
+    const QColor face = palette().color(QPalette::Button);
+    for (QWidget* widget : std::initializer_list<QWidget*>{this, m_displayFrame, m_wordListFrame, m_showOriginal,
+                                                           m_wordList1, m_wordList2, m_wordList3}) {
+        QPalette changed = widget->palette();
+        changed.setColor(QPalette::Window, face);
+        widget->setPalette(changed);
+    }
+    m_skinned = true;
+}
+
+void MainWindow::SetApplicationTitle()
+{
+    m_applicationTitle = applicationTitleFor(productTitle);
+    if (m_ownPrompter)
+        m_ownPrompter->setTitle(m_applicationTitle);
+    QCoreApplication::setApplicationName(m_applicationTitle);
+}
+
+void MainWindow::loadHandCursor()
+{
+    const CursorImage hand = readCursorFile(m_applicationFolder + QStringLiteral("/HAND-M.CUR"));
+    m_pointer->setHandCursor(QCursor(QPixmap::fromImage(hand.image), hand.hotspot.x(), hand.hotspot.y()));
+}
+
+void MainWindow::selectWordList(int listNumber)
+{
+    switch (listNumber) {
+    case 2:
+        m_wordList2->setChecked(true);
+        break;
+    case 3:
+        m_wordList3->setChecked(true);
+        break;
+    default:
+        m_wordList1->setChecked(true);
+        break;
+    }
+}
+
+int MainWindow::selectedWordList() const
+{
+    if (m_wordList2->isChecked())
+        return 2;
+    if (m_wordList3->isChecked())
+        return 3;
+    return 1;
+}
+
+void MainWindow::loadSelectedWords()
+{
+    loadWords(static_cast<WordListChoice>(selectedWordList()), m_database.get(), m_applicationFolder, m_dictionary,
+              *m_prompter, *m_pointer);
+}
+
+void MainWindow::Form_QueryUnload()
+{
+    if (m_stored)
+        return;
+    m_stored = true;
+    ErrorTrap trap(location::formQueryUnload, *m_prompter);
+    QString joined;
+    trap.step(100, [&] { joined.clear(); });
+    // Every entry is kept, however long the list.
+    trap.step(102, [&] { joined = m_domainList.texts().join(QLatin1Char(';')); });
+    trap.step(104, [&] { m_settings->storeDomainList(joined); });
+    trap.step(106, [&] { QCoreApplication::processEvents(); });
+}
+
+void MainWindow::closeEvent(QCloseEvent* event)
+{
+    Form_QueryUnload();
+    m_closing = true;
+    event->accept();
+}
+
+void MainWindow::Option1_Click()
+{
+    m_settings->storeOption(1);
+    loadSelectedWords();
+}
+
+void MainWindow::Option2_Click()
+{
+    m_settings->storeOption(2);
+    loadSelectedWords();
+}
+
+void MainWindow::Option3_Click()
+{
+    m_settings->storeOption(3);
+    loadSelectedWords();
+}
+
+void MainWindow::Check5_Click()
+{
+    m_settings->storeShowOriginal(m_showOriginal->isChecked());
+}
+
+void MainWindow::PushButton8_Click()
+{
+    ErrorTrap trap(location::helpClick, *m_prompter);
+    trap.step(100, [&] { m_prompter->message(helpText()); });
+}
+
+void MainWindow::PushButton10_Click()
+{
+    ErrorTrap trap(location::wordListHelpClick, *m_prompter);
+    trap.step(100, [&] {
+        m_prompter->message(wordListHelpText(m_wordList1->text(), m_wordList2->text(), m_wordList3->text()));
+    });
+}
+
+void MainWindow::PushButton9_Click()
+{
+    // A click during the run's own yield would start a run inside the run: it is ignored.
+    if (m_running)
+        return;
+    m_running = true;
+    const auto finished = qScopeGuard([this] { m_running = false; });
+    ErrorTrap trap(location::startSplittingClick, *m_prompter);
+
+    if (trap.test(100, [&] { return m_domainList.isEmpty(); })) {
+        trap.step(102, [&] { m_prompter->message(QStringLiteral("No domains added.")); });
+        return;
+    }
+    trap.step(104, [&] { m_resultList.clear(); });
+    int total = 0;
+    trap.step(106, [&] { total = m_domainList.count(); });
+    QStringList cutNames;
+    int entryNumber = 1;
+    if (trap.test(108, [&] { return entryNumber <= total; })) {
+        do {
+            trap.step(110, [&] {
+                // Entries added or removed meanwhile change the divisor, not the number of entries run.
+                const int now = m_domainList.count();
+                if (now == 0)
+                    throw Failure(QStringLiteral("Division by zero"));
+                m_progress->setValue(double(entryNumber) / now * 100.0);
+            });
+            trap.step(112, [&] { m_eventPump->yield(); });
+            if (m_closing)
+                return;
+            trap.step(114, [&] { m_pointer->setShape(PointerShape::Busy); });
+            QString entry;
+            bool entryRead = false;
+            bool cleanedWell = false;
+            QString cleaned;
+            trap.step(116, [&] {
+                entry = m_domainList.text(entryNumber - 1);
+                entryRead = true;
+                cleaned = entryProcessor().clean(entry);
+                cleanedWell = true;
+            });
+            // An entry removed during the yield, or one that could not be cleaned, gives no rows: rows from
+            // an uncleaned text would mislead.
+            if (entryRead && cleanedWell) {
+                QString text;
+                QStringList candidates;
+                bool cut = false;
+                trap.step(118, [&] { text = removeBlanks(cleaned); });
+                trap.step(120, [&] { cut = entryProcessor().search(text, candidates); });
+                if (cut)
+                    cutNames.append(entry);
+                trap.step(122, [&] {
+                    const QStringList rows = EntryProcessor::rowTexts(entry, candidates, m_showOriginal->isChecked());
+                    if (rows.isEmpty())
+                        return;
+                    m_resultList.append(rows, true);
+                    m_resultView->scrollTo(m_resultList.index(m_resultList.count() - 1, 0));
+                });
+            }
+        } while (trap.loopEnd(124, [&] { return ++entryNumber <= total; }));
+    }
+    trap.step(126, [&] { m_pointer->setShape(PointerShape::Default); });
+    trap.step(128, [&] {
+        m_progress->setValue(0);
+        m_progress->setText(QStringLiteral("Progress Bar"));
+    });
+    if (!cutNames.isEmpty())
+        trap.step(130, [&] { m_prompter->message(cutNamesMessage(cutNames, Segmenter::defaultMaxCandidates)); });
+    trap.step(132, [&] { m_prompter->message(QStringLiteral("Done.")); });
+}
+
+void MainWindow::PushButton3_Click()
+{
+    ErrorTrap trap(location::loadDomainsClick, *m_prompter);
+    FileDialogOptions dialog;
+    QStringList paths;
+    trap.step(100, [&] { paths.clear(); });
+    // 102: several files may be selected; the open-file dialog always allows it.
+    trap.step(104, [&] { dialog.title = QStringLiteral("Load List(s) - Hold Ctrl to select multiple list files"); });
+    trap.step(106, [&] {
+        dialog.filters = {QStringLiteral("Text Files (*.txt)"), QStringLiteral("All Files (*.*)")};
+        dialog.selectedFilter = 0;
+    });
+    trap.step(108, [&] { paths = m_prompter->openFileNames(dialog); });
+    if (trap.test(110, [&] { return paths.isEmpty(); }))
+        return;
+    // 112: the dialog hands back full paths, one per selected file, in its order.
+    trap.step(114, [&] { m_pointer->setShape(PointerShape::Busy); });
+    if (trap.test(116, [&] { return paths.size() == 1; })) {
+        QString path;
+        trap.step(118, [&] { path = paths.first(); });
+        trap.step(120, [&] { addFileLinesToList(m_domainList, path, *m_prompter); });
+    } else if (trap.test(122, [&] { return paths.size() >= 2; })) {
+        qsizetype index = 0;
+        qsizetype last = 0;
+        trap.step(124, [&] { index = 0; });
+        trap.step(126, [&] { last = paths.size() - 1; });
+        if (trap.test(128, [&] { return index <= last; })) {
+            do {
+                QString path;
+                trap.step(130, [&] { path = paths.at(index); });
+                trap.step(134, [&] { addFileLinesToList(m_domainList, path, *m_prompter); });
+            } while (trap.loopEnd(136, [&] { return ++index <= last; }));
+        }
+    }
+    trap.step(138, [&] { m_pointer->setShape(PointerShape::Default); });
+}
+
+void MainWindow::PushButton6_Click()
+{
+    ErrorTrap trap(location::addDomainClick, *m_prompter);
+    QString typed;
+    trap.step(100, [&] { typed = m_prompter->inputBox(QStringLiteral("Enter domain to add: ")); });
+    if (trap.test(102, [&] { return typed.isEmpty(); }))
+        return;
+    if (trap.test(104, [&] { return !typed.contains(QLatin1Char(',')); })) {
+        QString entry;
+        // 106 to 120: the words of the text, joined.
+        trap.step(106, [&] { entry = domainEntryFromWords(typed); });
+        if (trap.test(122, [&] { return entry.isEmpty(); }))
+            return;
+        trap.step(124, [&] { m_domainList.append(entry); });
+    } else {
+        trap.step(126, [&] { m_domainList.append(typed); });
+    }
+}
+
+void MainWindow::PushButton7_Click()
+{
+    ErrorTrap trap(location::samplesClick, *m_prompter);
+    const QStringList samples = sampleDomains();
+    int step = 100;
+    for (const QString& sample : samples) {
+        trap.step(step, [&] { m_domainList.append(sample); });
+        step += 2;
+    }
+}
+
+void MainWindow::PushButton1_Click()
+{
+    ErrorTrap trap(location::clearListClick, *m_prompter);
+    trap.step(100, [&] {
+        if (!m_pointer->isBusy())
+            m_domainList.clear();
+    });
+}
+
+// The output commands: saving, copying, the spreadsheet export and clearing the results.
+void MainWindow::PushButton4_Click() {}
+void MainWindow::PushButton5_Click() {}
+void MainWindow::PushButton13_Click() {}
+void MainWindow::PushButton2_Click() {}
+
+void MainWindow::removeSelectedEntry(QTreeView& view, TextListModel& model)
+{
+    if (m_pointer->isBusy() || model.isEmpty())
+        return;
+    const QModelIndexList selected = view.selectionModel()->selectedRows();
+    if (selected.isEmpty())
+        return;
+    model.remove(selected.first().row());
+    // The entry that moved up takes the selection, so Delete can go on down the list.
+    const QModelIndex next = view.currentIndex();
+    if (next.isValid())
+        view.selectionModel()->select(next, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+}
+
+void MainWindow::pointerOverButton()
+{
+    if (!m_pointer->isBusy())
+        m_pointer->setShape(PointerShape::Hand);
+}
+
+void MainWindow::pointerOverBackground()
+{
+    if (!m_pointer->isBusy())
+        m_pointer->setShape(PointerShape::Default);
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event)
+{
+    const auto isList = [&](QTreeView* view) {
+        return watched == view || watched == view->viewport() || watched == view->header();
+    };
+    switch (event->type()) {
+    case QEvent::MouseMove:
+        if (qobject_cast<QPushButton*>(watched)) {
+            pointerOverButton();
+        } else if (isList(m_domainView) || isList(m_resultView)) {
+            pointerOverBackground();
+        } else if (watched == this || watched == m_displayFrame || watched == m_wordListFrame) {
+            // A move that a control passed on to its parent is not a move over the parent's background.
+            const auto* area = static_cast<QWidget*>(watched);
+            if (!area->childAt(static_cast<QMouseEvent*>(event)->position().toPoint()))
+                pointerOverBackground();
+        }
+        break;
+    case QEvent::KeyPress:
+        if (static_cast<QKeyEvent*>(event)->key() == Qt::Key_Delete) {
+            if (watched == m_domainView) {
+                removeSelectedEntry(*m_domainView, m_domainList);
+                return true;
+            }
+            if (watched == m_resultView) {
+                removeSelectedEntry(*m_resultView, m_resultList);
+                return true;
+            }
+        }
+        break;
+    case QEvent::MouseButtonDblClick:
+        // Taken here, so that the view does not act on whatever row moved under the pointer.
+        if (watched == m_domainView->viewport()) {
+            removeSelectedEntry(*m_domainView, m_domainList);
+            return true;
+        }
+        if (watched == m_resultView->viewport()) {
+            removeSelectedEntry(*m_resultView, m_resultList);
+            return true;
+        }
+        break;
+    default:
+        break;
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+} // namespace quorvane

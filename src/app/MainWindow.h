@@ -1,0 +1,150 @@
+#pragma once
+
+#include "Settings.h"
+#include "core/EventPump.h"
+#include "core/TextListModel.h"
+#include "engine/WordDictionary.h"
+
+#include <QString>
+#include <QWidget>
+
+#include <memory>
+
+class QCheckBox;
+class QGroupBox;
+class QProgressBar;
+class QPushButton;
+class QRadioButton;
+class QTreeView;
+
+namespace quorvane {
+
+class Pointer;
+class ProgressIndicator;
+class Prompter;
+class WidgetPrompter;
+class WindowPointer;
+class EntryProcessor;
+class WordDatabase;
+
+// What the window is built with. Null members get the window program's own: Qt dialogs, a time-sliced
+// event pump and the user's settings store.
+struct MainWindowSetup
+{
+    QString applicationFolder;
+    Prompter* prompter = nullptr;
+    EventPump* eventPump = nullptr;
+    Settings* settings = nullptr;
+};
+
+// The program's one window (Form1): its fixed layout, start-up, settings and the command handlers. Each
+// handler is a thin slot named as the control and event it answers.
+class MainWindow final : public QWidget
+{
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(MainWindow)
+
+public:
+    explicit MainWindow(const MainWindowSetup& setup, QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    // Start-up. Returns false when the program must end without showing the window (no word database).
+    bool Form_Load();
+    // Stores the DomainList; runs when the window is asked to close, for any reason, and only once.
+    void Form_QueryUnload();
+
+    TextListModel& domainList() { return m_domainList; }
+    TextListModel& resultList() { return m_resultList; }
+    Prompter& prompter() { return *m_prompter; }
+    Pointer& pointer();
+    EventPump& eventPump() { return *m_eventPump; }
+    ProgressIndicator& progress() { return *m_progress; }
+    WordDictionary& dictionary() { return m_dictionary; }
+    const QString& applicationFolder() const { return m_applicationFolder; }
+    const QString& applicationTitle() const { return m_applicationTitle; }
+    bool hasHandCursor() const;
+    bool isSkinned() const { return m_skinned; }
+    // True once the window has been asked to close: long commands stop at their next yield.
+    bool isClosing() const { return m_closing; }
+
+public slots:
+    void PushButton1_Click();
+    void PushButton2_Click();
+    void PushButton3_Click();
+    void PushButton4_Click();
+    void PushButton5_Click();
+    void PushButton6_Click();
+    void PushButton7_Click();
+    void PushButton8_Click();
+    void PushButton9_Click();
+    void PushButton10_Click();
+    void PushButton13_Click();
+    void Option1_Click();
+    void Option2_Click();
+    void Option3_Click();
+    void Check5_Click();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void buildControls();
+    void setTabOrder();
+    void ApplySkin();
+    void SetApplicationTitle();
+    void loadHandCursor();
+    void selectWordList(int listNumber);
+    int selectedWordList() const;
+    void loadSelectedWords();
+    // Removes the list's selected entry (Delete key, double-click); does nothing while busy.
+    void removeSelectedEntry(QTreeView& view, TextListModel& model);
+    EntryProcessor& entryProcessor();
+    void pointerOverButton();
+    void pointerOverBackground();
+
+    QString m_applicationFolder;
+    QString m_applicationTitle;
+    std::unique_ptr<WidgetPrompter> m_ownPrompter;
+    std::unique_ptr<TimeSlicedEventPump> m_ownEventPump;
+    std::unique_ptr<Settings> m_ownSettings;
+    Prompter* m_prompter = nullptr;
+    EventPump* m_eventPump = nullptr;
+    Settings* m_settings = nullptr;
+    std::unique_ptr<WindowPointer> m_pointer;
+    std::unique_ptr<ProgressIndicator> m_progress;
+
+    TextListModel m_domainList{TextListModel::Marks::None};
+    TextListModel m_resultList{TextListModel::Marks::Checkable};
+    WordDictionary m_dictionary;
+    std::unique_ptr<WordDatabase> m_database;
+    std::unique_ptr<EntryProcessor> m_entryProcessor; // made on the first run, kept for its indexes
+
+    QPushButton* m_help = nullptr;            // PushButton8
+    QTreeView* m_domainView = nullptr;        // ListView1
+    QPushButton* m_addDomain = nullptr;       // PushButton6
+    QPushButton* m_loadDomains = nullptr;     // PushButton3
+    QPushButton* m_clearList = nullptr;       // PushButton1
+    QPushButton* m_samples = nullptr;         // PushButton7
+    QGroupBox* m_displayFrame = nullptr;      // Frame1
+    QCheckBox* m_showOriginal = nullptr;      // Check5
+    QGroupBox* m_wordListFrame = nullptr;     // Frame2
+    QRadioButton* m_wordList1 = nullptr;      // Option1
+    QRadioButton* m_wordList2 = nullptr;      // Option2
+    QRadioButton* m_wordList3 = nullptr;      // Option3
+    QPushButton* m_wordListHelp = nullptr;    // PushButton10
+    QPushButton* m_startSplitting = nullptr;  // PushButton9
+    QTreeView* m_resultView = nullptr;        // ListView2
+    QPushButton* m_saveText = nullptr;        // PushButton4
+    QPushButton* m_saveSpreadsheet = nullptr; // PushButton13
+    QPushButton* m_copyClipboard = nullptr;   // PushButton5
+    QPushButton* m_clearResults = nullptr;    // PushButton2
+    QProgressBar* m_progressBar = nullptr;    // ProgressBar1
+
+    bool m_skinned = false;
+    bool m_running = false;
+    bool m_closing = false;
+    bool m_stored = false;
+};
+
+} // namespace quorvane

@@ -1,0 +1,75 @@
+#include "Settings.h"
+
+#include "core/Failure.h"
+
+#include <QSettings>
+
+namespace quorvane {
+
+namespace {
+
+const QString groupPrefix = QStringLiteral("Quorvane/");
+const QString optionKey = QStringLiteral("Option");
+const QString showOriginalKey = QStringLiteral("Show ASIN");
+const QString domainListKey = QStringLiteral("Zip Codes");
+
+} // namespace
+
+Settings::Settings()
+    : m_store(std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Tarnwick"),
+                                          QStringLiteral("Quorvane")))
+{}
+
+Settings::Settings(const QString& path) : m_store(std::make_unique<QSettings>(path, QSettings::IniFormat)) {}
+
+Settings::~Settings() = default;
+
+QString Settings::read(const QString& key, const QString& fallback) const
+{
+    return m_store->value(groupPrefix + key, fallback).toString();
+}
+
+void Settings::write(const QString& key, const QString& value)
+{
+    m_store->setValue(groupPrefix + key, value);
+    m_store->sync();
+    if (m_store->status() != QSettings::NoError)
+        throw Failure(QStringLiteral("The settings could not be written to %1").arg(location()));
+}
+
+QString Settings::option() const
+{
+    return read(optionKey, QStringLiteral("1"));
+}
+
+void Settings::storeOption(int listNumber)
+{
+    write(optionKey, QString::number(listNumber));
+}
+
+QString Settings::showOriginal() const
+{
+    return read(showOriginalKey, QStringLiteral("1"));
+}
+
+void Settings::storeShowOriginal(bool shown)
+{
+    write(showOriginalKey, shown ? QStringLiteral("1") : QStringLiteral("0"));
+}
+
+QString Settings::domainList() const
+{
+    return read(domainListKey, QString());
+}
+
+void Settings::storeDomainList(const QString& joined)
+{
+    write(domainListKey, joined);
+}
+
+QString Settings::location() const
+{
+    return m_store->fileName();
+}
+
+} // namespace quorvane

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <QString>
+
+#include <memory>
+
+class QSettings;
+
+namespace quorvane {
+
+// The per-user settings: organisation "Tarnwick", application "Quorvane", group "Quorvane". This class
+// owns the three keys and their defaults. Values are kept as the texts they were stored as, so a value
+// written by hand comes back unchanged and start-up decides what it means.
+class Settings final
+{
+public:
+    // The user's settings store.
+    Settings();
+    // An INI file at `path` in place of the user's store (tests, benchmarks).
+    explicit Settings(const QString& path);
+    ~Settings();
+    Settings(const Settings&) = delete;
+    Settings& operator=(const Settings&) = delete;
+
+    // "Option": "1", "2" or "3", the chosen word list; "1" when absent.
+    QString option() const;
+    void storeOption(int listNumber);
+    // "Show ASIN": "1" when the original name is shown in the results, else "0"; "1" when absent.
+    QString showOriginal() const;
+    void storeShowOriginal(bool shown);
+    // "Zip Codes": the DomainList's entries joined with ";"; empty when absent.
+    QString domainList() const;
+    void storeDomainList(const QString& joined);
+
+    // Where the values live (a file path), for messages.
+    QString location() const;
+
+private:
+    QString read(const QString& key, const QString& fallback) const;
+    // Writes the value through to the store; throws Failure when the store cannot be written.
+    void write(const QString& key, const QString& value);
+
+    std::unique_ptr<QSettings> m_store;
+};
+
+} // namespace quorvane

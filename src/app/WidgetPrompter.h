@@ -1,0 +1,34 @@
+#pragma once
+
+#include "core/Prompter.h"
+
+#include <QPointer>
+#include <QWidget>
+
+namespace quorvane {
+
+// The Prompter of the window program: Qt's message boxes, input box and file dialogs, modal to the window.
+// Message and input boxes are captioned with the application title.
+class WidgetPrompter final : public Prompter
+{
+public:
+    explicit WidgetPrompter(QString title, QWidget* parent = nullptr);
+
+    void setTitle(const QString& title) { m_title = title; }
+    void setParent(QWidget* parent) { m_parent = parent; }
+
+    void message(const QString& text) override;
+    void errorReport(const QString& text) override;
+    QString inputBox(const QString& prompt) override;
+    QStringList openFileNames(const FileDialogOptions& options) override;
+    QString saveFileName(const FileDialogOptions& options) override;
+
+    // The text as a message box shows it: CR LF and a lone CR each break the line.
+    static QString displayText(const QString& text);
+
+private:
+    QString m_title;
+    QPointer<QWidget> m_parent;
+};
+
+} // namespace quorvane

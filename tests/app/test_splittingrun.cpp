@@ -1,0 +1,227 @@
+#include "MainWindow.h"
+#include "WindowHarness.h"
+#include "core/Pointer.h"
+
+#include <QCheckBox>
+#include <QProgressBar>
+#include <QSignalSpy>
+#include <QtTest>
+
+using namespace quorvane;
+using quorvane::testwindow::WindowHarness;
+
+namespace {
+
+QProgressBar* progressBar(MainWindow& window)
+{
+    return window.findChild<QProgressBar*>(QStringLiteral("ProgressBar1"));
+}
+
+void setShowOriginal(MainWindow& window, bool shown)
+{
+    window.findChild<QCheckBox*>(QStringLiteral("Check5"))->setChecked(shown);
+}
+
+QList<bool> marks(const TextListModel& list)
+{
+    QList<bool> result;
+    for (int row = 0; row < list.count(); ++row)
+        result.append(list.isChecked(row));
+    return result;
+}
+
+} // namespace
+
+class TestSplittingRun : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void progressBeforeEachEntryThenRestAndDone()
+    {
+        WindowHarness harness;
+        MainWindow& window = harness.load();
+        window.domainList().append(
+            {QStringLiteral("a.com"), QStringLiteral("b.com"), QStringLiteral("c.com"), QStringLiteral("d.com")});
+        QList<int> progress;
+        QList<PointerShape> pointers;
+        harness.pump.onYield = [&](int) {
+            progress.append(progressBar(window)->value());
+            pointers.append(window.pointer().shape());
+        };
+        window.PushButton9_Click();
+        QCOMPARE(progress, (QList<int>{25, 50, 75, 100}));
+        // The busy pointer comes after the first yield, so commands that test it still act during that one.
+        QCOMPARE(pointers, (QList<PointerShape>{PointerShape::Default, PointerShape::Busy, PointerShape::Busy,
+                                                PointerShape::Busy}));
+        QCOMPARE(progressBar(window)->value(), 0);
+        QCOMPARE(progressBar(window)->text(), QStringLiteral("Progress Bar"));
+        QCOMPARE(window.pointer().shape(), PointerShape::Default);
+        QCOMPARE(harness.prompter.messages(), QStringList{QStringLiteral("Done.")});
+        QVERIFY(harness.prompter.errorReports().isEmpty());
+    }
+
+    void rowsWithAndWithoutTheOriginalName_data()
+    {
+        QTest::addColumn<bool>("shown");
+        QTest::addColumn<QString>("prefix");
+        QTest::newRow("display option on: trimmed entry as typed, then the split")
+            << true << QStringLiteral("sunsetphotos.com - ");
+        QTest::newRow("display option off: the split alone") << false << QString();
+    }
+
+    void rowsWithAndWithoutTheOriginalName()
+    {
+        QFETCH(bool, shown);
+        QFETCH(QString, prefix);
+        WindowHarness harness;
+        MainWindow& window = harness.load();
+        setShowOriginal(window, shown);
+        window.domainList().append(QStringLiteral("  sunsetphotos.com  "));
+        window.PushButton9_Click();
+        const QStringList rows = window.resultList().texts();
+        QVERIFY(rows.contains(prefix + QStringLiteral("sunset photos")));
+        for (const QString& row : rows) {
+            QVERIFY2(row.startsWith(prefix), qPrintable(row));
+            QVERIFY2(!row.endsWith(QLatin1Char(' ')) && !row.mid(prefix.size()).startsWith(QLatin1Char(' ')),
+                     qPrintable(row));
+        }
+        QCOMPARE(marks(window.resultList()), QList<bool>(rows.size(), true));
+    }
+
+    void entryThatCleansToNothingGivesOneRow_data()
+    {
+        QTest::addColumn<bool>("shown");
+        QTest::addColumn<QString>("row");
+        QTest::newRow("display option on") << true << QStringLiteral(" - ");
+        QTest::newRow("display option off") << false << QString();
+    }
+
+    void entryThatCleansToNothingGivesOneRow()
+    {
+        QFETCH(bool, shown);
+        QFETCH(QString, row);
+        WindowHarness harness;
+        MainWindow& window = harness.load();
+        setShowOriginal(window, shown);
+        window.domainList().append(QStringLiteral("   "));
+        window.PushButton9_Click();
+        QCOMPARE(window.resultList().texts(), QStringList{row});
+        QVERIFY(window.resultList().isChecked(0));
+    }
+
+    void emptyDomainListSaysSoAndLeavesTheResults()
+    {
+        WindowHarness harness;
+        MainWindow& window = harness.load();
+        window.resultList().append(QStringLiteral("kept"), true);
+        progressBar(window)->setValue(40);
+        window.PushButton9_Click();
+        QCOMPARE(harness.prompter.messages(), QStringList{QStringLiteral("No domains added.")});
+        QCOMPARE(window.resultList().texts(), QStringList{QStringLiteral("kept")});
+        QCOMPARE(progressBar(window)->value(), 40);
+        QCOMPARE(harness.pump.count(), 0);
+    }
+
+    void namesThatSplitIntoNothingClearTheResultsAndStillSayDone()
+    {
+        WindowHarness harness;
+        MainWindow& window = harness.load();
+        window.resultList().append(QStringLiteral("from before"), true);
+        window.domainList().append({QStringLiteral("qzxqzxqzx.com"), QStringLiteral("xqxqxqxq")});
+        window.PushButton9_Click();
+        QCOMPARE(window.resultList().count(), 0);
+        QCOMPARE(harness.prompter.messages(), QStringList{QStringLiteral("Done.")});
+    }
+
+    void rowsOfOneEntryArriveInOneInsertion()
+    {
+        WindowHarness harness;
+        MainWindow& window = harness.load();
+        window.domainList().append(
+            {QStringLiteral("sunsetphotos.com"), QStringLiteral("qzxqzx"), QStringLiteral("www.musicfestival.com")});
+        QSignalSpy inserted(&window.resultList(), &QAbstractItemModel::rowsInserted);
+        window.PushButton9_Click();
+        QCOMPARE(inserted.count(), 2);
+        QVERIFY(window.resultList().count() > 2);
+    }
+
+    void secondStartDuringTheRunIsIgnored()
+    {
+        WindowHarness harness;
+        MainWindow& window = harness.load();
+        window.domainList().append({QStringLiteral("sunsetphotos.com"), QStringLiteral("bookstore.com")});
+        harness.pump.onYield = [&](int) { window.PushButton9_Click(); };
+        window.PushButton9_Click();
+        QCOMPARE(harness.pump.count(), 2);
+        QCOMPARE(harness.prompter.messages(), QStringList{QStringLiteral("Done.")});
+    }
+
+    void busyPointerHoldsOffClearingAndRemovalDuringTheRun()
+    {
+        WindowHarness harness;
+        MainWindow& window = harness.load();
+        window.domainList().append({QStringLiteral("sunsetphotos.com"), QStringLiteral("bookstore.com")});
+        harness.pump.onYield = [&](int yield) {
+            if (yield == 2)
+                window.PushButton1_Click();
+        };
+        window.PushButton9_Click();
+        QCOMPARE(window.domainList().count(), 2);
+        QVERIFY(harness.prompter.errorReports().isEmpty());
+    }
+
+    void entriesRemovedDuringTheFirstYieldAreReportedAndTheRunFinishes()
+    {
+        WindowHarness harness;
+        MainWindow& window = harness.load();
+        window.domainList().append({QStringLiteral("sunsetphotos.com"), QStringLiteral("bookstore.com")});
+        harness.pump.onYield = [&](int yield) {
+            if (yield == 1)
+                window.PushButton1_Click();
+        };
+        window.PushButton9_Click();
+        const QStringList reports = harness.prompter.errorReports();
+        QVERIFY(!reports.isEmpty());
+        for (const QString& report : reports)
+            QVERIFY(report.contains(QStringLiteral("Form1.PushButton9_Click at line ")));
+        QCOMPARE(window.resultList().count(), 0);
+        QCOMPARE(harness.prompter.messages(), QStringList{QStringLiteral("Done.")});
+        QCOMPARE(window.pointer().shape(), PointerShape::Default);
+    }
+
+    void closingDuringTheRunStoresTheListAndEndsTheRun()
+    {
+        WindowHarness harness;
+        MainWindow& window = harness.load();
+        window.domainList().append({QStringLiteral("a.com"), QStringLiteral("b.com"), QStringLiteral("c.com")});
+        harness.pump.onYield = [&](int yield) {
+            if (yield == 2)
+                window.close();
+        };
+        window.PushButton9_Click();
+        QCOMPARE(harness.pump.count(), 2);
+        QVERIFY(harness.prompter.messages().isEmpty());
+        QCOMPARE(harness.storedSetting(QStringLiteral("Zip Codes")).toString(), QStringLiteral("a.com;b.com;c.com"));
+    }
+
+    void namesCutByTheBoundAreNamedBeforeDone()
+    {
+        WindowHarness harness;
+        MainWindow& window = harness.load();
+        setShowOriginal(window, false);
+        const QString digits = QStringLiteral("123456789012345678901");
+        window.domainList().append({digits, QStringLiteral("sunsetphotos.com")});
+        window.PushButton9_Click();
+        const QStringList messages = harness.prompter.messages();
+        QCOMPARE(messages.size(), 2);
+        QVERIFY(messages[0].contains(QStringLiteral("100,000")));
+        QVERIFY(messages[0].contains(digits));
+        QVERIFY(!messages[0].contains(QStringLiteral("sunsetphotos")));
+        QCOMPARE(messages[1], QStringLiteral("Done."));
+        QVERIFY(window.resultList().texts().contains(QStringLiteral("sunset photos")));
+    }
+};
+
+QTEST_MAIN(TestSplittingRun)
+#include "test_splittingrun.moc"

@@ -1,0 +1,4 @@
+quorvane_add_test(NAME test_mainwindow SOURCES app/test_mainwindow.cpp app/WindowHarness.h LIBS quorvane_gui)
+quorvane_add_test(NAME test_splittingrun SOURCES app/test_splittingrun.cpp app/WindowHarness.h LIBS quorvane_gui)
+quorvane_add_test(NAME test_domainlistcommands SOURCES app/test_domainlistcommands.cpp app/WindowHarness.h LIBS quorvane_gui)
+quorvane_add_test(NAME test_cursorfile SOURCES app/test_cursorfile.cpp LIBS quorvane_gui)
