@@ -25,7 +25,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             if (isNumeric(QStringView(text).sliced(start, end - start)))
                 expected.push_back(end);
         }
-        for (const qint32* shortcut : {static_cast<const qint32*>(nullptr), static_cast<const qint32*>(runEnds.data())}) {
+        for (const qint32* shortcut :
+             {static_cast<const qint32*>(nullptr), static_cast<const qint32*>(runEnds.data())}) {
             NumericScanner scanner(text, start, shortcut);
             std::vector<qsizetype> found;
             for (qsizetype end = scanner.next(); end >= 0; end = scanner.next())
