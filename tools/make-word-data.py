@@ -1,21 +1,24 @@
 #!/usr/bin/env python3
 """Regenerates the shipped word data in data/ from its named sources.
 
-usage: tools/make-word-data.py [--npm-dir DIR] [--dict-dir DIR] [--out DIR]
+usage: tools/make-word-data.py [--npm-dir DIR] [--scowl-dir DIR] [--out DIR]
 
 Sources (data/SOURCES.md says more):
   popular-english-words 1.0.2 (npm): about 225,000 words in order of use in English Wikipedia.
-  wamerican, wamerican-large, wamerican-huge (Debian 12, 2020.12.07-2): SCOWL word lists 50, 70 and 80.
+  scowl 2020.12.07-2 (Debian 12): the SCOWL word lists by size; only two-letter words are taken from it
+  (the two-letter words of its most common level, and a few abbreviations that are common in names).
 
 The npm tarball is fetched with `npm pack` unless --npm-dir already holds it; its integrity is checked
-against the digest recorded below, so a changed package cannot slip in. The Debian lists are read from
---dict-dir (Debian's /usr/share/dict after `apt-get install wamerican wamerican-large wamerican-huge`).
+against the digest recorded below, so a changed package cannot slip in. The SCOWL lists are read from
+--scowl-dir (Debian's /usr/share/dict/scowl after `apt-get install scowl`).
 
 Writes data/dbwords.txt, data/google.col, data/mit.col and data/suffix.lst: ASCII, lower case,
-one entry a line, CR LF after every line, no duplicates, no empty lines.
+one entry a line, CR LF after every line, no duplicates, no empty lines. The word lists are in order of
+use, most used first. The output depends on nothing but the sources, so a second run changes nothing.
 """
 import argparse
 import base64
+import glob
 import hashlib
 import io
 import os
@@ -29,80 +32,42 @@ NPM_PACKAGE = "popular-english-words"
 NPM_VERSION = "1.0.2"
 NPM_INTEGRITY = "sha512-vQiCBURYdNZP8yIvNQ76fOP5PKUs3tbv1LbQz5hbOVtK6deE8WBkJSYhn1asOqXIiT/iwrQvrwEfNsVrFuk7mw=="
 
-DEBIAN_LISTS = {
-    "wamerican": "american-english",
-    "wamerican-large": "american-english-large",
-    "wamerican-huge": "american-english-huge",
-}
-
 WORD = re.compile(r"[a-z]+")
 
-# Words kept although they are one letter long: the only one-letter words of English.
-ONE_LETTER_WORDS = {"a", "i"}
+# The only one-letter words kept: any other single letter would let every name split into letters.
+ONE_LETTER_WORDS = ["a", "i"]
+
+# Two-letter words decide, more than any others, how many wrong splits a name gets, so each one is chosen.
+# The two-letter words of SCOWL's most common level are kept, except these two, which are rare as words of
+# a name and common as letter pairs inside other words.
+TWO_LETTER_WORDS_DROPPED = {"re", "cs"}
+# Abbreviations and short words that are common in domain names (dr, co, st for drive, company, street ...).
+# Chosen on the train half of the corpus of split names: each one makes more names split correctly than the
+# wrong candidates it adds would justify. Every one of them is in SCOWL or in popular-english-words.
+TWO_LETTER_NAME_WORDS = [
+    "ad", "bi", "ca", "co", "dr", "ed", "ex", "fe", "hi", "im", "jo", "la", "mc", "mi", "mr", "ny", "rx", "st",
+    "tx", "ur", "vs", "wi",
+]
 
 
-def npm_tarball(npm_dir):
-    name = f"{NPM_PACKAGE}-{NPM_VERSION}.tgz"
-    path = os.path.join(npm_dir, name)
-    if not os.path.exists(path):
-        subprocess.run(["npm", "pack", "--silent", f"{NPM_PACKAGE}@{NPM_VERSION}"], cwd=npm_dir, check=True,
-                       stdout=subprocess.DEVNULL)
-    data = open(path, "rb").read()
-    digest = "sha512-" + base64.b64encode(hashlib.sha512(data).digest()).decode()
-    if digest != NPM_INTEGRITY:
-        sys.exit(f"{name}: integrity {digest} differs from the recorded {NPM_INTEGRITY}")
-    return data
+class WordList:
+    """How one shipped list is chosen: `size` words in all; three-letter words only while their rank of
+    use is below `three_letter_rank_limit` (the rest of them add many more wrong splits than right ones)."""
+
+    def __init__(self, file_name, size, three_letter_rank_limit):
+        self.file_name = file_name
+        self.size = size
+        self.three_letter_rank_limit = three_letter_rank_limit
 
 
-def popular_words(npm_dir):
-    """The npm package's words in its order of use, most used first."""
-    with tarfile.open(fileobj=io.BytesIO(npm_tarball(npm_dir))) as tar:
-        source = tar.extractfile("package/words.js").read().decode("utf-8")
-    body = source[source.index("[") + 1:source.rindex("]")]
-    return [item.strip().strip("'\"") for item in body.split(",") if item.strip()]
-
-
-def debian_words(dict_dir, package):
-    path = os.path.join(dict_dir, DEBIAN_LISTS[package])
-    with open(path, encoding="utf-8") as f:
-        return [line.rstrip("\n") for line in f]
-
-
-def acceptable(word):
-    """ASCII letters only (no blanks, apostrophes, digits or accents), and no stray single letters."""
-    return WORD.fullmatch(word) is not None and (len(word) > 1 or word in ONE_LETTER_WORDS)
-
-
-def unique(words):
-    seen = set()
-    out = []
-    for w in words:
-        if w not in seen:
-            seen.add(w)
-            out.append(w)
-    return out
-
-
-def ranked(popular):
-    """The popular words, lower-cased and filtered, with the rank of their first occurrence."""
-    return unique(w for w in (p.lower() for p in popular) if acceptable(w))
-
-
-def select(candidates, count, max_rank_by_length, allowed_short):
-    """The first `count` words of the ranked list that pass the length-dependent rank limit.
-
-    Two- and three-letter words make most of the wrong splits, so they are kept only while frequent
-    (below the rank limit of their length) or when they are listed in `allowed_short`."""
-    out = []
-    for rank, w in enumerate(candidates):
-        limit = max_rank_by_length.get(len(w))
-        if limit is not None and rank >= limit and w not in allowed_short:
-            continue
-        out.append(w)
-        if len(out) == count:
-            break
-    return out
-
+# Sizes and limits chosen on the train half of the corpus of split names (tools/measure-quality.sh).
+# List #1 holds a little more than 100,000 words and list #2 a little more than 200,000: with exactly those
+# sizes, too few names find their right split.
+WORD_LISTS = [
+    WordList("dbwords.txt", 115000, 100000),  # word list #1, the source of dbWords.mdb
+    WordList("google.col", 215000, None),  # word list #2
+    WordList("mit.col", 10000, 10000),  # word list #3: the most common words
+]
 
 # Suffixes removed from names. Each entry also cuts "." + entry wherever it occurs, in any letter case, so
 # "com" turns blog.comics into blogics. Multi-label endings cut only themselves and come first, before the
@@ -117,6 +82,81 @@ SUFFIXES = [
 ]
 
 
+def npm_tarball(npm_dir):
+    name = f"{NPM_PACKAGE}-{NPM_VERSION}.tgz"
+    path = os.path.join(npm_dir, name)
+    if not os.path.exists(path):
+        subprocess.run(["npm", "pack", "--silent", f"{NPM_PACKAGE}@{NPM_VERSION}"], cwd=npm_dir, check=True,
+                       stdout=subprocess.DEVNULL)
+    with open(path, "rb") as f:
+        data = f.read()
+    digest = "sha512-" + base64.b64encode(hashlib.sha512(data).digest()).decode()
+    if digest != NPM_INTEGRITY:
+        sys.exit(f"{name}: integrity {digest} differs from the recorded {NPM_INTEGRITY}")
+    return data
+
+
+def popular_words(npm_dir):
+    """The npm package's words in its order of use, most used first."""
+    with tarfile.open(fileobj=io.BytesIO(npm_tarball(npm_dir))) as tar:
+        source = tar.extractfile("package/words.js").read().decode("utf-8")
+    body = source[source.index("[") + 1:source.rindex("]")]
+    return [item.strip().strip("'\"") for item in body.split(",") if item.strip()]
+
+
+def scowl_words(scowl_dir, pattern):
+    """Lower-cased words of the SCOWL lists whose names match the pattern (e.g. "english-words.10")."""
+    paths = sorted(glob.glob(os.path.join(scowl_dir, pattern)))
+    if not paths:
+        sys.exit(f"no SCOWL list {pattern} in {scowl_dir} (apt-get install scowl)")
+    words = set()
+    for path in paths:
+        with open(path, encoding="utf-8") as f:
+            words.update(line.strip().lower() for line in f)
+    return words
+
+
+def acceptable(word):
+    """ASCII letters only (no blanks, apostrophes, digits or accents), and no stray single letters."""
+    return WORD.fullmatch(word) is not None and (len(word) > 1 or word in ONE_LETTER_WORDS)
+
+
+def ranked(popular):
+    """The popular words, lower-cased and filtered, in order of use; a repeated word keeps its first rank."""
+    seen = set()
+    out = []
+    for word in (p.lower() for p in popular):
+        if acceptable(word) and word not in seen:
+            seen.add(word)
+            out.append(word)
+    return out
+
+
+def two_letter_words(scowl_dir, popular):
+    common = {w for w in scowl_words(scowl_dir, "english-words.10") if len(w) == 2 and acceptable(w)}
+    known = scowl_words(scowl_dir, "english-*.[1-5]0") | set(popular)
+    unknown = [w for w in TWO_LETTER_NAME_WORDS if w not in known]
+    if unknown:
+        sys.exit(f"two-letter words in neither source: {unknown}")
+    return (common - TWO_LETTER_WORDS_DROPPED) | set(TWO_LETTER_NAME_WORDS)
+
+
+def select(word_list, popular, two_letter):
+    """The list's words: a and i, the chosen two-letter words (no others), the three-letter words within
+    the rank limit, and the longer words in order of use until the list is full; written in order of use."""
+    rank = {w: r for r, w in enumerate(popular)}
+    limit = word_list.three_letter_rank_limit
+    chosen = set(ONE_LETTER_WORDS) | two_letter
+    chosen |= {w for w in popular if len(w) == 3 and (limit is None or rank[w] < limit)}
+    for word in popular:
+        if len(chosen) >= word_list.size:
+            break
+        if len(word) > 3:
+            chosen.add(word)
+    # Words the frequency list lacks (a few two-letter abbreviations) come last.
+    return sorted(chosen, key=lambda w: (rank.get(w, len(rank)), w))
+
+
 def write_lines(path, lines):
     with open(path, "wb") as f:
         f.write("".join(line + "\r\n" for line in lines).encode("ascii"))
@@ -126,24 +166,18 @@ def main():
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     here = os.path.dirname(os.path.abspath(__file__))
     parser.add_argument("--npm-dir", help="folder holding (or to receive) the npm tarball; a temporary one if absent")
-    parser.add_argument("--dict-dir", default="/usr/share/dict", help="folder of the Debian word lists")
+    parser.add_argument("--scowl-dir", default="/usr/share/dict/scowl", help="folder of the SCOWL word lists")
     parser.add_argument("--out", default=os.path.join(here, "..", "data"), help="folder to write the data files to")
     args = parser.parse_args()
 
     with tempfile.TemporaryDirectory() as tmp:
-        popular = popular_words(args.npm_dir or tmp)
-    candidates = ranked(popular)
+        popular = ranked(popular_words(args.npm_dir or tmp))
+    two_letter = two_letter_words(args.scowl_dir, popular)
 
-    short_limits = {2: 400, 3: 20000}
-    common_two = set()
-    lists = {
-        "dbwords.txt": select(candidates, 100000, short_limits, common_two),
-        "google.col": select(candidates, 200000, short_limits, common_two),
-        "mit.col": select(candidates, 10000, short_limits, common_two),
-    }
-    for name, words in lists.items():
-        write_lines(os.path.join(args.out, name), words)
-        print(f"{name}: {len(words)} words")
+    for word_list in WORD_LISTS:
+        words = select(word_list, popular, two_letter)
+        write_lines(os.path.join(args.out, word_list.file_name), words)
+        print(f"{word_list.file_name}: {len(words)} words")
     write_lines(os.path.join(args.out, "suffix.lst"), SUFFIXES)
     print(f"suffix.lst: {len(SUFFIXES)} entries")
 
