@@ -16,6 +16,7 @@ test_packages=(
     xvfb xauth xclip
     clang libclang-rt-14-dev
     dpkg-dev lintian appstream desktop-file-utils
+    python3 scowl
 )
 
 wanted=("${build_packages[@]}")

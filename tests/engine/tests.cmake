@@ -24,3 +24,7 @@ add_test(NAME test_mkmdb_reproducible
 quorvane_add_test(NAME test_segmenter SOURCES engine/test_segmenter.cpp)
 quorvane_add_test(NAME test_namecleaner SOURCES engine/test_namecleaner.cpp)
 quorvane_add_test(NAME test_entryprocessor SOURCES engine/test_entryprocessor.cpp)
+
+# The shipped word lists and suffix list keep the format rules the loaders rely on.
+quorvane_add_test(NAME test_shippedwords SOURCES engine/test_shippedwords.cpp)
+set_property(TEST test_shippedwords APPEND PROPERTY ENVIRONMENT "QUORVANE_DATA_SOURCE_DIR=${PROJECT_SOURCE_DIR}/data")
