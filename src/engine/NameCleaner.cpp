@@ -56,6 +56,18 @@ QStringView trimBlanks(QStringView text)
     return text.mid(begin, end - begin);
 }
 
+namespace {
+
+// Trims without copying when there is nothing to trim.
+void trimBlanksInPlace(QString& text)
+{
+    const QStringView trimmed = trimBlanks(text);
+    if (trimmed.size() != text.size())
+        text = trimmed.toString();
+}
+
+} // namespace
+
 NameCleaner::NameCleaner(QString applicationFolder) : m_suffixPath(applicationFolder + QStringLiteral("/suffix.lst")) {}
 
 const NameCleaner::SuffixList* NameCleaner::currentSuffixList()
@@ -102,7 +114,7 @@ void NameCleaner::readSuffixList()
         words.insert(folded);
     }
     list.trie.build(words);
-    list.entriesAtNode.resize(list.trie.nodeCount());
+    list.entriesAtNode.resize(list.trie.nodeLimit());
     for (std::size_t index = 0; index < list.foldedEntries.size(); ++index) {
         quint32 node = WordTrie::root;
         for (const QChar unit : QStringView(list.foldedEntries[index]).mid(1))
@@ -118,13 +130,24 @@ void NameCleaner::removeSuffixes(QString& text, const SuffixList& list) const
 {
     const auto entryCount = static_cast<quint32>(list.foldedEntries.size());
     quint32 next = 0;
-    while (next < entryCount) {
-        const QString folded = text.toCaseFolded(); // same length: simple case folding, unit for unit
+    while (next < entryCount && text.contains(u'.')) {
+        // Case folding keeps the length, unit for unit; for plain ASCII it is lower-casing.
+        const char16_t* units = QStringView(text).utf16();
+        const qsizetype size = text.size();
+        const bool ascii = std::all_of(units, units + size, [](char16_t unit) { return unit < 0x80; });
+        QString folded;
+        if (!ascii) {
+            folded = text.toCaseFolded();
+            units = QStringView(folded).utf16();
+        }
         quint32 best = entryCount;
-        for (qsizetype dot = folded.indexOf(u'.'); dot >= 0; dot = folded.indexOf(u'.', dot + 1)) {
+        for (qsizetype dot = 0; dot < size; ++dot) {
+            if (units[dot] != u'.')
+                continue;
             quint32 node = WordTrie::root;
-            for (qsizetype k = dot + 1; k < folded.size(); ++k) {
-                node = list.trie.child(node, folded[k].unicode());
+            for (qsizetype k = dot + 1; k < size; ++k) {
+                const char16_t unit = units[k];
+                node = list.trie.child(node, (unit >= u'A' && unit <= u'Z') ? char16_t(unit + 32) : unit);
                 if (node == WordTrie::noNode)
                     break;
                 const std::vector<quint32>& entries = list.entriesAtNode[node];
@@ -144,7 +167,7 @@ QString NameCleaner::cleanDomainName(const QString& entry)
 {
     QString text = removeEvery(entry, u"http://", Qt::CaseSensitive);
     text = removeEvery(text, u"www.", Qt::CaseSensitive);
-    text = trimBlanks(text).toString();
+    trimBlanksInPlace(text);
 
     if (const SuffixList* list = currentSuffixList()) {
         const auto overflow = [&] {
@@ -162,11 +185,11 @@ QString NameCleaner::cleanDomainName(const QString& entry)
             throw overflow();
     }
 
-    for (QChar& c : text) {
-        if (c == u'.' || c == u'/' || c == u'-')
-            c = u' ';
-    }
-    return trimBlanks(text).toString();
+    const auto separator = [](QChar c) { return c == u'.' || c == u'/' || c == u'-'; };
+    if (std::any_of(text.cbegin(), text.cend(), separator))
+        std::replace_if(text.begin(), text.end(), separator, QChar(u' '));
+    trimBlanksInPlace(text);
+    return text;
 }
 
 } // namespace quorvane

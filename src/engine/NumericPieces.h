@@ -35,6 +35,13 @@ public:
     // The next end, or -1 when no further end exists.
     qsizetype next();
 
+    // Whether a numeric piece can start with this character; when not, no scanner is needed there.
+    static bool canStart(QChar c)
+    {
+        const char16_t u = c.unicode();
+        return (u >= u'0' && u <= u'9') || u == u'+' || u == u'-' || u == u'.' || u == u'&';
+    }
+
     // Fills `runEnds` with, for each position of the text, the end of the run of ASCII digits there.
     static void findDigitRunEnds(QStringView text, std::vector<qint32>& runEnds);
 

@@ -87,22 +87,46 @@ void Segmenter::refreshIndex()
     m_indexBuilt = true;
 }
 
+// Walks backwards, so that whether the rest can be split is known for every end of a piece.
 void Segmenter::markReachable(QStringView text)
 {
-    const qsizetype size = text.size();
-    m_reachable.assign(static_cast<std::size_t>(size) + 1, 0);
-    m_reachable[static_cast<std::size_t>(size)] = 1;
-    for (qsizetype start = size - 1; start >= 0; --start) {
-        bool reachable = false;
-        WordEnds words(m_trie, text, start);
-        for (qsizetype end = words.next(); end >= 0 && !reachable; end = words.next())
-            reachable = m_reachable[static_cast<std::size_t>(end)] != 0;
-        if (!reachable) {
+    const auto size = static_cast<std::size_t>(text.size());
+    m_reachable.assign(size + 1, 0);
+    m_reachable[size] = 1;
+    m_firstWordEnd.assign(size, 0);
+    m_wordEndCount.assign(size, 0);
+    m_wordEnds.clear();
+    const char16_t* units = text.utf16();
+    const bool ascii = std::all_of(units, units + size, [](char16_t unit) { return unit < 0x80; });
+    for (qsizetype start = text.size() - 1; start >= 0; --start) {
+        const auto at = static_cast<std::size_t>(start);
+        m_firstWordEnd[at] = static_cast<qint32>(m_wordEnds.size());
+        if (ascii) {
+            // The common case in a tight loop: every character is its own lower case but A to Z.
+            quint32 node = WordTrie::root;
+            for (std::size_t position = at; position < size; ++position) {
+                const char16_t unit = units[position];
+                node = m_trie.child(node, (unit >= u'A' && unit <= u'Z') ? char16_t(unit + 32) : unit);
+                if (node == WordTrie::noNode)
+                    break;
+                if (m_trie.isWord(node) && m_reachable[position + 1])
+                    m_wordEnds.push_back(static_cast<qint32>(position + 1));
+            }
+        } else {
+            WordEnds words(m_trie, text, start);
+            for (qsizetype end = words.next(); end >= 0; end = words.next()) {
+                if (m_reachable[static_cast<std::size_t>(end)])
+                    m_wordEnds.push_back(static_cast<qint32>(end));
+            }
+        }
+        m_wordEndCount[at] = static_cast<qint32>(m_wordEnds.size()) - m_firstWordEnd[at];
+        bool reachable = m_wordEndCount[at] > 0;
+        if (!reachable && NumericScanner::canStart(text[start])) {
             NumericScanner numbers(text, start, m_digitRunEnds.data());
             for (qsizetype end = numbers.next(); end >= 0 && !reachable; end = numbers.next())
                 reachable = m_reachable[static_cast<std::size_t>(end)] != 0;
         }
-        m_reachable[static_cast<std::size_t>(start)] = reachable ? 1 : 0;
+        m_reachable[at] = reachable ? 1 : 0;
     }
 }
 
@@ -111,24 +135,28 @@ void Segmenter::pushFrame(QStringView text, qsizetype start, qsizetype prefixLen
     Frame& frame = m_stack.emplace_back();
     frame.start = start;
     frame.prefixLength = prefixLength;
-    frame.words = WordEnds(m_trie, text, start);
-    frame.numbers = NumericScanner(text, start, m_digitRunEnds.data());
-    frame.nextWordEnd = frame.words.next();
-    frame.nextNumberEnd = frame.numbers.next();
+    frame.wordIndex = m_firstWordEnd[static_cast<std::size_t>(start)];
+    frame.wordIndexEnd = frame.wordIndex + m_wordEndCount[static_cast<std::size_t>(start)];
+    frame.nextNumberEnd = -1;
+    if (NumericScanner::canStart(text[start])) {
+        frame.numbers = NumericScanner(text, start, m_digitRunEnds.data());
+        frame.nextNumberEnd = frame.numbers.next();
+    }
 }
 
 // The frame's next piece end, ascending, from which the rest can be split; -1 when there is none.
 qsizetype Segmenter::nextEnd(Frame& frame, qsizetype excludedEnd)
 {
     for (;;) {
-        const qsizetype word = frame.nextWordEnd;
+        const qsizetype word =
+            frame.wordIndex < frame.wordIndexEnd ? m_wordEnds[static_cast<std::size_t>(frame.wordIndex)] : -1;
         const qsizetype number = frame.nextNumberEnd;
         if (word < 0 && number < 0)
             return -1;
         const qsizetype end = word < 0 ? number : number < 0 ? word : std::min(word, number);
         // A piece that is both a word and a number is one piece.
         if (word == end)
-            frame.nextWordEnd = frame.words.next();
+            ++frame.wordIndex;
         if (number == end)
             frame.nextNumberEnd = frame.numbers.next();
         if (end != excludedEnd && m_reachable[static_cast<std::size_t>(end)])

@@ -79,9 +79,9 @@ private:
     {
         qsizetype start = 0;
         qsizetype prefixLength = 0; // length of the candidate built up to this place
-        WordEnds words;
+        qsizetype wordIndex = 0;    // next of the place's word ends (m_wordEnds)
+        qsizetype wordIndexEnd = 0;
         NumericScanner numbers;
-        qsizetype nextWordEnd = -1;
         qsizetype nextNumberEnd = -1;
     };
 
@@ -96,6 +96,11 @@ private:
     bool m_indexBuilt = false;
     std::vector<qint32> m_digitRunEnds;
     std::vector<quint8> m_reachable; // per place: the rest of the text from there can be split
+    // Per place, the ends of the words starting there from which the rest can be split, ascending:
+    // m_wordEnds[m_firstWordEnd[i] .. m_firstWordEnd[i] + m_wordEndCount[i]).
+    std::vector<qint32> m_wordEnds;
+    std::vector<qint32> m_firstWordEnd;
+    std::vector<qint32> m_wordEndCount;
     std::vector<Frame> m_stack;
     QString m_candidate;
 };

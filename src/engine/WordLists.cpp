@@ -86,10 +86,9 @@ private:
     qint64 m_skipped = 0;
 };
 
-} // namespace
-
-void loadWords(WordListChoice choice, WordDatabase* database, const QString& applicationFolder,
-               WordDictionary& dictionary, Prompter& prompter, Pointer& pointer)
+// loadWords with the paths of the two word-list files given.
+void loadWordsFrom(WordListChoice choice, WordDatabase* database, const QString& googlePath, const QString& mitPath,
+                   WordDictionary& dictionary, Prompter& prompter, Pointer& pointer)
 {
     ErrorTrap trap(location::loadWords, prompter);
     WordAdder adder(dictionary, trap);
@@ -120,10 +119,9 @@ void loadWords(WordListChoice choice, WordDatabase* database, const QString& app
                     QStringLiteral("Row %1 of table \"words\" has no word (its third field is Null).").arg(rowNumber));
         }
     } else if (trap.test(step::isGoogleList, [&] { return choice == WordListChoice::Google; })) {
-        trap.step(step::readGoogleList,
-                  [&] { lines = readFileLines(applicationFolder + QStringLiteral("/google.col")); });
+        trap.step(step::readGoogleList, [&] { lines = readFileLines(googlePath); });
     } else if (trap.test(step::isMitList, [&] { return choice == WordListChoice::Mit; })) {
-        trap.step(step::readMitList, [&] { lines = readFileLines(applicationFolder + QStringLiteral("/mit.col")); });
+        trap.step(step::readMitList, [&] { lines = readFileLines(mitPath); });
     }
 
     // A list that could not be read leaves no lines: nothing more is reported.
@@ -135,6 +133,20 @@ void loadWords(WordListChoice choice, WordDatabase* database, const QString& app
 
     adder.reportSkipped(lastAddStep);
     trap.step(step::defaultPointer, [&] { pointer.setShape(PointerShape::Default); });
+}
+
+} // namespace
+
+void loadWords(WordListChoice choice, WordDatabase* database, const QString& applicationFolder,
+               WordDictionary& dictionary, Prompter& prompter, Pointer& pointer)
+{
+    loadWordsFrom(choice, database, applicationFolder + QStringLiteral("/google.col"),
+                  applicationFolder + QStringLiteral("/mit.col"), dictionary, prompter, pointer);
+}
+
+void loadWordsFromFile(const QString& path, WordDictionary& dictionary, Prompter& prompter, Pointer& pointer)
+{
+    loadWordsFrom(WordListChoice::Google, nullptr, path, QString(), dictionary, prompter, pointer);
 }
 
 } // namespace quorvane

@@ -30,4 +30,8 @@ constexpr int maxWordReportsPerLoad = 10;
 void loadWords(WordListChoice choice, WordDatabase* database, const QString& applicationFolder,
                WordDictionary& dictionary, Prompter& prompter, Pointer& pointer);
 
+// Fills the dictionary from a word-list file of the user's choice, read like "google.col", with the same
+// steps and reports as loadWords (the batch splitter's --words).
+void loadWordsFromFile(const QString& path, WordDictionary& dictionary, Prompter& prompter, Pointer& pointer);
+
 } // namespace quorvane

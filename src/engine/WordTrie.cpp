@@ -4,32 +4,37 @@
 
 namespace quorvane {
 
-quint32 WordTrie::childBySearch(quint32 first, quint32 last, char16_t unit) const
+quint32 WordTrie::childOfLargeNode(const Edge& from, char16_t unit) const
 {
-    const auto begin = m_edgeUnit.begin() + first;
-    const auto end = m_edgeUnit.begin() + last;
-    const auto found = std::lower_bound(begin, end, unit);
-    if (found == end || *found != unit)
-        return noNode;
-    return m_edgeChild[static_cast<std::size_t>(found - m_edgeUnit.begin())];
+    const LargeNode& large = m_largeNodes[from.children];
+    if (from.kind == Kind::Table) {
+        const quint32 offset = quint32(unit) - large.firstUnit;
+        return offset < large.count ? m_tables[large.first + offset] : noNode;
+    }
+    const auto begin = m_edges.begin() + large.first;
+    const auto end = begin + large.count;
+    const auto found = std::lower_bound(begin, end, unit, [](const Edge& edge, char16_t u) { return edge.unit < u; });
+    return (found != end && found->unit == unit) ? static_cast<quint32>(found - m_edges.begin()) + 1 : noNode;
 }
 
 void WordTrie::build(const QSet<QString>& words)
 {
     std::vector<QStringView> sorted;
     sorted.reserve(static_cast<std::size_t>(words.size()));
-    for (const QString& word : words)
-        sorted.emplace_back(word);
+    for (const QString& word : words) {
+        if (!word.isEmpty()) // the empty piece is never tried
+            sorted.emplace_back(word);
+    }
     // Plain unit order, so that the children of every node are created in ascending unit order.
     std::sort(sorted.begin(), sorted.end(), [](QStringView a, QStringView b) {
         return std::lexicographical_compare(a.utf16(), a.utf16() + a.size(), b.utf16(), b.utf16() + b.size());
     });
 
-    // Nodes in creation order: one per distinct prefix.
+    // Prefix nodes in creation order (0 is the root).
     std::vector<quint32> parent{0};
     std::vector<char16_t> unit{0};
-    std::vector<quint8> isWord{0};
-    std::vector<quint32> path{root}; // path[d]: the node of the previous word's prefix of length d
+    std::vector<bool> endsWord{false};
+    std::vector<quint32> path{0}; // path[d]: the node of the previous word's prefix of length d
     QStringView previous;
     for (const QStringView word : sorted) {
         qsizetype common = 0;
@@ -39,36 +44,60 @@ void WordTrie::build(const QSet<QString>& words)
         for (qsizetype k = common; k < word.size(); ++k) {
             parent.push_back(path.back());
             unit.push_back(word[k].unicode());
-            isWord.push_back(0);
+            endsWord.push_back(false);
             path.push_back(static_cast<quint32>(parent.size() - 1));
         }
-        isWord[path.back()] = 1;
+        endsWord[path.back()] = true;
         previous = word;
     }
-    isWord[root] = 0; // the empty piece is never tried
 
+    // Edges grouped by the node they leave; within a group, creation order is ascending unit order.
     const std::size_t nodes = parent.size();
-    m_rootChildren.assign(0x10000, noNode);
-    m_firstEdge.assign(nodes + 1, 0);
-    for (std::size_t node = 1; node < nodes; ++node) {
-        if (parent[node] != root)
-            ++m_firstEdge[parent[node] + 1];
-    }
+    std::vector<quint32> firstChild(nodes + 1, 0);
+    for (std::size_t node = 1; node < nodes; ++node)
+        ++firstChild[parent[node] + 1];
     for (std::size_t node = 0; node < nodes; ++node)
-        m_firstEdge[node + 1] += m_firstEdge[node];
-    m_edgeUnit.assign(m_firstEdge[nodes], 0);
-    m_edgeChild.assign(m_firstEdge[nodes], noNode);
-    std::vector<quint32> filled(m_firstEdge.begin(), m_firstEdge.end() - 1);
+        firstChild[node + 1] += firstChild[node];
+    std::vector<quint32> slot(nodes, 0); // the edge of each node
+    std::vector<quint32> filled(firstChild.begin(), firstChild.end() - 1);
+    for (std::size_t node = 1; node < nodes; ++node)
+        slot[node] = filled[parent[node]]++;
+
+    m_edges.assign(nodes - 1, Edge{});
+    m_rootChildren.assign(0x10000, noNode);
+    m_largeNodes.clear();
+    m_tables.clear();
     for (std::size_t node = 1; node < nodes; ++node) {
-        if (parent[node] == root) {
-            m_rootChildren[unit[node]] = static_cast<quint32>(node);
+        Edge& edge = m_edges[slot[node]];
+        edge.unit = unit[node];
+        edge.endsWord = endsWord[node];
+        if (parent[node] == root)
+            m_rootChildren[unit[node]] = slot[node] + 1;
+    }
+    for (std::size_t node = 1; node < nodes; ++node) {
+        Edge& edge = m_edges[slot[node]];
+        const quint32 first = firstChild[node];
+        const quint32 count = firstChild[node + 1] - first;
+        if (count <= maxScannedChildren) {
+            edge.children = first;
+            edge.count = static_cast<quint8>(count);
             continue;
         }
-        const quint32 edge = filled[parent[node]]++;
-        m_edgeUnit[edge] = unit[node];
-        m_edgeChild[edge] = static_cast<quint32>(node);
+        LargeNode large{first, count, m_edges[first].unit};
+        const quint32 span = quint32(m_edges[first + count - 1].unit) - large.firstUnit + 1;
+        if (span <= maxTableSpan) {
+            large.first = static_cast<quint32>(m_tables.size());
+            large.count = span;
+            m_tables.resize(m_tables.size() + span, noNode);
+            for (quint32 e = first; e < first + count; ++e)
+                m_tables[large.first + m_edges[e].unit - large.firstUnit] = e + 1;
+            edge.kind = Kind::Table;
+        } else {
+            edge.kind = Kind::Search;
+        }
+        edge.children = static_cast<quint32>(m_largeNodes.size());
+        m_largeNodes.push_back(large);
     }
-    m_isWord = std::move(isWord);
 }
 
 } // namespace quorvane

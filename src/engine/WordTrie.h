@@ -9,7 +9,12 @@ namespace quorvane {
 
 // The words of a dictionary as a trie over their UTF-16 units, so that every word starting at one place
 // of a text is found in one walk. Nodes are numbers; 0 is the root and also stands for "no node", since
-// the root is never a child. Edges are stored per node in ascending unit order.
+// the root is never a child.
+//
+// Every node but the root is stored as the edge that leads to it: its unit, whether it ends a word, and
+// where its own edges lie. The edges of one node lie together in ascending unit order. A step of a walk
+// therefore reads only the edges of the node it leaves, and edges are 8 bytes, so that the trie of a large
+// word list stays within the processor's second-level cache: walking it is bound by memory latency.
 class WordTrie
 {
 public:
@@ -23,32 +28,60 @@ public:
     {
         if (node == root)
             return m_rootChildren.empty() ? noNode : m_rootChildren[unit];
-        const quint32 first = m_firstEdge[node];
-        const quint32 last = m_firstEdge[node + 1];
-        if (last - first <= 8) {
+        const Edge& from = m_edges[node - 1];
+        if (from.kind == Kind::Scanned) {
+            const quint32 first = from.children;
+            const quint32 last = first + from.count;
             for (quint32 e = first; e < last; ++e) {
-                if (m_edgeUnit[e] == unit)
-                    return m_edgeChild[e];
-                if (m_edgeUnit[e] > unit)
-                    break;
+                if (m_edges[e].unit >= unit)
+                    return m_edges[e].unit == unit ? e + 1 : noNode;
             }
             return noNode;
         }
-        return childBySearch(first, last, unit);
+        return childOfLargeNode(from, unit);
     }
 
     // Whether the path to the node spells a word.
-    bool isWord(quint32 node) const { return m_isWord[node] != 0; }
-    std::size_t nodeCount() const { return m_isWord.size(); }
+    bool isWord(quint32 node) const { return node != root && m_edges[node - 1].endsWord; }
+    // Node numbers are below this.
+    std::size_t nodeLimit() const { return m_edges.size() + 1; }
 
 private:
-    quint32 childBySearch(quint32 first, quint32 last, char16_t unit) const;
+    // Nodes with more children than this find a child through a table over the span of their units, or,
+    // when the span is too wide for a table, by binary search.
+    static constexpr quint32 maxScannedChildren = 8;
+    static constexpr quint32 maxTableSpan = 256;
+
+    enum class Kind : quint8
+    {
+        Scanned, // `children` is the first edge, `count` the number of edges
+        Table,   // `children` indexes m_largeNodes, whose table lies in m_tables
+        Search,  // `children` indexes m_largeNodes, whose edges are searched
+    };
+
+    struct Edge
+    {
+        quint32 children = 0;
+        char16_t unit = 0;
+        quint8 count = 0;
+        bool endsWord : 1 = false;
+        Kind kind : 2 = Kind::Scanned;
+    };
+    static_assert(sizeof(Edge) == 8);
+
+    struct LargeNode
+    {
+        quint32 first = 0; // first edge, or start in m_tables
+        quint32 count = 0; // edges, or the table's span
+        quint32 firstUnit = 0;
+    };
+
+    quint32 childOfLargeNode(const Edge& from, char16_t unit) const;
 
     std::vector<quint32> m_rootChildren; // indexed by unit: the root has many children
-    std::vector<quint32> m_firstEdge;    // per node, and one past the last
-    std::vector<char16_t> m_edgeUnit;
-    std::vector<quint32> m_edgeChild;
-    std::vector<quint8> m_isWord;
+    std::vector<Edge> m_edges;           // node n is m_edges[n - 1]
+    std::vector<LargeNode> m_largeNodes;
+    std::vector<quint32> m_tables; // child nodes by unit, noNode where there is none
 };
 
 } // namespace quorvane

@@ -3,6 +3,7 @@
 #include "engine/NumericPieces.h"
 #include "engine/Segmenter.h"
 #include "engine/WordDictionary.h"
+#include "engine/WordTrie.h"
 
 #include <QRandomGenerator>
 #include <QtTest>
@@ -277,6 +278,55 @@ private slots:
         const QStringList expected = plainSplit(dictionary, text);
         QVERIFY(!expected.isEmpty());
         QCOMPARE(engineSplit(dictionary, text), expected);
+    }
+
+    // Nodes with many children (found through a table, or by search when their units lie far apart)
+    // must find exactly the words that nodes with few children find.
+    void wordsUnderLargeNodes()
+    {
+        QRandomGenerator random(4711);
+        int steps = 0;
+        QString letters = QStringLiteral("abcdefghijklmnopqrstuvwxyz0123456789");
+        for (char16_t wide : {u'\u00E9', u'\u0430', u'\u4E00', u'\uFF21', u'\uFFFD'})
+            letters += QChar(wide);
+        for (int round = 0; round < 20; ++round) {
+            QSet<QString> words;
+            // Prefixes followed by most letters: nodes of many children, some with units far apart.
+            for (int prefix = 0; prefix < 6; ++prefix) {
+                QString start;
+                for (int k = 0; k <= prefix % 3; ++k)
+                    start += letters[random.bounded(letters.size())];
+                const qsizetype span = prefix % 2 ? letters.size() : 26;
+                for (qsizetype k = 0; k < span; ++k) {
+                    if (random.bounded(4) != 0)
+                        words.insert(start + letters[k]);
+                }
+            }
+            for (int k = 0; k < 100; ++k) {
+                QString word;
+                const int length = random.bounded(1, 4);
+                for (int i = 0; i < length; ++i)
+                    word += letters[random.bounded(letters.size())];
+                words.insert(word);
+            }
+            WordTrie trie;
+            trie.build(words);
+            for (int probe = 0; probe < 2000; ++probe) {
+                QString text;
+                const int length = random.bounded(1, 5);
+                for (int k = 0; k < length; ++k)
+                    text += letters[random.bounded(letters.size())];
+                quint32 node = WordTrie::root; // the root is numbered like "no node"
+                for (qsizetype k = 0; k < text.size(); ++k) {
+                    node = trie.child(node, text[k].unicode());
+                    QCOMPARE(node != WordTrie::noNode && trie.isWord(node), words.contains(text.left(k + 1)));
+                    if (node == WordTrie::noNode)
+                        break;
+                    ++steps;
+                }
+            }
+        }
+        QVERIFY(steps > 20000); // the probes do walk into the trie
     }
 
     void deadEndAnswersWithNothing()

@@ -1,0 +1,192 @@
+// Names per second of the splitting engine and of quorvane-split end to end, on the names of the split
+// quality corpus (words joined, ".com" added to every other name, repeated to a million names or more),
+// beside the plain recursion and the I/O floor; and the time of a dead-end text for both searches.
+//
+// usage: bench_engine [CORPUS] [NAMES]
+//   CORPUS  a file of names written as words separated by blanks (default: $QUORVANE_CORPUS, else
+//           ../shared/quality/ccdn-train.txt beside the source tree)
+//   NAMES   how many names to run (default 1,000,000)
+#include "BenchSupport.h"
+#include "PlainSplitter.h"
+#include "core/Pointer.h"
+#include "core/Prompter.h"
+#include "engine/EntryProcessor.h"
+#include "engine/WordDatabase.h"
+#include "engine/WordDictionary.h"
+#include "engine/WordLists.h"
+#include "input/DomainFileReader.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <cstdio>
+
+using namespace quorvane;
+
+namespace {
+
+class SilentPrompter final : public Prompter
+{
+public:
+    void message(const QString& text) override { std::fprintf(stderr, "%s\n", qPrintable(text)); }
+    void errorReport(const QString& text) override { std::fprintf(stderr, "%s\n", qPrintable(text)); }
+    QString inputBox(const QString&) override { return QString(); }
+    QStringList openFileNames(const FileDialogOptions&) override { return QStringList(); }
+    QString saveFileName(const FileDialogOptions&) override { return QString(); }
+};
+
+QStringList corpusNames(const QString& path, qsizetype wanted)
+{
+    QStringList base;
+    DomainFileReader::forEachName(path, [&](const QString& line) {
+        QString joined = removeBlanks(line);
+        if (joined.isEmpty())
+            return;
+        if (base.size() % 2 == 1)
+            joined += QStringLiteral(".com");
+        base.append(joined);
+    });
+    QStringList names;
+    names.reserve(wanted);
+    while (names.size() < wanted && !base.isEmpty())
+        names.append(base[names.size() % base.size()]);
+    return names;
+}
+
+// The I/O floor: read the input and write as many bytes as the output has, with plain buffered I/O.
+double ioFloorSeconds(const QString& input, const QString& output, qint64 outputBytes)
+{
+    bench::Stopwatch timer;
+    bench::readRaw(input);
+    std::FILE* file = std::fopen(QFile::encodeName(output).constData(), "wb");
+    if (!file)
+        return -1;
+    std::vector<char> block(1 << 16, 'x');
+    for (qint64 left = outputBytes; left > 0; left -= static_cast<qint64>(block.size()))
+        std::fwrite(block.data(), 1, static_cast<std::size_t>(std::min<qint64>(left, block.size())), file);
+    std::fclose(file);
+    return timer.seconds();
+}
+
+void deadEnds()
+{
+    WordDictionary dictionary;
+    dictionary.add(QStringLiteral("a"));
+    dictionary.add(QStringLiteral("aa"));
+    Segmenter segmenter(dictionary);
+    std::printf("\nDead-end text: \"a\" repeated, then \"b\"; words a and aa\n");
+    for (const int length : {20, 25, 30, 60}) {
+        const QString text = QString(length - 1, QLatin1Char('a')) + QLatin1Char('b');
+        const int repeats = 10000;
+        QStringList candidates;
+        bench::Stopwatch engineTimer;
+        for (int i = 0; i < repeats; ++i)
+            segmenter.splitIntoWords(text, candidates);
+        const double engineMicroseconds = engineTimer.seconds() * 1e6 / repeats;
+        if (length > 30) {
+            std::printf("  length %2d  engine %8.2f us   (plain recursion not run)\n", length, engineMicroseconds);
+            continue;
+        }
+        bench::Stopwatch plainTimer;
+        QStringList plain;
+        plainSplitIntoWords(text, QString(), plain, dictionary);
+        const double plainMicroseconds = plainTimer.seconds() * 1e6;
+        std::printf("  length %2d  engine %8.2f us   plain recursion %12.0f us   (%zu candidates)\n", length,
+                    engineMicroseconds, plainMicroseconds, static_cast<std::size_t>(candidates.size() + plain.size()));
+    }
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication application(argc, argv);
+    QString corpus = argc > 1 ? QString::fromLocal8Bit(argv[1]) : qEnvironmentVariable("QUORVANE_CORPUS");
+    if (corpus.isEmpty())
+        corpus = QStringLiteral(QUORVANE_SHARED_DIR "/quality/ccdn-train.txt");
+    const qsizetype wanted = argc > 2 ? QByteArray(argv[2]).toLongLong() : 1000000;
+    const QString appDir = QStringLiteral(QUORVANE_APP_DIR);
+
+    const QStringList names = corpusNames(corpus, wanted);
+    if (names.isEmpty()) {
+        std::fprintf(stderr, "no names in %s\n", qPrintable(corpus));
+        return 1;
+    }
+
+    WordDictionary dictionary;
+    {
+        SilentPrompter prompter;
+        PlainPointer pointer;
+        WordDatabase database(appDir + QStringLiteral("/dbWords.mdb"));
+        loadWords(WordListChoice::Database, &database, appDir, dictionary, prompter, pointer);
+    }
+    std::printf("%lld names from %s, word list #1 (%lld words)\n", static_cast<long long>(names.size()),
+                qPrintable(corpus), static_cast<long long>(dictionary.size()));
+
+    // The engine alone: every step of an entry, rows built but not written.
+    EntryProcessor processor(dictionary, appDir);
+    qint64 rows = 0;
+    qint64 rowUnits = 0;
+    processor.process(names[0], false, Segmenter::defaultMaxCandidates, [](QStringView) {}); // builds the index
+    bench::Stopwatch engineTimer;
+    for (const QString& name : names) {
+        rows += processor
+                    .process(name, false, Segmenter::defaultMaxCandidates,
+                             [&](QStringView row) { rowUnits += row.size() + 1; })
+                    .rows;
+    }
+    const double engineSeconds = engineTimer.seconds();
+    const double engineRate = static_cast<double>(names.size()) / engineSeconds;
+    std::printf("engine alone          %10.0f names/s  (%lld rows, %.2f s)\n", engineRate,
+                static_cast<long long>(rows), engineSeconds);
+
+    // The plain recursion on the same names (cleaned the same way), on a share of them.
+    const qsizetype plainCount = std::min<qsizetype>(names.size(), 100000);
+    NameCleaner cleaner(appDir);
+    bench::Stopwatch plainTimer;
+    qint64 plainRows = 0;
+    for (qsizetype i = 0; i < plainCount; ++i) {
+        QStringList candidates;
+        plainSplitIntoWords(removeBlanks(cleaner.cleanDomainName(names[i])), QString(), candidates, dictionary);
+        plainRows += candidates.size();
+    }
+    const double plainRate = static_cast<double>(plainCount) / plainTimer.seconds();
+    std::printf("plain recursion       %10.0f names/s  (first %lld names, %lld rows)   engine / plain: %.1fx\n",
+                plainRate, static_cast<long long>(plainCount), static_cast<long long>(plainRows),
+                engineRate / plainRate);
+
+    // quorvane-split end to end.
+    QTemporaryDir dir;
+    const QString input = dir.filePath(QStringLiteral("names.txt"));
+    const QString output = dir.filePath(QStringLiteral("rows.txt"));
+    {
+        QFile file(input);
+        if (!file.open(QIODevice::WriteOnly))
+            return 1;
+        QByteArray bytes;
+        for (const QString& name : names) {
+            bytes += name.toLatin1();
+            bytes += '\n';
+        }
+        file.write(bytes);
+    }
+    QProcess split;
+    split.setStandardOutputFile(output);
+    split.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    bench::Stopwatch splitTimer;
+    split.start(appDir + QStringLiteral("/quorvane-split"), {QStringLiteral("--list"), QStringLiteral("1"), input});
+    split.waitForFinished(-1);
+    const double splitSeconds = splitTimer.seconds();
+    const qint64 outputBytes = QFile(output).size();
+    const double splitRate = static_cast<double>(names.size()) / splitSeconds;
+    std::printf("quorvane-split        %10.0f names/s  (%.2f s, exit %d, %.1f MB out)\n", splitRate, splitSeconds,
+                split.exitCode(), static_cast<double>(outputBytes) / 1e6);
+    const double floorSeconds = ioFloorSeconds(input, dir.filePath(QStringLiteral("floor.txt")), outputBytes);
+    std::printf("I/O floor             %10.0f names/s  (%.3f s)   quorvane-split / floor: %.1fx the time\n",
+                static_cast<double>(names.size()) / floorSeconds, floorSeconds, splitSeconds / floorSeconds);
+
+    deadEnds();
+    return 0;
+}

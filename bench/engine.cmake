@@ -1,0 +1,6 @@
+# The splitting engine beside the plain recursion, and quorvane-split end to end beside the I/O floor.
+quorvane_add_bench(bench_engine bench_engine.cpp ${CMAKE_SOURCE_DIR}/tests/support/PlainSplitter.cpp)
+target_include_directories(bench_engine PRIVATE ${CMAKE_SOURCE_DIR}/tests/support)
+if(TARGET quorvane-split)
+    add_dependencies(bench_engine quorvane-split quorvane_word_database)
+endif()

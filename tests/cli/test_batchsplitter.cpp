@@ -1,0 +1,187 @@
+#include "TestFiles.h"
+
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace quorvane;
+
+namespace {
+
+struct Run
+{
+    int exitCode = -1;
+    QByteArray out;
+    QByteArray err;
+};
+
+} // namespace
+
+// quorvane-split end to end: arguments, files and standard input in, rows, messages and status out.
+class TestBatchSplitter : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_dir; // data folder: suffix.lst and a small word list
+    QString m_words;
+
+    QString program() const { return testfiles::applicationFolder() + QStringLiteral("/quorvane-split"); }
+
+    QString file(const QString& name, const QByteArray& bytes)
+    {
+        const QString path = m_dir.filePath(name);
+        testfiles::writeBytes(path, bytes);
+        return path;
+    }
+
+    Run run(QStringList arguments, const QByteArray& input = QByteArray(), bool ownData = true)
+    {
+        if (ownData)
+            arguments = QStringList{QStringLiteral("--data-dir"), m_dir.path()} + arguments;
+        QProcess process;
+        process.start(program(), arguments);
+        if (!process.waitForStarted())
+            qFatal("cannot start %s", qPrintable(program()));
+        process.write(input);
+        process.closeWriteChannel();
+        if (!process.waitForFinished(60000))
+            qFatal("quorvane-split did not finish");
+        Run result;
+        result.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+        result.out = process.readAllStandardOutput();
+        result.err = process.readAllStandardError();
+        return result;
+    }
+
+private slots:
+    void initTestCase()
+    {
+        file(QStringLiteral("suffix.lst"), "com\r\nnet");
+        m_words = file(QStringLiteral("words.txt"), "car\r\npet\r\ncarpet\r\npe\r\nt\r\nblue\r\nsky\r\ncaf\xE9\r\n");
+    }
+
+    void rows_data()
+    {
+        QTest::addColumn<QStringList>("options");
+        QTest::addColumn<QByteArray>("input");
+        QTest::addColumn<QByteArray>("rows");
+        QTest::newRow("every split, in order")
+            << QStringList() << QByteArray("carpet.com\n") << QByteArray("car pe t\ncar pet\ncarpet\n");
+        QTest::newRow("names in input order, CR LF, lone CR and lone LF")
+            << QStringList() << QByteArray("BlueSky.net\r\ncarpet\rsky\n")
+            << QByteArray("Blue Sky\ncar pe t\ncar pet\ncarpet\nsky\n");
+        QTest::newRow("unsplittable name gives no row")
+            << QStringList() << QByteArray("zzz.com\nsky\n") << QByteArray("sky\n");
+        QTest::newRow("empty line: one empty row") << QStringList() << QByteArray("\nsky\n") << QByteArray("\nsky\n");
+        QTest::newRow("original shown, trimmed") << QStringList{"--show-original"} << QByteArray("  www.BlueSky.com \n")
+                                                 << QByteArray("www.BlueSky.com - Blue Sky\n");
+        QTest::newRow("short option for the original")
+            << QStringList{"-o"} << QByteArray("sky\n") << QByteArray("sky - sky\n");
+        QTest::newRow("Windows-1252 in, UTF-8 out")
+            << QStringList{"-o"} << QByteArray("CAF\xC9sky\n") << QByteArray("CAF\xC3\x89sky - CAF\xC3\x89 sky\n");
+        QTest::newRow("numbers are pieces") << QStringList() << QByteArray("4sky\n") << QByteArray("4 sky\n");
+        QTest::newRow("bound cuts the list")
+            << QStringList{"--max-splits", "2"} << QByteArray("carpet\n") << QByteArray("car pe t\ncar pet\n");
+        QTest::newRow("bound 0 is none") << QStringList{"--max-splits=0"} << QByteArray("1234\n")
+                                         << QByteArray("1 2 3 4\n1 2 34\n1 23 4\n1 234\n12 3 4\n12 34\n123 4\n1234\n");
+    }
+    void rows()
+    {
+        QFETCH(QStringList, options);
+        QFETCH(QByteArray, input);
+        QFETCH(QByteArray, rows);
+        const Run result = run(QStringList{"--words", m_words} + options, input);
+        QCOMPARE(result.out, rows);
+        QCOMPARE(result.exitCode, 0);
+        if (!options.contains(QStringLiteral("2")))
+            QCOMPARE(result.err, QByteArray()); // no progress line when standard error is no terminal
+    }
+
+    void cutNameIsNamedOnStandardError()
+    {
+        const Run result = run({"--words", m_words, "--max-splits", "2"}, "carpet.com\nsky\n");
+        QCOMPARE(result.exitCode, 0);
+        QCOMPARE(result.out, QByteArray("car pe t\ncar pet\nsky\n"));
+        QVERIFY2(result.err.startsWith("quorvane-split: \"carpet.com\""), result.err.constData());
+        QCOMPARE(result.err.count('\n'), 1);
+    }
+
+    void filesAndStandardInputInArgumentOrder()
+    {
+        const QString first = file(QStringLiteral("first.txt"), "sky\r\ncarpet.net\r\n");
+        const QString second = file(QStringLiteral("second.txt"), "BlueSky");
+        const Run result = run({"--words", m_words, first, "-", second}, "t\n");
+        QCOMPARE(result.exitCode, 0);
+        QCOMPARE(result.out, QByteArray("sky\ncar pe t\ncar pet\ncarpet\nt\nBlue Sky\n"));
+    }
+
+    void missingFileIsReportedAndTheOthersProcessed()
+    {
+        const QString good = file(QStringLiteral("good.txt"), "sky\n");
+        const QString missing = m_dir.filePath(QStringLiteral("missing.txt"));
+        const Run result = run({"--words", m_words, missing, good, m_dir.path()});
+        QCOMPARE(result.exitCode, 1);
+        QCOMPARE(result.out, QByteArray("sky\n"));
+        const QList<QByteArray> lines = result.err.trimmed().split('\n');
+        QCOMPARE(lines.size(), 2);
+        QVERIFY(lines[0].startsWith("quorvane-split: "));
+        QVERIFY(lines[0].contains(missing.toLocal8Bit()));
+        QVERIFY(lines[0].contains("No such file or directory"));
+        QVERIFY(lines[1].contains(m_dir.path().toLocal8Bit()) && lines[1].contains("folder"));
+    }
+
+    void wordListProblemsPrintedAsTheWindowReportsThem()
+    {
+        const QString duplicates = file(QStringLiteral("dup.txt"), "sky\r\nSky\r\nblue\r\n");
+        const Run result = run({"--words", duplicates}, "BlueSky\n");
+        QCOMPARE(result.exitCode, 1);
+        QCOMPARE(result.out, QByteArray("Blue Sky\n")); // the words that loaded are used
+        QVERIFY2(result.err.contains("The word \"sky\" is already in the word list."), result.err.constData());
+        QVERIFY(result.err.contains("in Velmodra2021/08/31.modSplitIntoWords.loadWords at line 130"));
+        QVERIFY(result.err.contains("Please email screenshot of this message to "));
+        QVERIFY(!result.err.contains('\r'));
+
+        const Run noList = run({"--list", "2"}, "sky\n"); // the data folder has no google.col
+        QCOMPARE(noList.exitCode, 1);
+        QVERIFY2(noList.err.contains("google.col"), noList.err.constData());
+    }
+
+    void shippedWordDatabaseIsTheDefault()
+    {
+        const Run result = run({}, "www.BlueSkyGardens.com\n", false);
+        QCOMPARE(result.exitCode, 0);
+        QVERIFY2(result.out.split('\n').contains("Blue Sky Gardens"), result.out.constData());
+    }
+
+    void usage_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("exitCode");
+        QTest::newRow("help") << QStringList{"--help"} << 0;
+        QTest::newRow("short help") << QStringList{"-h"} << 0;
+        QTest::newRow("unknown option") << QStringList{"--frobnicate"} << 2;
+        QTest::newRow("list out of range") << QStringList{"--list", "4"} << 2;
+        QTest::newRow("list not a number") << QStringList{"-l", "two"} << 2;
+        QTest::newRow("missing value") << QStringList{"--max-splits"} << 2;
+        QTest::newRow("negative bound") << QStringList{"--max-splits", "-1"} << 2;
+        QTest::newRow("list and words together") << QStringList{"--list", "2", "--words", "x"} << 2;
+    }
+    void usage()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, exitCode);
+        const Run result = run(arguments, "sky\n");
+        QCOMPARE(result.exitCode, exitCode);
+        if (exitCode == 0) {
+            QVERIFY(result.out.startsWith("Usage: quorvane-split [options] [FILE...]"));
+            QVERIFY(result.out.contains("--max-splits N"));
+        } else {
+            QVERIFY(result.out.isEmpty());
+            QVERIFY(result.err.startsWith("quorvane-split: "));
+            QVERIFY(result.err.contains("--help"));
+        }
+    }
+};
+
+QTEST_GUILESS_MAIN(TestBatchSplitter)
+#include "test_batchsplitter.moc"

@@ -1,0 +1,2 @@
+quorvane_add_test(NAME test_batchsplitter SOURCES cli/test_batchsplitter.cpp)
+add_dependencies(test_batchsplitter quorvane-split quorvane_word_database)
