@@ -68,14 +68,16 @@ void trimBlanksInPlace(QString& text)
 
 } // namespace
 
-NameCleaner::NameCleaner(QString applicationFolder) : m_suffixPath(applicationFolder + QStringLiteral("/suffix.lst")) {}
+NameCleaner::NameCleaner(QString applicationFolder)
+    : m_suffixPath(applicationFolder + QStringLiteral("/suffix.lst")),
+      m_encodedSuffixPath(QFile::encodeName(m_suffixPath))
+{}
 
 const NameCleaner::SuffixList* NameCleaner::currentSuffixList()
 {
     struct stat info
     {};
-    const QByteArray path = QFile::encodeName(m_suffixPath);
-    if (::stat(path.constData(), &info) != 0 || !S_ISREG(info.st_mode)) {
+    if (::stat(m_encodedSuffixPath.constData(), &info) != 0 || !S_ISREG(info.st_mode)) {
         m_haveList = false; // absent (or not a regular file): no suffix is removed
         return nullptr;
     }

@@ -63,6 +63,7 @@ private:
     void removeSuffixes(QString& text, const SuffixList& list) const;
 
     QString m_suffixPath;
+    QByteArray m_encodedSuffixPath; // as the file system wants it, made once
     SuffixList m_list;
     FileStamp m_stamp;
     bool m_haveList = false;

@@ -130,9 +130,11 @@ void Segmenter::markReachable(QStringView text)
     }
 }
 
-void Segmenter::pushFrame(QStringView text, qsizetype start, qsizetype prefixLength)
+void Segmenter::enterFrame(std::size_t depth, QStringView text, qsizetype start, qsizetype prefixLength)
 {
-    Frame& frame = m_stack.emplace_back();
+    if (depth == m_stack.size())
+        m_stack.emplace_back();
+    Frame& frame = m_stack[depth];
     frame.start = start;
     frame.prefixLength = prefixLength;
     frame.wordIndex = m_firstWordEnd[static_cast<std::size_t>(start)];
@@ -180,34 +182,39 @@ bool Segmenter::splitIntoWords(QStringView text, const CandidateSink& sink, qsiz
 
     bool cut = false;
     qsizetype found = 0;
-    m_stack.clear();
-    m_candidate.clear();
-    pushFrame(text, 0, 0);
-    while (!m_stack.empty()) {
-        Frame& frame = m_stack.back();
+    // The candidate is built in place: one blank and the piece per frame, cut back on return.
+    m_candidate.resize(static_cast<std::size_t>(2 * size));
+    char16_t* candidate = m_candidate.data();
+    const char16_t* units = text.utf16();
+    std::size_t depth = 0;
+    enterFrame(depth, text, 0, 0);
+    for (;;) {
+        Frame& frame = m_stack[depth];
         const qsizetype end = nextEnd(frame, failsAtFullLength && frame.start == 0 ? size : -1);
         if (end < 0) {
-            m_stack.pop_back();
+            if (depth == 0)
+                break;
+            --depth;
             continue;
         }
-        m_candidate.truncate(frame.prefixLength);
-        m_candidate += QLatin1Char(' ');
-        m_candidate += text.mid(frame.start, end - frame.start);
+        qsizetype length = frame.prefixLength;
+        candidate[length++] = u' ';
+        std::copy(units + frame.start, units + end, candidate + length);
+        length += end - frame.start;
         if (end < size) {
-            pushFrame(text, end, m_candidate.size());
+            enterFrame(++depth, text, end, length);
             continue;
         }
         if (maxCandidates > 0 && found == maxCandidates) {
             cut = true;
             break;
         }
-        if (!sink(m_candidate)) {
+        if (!sink(QStringView(candidate, length))) {
             cut = true;
             break;
         }
         ++found;
     }
-    m_stack.clear();
     if (failsAtFullLength && !cut)
         throwTooLong(size);
     return cut;

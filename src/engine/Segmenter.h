@@ -87,7 +87,7 @@ private:
 
     void refreshIndex();
     void markReachable(QStringView text);
-    void pushFrame(QStringView text, qsizetype start, qsizetype prefixLength);
+    void enterFrame(std::size_t depth, QStringView text, qsizetype start, qsizetype prefixLength);
     qsizetype nextEnd(Frame& frame, qsizetype excludedEnd);
 
     const WordDictionary& m_dictionary;
@@ -101,8 +101,8 @@ private:
     std::vector<qint32> m_wordEnds;
     std::vector<qint32> m_firstWordEnd;
     std::vector<qint32> m_wordEndCount;
-    std::vector<Frame> m_stack;
-    QString m_candidate;
+    std::vector<Frame> m_stack; // frames above the current depth are kept for reuse
+    std::vector<char16_t> m_candidate;
 };
 
 } // namespace quorvane

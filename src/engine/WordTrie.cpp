@@ -4,15 +4,10 @@
 
 namespace quorvane {
 
-quint32 WordTrie::childOfLargeNode(const Edge& from, char16_t unit) const
+quint32 WordTrie::otherChildOfLargeNode(const LargeNode& large, char16_t unit) const
 {
-    const LargeNode& large = m_largeNodes[from.children];
-    if (from.kind == Kind::Table) {
-        const quint32 offset = quint32(unit) - large.firstUnit;
-        return offset < large.count ? m_tables[large.first + offset] : noNode;
-    }
-    const auto begin = m_edges.begin() + large.first;
-    const auto end = begin + large.count;
+    const auto begin = m_edges.begin() + large.otherFirst;
+    const auto end = begin + large.otherCount;
     const auto found = std::lower_bound(begin, end, unit, [](const Edge& edge, char16_t u) { return edge.unit < u; });
     return (found != end && found->unit == unit) ? static_cast<quint32>(found - m_edges.begin()) + 1 : noNode;
 }
@@ -83,18 +78,21 @@ void WordTrie::build(const QSet<QString>& words)
             edge.count = static_cast<quint8>(count);
             continue;
         }
-        LargeNode large{first, count, m_edges[first].unit};
-        const quint32 span = quint32(m_edges[first + count - 1].unit) - large.firstUnit + 1;
-        if (span <= maxTableSpan) {
-            large.first = static_cast<quint32>(m_tables.size());
-            large.count = span;
-            m_tables.resize(m_tables.size() + span, noNode);
-            for (quint32 e = first; e < first + count; ++e)
-                m_tables[large.first + m_edges[e].unit - large.firstUnit] = e + 1;
-            edge.kind = Kind::Table;
-        } else {
-            edge.kind = Kind::Search;
+        quint32 ascii = first;
+        while (ascii < first + count && m_edges[ascii].unit < 0x80)
+            ++ascii;
+        LargeNode large;
+        large.tableStart = static_cast<quint32>(m_tables.size());
+        if (ascii > first) {
+            large.firstUnit = m_edges[first].unit;
+            large.tableSpan = quint32(m_edges[ascii - 1].unit) - large.firstUnit + 1;
+            m_tables.resize(m_tables.size() + large.tableSpan, noNode);
+            for (quint32 e = first; e < ascii; ++e)
+                m_tables[large.tableStart + m_edges[e].unit - large.firstUnit] = e + 1;
         }
+        large.otherFirst = ascii;
+        large.otherCount = first + count - ascii;
+        edge.kind = Kind::Large;
         edge.children = static_cast<quint32>(m_largeNodes.size());
         m_largeNodes.push_back(large);
     }

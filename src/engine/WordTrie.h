@@ -38,7 +38,12 @@ public:
             }
             return noNode;
         }
-        return childOfLargeNode(from, unit);
+        const LargeNode& large = m_largeNodes[from.children];
+        if (unit < 0x80) {
+            const quint32 offset = quint32(unit) - large.firstUnit;
+            return offset < large.tableSpan ? m_tables[large.tableStart + offset] : noNode;
+        }
+        return otherChildOfLargeNode(large, unit);
     }
 
     // Whether the path to the node spells a word.
@@ -47,16 +52,14 @@ public:
     std::size_t nodeLimit() const { return m_edges.size() + 1; }
 
 private:
-    // Nodes with more children than this find a child through a table over the span of their units, or,
-    // when the span is too wide for a table, by binary search.
+    // Nodes with more children than this find an ASCII child through a table over the span of their ASCII
+    // units, and any other child by binary search.
     static constexpr quint32 maxScannedChildren = 8;
-    static constexpr quint32 maxTableSpan = 256;
 
     enum class Kind : quint8
     {
         Scanned, // `children` is the first edge, `count` the number of edges
-        Table,   // `children` indexes m_largeNodes, whose table lies in m_tables
-        Search,  // `children` indexes m_largeNodes, whose edges are searched
+        Large,   // `children` indexes m_largeNodes
     };
 
     struct Edge
@@ -65,18 +68,20 @@ private:
         char16_t unit = 0;
         quint8 count = 0;
         bool endsWord : 1 = false;
-        Kind kind : 2 = Kind::Scanned;
+        Kind kind : 1 = Kind::Scanned;
     };
     static_assert(sizeof(Edge) == 8);
 
     struct LargeNode
     {
-        quint32 first = 0; // first edge, or start in m_tables
-        quint32 count = 0; // edges, or the table's span
-        quint32 firstUnit = 0;
+        quint32 tableStart = 0; // in m_tables
+        quint32 tableSpan = 0;
+        quint32 firstUnit = 0;  // of the table
+        quint32 otherFirst = 0; // the edges of units from 0x80 on
+        quint32 otherCount = 0;
     };
 
-    quint32 childOfLargeNode(const Edge& from, char16_t unit) const;
+    quint32 otherChildOfLargeNode(const LargeNode& large, char16_t unit) const;
 
     std::vector<quint32> m_rootChildren; // indexed by unit: the root has many children
     std::vector<Edge> m_edges;           // node n is m_edges[n - 1]
