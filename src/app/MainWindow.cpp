@@ -28,7 +28,7 @@
 #include <QRadioButton>
 #include <QScopeGuard>
 #include <QScreen>
-#include <QTreeView>
+#include <QTableView>
 
 #include <algorithm>
 #include <vector>
@@ -57,12 +57,20 @@ QFont buttonFont()
     return font;
 }
 
-void setWhiteBackground(QWidget& widget)
+// Sets the colour behind a window, frame, option button or check box. Buttons fill with their own role's
+// colour, so that role is set too.
+void setBackground(QWidget& widget, const QColor& colour)
 {
     QPalette palette = widget.palette();
-    palette.setColor(QPalette::Window, Qt::white);
+    palette.setColor(QPalette::Window, colour);
+    palette.setColor(widget.backgroundRole(), colour);
     widget.setPalette(palette);
     widget.setAutoFillBackground(true);
+}
+
+void setWhiteBackground(QWidget& widget)
+{
+    setBackground(widget, Qt::white);
 }
 
 // A normal file: present and not a folder.
@@ -139,23 +147,34 @@ void MainWindow::buildControls()
         return button;
     };
     const auto makeList = [&](const char* name, TextListModel& model, int left, int top, int width, int height) {
-        auto* view = new QTreeView(this);
+        // A report-style list: one captioned column, rows of one height. A table view keeps its rows in its
+        // header's plain size list, so adding rows to a long list costs next to nothing to lay out.
+        auto* view = new QTableView(this);
         place(view, name, left, top, width, height);
         view->setFont(controlFont());
         view->setModel(&model);
-        view->setRootIsDecorated(false);
-        view->setItemsExpandable(false);
-        view->setUniformRowHeights(true);
+        view->setShowGrid(false);
+        view->setWordWrap(false);
+        view->setTabKeyNavigation(false);
+        view->setSelectionBehavior(QAbstractItemView::SelectRows);
         view->setSelectionMode(QAbstractItemView::SingleSelection);
         view->setEditTriggers(QAbstractItemView::NoEditTriggers);
         view->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-        view->header()->setStretchLastSection(false);
+        QHeaderView* rows = view->verticalHeader();
+        rows->hide();
+        rows->setSectionResizeMode(QHeaderView::Fixed);
+        rows->setDefaultSectionSize(view->fontMetrics().height() + 2);
+        QHeaderView* columns = view->horizontalHeader();
+        columns->setStretchLastSection(false);
+        columns->setHighlightSections(false);
+        columns->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+        columns->setFont(controlFont());
         view->setToolTip(listToolTip);
         view->installEventFilter(this);
         view->viewport()->installEventFilter(this);
         view->viewport()->setMouseTracking(true);
-        view->header()->installEventFilter(this);
-        view->header()->setMouseTracking(true);
+        columns->installEventFilter(this);
+        columns->setMouseTracking(true);
         return view;
     };
     const auto makeFrame = [&](const char* name, const QString& caption, int left, int top, int width, int height) {
@@ -282,7 +301,7 @@ bool MainWindow::Form_Load()
     trap.step(118, [&] { m_pointer->setShape(PointerShape::Default); });
     trap.step(120, [&] {
         m_domainList.setCaption(QStringLiteral("Domain Name(s)"));
-        m_domainView->header()->resizeSection(0, twipsToPixels(columnWidthTwips, logicalDpiX()));
+        m_domainView->horizontalHeader()->resizeSection(0, twipsToPixels(columnWidthTwips, logicalDpiX()));
     });
     trap.step(122, [&] {
         bool isNumber = false;
@@ -291,7 +310,7 @@ bool MainWindow::Form_Load()
     });
     trap.step(124, [&] {
         m_resultList.setCaption(QStringLiteral("Results"));
-        m_resultView->header()->resizeSection(0, twipsToPixels(columnWidthTwips, logicalDpiX()));
+        m_resultView->horizontalHeader()->resizeSection(0, twipsToPixels(columnWidthTwips, logicalDpiX()));
     });
     trap.step(126, [&] {
         const QString stored = m_settings->domainList();
@@ -309,11 +328,8 @@ void MainWindow::ApplySkin()
     // Without a skin engine only the colour change of the skinned design remains.
     const QColor face = palette().color(QPalette::Button);
     for (QWidget* widget : std::initializer_list<QWidget*>{this, m_displayFrame, m_wordListFrame, m_showOriginal,
-                                                           m_wordList1, m_wordList2, m_wordList3}) {
-        QPalette changed = widget->palette();
-        changed.setColor(QPalette::Window, face);
-        widget->setPalette(changed);
-    }
+                                                           m_wordList1, m_wordList2, m_wordList3})
+        setBackground(*widget, face);
     m_skinned = true;
 }
 
@@ -359,6 +375,10 @@ void MainWindow::loadSelectedWords()
 {
     loadWords(static_cast<WordListChoice>(selectedWordList()), m_database.get(), m_applicationFolder, m_dictionary,
               *m_prompter, *m_pointer);
+    // The search indexes the words on its first use after a load: do it now, while the pointer says the
+    // program is busy anyway, rather than inside the first entry of the next run.
+    QStringList unused;
+    entryProcessor().search(QStringLiteral("a"), unused);
 }
 
 void MainWindow::Form_QueryUnload()
@@ -475,7 +495,7 @@ void MainWindow::PushButton9_Click()
                     if (rows.isEmpty())
                         return;
                     m_resultList.append(rows, true);
-                    m_resultView->scrollTo(m_resultList.index(m_resultList.count() - 1, 0));
+                    scrollResultsToEnd();
                 });
             }
         } while (trap.loopEnd(124, [&] { return ++entryNumber <= total; }));
@@ -572,7 +592,7 @@ void MainWindow::PushButton5_Click() {}
 void MainWindow::PushButton13_Click() {}
 void MainWindow::PushButton2_Click() {}
 
-void MainWindow::removeSelectedEntry(QTreeView& view, TextListModel& model)
+void MainWindow::removeSelectedEntry(QTableView& view, TextListModel& model)
 {
     if (m_pointer->isBusy() || model.isEmpty())
         return;
@@ -584,6 +604,23 @@ void MainWindow::removeSelectedEntry(QTreeView& view, TextListModel& model)
     const QModelIndex next = view.currentIndex();
     if (next.isValid())
         view.selectionModel()->select(next, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+}
+
+void MainWindow::scrollResultsToEnd()
+{
+    // Scrolling lays the whole list out, so it waits until the window next takes its events: once per
+    // time slice of the run rather than once per entry.
+    if (m_scrollPending)
+        return;
+    m_scrollPending = true;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            m_scrollPending = false;
+            if (!m_resultList.isEmpty())
+                m_resultView->scrollTo(m_resultList.index(m_resultList.count() - 1, 0));
+        },
+        Qt::QueuedConnection);
 }
 
 void MainWindow::pointerOverButton()
@@ -600,8 +637,8 @@ void MainWindow::pointerOverBackground()
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event)
 {
-    const auto isList = [&](QTreeView* view) {
-        return watched == view || watched == view->viewport() || watched == view->header();
+    const auto isList = [&](QTableView* view) {
+        return watched == view || watched == view->viewport() || watched == view->horizontalHeader();
     };
     switch (event->type()) {
     case QEvent::MouseMove:

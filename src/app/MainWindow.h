@@ -15,7 +15,7 @@ class QGroupBox;
 class QProgressBar;
 class QPushButton;
 class QRadioButton;
-class QTreeView;
+class QTableView;
 
 namespace quorvane {
 
@@ -98,8 +98,9 @@ private:
     int selectedWordList() const;
     void loadSelectedWords();
     // Removes the list's selected entry (Delete key, double-click); does nothing while busy.
-    void removeSelectedEntry(QTreeView& view, TextListModel& model);
+    void removeSelectedEntry(QTableView& view, TextListModel& model);
     EntryProcessor& entryProcessor();
+    void scrollResultsToEnd();
     void pointerOverButton();
     void pointerOverBackground();
 
@@ -121,7 +122,7 @@ private:
     std::unique_ptr<EntryProcessor> m_entryProcessor; // made on the first run, kept for its indexes
 
     QPushButton* m_help = nullptr;            // PushButton8
-    QTreeView* m_domainView = nullptr;        // ListView1
+    QTableView* m_domainView = nullptr;       // ListView1
     QPushButton* m_addDomain = nullptr;       // PushButton6
     QPushButton* m_loadDomains = nullptr;     // PushButton3
     QPushButton* m_clearList = nullptr;       // PushButton1
@@ -134,7 +135,7 @@ private:
     QRadioButton* m_wordList3 = nullptr;      // Option3
     QPushButton* m_wordListHelp = nullptr;    // PushButton10
     QPushButton* m_startSplitting = nullptr;  // PushButton9
-    QTreeView* m_resultView = nullptr;        // ListView2
+    QTableView* m_resultView = nullptr;       // ListView2
     QPushButton* m_saveText = nullptr;        // PushButton4
     QPushButton* m_saveSpreadsheet = nullptr; // PushButton13
     QPushButton* m_copyClipboard = nullptr;   // PushButton5
@@ -145,6 +146,7 @@ private:
     bool m_running = false;
     bool m_closing = false;
     bool m_stored = false;
+    bool m_scrollPending = false;
 };
 
 } // namespace quorvane

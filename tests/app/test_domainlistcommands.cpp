@@ -4,7 +4,7 @@
 #include "input/DomainListInput.h"
 
 #include <QCheckBox>
-#include <QTreeView>
+#include <QTableView>
 #include <QtTest>
 
 using namespace quorvane;
@@ -12,23 +12,23 @@ using quorvane::testwindow::WindowHarness;
 
 namespace {
 
-QTreeView* listView(MainWindow& window, const char* name)
+QTableView* listView(MainWindow& window, const char* name)
 {
-    return window.findChild<QTreeView*>(QString::fromLatin1(name));
+    return window.findChild<QTableView*>(QString::fromLatin1(name));
 }
 
-void select(QTreeView* view, int row)
+void select(QTableView* view, int row)
 {
     view->setCurrentIndex(view->model()->index(row, 0));
 }
 
-void pressDelete(QTreeView* view, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
+void pressDelete(QTableView* view, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
 {
     QKeyEvent press(QEvent::KeyPress, Qt::Key_Delete, modifiers);
     QCoreApplication::sendEvent(view, &press);
 }
 
-void doubleClick(QTreeView* view)
+void doubleClick(QTableView* view)
 {
     QMouseEvent click(QEvent::MouseButtonDblClick, QPointF(5, 5), view->viewport()->mapToGlobal(QPointF(5, 5)),
                       Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
@@ -241,7 +241,7 @@ private slots:
         QFETCH(bool, byDoubleClick);
         WindowHarness harness;
         MainWindow& window = harness.load();
-        QTreeView* view = window.findChild<QTreeView*>(list);
+        QTableView* view = window.findChild<QTableView*>(list);
         TextListModel& model = list == QLatin1String("ListView1") ? window.domainList() : window.resultList();
         const auto remove = [&] {
             if (byDoubleClick)
@@ -275,7 +275,7 @@ private slots:
         WindowHarness harness;
         MainWindow& window = harness.load();
         window.domainList().append(QStringLiteral("a"));
-        QTreeView* view = listView(window, "ListView1");
+        QTableView* view = listView(window, "ListView1");
         select(view, 0);
         QKeyEvent backspace(QEvent::KeyPress, Qt::Key_Backspace, Qt::NoModifier);
         QCoreApplication::sendEvent(view, &backspace);

@@ -12,8 +12,8 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTableView>
 #include <QTimer>
-#include <QTreeView>
 #include <QtTest>
 
 #include <csignal>
@@ -43,7 +43,7 @@ QWidget* pointerTarget(MainWindow& window, const QString& name)
     if (name == QLatin1String("Form1"))
         return &window;
     QWidget* widget = window.findChild<QWidget*>(name);
-    if (auto* view = qobject_cast<QTreeView*>(widget))
+    if (auto* view = qobject_cast<QTableView*>(widget))
         return view->viewport();
     return widget;
 }
@@ -398,15 +398,16 @@ private slots:
         WindowHarness harness;
         MainWindow& window = harness.load();
         for (const char* name : {"ListView1", "ListView2"}) {
-            auto* view = control<QTreeView>(window, name);
+            auto* view = control<QTableView>(window, name);
             QCOMPARE(view->model()->columnCount(), 1);
-            QCOMPARE(view->header()->sectionSize(0), 467);
-            QVERIFY(view->uniformRowHeights());
+            QCOMPARE(view->horizontalHeader()->sectionSize(0), 467);
+            QCOMPARE(view->verticalHeader()->sectionResizeMode(0), QHeaderView::Fixed);
+            QVERIFY(!view->verticalHeader()->isVisibleTo(view));
             QCOMPARE(view->toolTip(), QStringLiteral("Double-click item to remove it. Move | line to right and "
                                                      "out of window to reveal full names."));
         }
-        QCOMPARE(control<QTreeView>(window, "ListView1")->model(), &window.domainList());
-        QCOMPARE(control<QTreeView>(window, "ListView2")->model(), &window.resultList());
+        QCOMPARE(control<QTableView>(window, "ListView1")->model(), &window.domainList());
+        QCOMPARE(control<QTableView>(window, "ListView2")->model(), &window.resultList());
     }
 
     void tabOrderFollowsTheTabIndexes()

@@ -1,0 +1,6 @@
+quorvane_add_bench(bench_app app/bench_app.cpp)
+target_link_libraries(bench_app PRIVATE quorvane_gui)
+add_dependencies(bench_app quorvane_word_database)
+quorvane_add_bench(bench_domainlist app/bench_domainlist.cpp)
+target_link_libraries(bench_domainlist PRIVATE quorvane_gui)
+add_dependencies(bench_domainlist quorvane_word_database)
