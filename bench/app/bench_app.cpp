@@ -140,7 +140,9 @@ int main(int argc, char* argv[])
                 startSeconds < 2 * loadSeconds + 0.150 ? "met" : "NOT met");
 
     // The run over 100,000 corpus names, in the window and by the engine alone.
-    const int nameCount = qEnvironmentVariableIntValue("QUORVANE_BENCH_NAMES") > 0 ? qEnvironmentVariableIntValue("QUORVANE_BENCH_NAMES") : 100000;
+    const int nameCount = qEnvironmentVariableIntValue("QUORVANE_BENCH_NAMES") > 0
+                              ? qEnvironmentVariableIntValue("QUORVANE_BENCH_NAMES")
+                              : 100000;
     const QStringList names = corpusNames(corpus, nameCount);
     Settings settings(temporary.filePath(QStringLiteral("run.ini")));
     MeasuringPump pump;
@@ -179,8 +181,8 @@ int main(int argc, char* argv[])
                 runRate, runSeconds, window.resultList().count(), pump.yields());
     std::printf("the engine alone on the same names:      %.0f names/s (%.2f s, %lld rows)\n", engineRate,
                 engineSeconds, static_cast<long long>(engineRows));
-    std::printf("  goal: window >= half the engine's speed: %s (%.0f%%)\n", runRate >= engineRate / 2 ? "met" : "NOT met",
-                100.0 * runRate / engineRate);
+    std::printf("  goal: window >= half the engine's speed: %s (%.0f%%)\n",
+                runRate >= engineRate / 2 ? "met" : "NOT met", 100.0 * runRate / engineRate);
     std::printf("longest stretch between two yields: %.2f ms (goal <= 50 ms: %s), of which the window's events in "
                 "one yield at most %.2f ms\n",
                 pump.longestSeconds() * 1000, pump.longestSeconds() <= 0.050 ? "met" : "NOT met",
