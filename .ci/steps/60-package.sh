@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# Builds the Debian package from the tested build, checks it with lintian, installs it into a scratch root
+# and checks that the installed batch splitter gives the same rows as the build's, and that the desktop
+# entry and the AppStream metadata validate.
+set -euo pipefail
+cd "$(dirname "$0")/../.."
+build=${BUILD_DIR:-build}
+(cd "$build" && cpack -G DEB >/dev/null)
+deb=$(ls "$build"/quorvane_*_amd64.deb)
+echo "package: $deb"
+lintian --fail-on error "$deb" || { echo "lintian found errors"; exit 1; }
+
+root=$(mktemp -d)
+trap 'rm -rf "$root"' EXIT
+dpkg -x "$deb" "$root"
+desktop-file-validate "$root"/usr/share/applications/*.desktop
+appstreamcli validate --no-net "$root"/usr/share/metainfo/*.metainfo.xml
+
+names=$'www.BlueSkyGardens.com\nhttp://www.example.com/about-us\ncarpet\n4sale.net\n\nnosuchwordxq.com'
+expected=$(printf '%s\n' "$names" | "$build"/bin/quorvane-split -o)
+installed=$(printf '%s\n' "$names" | "$root"/usr/lib/quorvane/quorvane-split -o)
+linked=$(printf '%s\n' "$names" | "$root"/usr/bin/quorvane-split -o)
+[ -n "$expected" ] || { echo "the build's quorvane-split gave no rows"; exit 1; }
+[ "$installed" = "$expected" ] || { echo "installed rows differ:"; diff <(echo "$expected") <(echo "$installed"); exit 1; }
+[ "$linked" = "$expected" ] || { echo "rows through /usr/bin differ"; exit 1; }
+echo "installed quorvane-split: $(echo "$installed" | wc -l) rows, same as the build's"
