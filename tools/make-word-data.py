@@ -5,8 +5,10 @@ usage: tools/make-word-data.py [--npm-dir DIR] [--scowl-dir DIR] [--out DIR]
 
 Sources (data/SOURCES.md says more):
   popular-english-words 1.0.2 (npm): about 225,000 words in order of use in English Wikipedia.
-  scowl 2020.12.07-2 (Debian 12): the SCOWL word lists by size; only two-letter words are taken from it
-  (the two-letter words of its most common level, and a few abbreviations that are common in names).
+  scowl 2020.12.07-2 (Debian 12): the SCOWL word lists by size. Every list takes the two-letter words of
+  its most common level (and a few abbreviations that are common in names); list #2 also takes the longer
+  words of its common levels and its possessives, written without the apostrophe ("Bobby's" -> "bobbys",
+  as names write them).
 
 The npm tarball is fetched with `npm pack` unless --npm-dir already holds it; its integrity is checked
 against the digest recorded below, so a changed package cannot slip in. The SCOWL lists are read from
@@ -14,7 +16,8 @@ against the digest recorded below, so a changed package cannot slip in. The SCOW
 
 Writes data/dbwords.txt, data/google.col, data/mit.col and data/suffix.lst: ASCII, lower case,
 one entry a line, CR LF after every line, no duplicates, no empty lines. The word lists are in order of
-use, most used first. The output depends on nothing but the sources, so a second run changes nothing.
+use, most used first (a possessive right after its word, SCOWL's other words at the end). The output
+depends on nothing but the sources, so a second run changes nothing.
 """
 import argparse
 import base64
@@ -50,22 +53,38 @@ TWO_LETTER_NAME_WORDS = [
 ]
 
 
-class WordList:
-    """How one shipped list is chosen: `size` words in all; three-letter words only while their rank of
-    use is below `three_letter_rank_limit` (the rest of them add many more wrong splits than right ones)."""
+# Two-letter words that only list #2 takes: it may offer more candidates per name than list #1, and these
+# articles and abbreviations (Le Bistro, El Toro, Al's, Mt Hood) are frequent in names. Chosen on the train
+# half like the ones above.
+TWO_LETTER_LIST2_WORDS = ["al", "el", "le", "mt"]
 
-    def __init__(self, file_name, size, three_letter_rank_limit):
+# The most common SCOWL levels (10 to 50): beside the frequency list they add mostly inflected forms
+# (plurals, past tenses) that the frequency list lacks.
+SCOWL_COMMON_LEVEL = 50
+
+
+class WordList:
+    """How one shipped list is chosen: `size` words in all, of which up to `frequency_size` come from the
+    frequency list (the rest, when it is smaller, from SCOWL); three-letter words only while their rank of
+    use is below `three_letter_rank_limit` (the rest of them add many more wrong splits than right ones).
+    With `scowl_extras`, the list also takes SCOWL's common longer words, more two-letter words, and then
+    SCOWL's possessives without the apostrophe, those of the most used words first, until it is full."""
+
+    def __init__(self, file_name, size, three_letter_rank_limit, frequency_size=None, scowl_extras=False):
         self.file_name = file_name
         self.size = size
         self.three_letter_rank_limit = three_letter_rank_limit
+        self.frequency_size = frequency_size or size
+        self.scowl_extras = scowl_extras
 
 
 # Sizes and limits chosen on the train half of the corpus of split names (tools/measure-quality.sh).
-# List #1 holds a little more than 100,000 words and list #2 a little more than 200,000: with exactly those
-# sizes, too few names find their right split.
+# List #1 holds a little more than 100,000 words: with exactly that size, too few names find their right
+# split. List #2 needs 250,000: the frequency list alone, even whole (225,000 words), finds the right split
+# of too few names; its last 5,000 words are worth less than SCOWL's common words and possessives.
 WORD_LISTS = [
     WordList("dbwords.txt", 115000, 100000),  # word list #1, the source of dbWords.mdb
-    WordList("google.col", 215000, None),  # word list #2
+    WordList("google.col", 250000, None, 220000, scowl_extras=True),  # word list #2
     WordList("mit.col", 10000, 10000),  # word list #3: the most common words
 ]
 
@@ -104,9 +123,12 @@ def popular_words(npm_dir):
     return [item.strip().strip("'\"") for item in body.split(",") if item.strip()]
 
 
-def scowl_words(scowl_dir, pattern):
-    """Lower-cased words of the SCOWL lists whose names match the pattern (e.g. "english-words.10")."""
+def scowl_words(scowl_dir, pattern, most_level=None):
+    """Lower-cased words of the SCOWL lists whose names match the pattern (e.g. "english-words.10"), and
+    with most_level only those of the lists whose level (the number after the dot) is at most that."""
     paths = sorted(glob.glob(os.path.join(scowl_dir, pattern)))
+    if most_level is not None:
+        paths = [p for p in paths if int(p.rsplit(".", 1)[1]) <= most_level]
     if not paths:
         sys.exit(f"no SCOWL list {pattern} in {scowl_dir} (apt-get install scowl)")
     words = set()
@@ -135,26 +157,61 @@ def ranked(popular):
 def two_letter_words(scowl_dir, popular):
     common = {w for w in scowl_words(scowl_dir, "english-words.10") if len(w) == 2 and acceptable(w)}
     known = scowl_words(scowl_dir, "english-*.[1-5]0") | set(popular)
-    unknown = [w for w in TWO_LETTER_NAME_WORDS if w not in known]
+    unknown = [w for w in TWO_LETTER_NAME_WORDS + TWO_LETTER_LIST2_WORDS if w not in known]
     if unknown:
         sys.exit(f"two-letter words in neither source: {unknown}")
     return (common - TWO_LETTER_WORDS_DROPPED) | set(TWO_LETTER_NAME_WORDS)
 
 
-def select(word_list, popular, two_letter):
+class ScowlExtras:
+    """What list #2 takes from SCOWL beside the frequency list: the longer words of the common levels of
+    every spelling list (not the special lists of hacker slang and roman numerals), and the possessives of
+    every level written as names write them, "Bobby's" as "bobbys", in the order of use of "bobby"."""
+
+    def __init__(self, scowl_dir, popular):
+        common = scowl_words(scowl_dir, "*", SCOWL_COMMON_LEVEL) - scowl_words(scowl_dir, "special-*")
+        self.common = sorted(w for w in common if len(w) > 3 and acceptable(w))
+        rank = {w: r for r, w in enumerate(popular)}
+        # A possessive counts only when its word is in the frequency list, which gives it its place; words
+        # of one or two letters are left out (their possessives are three-letter letter groups, "ab's").
+        possessives = {}
+        for entry in scowl_words(scowl_dir, "*"):
+            word = entry[:-2]
+            if entry.endswith("'s") and len(word) > 2 and word in rank and acceptable(word + "s"):
+                possessives[word + "s"] = rank[word]
+        self.possessives = sorted(possessives, key=lambda w: (possessives[w], w))
+        self.possessive_rank = possessives
+
+
+def select(word_list, popular, two_letter, extras):
     """The list's words: a and i, the chosen two-letter words (no others), the three-letter words within
-    the rank limit, and the longer words in order of use until the list is full; written in order of use."""
+    the rank limit, the longer words in order of use up to the list's share of the frequency list, and for
+    list #2 SCOWL's extras until the list is full; written in order of use (a possessive right after its
+    word, SCOWL's other words last)."""
     rank = {w: r for r, w in enumerate(popular)}
     limit = word_list.three_letter_rank_limit
     chosen = set(ONE_LETTER_WORDS) | two_letter
+    if word_list.scowl_extras:
+        chosen |= set(TWO_LETTER_LIST2_WORDS)
     chosen |= {w for w in popular if len(w) == 3 and (limit is None or rank[w] < limit)}
     for word in popular:
-        if len(chosen) >= word_list.size:
+        if len(chosen) >= word_list.frequency_size:
             break
         if len(word) > 3:
             chosen.add(word)
-    # Words the frequency list lacks (a few two-letter abbreviations) come last.
-    return sorted(chosen, key=lambda w: (rank.get(w, len(rank)), w))
+    place = {}
+    if word_list.scowl_extras:
+        chosen.update(extras.common)
+        for word in extras.possessives:
+            if len(chosen) >= word_list.size:
+                break
+            if word not in chosen:
+                chosen.add(word)
+                place[word] = (extras.possessive_rank[word], 1)
+    if len(chosen) > word_list.size:
+        sys.exit(f"{word_list.file_name}: {len(chosen)} words, more than its {word_list.size}")
+    # Words the frequency list lacks (a few two-letter abbreviations, SCOWL's words) come last.
+    return sorted(chosen, key=lambda w: (*place.get(w, (rank.get(w, len(rank)), 0)), w))
 
 
 def write_lines(path, lines):
@@ -173,9 +230,10 @@ def main():
     with tempfile.TemporaryDirectory() as tmp:
         popular = ranked(popular_words(args.npm_dir or tmp))
     two_letter = two_letter_words(args.scowl_dir, popular)
+    extras = ScowlExtras(args.scowl_dir, popular)
 
     for word_list in WORD_LISTS:
-        words = select(word_list, popular, two_letter)
+        words = select(word_list, popular, two_letter, extras)
         write_lines(os.path.join(args.out, word_list.file_name), words)
         print(f"{word_list.file_name}: {len(words)} words")
     write_lines(os.path.join(args.out, "suffix.lst"), SUFFIXES)
