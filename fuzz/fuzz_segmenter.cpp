@@ -36,7 +36,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (hash < 0)
         return 0;
     const QString text = input.mid(hash + 1);
-    if (text.size() > 18)
+    if (text.size() > 14)
         return 0; // the plain recursion is exponential
     WordDictionary dictionary;
     int count = 0;

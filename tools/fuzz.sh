@@ -22,7 +22,7 @@ export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktra
 run_one() {
     local target=$1 corpus="$build/corpus/$1"
     mkdir -p "$corpus" "$build/artifacts/$target"
-    "$build/fuzz/$target" -max_total_time="$seconds" -timeout=20 -rss_limit_mb=4096 -print_final_stats=1 \
+    "$build/fuzz/$target" -max_total_time="$seconds" -timeout="${FUZZ_TIMEOUT:-20}" -rss_limit_mb=4096 -print_final_stats=1 \
         -artifact_prefix="$build/artifacts/$target/" "$corpus" "fuzz/corpus/$target" $(ls -d "$build/seeds/$target" 2>/dev/null) \
         >"$build/$target.log" 2>&1
 }
