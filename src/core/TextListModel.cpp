@@ -18,10 +18,19 @@ void TextListModel::checkRow(int row) const
         throw Failure(QStringLiteral("Index out of bounds"));
 }
 
-QString TextListModel::text(int row) const
+QStringView TextListModel::textView(int row) const
 {
     checkRow(row);
     return m_texts.at(row);
+}
+
+QStringList TextListModel::texts() const
+{
+    QStringList result;
+    result.reserve(count());
+    for (qsizetype row = 0; row < m_texts.count(); ++row)
+        result.append(m_texts.at(row).toString());
+    return result;
 }
 
 bool TextListModel::isChecked(int row) const
@@ -45,16 +54,33 @@ void TextListModel::append(const QString& text, bool checked)
     append(QStringList{text}, checked);
 }
 
-void TextListModel::append(const QStringList& texts, bool checked)
+template <typename AddTexts> void TextListModel::appendRows(qsizetype added, bool checked, AddTexts&& addTexts)
 {
-    if (texts.isEmpty())
+    if (added == 0)
         return;
     const int first = count();
-    beginInsertRows(QModelIndex(), first, first + static_cast<int>(texts.size()) - 1);
-    m_texts.append(texts);
+    beginInsertRows(QModelIndex(), first, first + static_cast<int>(added) - 1);
+    addTexts();
     if (m_marks == Marks::Checkable)
-        m_checked.resize(m_checked.size() + static_cast<size_t>(texts.size()), checked);
+        m_checked.resize(m_checked.size() + static_cast<size_t>(added), checked);
     endInsertRows();
+}
+
+void TextListModel::append(const QStringList& texts, bool checked)
+{
+    appendRows(texts.size(), checked, [&] {
+        qsizetype characters = 0;
+        for (const QString& text : texts)
+            characters += text.size();
+        m_texts.reserve(texts.size(), characters);
+        for (const QString& text : texts)
+            m_texts.add(text);
+    });
+}
+
+void TextListModel::append(const TextBlock& texts, bool checked)
+{
+    appendRows(texts.count(), checked, [&] { m_texts.add(texts); });
 }
 
 void TextListModel::remove(int row)
@@ -108,7 +134,7 @@ QVariant TextListModel::data(const QModelIndex& index, int role) const
     switch (role) {
     case Qt::DisplayRole:
     case Qt::EditRole:
-        return m_texts.at(index.row());
+        return m_texts.at(index.row()).toString();
     case Qt::CheckStateRole:
         if (m_marks == Marks::Checkable)
             return m_checked[static_cast<size_t>(index.row())] ? Qt::Checked : Qt::Unchecked;
@@ -148,7 +174,8 @@ bool TextListModel::removeRows(int row, int rowCount, const QModelIndex& parent)
     if (parent.isValid() || row < 0 || rowCount <= 0 || row + rowCount > count())
         return false;
     beginRemoveRows(QModelIndex(), row, row + rowCount - 1);
-    m_texts.remove(row, rowCount);
+    for (int removed = 0; removed < rowCount; ++removed)
+        m_texts.remove(row);
     if (m_marks == Marks::Checkable)
         m_checked.erase(m_checked.begin() + row, m_checked.begin() + row + rowCount);
     endRemoveRows();

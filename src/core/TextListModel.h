@@ -1,5 +1,7 @@
 #pragma once
 
+#include "TextBlock.h"
+
 #include <QAbstractItemModel>
 #include <QList>
 #include <QString>
@@ -10,8 +12,8 @@
 namespace quorvane {
 
 // The rows of one list of the window: one column with a caption, one text and one check mark per row,
-// kept in plain vectors so that a million rows stay cheap. A checkable list (the ResultList) shows its
-// marks through Qt::CheckStateRole of column 0 and lets the user clear them; a plain list (the
+// kept in plain vectors (the texts end to end in one buffer) so that a million rows stay cheap. A checkable list (the
+// ResultList) shows its marks through Qt::CheckStateRole of column 0 and lets the user clear them; a plain list (the
 // DomainList) has no marks. Rows are addressed from 0 here.
 class TextListModel final : public QAbstractItemModel
 {
@@ -31,17 +33,20 @@ public:
     QString caption() const { return m_caption; }
     void setCaption(const QString& caption);
 
-    int count() const { return static_cast<int>(m_texts.size()); }
+    int count() const { return static_cast<int>(m_texts.count()); }
     bool isEmpty() const { return m_texts.isEmpty(); }
     // The text of a row; throws Failure when the row does not exist.
-    QString text(int row) const;
-    const QStringList& texts() const { return m_texts; }
+    QString text(int row) const { return textView(row).toString(); }
+    // The same without a copy; valid until the list changes.
+    QStringView textView(int row) const;
+    QStringList texts() const;
     bool isChecked(int row) const;
     void setChecked(int row, bool checked);
 
     void append(const QString& text, bool checked = false);
     // Appends every text as a row of its own in one insertion.
     void append(const QStringList& texts, bool checked = false);
+    void append(const TextBlock& texts, bool checked = false);
     // Removes one row; throws Failure when the row does not exist.
     void remove(int row);
     void clear();
@@ -59,10 +64,11 @@ public:
 private:
     bool isRow(const QModelIndex& index) const;
     void checkRow(int row) const;
+    template <typename AddTexts> void appendRows(qsizetype added, bool checked, AddTexts&& addTexts);
 
     Marks m_marks;
     QString m_caption;
-    QStringList m_texts;
+    TextBlock m_texts;
     std::vector<bool> m_checked; // empty for a list without marks
 };
 

@@ -41,7 +41,8 @@ bool DomainFileReader::fillBuffer()
 
 bool DomainFileReader::readName(QString& name)
 {
-    name.clear();
+    // Emptied, not released: a caller that copies each name out lets the reader reuse one buffer.
+    name.resize(0);
     bool started = false; // bytes of this name were seen, possibly in an earlier chunk
     for (;;) {
         if (m_position == m_end && !fillBuffer())

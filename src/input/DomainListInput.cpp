@@ -3,8 +3,11 @@
 #include "DomainFileReader.h"
 #include "core/Failure.h"
 #include "core/Prompter.h"
+#include "core/TextBlock.h"
 #include "core/TextListModel.h"
 #include "text/TextFiles.h"
+
+#include <QFileInfo>
 
 namespace quorvane {
 
@@ -14,9 +17,11 @@ void addFileLinesToList(TextListModel& list, const QString& path, Prompter& prom
         prompter.message(QStringLiteral("File not found"));
         return;
     }
-    QStringList names;
+    // The names go end to end into one block, sized from the file: one allocation, not one per name.
+    TextBlock names;
+    names.reserve(0, QFileInfo(path).size());
     try {
-        DomainFileReader::forEachName(path, [&names](const QString& name) { names.append(name); });
+        DomainFileReader::forEachName(path, [&names](const QString& name) { names.add(name); });
     } catch (const Failure&) {
         // What was read before the failure stays in the list, as it would have line by line.
         list.append(names);

@@ -3,6 +3,8 @@
 #include "core/Failure.h"
 #include "core/TextListModel.h"
 
+#include <algorithm>
+
 namespace quorvane {
 
 ListViewReader::ListViewReader(const QAbstractItemModel& model)
@@ -27,7 +29,11 @@ const QString& ListViewReader::text(int row, int column) const
     if (m_textList && column == 0) {
         if (row < 0 || row >= m_textList->count())
             throw Failure(QStringLiteral("Index out of bounds"));
-        return m_textList->texts()[row];
+        // Copied into the one string this reader hands out: its buffer is reused from row to row.
+        const QStringView view = m_textList->textView(row);
+        m_text.resize(view.size());
+        std::copy(view.begin(), view.end(), m_text.begin());
+        return m_text;
     }
     m_text = m_model.data(cell(row, column), Qt::DisplayRole).toString();
     return m_text;

@@ -94,6 +94,29 @@ private slots:
         QVERIFY(!model.isChecked(1));
     }
 
+    void blockKeepsEmptyTextsAndShiftsOnRemoval()
+    {
+        TextBlock block;
+        for (const char* text : {"", "ab", "", "cde"})
+            block.add(QString::fromLatin1(text));
+        TextBlock more;
+        more.add(QStringLiteral("f"));
+        more.add(QString());
+        block.add(more);
+        block.remove(1);
+        block.remove(0);
+        QStringList texts;
+        for (qsizetype i = 0; i < block.count(); ++i)
+            texts.append(block.at(i).toString());
+        QCOMPARE(texts, (QStringList{QString(), QStringLiteral("cde"), QStringLiteral("f"), QString()}));
+
+        TextListModel model;
+        model.append(QStringLiteral("first"));
+        model.append(block);
+        QCOMPARE(model.texts(), QStringList{QStringLiteral("first")} + texts);
+        QCOMPARE(model.textView(2), QStringLiteral("cde"));
+    }
+
     void rowsOutsideTheListFail_data()
     {
         QTest::addColumn<int>("row");

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QString>
+#include <QStringView>
+
+#include <vector>
+
+namespace quorvane {
+
+// Many short texts kept end to end in one buffer, with the end of each: one allocation for a million
+// texts instead of one each. Texts are addressed from 0.
+class TextBlock
+{
+public:
+    qsizetype count() const { return static_cast<qsizetype>(m_ends.size()); }
+    bool isEmpty() const { return m_ends.empty(); }
+    // Valid until the block changes.
+    QStringView at(qsizetype index) const
+    {
+        const qsizetype begin = index == 0 ? 0 : m_ends[static_cast<size_t>(index - 1)];
+        return QStringView(m_characters).mid(begin, m_ends[static_cast<size_t>(index)] - begin);
+    }
+
+    // Room for `texts` more texts of `characters` characters in all.
+    void reserve(qsizetype texts, qsizetype characters);
+    void add(QStringView text);
+    void add(const TextBlock& other);
+    void remove(qsizetype index);
+    void clear();
+
+private:
+    QString m_characters;
+    std::vector<qsizetype> m_ends;
+};
+
+} // namespace quorvane
