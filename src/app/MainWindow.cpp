@@ -402,27 +402,38 @@ void MainWindow::closeEvent(QCloseEvent* event)
     event->accept();
 }
 
+void MainWindow::storeSetting(const std::function<void()>& store)
+{
+    // These handlers have no error trap, and a failure must not leave a Qt slot: a settings store that cannot
+    // be written is told in a plain message, and the command goes on.
+    try {
+        store();
+    } catch (const Failure& failure) {
+        m_prompter->message(failure.description());
+    }
+}
+
 void MainWindow::Option1_Click()
 {
-    m_settings->storeOption(1);
+    storeSetting([&] { m_settings->storeOption(1); });
     loadSelectedWords();
 }
 
 void MainWindow::Option2_Click()
 {
-    m_settings->storeOption(2);
+    storeSetting([&] { m_settings->storeOption(2); });
     loadSelectedWords();
 }
 
 void MainWindow::Option3_Click()
 {
-    m_settings->storeOption(3);
+    storeSetting([&] { m_settings->storeOption(3); });
     loadSelectedWords();
 }
 
 void MainWindow::Check5_Click()
 {
-    m_settings->storeShowOriginal(m_showOriginal->isChecked());
+    storeSetting([&] { m_settings->storeShowOriginal(m_showOriginal->isChecked()); });
 }
 
 void MainWindow::PushButton8_Click()
@@ -456,6 +467,7 @@ void MainWindow::PushButton9_Click()
     int total = 0;
     trap.step(106, [&] { total = m_domainList.count(); });
     QStringList cutNames;
+    QList<qsizetype> cutListed;
     int entryNumber = 1;
     if (trap.test(108, [&] { return entryNumber <= total; })) {
         do {
@@ -488,8 +500,10 @@ void MainWindow::PushButton9_Click()
                 bool cut = false;
                 trap.step(118, [&] { text = removeBlanks(cleaned); });
                 trap.step(120, [&] { cut = entryProcessor().search(text, candidates); });
-                if (cut)
+                if (cut) {
                     cutNames.append(entry);
+                    cutListed.append(candidates.size());
+                }
                 trap.step(122, [&] {
                     const QStringList rows = EntryProcessor::rowTexts(entry, candidates, m_showOriginal->isChecked());
                     if (rows.isEmpty())
@@ -506,7 +520,8 @@ void MainWindow::PushButton9_Click()
         m_progress->setText(QStringLiteral("Progress Bar"));
     });
     if (!cutNames.isEmpty())
-        trap.step(130, [&] { m_prompter->message(cutNamesMessage(cutNames, Segmenter::defaultMaxCandidates)); });
+        trap.step(130,
+                  [&] { m_prompter->message(cutNamesMessage(cutNames, cutListed, Segmenter::defaultMaxCandidates)); });
     trap.step(132, [&] { m_prompter->message(QStringLiteral("Done.")); });
 }
 

@@ -8,6 +8,7 @@
 #include <QString>
 #include <QWidget>
 
+#include <functional>
 #include <memory>
 
 class QCheckBox;
@@ -97,6 +98,8 @@ private:
     void selectWordList(int listNumber);
     int selectedWordList() const;
     void loadSelectedWords();
+    // Runs a store of a setting for a handler without error trap; a failure is told, not thrown.
+    void storeSetting(const std::function<void()>& store);
     // Removes the list's selected entry (Delete key, double-click); does nothing while busy.
     void removeSelectedEntry(QTableView& view, TextListModel& model);
     EntryProcessor& entryProcessor();

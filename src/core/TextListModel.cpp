@@ -4,6 +4,18 @@
 
 namespace quorvane {
 
+QString TextListModel::shownText(const QString& text)
+{
+    if (text.size() <= maxShownLength)
+        return text;
+    // Laying out a text of millions of characters takes the view minutes on every repaint; nobody reads that
+    // far along one row anyway.
+    qsizetype kept = maxShownLength;
+    if (text.at(kept - 1).isHighSurrogate())
+        --kept;
+    return text.left(kept) + QChar(0x2026);
+}
+
 TextListModel::TextListModel(Marks marks, QObject* parent) : QAbstractItemModel(parent), m_marks(marks) {}
 
 void TextListModel::setCaption(const QString& caption)
@@ -133,6 +145,7 @@ QVariant TextListModel::data(const QModelIndex& index, int role) const
         return {};
     switch (role) {
     case Qt::DisplayRole:
+        return shownText(m_texts.at(index.row()));
     case Qt::EditRole:
         return m_texts.at(index.row()).toString();
     case Qt::CheckStateRole:

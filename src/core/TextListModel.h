@@ -27,6 +27,11 @@ public:
         Checkable,
     };
 
+    // The display role shows at most this many characters of a row, then "…"; every other use of the rows
+    // (the edit role, texts(), the exports) gets the whole text.
+    static constexpr qsizetype maxShownLength = 2000;
+    static QString shownText(const QString& text);
+
     explicit TextListModel(Marks marks = Marks::None, QObject* parent = nullptr);
 
     // The column's caption, shown in the header.

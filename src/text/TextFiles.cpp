@@ -8,6 +8,7 @@
 #include <QStringDecoder>
 
 #include <optional>
+#include <sys/stat.h>
 
 namespace quorvane {
 
@@ -137,8 +138,17 @@ QStringList readLines(const QString& path, DetectedEncoding detected, LineCollec
 
 void openForReading(QFile& file)
 {
-    if (QFileInfo(file.fileName()).isDir())
-        throw Failure(QStringLiteral("Cannot open \"%1\": it is a folder, not a file").arg(file.fileName()));
+    const QString path = file.fileName();
+    struct stat info
+    {};
+    if (::stat(QFile::encodeName(path).constData(), &info) == 0) {
+        if (S_ISDIR(info.st_mode))
+            throw Failure(QStringLiteral("Cannot open \"%1\": it is a folder, not a file").arg(path));
+        // A device may never end (/dev/zero, /dev/urandom) or be a whole disk: reading it would hold the
+        // program until memory runs out.
+        if (S_ISCHR(info.st_mode) || S_ISBLK(info.st_mode) || S_ISSOCK(info.st_mode))
+            throw Failure(QStringLiteral("Cannot open \"%1\": it is a device, not a file").arg(path));
+    }
     if (!file.open(QIODevice::ReadOnly))
         throw Failure(QStringLiteral("Cannot open \"%1\": %2").arg(file.fileName(), file.errorString()));
 }

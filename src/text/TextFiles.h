@@ -27,7 +27,7 @@ QString readWholeFile(const QString& path);
 QStringList readFileLines(const QString& path);
 
 // Opens the file for reading. Throws Failure naming the path and the system's reason when it cannot be
-// opened, also when the path names a folder.
+// opened, also when the path names a folder or a device (a pipe is read).
 void openForReading(QFile& file);
 // Throws Failure naming the file and the system's reason for a failed read.
 [[noreturn]] void throwReadError(const QFile& file);
