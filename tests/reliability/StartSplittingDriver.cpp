@@ -28,7 +28,9 @@ QWidget* shownMainWindow()
 
 } // namespace
 
-extern "C" Q_DECL_EXPORT void qt_testability_init()
+extern "C" Q_DECL_EXPORT void qt_testability_init();
+
+void qt_testability_init()
 {
     // Called while the application object is being built: the window comes later, so look for it.
     auto* poll = new QTimer(qApp);

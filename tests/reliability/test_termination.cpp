@@ -8,6 +8,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+using namespace quorvane;
+
 namespace {
 
 const QString domainListKey = QStringLiteral("Quorvane/Zip Codes");
