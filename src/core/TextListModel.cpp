@@ -4,16 +4,16 @@
 
 namespace quorvane {
 
-QString TextListModel::shownText(const QString& text)
+QString TextListModel::shownText(QStringView text)
 {
     if (text.size() <= maxShownLength)
-        return text;
+        return text.toString();
     // Laying out a text of millions of characters takes the view minutes on every repaint; nobody reads that
     // far along one row anyway.
     qsizetype kept = maxShownLength;
     if (text.at(kept - 1).isHighSurrogate())
         --kept;
-    return text.left(kept) + QChar(0x2026);
+    return text.left(kept).toString() + QChar(0x2026);
 }
 
 TextListModel::TextListModel(Marks marks, QObject* parent) : QAbstractItemModel(parent), m_marks(marks) {}

@@ -30,7 +30,7 @@ public:
     // The display role shows at most this many characters of a row, then "…"; every other use of the rows
     // (the edit role, texts(), the exports) gets the whole text.
     static constexpr qsizetype maxShownLength = 2000;
-    static QString shownText(const QString& text);
+    static QString shownText(QStringView text);
 
     explicit TextListModel(Marks marks = Marks::None, QObject* parent = nullptr);
 
