@@ -1,11 +1,19 @@
 #include "TextBlock.h"
 
+#include <algorithm>
+
 namespace quorvane {
 
 void TextBlock::reserve(qsizetype texts, qsizetype characters)
 {
-    m_ends.reserve(m_ends.size() + static_cast<size_t>(texts));
-    m_characters.reserve(m_characters.size() + characters);
+    // Room grows at least twofold: a run appends one name's rows at a time, and reserving the exact size each
+    // time would copy the whole block on every append.
+    const size_t ends = m_ends.size() + static_cast<size_t>(texts);
+    if (ends > m_ends.capacity())
+        m_ends.reserve(std::max(ends, 2 * m_ends.capacity()));
+    const qsizetype length = m_characters.size() + characters;
+    if (length > m_characters.capacity())
+        m_characters.reserve(std::max(length, 2 * m_characters.capacity()));
 }
 
 void TextBlock::add(QStringView text)

@@ -21,8 +21,11 @@ public:
         return QStringView(m_characters).mid(begin, m_ends[static_cast<size_t>(index)] - begin);
     }
 
-    // Room for `texts` more texts of `characters` characters in all.
+    // Room for `texts` more texts of `characters` characters in all; the room grows at least twofold, so that
+    // appending in many small steps takes linear time.
     void reserve(qsizetype texts, qsizetype characters);
+    qsizetype characterCapacity() const { return m_characters.capacity(); }
+    qsizetype textCapacity() const { return static_cast<qsizetype>(m_ends.capacity()); }
     void add(QStringView text);
     void add(const TextBlock& other);
     void remove(qsizetype index);

@@ -10,6 +10,7 @@ quorvane_add_window_test(test_hostilenames)
 quorvane_add_window_test(test_hostilesettings)
 quorvane_add_window_test(test_hostilewordlists)
 target_link_libraries(test_hostilewordlists PRIVATE quorvane_jetwriter)
+quorvane_add_test(NAME test_largelists SOURCES reliability/test_largelists.cpp)
 
 # The real program under a termination signal. Qt loads a library named "qttestability" into any program
 # started with QT_LOAD_TESTABILITY=1; this one clicks "Start Splitting" once the window shows.
