@@ -17,17 +17,27 @@ void showBox(QMessageBox::Icon icon, const QString& title, const QString& text, 
 
 QString filterText(const FileDialogOptions& options)
 {
-    return options.filters.join(QStringLiteral(";;"));
+    QStringList filters;
+    for (const QString& filter : options.filters)
+        filters.append(WidgetPrompter::dialogFilter(filter));
+    return filters.join(QStringLiteral(";;"));
 }
 
 QString selectedFilter(const FileDialogOptions& options)
 {
-    return options.filters.value(options.selectedFilter);
+    return WidgetPrompter::dialogFilter(options.filters.value(options.selectedFilter));
 }
 
 } // namespace
 
 WidgetPrompter::WidgetPrompter(QString title, QWidget* parent) : m_title(std::move(title)), m_parent(parent) {}
+
+QString WidgetPrompter::dialogFilter(const QString& filter)
+{
+    QString result = filter;
+    result.replace(QStringLiteral("(*.*)"), QStringLiteral("(*)"));
+    return result;
+}
 
 QString WidgetPrompter::displayText(const QString& text)
 {

@@ -25,6 +25,9 @@ public:
 
     // The text as a message box shows it: CR LF and a lone CR each break the line.
     static QString displayText(const QString& text);
+    // A filter as Qt's file dialog takes it: "*.*" stands for every file, but Qt would leave out every name
+    // without a dot, so it becomes "*".
+    static QString dialogFilter(const QString& filter);
 
 private:
     QString m_title;

@@ -466,6 +466,23 @@ private slots:
         QCOMPARE(shownText, QStringLiteral("Broken\nin Form1 at line 100\n\nPlease"));
     }
 
+    void fileDialogFilters_data()
+    {
+        QTest::addColumn<QString>("filter");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("a pattern with an extension stays") << "Text Files (*.txt)"
+                                                           << "Text Files (*.txt)";
+        QTest::newRow("*.* takes names without a dot too") << "All Files (*.*)"
+                                                           << "All Files (*)";
+    }
+
+    void fileDialogFilters()
+    {
+        QFETCH(QString, filter);
+        QFETCH(QString, shown);
+        QCOMPARE(WidgetPrompter::dialogFilter(filter), shown);
+    }
+
     void terminationSignalClosesTheWindowAndStoresTheList_data()
     {
         QTest::addColumn<int>("signalNumber");
