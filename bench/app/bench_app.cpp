@@ -4,6 +4,7 @@
 // usage: bench_app [CORPUS]   (default: the shared quality corpus, ccdn-train.txt)
 #include "BenchSupport.h"
 #include "MainWindow.h"
+#include "WindowBench.h"
 #include "core/EventPump.h"
 #include "core/Pointer.h"
 #include "core/Prompter.h"
@@ -25,16 +26,6 @@ using namespace quorvane;
 using quorvane::bench::Stopwatch;
 
 namespace {
-
-class QuietPrompter final : public Prompter
-{
-public:
-    void message(const QString&) override {}
-    void errorReport(const QString& text) override { std::fprintf(stderr, "report: %s\n", qPrintable(text)); }
-    QString inputBox(const QString&) override { return {}; }
-    QStringList openFileNames(const FileDialogOptions&) override { return {}; }
-    QString saveFileName(const FileDialogOptions&) override { return {}; }
-};
 
 // The window's own time-sliced pump, measuring the longest stretch between two yields.
 class MeasuringPump final : public EventPump
@@ -105,7 +96,7 @@ int main(int argc, char* argv[])
     const QString corpus =
         argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral(QUORVANE_SHARED_DIR "/quality/ccdn-train.txt");
     QTemporaryDir temporary;
-    QuietPrompter prompter;
+    bench::BenchPrompter prompter;
     constexpr int rounds = 5;
 
     // Start-up: list #1 alone, then the whole window until it is shown and painted.
@@ -121,15 +112,7 @@ int main(int argc, char* argv[])
 
         Settings settings(temporary.filePath(QStringLiteral("start%1.ini").arg(round)));
         Stopwatch start;
-        MainWindowSetup setup;
-        setup.applicationFolder = folder;
-        setup.prompter = &prompter;
-        setup.settings = &settings;
-        MainWindow window(setup);
-        if (!window.Form_Load())
-            qFatal("start-up failed");
-        window.show();
-        QCoreApplication::processEvents();
+        const auto window = bench::startWindow(folder, prompter, settings);
         startTimes.push_back(start.seconds());
     }
     const double loadSeconds = median(loadTimes);
@@ -146,16 +129,8 @@ int main(int argc, char* argv[])
     const QStringList names = corpusNames(corpus, nameCount);
     Settings settings(temporary.filePath(QStringLiteral("run.ini")));
     MeasuringPump pump;
-    MainWindowSetup setup;
-    setup.applicationFolder = folder;
-    setup.prompter = &prompter;
-    setup.settings = &settings;
-    setup.eventPump = &pump;
-    MainWindow window(setup);
-    if (!window.Form_Load())
-        qFatal("start-up failed");
-    window.show();
-    QCoreApplication::processEvents();
+    const auto started = bench::startWindow(folder, prompter, settings, &pump);
+    MainWindow& window = *started;
     window.domainList().append(names);
 
     Stopwatch engineClock;

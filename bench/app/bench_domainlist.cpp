@@ -2,7 +2,7 @@
 // beside reading the same file's bytes, and the memory each entry takes.
 #include "BenchSupport.h"
 #include "MainWindow.h"
-#include "core/Prompter.h"
+#include "WindowBench.h"
 
 #include <QApplication>
 #include <QFile>
@@ -13,34 +13,19 @@
 using namespace quorvane;
 using quorvane::bench::Stopwatch;
 
-namespace {
-
-// Answers the open-file dialog with one path.
-class FilePrompter final : public Prompter
-{
-public:
-    QString path;
-    void message(const QString& text) override { std::fprintf(stderr, "message: %s\n", qPrintable(text)); }
-    void errorReport(const QString& text) override { std::fprintf(stderr, "report: %s\n", qPrintable(text)); }
-    QString inputBox(const QString&) override { return {}; }
-    QStringList openFileNames(const FileDialogOptions&) override { return {path}; }
-    QString saveFileName(const FileDialogOptions&) override { return {}; }
-};
-
-} // namespace
-
 int main(int argc, char* argv[])
 {
     QApplication application(argc, argv);
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
     QTemporaryDir temporary;
-    FilePrompter prompter;
-    prompter.path = temporary.filePath(QStringLiteral("domains.txt"));
+    bench::BenchPrompter prompter;
+    const QString path = temporary.filePath(QStringLiteral("domains.txt"));
+    prompter.openAnswer = QStringList{path};
     constexpr int lineCount = 1000000;
     {
-        QFile file(prompter.path);
+        QFile file(path);
         if (!file.open(QIODevice::WriteOnly))
-            qFatal("cannot write %s", qPrintable(prompter.path));
+            qFatal("cannot write %s", qPrintable(path));
         QByteArray bytes;
         for (int i = 0; i < lineCount; ++i)
             bytes += "www.example-name-" + QByteArray::number(i) + (i % 3 ? ".com\r\n" : ".co.uk\r\n");
@@ -48,18 +33,11 @@ int main(int argc, char* argv[])
     }
 
     Settings settings(temporary.filePath(QStringLiteral("settings.ini")));
-    MainWindowSetup setup;
-    setup.applicationFolder = QStringLiteral(QUORVANE_APP_DIR);
-    setup.prompter = &prompter;
-    setup.settings = &settings;
-    MainWindow window(setup);
-    if (!window.Form_Load())
-        qFatal("start-up failed");
-    window.show();
-    QCoreApplication::processEvents();
+    const auto started = bench::startWindow(QStringLiteral(QUORVANE_APP_DIR), prompter, settings);
+    MainWindow& window = *started;
 
     Stopwatch rawClock;
-    const qint64 bytes = bench::readRaw(prompter.path);
+    const qint64 bytes = bench::readRaw(path);
     const double rawSeconds = rawClock.seconds();
 
     const double before = bench::currentMemoryMiB();
