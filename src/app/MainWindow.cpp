@@ -383,9 +383,6 @@ void MainWindow::loadSelectedWords()
 
 void MainWindow::Form_QueryUnload()
 {
-    if (m_stored)
-        return;
-    m_stored = true;
     ErrorTrap trap(location::formQueryUnload, *m_prompter);
     QString joined;
     trap.step(100, [&] { joined.clear(); });

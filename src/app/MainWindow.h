@@ -51,7 +51,8 @@ public:
 
     // Start-up. Returns false when the program must end without showing the window (no word database).
     bool Form_Load();
-    // Stores the DomainList; runs when the window is asked to close, for any reason, and only once.
+    // Stores the DomainList; runs when the window is asked to close, for any reason, and when the desktop
+    // session ends (which may still be cancelled, so it can run more than once).
     void Form_QueryUnload();
 
     TextListModel& domainList() { return m_domainList; }
@@ -148,7 +149,6 @@ private:
     bool m_skinned = false;
     bool m_running = false;
     bool m_closing = false;
-    bool m_stored = false;
     bool m_scrollPending = false;
 };
 
