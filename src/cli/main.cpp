@@ -54,6 +54,15 @@ QString withNewlines(QString text)
     return text;
 }
 
+// A name as messages quote it: a very long one is cut short.
+QString quotedName(const QString& name)
+{
+    constexpr qsizetype longest = 100;
+    if (name.size() <= longest)
+        return QLatin1Char('"') + name + QLatin1Char('"');
+    return QStringLiteral("\"%1...\" (%2 characters)").arg(name.left(longest)).arg(name.size());
+}
+
 // Every message goes to standard error, after the progress line has been taken away.
 class Messages final
 {
@@ -240,12 +249,12 @@ int main(int argc, char** argv)
                 ++names;
                 rows += outcome.rows;
                 for (const QString& description : outcome.failures) {
-                    messages.print(QStringLiteral("\"%1\": %2").arg(name, description));
+                    messages.print(QStringLiteral("%1: %2").arg(quotedName(name), description));
                     failed = true;
                 }
                 if (outcome.cut)
                     messages.print(
-                        QStringLiteral("\"%1\": cut after %2 splits; it has more").arg(name).arg(outcome.rows));
+                        QStringLiteral("%1: cut after %2 splits; it has more").arg(quotedName(name)).arg(outcome.rows));
                 progress.update(names, rows);
             }
         } catch (const Failure& failure) {

@@ -106,6 +106,18 @@ private slots:
         QCOMPARE(result.err.count('\n'), 1);
     }
 
+    void nameTooLongToSplitIsReportedShortened()
+    {
+        const QByteArray longName(40000, 't');
+        const Run result = run({"--words", m_words}, "sky\n" + longName + "\nt\n");
+        QCOMPARE(result.exitCode, 1);
+        QCOMPARE(result.out, QByteArray("sky\nt\n"));
+        QVERIFY2(
+            result.err.startsWith("quorvane-split: \"" + QByteArray(100, 't') + "...\" (40000 characters): Overflow"),
+            result.err.left(300).constData());
+        QVERIFY(result.err.size() < 400);
+    }
+
     void filesAndStandardInputInArgumentOrder()
     {
         const QString first = file(QStringLiteral("first.txt"), "sky\r\ncarpet.net\r\n");
