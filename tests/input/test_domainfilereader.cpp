@@ -50,15 +50,9 @@ class TestDomainFileReader : public QObject
 {
     Q_OBJECT
 
-    QTemporaryDir m_dir;
-    int m_counter = 0;
+    testfiles::TemporaryFiles m_files;
 
-    QString fileWith(const QByteArray& bytes)
-    {
-        const QString path = m_dir.filePath(QStringLiteral("names%1.txt").arg(++m_counter));
-        testfiles::writeBytes(path, bytes);
-        return path;
-    }
+    QString fileWith(const QByteArray& bytes) { return m_files.withBytes(bytes); }
 
 private slots:
     void names_data()
@@ -147,9 +141,9 @@ private slots:
     {
         QFETCH(bool, folder);
         QFETCH(QString, reason);
-        const QString path = m_dir.filePath(folder ? QStringLiteral("sub") : QStringLiteral("missing.txt"));
+        const QString path = m_files.path(folder ? QStringLiteral("sub") : QStringLiteral("missing.txt"));
         if (folder)
-            QVERIFY(QDir(m_dir.path()).mkpath(QStringLiteral("sub")));
+            QVERIFY(QDir(m_files.folder()).mkpath(QStringLiteral("sub")));
         try {
             DomainFileReader reader(path);
             QFAIL("opening did not fail");

@@ -20,6 +20,13 @@ QByteArray readBytes(const QString& path)
     return file.readAll();
 }
 
+QString TemporaryFiles::withBytes(const QByteArray& bytes)
+{
+    const QString file = path(QStringLiteral("f%1.txt").arg(++m_counter));
+    writeBytes(file, bytes);
+    return file;
+}
+
 QString applicationFolder()
 {
     return qEnvironmentVariable("QUORVANE_APP_DIR");

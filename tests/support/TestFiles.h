@@ -2,12 +2,28 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QTemporaryDir>
 
 namespace quorvane::testfiles {
 
 // Writes the bytes to the path (creating or replacing the file); fails the test run on error.
 void writeBytes(const QString& path, const QByteArray& bytes);
 QByteArray readBytes(const QString& path);
+
+// Files written into one temporary folder, each under a new name; the folder goes with the object.
+class TemporaryFiles
+{
+public:
+    // A new file holding the bytes.
+    QString withBytes(const QByteArray& bytes);
+    // A path inside the folder (nothing is created).
+    QString path(const QString& name) const { return m_dir.filePath(name); }
+    QString folder() const { return m_dir.path(); }
+
+private:
+    QTemporaryDir m_dir;
+    int m_counter = 0;
+};
 
 // The build's application folder (executables and data files).
 QString applicationFolder();

@@ -34,15 +34,9 @@ class TestTextFiles : public QObject
 {
     Q_OBJECT
 
-    QTemporaryDir m_dir;
-    int m_counter = 0;
+    testfiles::TemporaryFiles m_files;
 
-    QString fileWith(const QByteArray& bytes)
-    {
-        const QString path = m_dir.filePath(QStringLiteral("f%1.txt").arg(++m_counter));
-        testfiles::writeBytes(path, bytes);
-        return path;
-    }
+    QString fileWith(const QByteArray& bytes) { return m_files.withBytes(bytes); }
 
 private slots:
     void detection_data()
@@ -186,21 +180,21 @@ private slots:
                                                   "com")),
                  QStringLiteral("ï»¿com"));
         QCOMPARE(quorvane::readWholeFile(fileWith("\xFF\xFE")), QStringLiteral("ÿþ"));
-        const QString missing = m_dir.filePath(QStringLiteral("missing.lst"));
+        const QString missing = m_files.path(QStringLiteral("missing.lst"));
         QCOMPARE(quorvane::readWholeFile(missing), QString());
     }
 
     void fileExists()
     {
         QVERIFY(!quorvane::fileExists(QString()));
-        QVERIFY(!quorvane::fileExists(m_dir.filePath(QStringLiteral("nothing-here"))));
+        QVERIFY(!quorvane::fileExists(m_files.path(QStringLiteral("nothing-here"))));
         QVERIFY(quorvane::fileExists(fileWith(QByteArray())));
-        QVERIFY(quorvane::fileExists(m_dir.path()));
+        QVERIFY(quorvane::fileExists(m_files.folder()));
     }
 
     void failuresNameThePathAndTheReason()
     {
-        const QString missing = m_dir.filePath(QStringLiteral("missing.col"));
+        const QString missing = m_files.path(QStringLiteral("missing.col"));
         try {
             quorvane::readFileLines(missing);
             QFAIL("a missing file must fail");
@@ -208,8 +202,8 @@ private slots:
             QVERIFY(failure.description().contains(missing));
             QVERIFY(failure.description().contains(QStringLiteral("No such file")));
         }
-        QVERIFY_THROWS_EXCEPTION(Failure, quorvane::readFileLines(m_dir.path()));
-        QVERIFY_THROWS_EXCEPTION(Failure, quorvane::readWholeFile(m_dir.path()));
+        QVERIFY_THROWS_EXCEPTION(Failure, quorvane::readFileLines(m_files.folder()));
+        QVERIFY_THROWS_EXCEPTION(Failure, quorvane::readWholeFile(m_files.folder()));
 
         if (geteuid() != 0) {
             const QString locked = fileWith("secret");
