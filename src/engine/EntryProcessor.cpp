@@ -51,11 +51,15 @@ EntryProcessor::Outcome EntryProcessor::process(const QString& entry, bool showO
         outcome.failures.append(failure.description());
         return outcome;
     }
+    // The row's start is the same for every candidate of the entry.
+    buildRow(m_row, entry, QStringView(), showOriginal);
+    const qsizetype prefixLength = m_row.size();
     try {
         outcome.cut = m_segmenter.splitIntoWords(
             text,
             [&](QStringView candidate) {
-                buildRow(m_row, entry, candidate, showOriginal);
+                m_row.truncate(prefixLength);
+                m_row += trimBlanks(candidate);
                 row(m_row);
                 ++outcome.rows;
                 return true;
