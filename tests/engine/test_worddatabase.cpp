@@ -6,7 +6,6 @@
 #include <QDir>
 #include <QProcess>
 #include <QStandardPaths>
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include <functional>
@@ -90,15 +89,9 @@ class TestWordDatabase : public QObject
 {
     Q_OBJECT
 
-    QTemporaryDir m_dir;
-    int m_counter = 0;
+    testfiles::TemporaryFiles m_files;
 
-    QString databaseWith(const QByteArray& bytes)
-    {
-        const QString path = m_dir.filePath(QStringLiteral("db%1.mdb").arg(++m_counter));
-        testfiles::writeBytes(path, bytes);
-        return path;
-    }
+    QString databaseWith(const QByteArray& bytes) { return m_files.withBytes(bytes); }
 
 private slots:
     void rowsComeBackInTableOrder_data()
@@ -229,9 +222,9 @@ private slots:
 
     void missingFileAndFolderFail()
     {
-        const QString missing = m_dir.filePath(QStringLiteral("absent.mdb"));
+        const QString missing = m_files.path(QStringLiteral("absent.mdb"));
         QCOMPARE(readFailure(missing), QStringLiteral("The word database \"%1\" was not found.").arg(missing));
-        const QString folder = m_dir.filePath(QStringLiteral("folder.mdb"));
+        const QString folder = m_files.path(QStringLiteral("folder.mdb"));
         QVERIFY(QDir().mkpath(folder));
         QCOMPARE(readFailure(folder), QStringLiteral("The word database \"%1\" is not a file.").arg(folder));
     }
