@@ -2,6 +2,8 @@
 
 #include "AlignedTextExport.h"
 #include "ClipboardCopy.h"
+#include "Spreadsheet.h"
+#include "SpreadsheetExport.h"
 #include "core/ErrorTrap.h"
 #include "core/Failure.h"
 #include "core/Locations.h"
@@ -44,6 +46,40 @@ void OutputCommands::PushButton2_Click(QAbstractItemModel& results)
         if (rows > 0 && !results.removeRows(0, rows))
             throw Failure(QStringLiteral("The results list cannot be cleared."));
     });
+}
+
+bool OutputCommands::SaveResultsAsExcelFileIsExcelInstalled()
+{
+    if (m_spreadsheet.isInstalled())
+        return true;
+    m_prompter.message(QStringLiteral("Excel is not installed on this computer. You need to have it installed to use "
+                                      "this software without error."));
+    return false;
+}
+
+void OutputCommands::PushButton13_Click(const QAbstractItemModel& results)
+{
+    ErrorTrap trap(location::saveSpreadsheetClick, m_prompter);
+    if (trap.test(100, [&] { return !SaveResultsAsExcelFileIsExcelInstalled(); })) {
+        trap.step(102, [&] {
+            m_prompter.message(QStringLiteral(
+                "Excel is not installed on this computer. You need to have it installed to use this feature."));
+        });
+        return;
+    }
+    if (trap.test(106, [&] { return results.rowCount() == 0; }))
+        return;
+    trap.step(108, [&] { m_pointer.setShape(PointerShape::Busy); });
+    const int leftOut = exportToSpreadsheet(results, m_spreadsheet, m_pump, trap);
+    trap.step(148, [&] { m_pointer.setShape(PointerShape::Default); });
+    if (leftOut > 0) {
+        trap.step(152, [&] {
+            m_prompter.message(QStringLiteral("A sheet holds %1 rows, so the last %2 checked results did not fit and "
+                                              "were left out.")
+                                   .arg(sheetRowLimit)
+                                   .arg(leftOut));
+        });
+    }
 }
 
 } // namespace quorvane

@@ -9,16 +9,19 @@ class EventPump;
 class Pointer;
 class ProgressIndicator;
 class Prompter;
+class SpreadsheetApplication;
 
 // The commands of the window that act on the ResultList as a whole: saving it as an aligned text file,
-// copying it to the clipboard and clearing it. Each runs under its own error trap. The window's slots call
-// these with its ResultList; everything they need of the window comes in through the seams given here.
+// copying it to the clipboard, handing it to the spreadsheet application and clearing it. Each runs under its own error
+// trap. The window's slots call these with its ResultList; everything they need of the window comes in through the
+// seams given here.
 class OutputCommands
 {
 public:
     OutputCommands(Prompter& prompter, Pointer& pointer, EventPump& pump, ProgressIndicator* progress,
-                   Clipboard& clipboard)
-        : m_prompter(prompter), m_pointer(pointer), m_pump(pump), m_progress(progress), m_clipboard(clipboard)
+                   Clipboard& clipboard, SpreadsheetApplication& spreadsheet)
+        : m_prompter(prompter), m_pointer(pointer), m_pump(pump), m_progress(progress), m_clipboard(clipboard),
+          m_spreadsheet(spreadsheet)
     {}
 
     // "Save Results As Text File": asks for a file name, then writes the checked rows aligned.
@@ -27,6 +30,11 @@ public:
     void PushButton5_Click(const QAbstractItemModel& results);
     // "Clear Results": removes every row of the list, nothing else.
     void PushButton2_Click(QAbstractItemModel& results);
+    // "Save Results As Excel File": copies the list into a new, unsaved, visible spreadsheet document.
+    void PushButton13_Click(const QAbstractItemModel& results);
+
+    // Whether the spreadsheet application is there; says so when it is not. Starts nothing.
+    bool SaveResultsAsExcelFileIsExcelInstalled();
 
 private:
     Prompter& m_prompter;
@@ -34,6 +42,7 @@ private:
     EventPump& m_pump;
     ProgressIndicator* m_progress;
     Clipboard& m_clipboard;
+    SpreadsheetApplication& m_spreadsheet;
 };
 
 } // namespace quorvane

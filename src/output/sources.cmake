@@ -1,6 +1,8 @@
-# Results output (aligned text, clipboard text, spreadsheet interface).
+# Results output (aligned text, clipboard text, spreadsheet export and the LibreOffice Calc plugin's loader).
 target_sources(quorvane_core PRIVATE
     output/AlignedTextExport.cpp
     output/ClipboardCopy.cpp
+    output/LibreOfficeCalc.cpp
     output/ListViewReader.cpp
-    output/OutputCommands.cpp)
+    output/OutputCommands.cpp
+    output/SpreadsheetExport.cpp)

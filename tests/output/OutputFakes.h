@@ -1,9 +1,13 @@
 #pragma once
 
+#include "core/Failure.h"
 #include "core/ProgressIndicator.h"
 #include "output/Clipboard.h"
+#include "output/Spreadsheet.h"
 
 #include <QList>
+#include <QMap>
+#include <QPair>
 #include <QStandardItemModel>
 #include <QString>
 #include <QStringList>
@@ -105,5 +109,70 @@ public:
     int setAttempts = 0;
     QString content = QStringLiteral("old content");
 };
+
+// A spreadsheet application that keeps its one document's cells in memory and logs every call.
+class FakeSpreadsheetApplication final : public SpreadsheetApplication
+{
+public:
+    struct Document
+    {
+        QMap<QPair<int, int>, QString> cells; // (row, column) from 0
+        QStringList calls;
+        bool shown = false;
+        bool released = false;
+    };
+
+    bool isInstalled() override
+    {
+        ++checks;
+        return installed;
+    }
+    std::unique_ptr<Spreadsheet> addWorkbook() override;
+
+    bool installed = true;
+    int checks = 0;
+    int failAtCall = -1; // the document call (counted from 0) that throws, -1 for none
+    Document document;
+    int workbooks = 0;
+};
+
+class FakeSpreadsheet final : public Spreadsheet
+{
+public:
+    explicit FakeSpreadsheet(FakeSpreadsheetApplication& application) : m_application(application) {}
+    ~FakeSpreadsheet() override { m_application.document.released = true; }
+
+    void setTexts(int row, int column, const QList<QStringList>& rows) override
+    {
+        log(QStringLiteral("setTexts %1,%2 %3x%4").arg(row).arg(column).arg(rows.size()).arg(rows.first().size()));
+        for (int r = 0; r < rows.size(); ++r) {
+            for (int c = 0; c < rows[r].size(); ++c)
+                m_application.document.cells[{row + r, column + c}] = rows[r][c];
+        }
+    }
+    void autofitColumn(int column) override { log(QStringLiteral("autofit %1").arg(column)); }
+    void autofitAllColumns() override { log(QStringLiteral("autofit all")); }
+    void show() override
+    {
+        log(QStringLiteral("show"));
+        m_application.document.shown = true;
+    }
+
+private:
+    void log(const QString& call)
+    {
+        if (m_application.document.calls.size() == m_application.failAtCall)
+            throw Failure(QStringLiteral("Binary URP bridge disposed during call"));
+        m_application.document.calls.append(call);
+    }
+
+    FakeSpreadsheetApplication& m_application;
+};
+
+inline std::unique_ptr<Spreadsheet> FakeSpreadsheetApplication::addWorkbook()
+{
+    ++workbooks;
+    return std::make_unique<FakeSpreadsheet>(*this);
+}
 
 } // namespace quorvane::testing

@@ -24,7 +24,8 @@ struct Window
     CountingEventPump pump;
     RecordingProgress progress;
     FakeClipboard clipboard;
-    OutputCommands commands{prompter, pointer, pump, &progress, clipboard};
+    FakeSpreadsheetApplication spreadsheet;
+    OutputCommands commands{prompter, pointer, pump, &progress, clipboard, spreadsheet};
 };
 
 } // namespace

@@ -1,0 +1,47 @@
+#pragma once
+
+#include "Spreadsheet.h"
+
+#include <QLibrary>
+#include <QString>
+#include <QStringList>
+
+namespace quorvane {
+
+// How the Calc plugin reaches an office: the pipe it listens on (the office is started with that pipe when
+// nothing answers there) and extra arguments for an office it starts.
+struct CalcConnection
+{
+    QString programFolder; // LibreOffice's program folder (soffice, the UNO runtime, fundamentalrc)
+    QString pipeName;
+    QStringList extraArguments;
+    int startSeconds = 60; // how long a starting office may take to answer
+};
+
+// The signature of the plugin's one entry point, "quorvane_calc_add_workbook": the new document, or null
+// with `error` set. No exception crosses it.
+using CalcAddWorkbook = Spreadsheet* (*)(const CalcConnection* connection, QString* error);
+
+// LibreOffice Calc as the spreadsheet application. All UNO code lives in the plugin "quorvane_calc", which
+// is loaded only once LibreOffice was found, so the program itself runs where LibreOffice is missing.
+class LibreOfficeCalc final : public SpreadsheetApplication
+{
+public:
+    // `pluginPath` empty: the plugin beside the program. `pipeName` empty: one pipe per user.
+    explicit LibreOfficeCalc(QString pluginPath = {}, QString pipeName = {}, QStringList extraArguments = {});
+
+    // LibreOffice's program folder when it holds everything the export needs (the program, the UNO runtime
+    // and its type libraries, Calc itself), else the empty string. Reads only file names.
+    static QString findProgramFolder();
+
+    bool isInstalled() override;
+    std::unique_ptr<Spreadsheet> addWorkbook() override;
+
+private:
+    QString m_pluginPath;
+    QString m_pipeName;
+    QStringList m_extraArguments;
+    QLibrary m_plugin;
+};
+
+} // namespace quorvane

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QList>
+#include <QStringList>
+
+#include <memory>
+
+namespace quorvane {
+
+// One new, unsaved document of the spreadsheet application, seen through its active sheet. Rows and
+// columns count from 0. Every operation throws Failure when the application fails or stops answering.
+// Destroying the object lets go of the document: it stays open in the application, which now belongs to
+// the user.
+class Spreadsheet
+{
+public:
+    virtual ~Spreadsheet() = default;
+
+    // Stores the texts from (row, column) on, one list per sheet row, all of the same length. Every value
+    // is stored as text, never as a formula.
+    virtual void setTexts(int row, int column, const QList<QStringList>& rows) = 0;
+    // Widens a column, or every column that holds something, to its content.
+    virtual void autofitColumn(int column) = 0;
+    virtual void autofitAllColumns() = 0;
+    // Makes the document's window visible and brings it to the front.
+    virtual void show() = 0;
+};
+
+// The spreadsheet application that the export hands its results to.
+class SpreadsheetApplication
+{
+public:
+    virtual ~SpreadsheetApplication() = default;
+
+    // A quick check that the application is there; starts nothing and never fails.
+    virtual bool isInstalled() = 0;
+    // Starts the application or joins the running one, and adds a new document. This may take seconds;
+    // it can run on a worker thread. Throws Failure.
+    virtual std::unique_ptr<Spreadsheet> addWorkbook() = 0;
+};
+
+} // namespace quorvane

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QAbstractItemModel>
+
+namespace quorvane {
+
+class ErrorTrap;
+class EventPump;
+class SpreadsheetApplication;
+
+// A sheet's rows; row 1 holds the captions, so list rows up to this count minus one fit below them.
+inline constexpr int sheetRowLimit = 1048576;
+
+// Consecutive checked rows go to the sheet in blocks of at most this many cells: one call writes a
+// block in a few tens of milliseconds, so the window is served between blocks.
+inline constexpr int spreadsheetBlockCells = 8192;
+
+// Copies the list view into a new document of the application, as steps of the caller's trap: captions in
+// sheet row 1, list row r in sheet row r + 1 (an unchecked row leaves its sheet row empty), every "=" removed
+// from the texts of columns 2 and up, every value stored as text; then the columns fitted, the document
+// shown and let go of. Starting the application runs on a worker thread while the pump serves the window.
+// The first failure is reported through the trap and ends the export. Returns the number of checked rows
+// that did not fit onto the sheet (they are not written).
+int exportToSpreadsheet(const QAbstractItemModel& listView, SpreadsheetApplication& application, EventPump& pump,
+                        ErrorTrap& trap);
+
+} // namespace quorvane

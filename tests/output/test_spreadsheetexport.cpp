@@ -1,0 +1,192 @@
+#include "OutputFakes.h"
+#include "ScriptedPrompter.h"
+#include "core/EventPump.h"
+#include "core/Pointer.h"
+#include "core/TextListModel.h"
+#include "output/OutputCommands.h"
+#include "output/SpreadsheetExport.h"
+
+#include <QtTest>
+
+using namespace quorvane;
+using namespace quorvane::testing;
+
+namespace {
+
+using Cells = QMap<QPair<int, int>, QString>;
+
+struct Window
+{
+    ScriptedPrompter prompter;
+    PlainPointer pointer;
+    CountingEventPump pump;
+    FakeClipboard clipboard;
+    FakeSpreadsheetApplication spreadsheet;
+    OutputCommands commands{prompter, pointer, pump, nullptr, clipboard, spreadsheet};
+};
+
+const QString absentForSoftware = QStringLiteral(
+    "Excel is not installed on this computer. You need to have it installed to use this software without error.");
+const QString absentForFeature =
+    QStringLiteral("Excel is not installed on this computer. You need to have it installed to use this feature.");
+
+} // namespace
+
+class TestSpreadsheetExport : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void sheetLayout_data()
+    {
+        QTest::addColumn<QStringList>("captions");
+        QTest::addColumn<QList<Row>>("rows");
+        QTest::addColumn<Cells>("cells");
+
+        QTest::newRow("rows 1 and 3 checked: sheet row 3 stays empty") << QStringList{QStringLiteral("Results")}
+                                                                       << QList<Row>{{{QStringLiteral("one")}, true},
+                                                                                     {{QStringLiteral("two")}, false},
+                                                                                     {{QStringLiteral("three")}, true}}
+                                                                       << Cells{{{0, 0}, QStringLiteral("Results")},
+                                                                                {{1, 0}, QStringLiteral("one")},
+                                                                                {{3, 0}, QStringLiteral("three")}};
+        QTest::newRow("\"=\" removed from column 2 only, captions keep theirs")
+            << QStringList{QStringLiteral("A=1"), QStringLiteral("B=2")}
+            << QList<Row>{{{QStringLiteral("=1+1"), QStringLiteral("=a=b=")}, true}}
+            << Cells{{{0, 0}, QStringLiteral("A=1")},
+                     {{0, 1}, QStringLiteral("B=2")},
+                     {{1, 0}, QStringLiteral("=1+1")},
+                     {{1, 1}, QStringLiteral("ab")}};
+        QTest::newRow("nothing checked: captions only")
+            << QStringList{QStringLiteral("Results")} << QList<Row>{{{QStringLiteral("x")}, false}}
+            << Cells{{{0, 0}, QStringLiteral("Results")}};
+    }
+    void sheetLayout()
+    {
+        QFETCH(QStringList, captions);
+        QFETCH(QList<Row>, rows);
+        QFETCH(Cells, cells);
+        Window window;
+        const auto results = listView(captions, rows);
+        window.commands.PushButton13_Click(*results);
+        QCOMPARE(window.spreadsheet.document.cells, cells);
+        QVERIFY(window.spreadsheet.document.shown);
+        QVERIFY(window.spreadsheet.document.released);
+        QCOMPARE(window.spreadsheet.document.calls.last(), QStringLiteral("show"));
+        QVERIFY(window.spreadsheet.document.calls.contains(QStringLiteral("autofit all")));
+        QCOMPARE(window.prompter.shown().size(), 0);
+        QCOMPARE(window.pointer.shape(), PointerShape::Default);
+    }
+
+    void runsOfCheckedRowsGoInBlocks()
+    {
+        QList<Row> rows;
+        for (int r = 0; r < 20000; ++r)
+            rows.append({{QStringLiteral("r%1").arg(r)}, r != 5});
+        Window window;
+        const auto results = resultList(rows);
+        window.commands.PushButton13_Click(*results);
+        const QStringList expected{QStringLiteral("setTexts 0,0 1x1"),
+                                   QStringLiteral("autofit 0"),
+                                   QStringLiteral("setTexts 1,0 5x1"),
+                                   QStringLiteral("setTexts 7,0 8192x1"),
+                                   QStringLiteral("setTexts 8199,0 8192x1"),
+                                   QStringLiteral("setTexts 16391,0 3610x1"),
+                                   QStringLiteral("autofit all"),
+                                   QStringLiteral("show")};
+        QCOMPARE(window.spreadsheet.document.calls, expected);
+        QCOMPARE(window.spreadsheet.document.cells.value({20000, 0}), QStringLiteral("r19999"));
+        QVERIFY(!window.spreadsheet.document.cells.contains({6, 0}));
+    }
+
+    void absentApplicationGivesTwoMessagesAndNothingElse()
+    {
+        Window window;
+        window.spreadsheet.installed = false;
+        const auto results = resultList({{{QStringLiteral("a")}, true}});
+        window.commands.PushButton13_Click(*results);
+        QCOMPARE(window.prompter.messages(), (QStringList{absentForSoftware, absentForFeature}));
+        QCOMPARE(window.prompter.shown().size(), 2);
+        QCOMPARE(window.spreadsheet.workbooks, 0);
+        QCOMPARE(window.pointer.changes(), 0);
+    }
+
+    void emptyListDoesNothing()
+    {
+        Window window;
+        const auto results = resultList({});
+        window.commands.PushButton13_Click(*results);
+        QCOMPARE(window.spreadsheet.checks, 1);
+        QCOMPARE(window.spreadsheet.workbooks, 0);
+        QCOMPARE(window.prompter.shown().size(), 0);
+        QCOMPARE(window.pointer.changes(), 0);
+    }
+
+    void firstFailureIsReportedOnceAndEndsTheExport()
+    {
+        Window window;
+        window.spreadsheet.failAtCall = 2; // the first block of rows
+        const auto results =
+            resultList({{{QStringLiteral("a")}, true}, {{QStringLiteral("b")}, false}, {{QStringLiteral("c")}, true}});
+        bool busyAtReport = false;
+        window.prompter.onShown = [&](const ScriptedPrompter::Shown&) { busyAtReport = window.pointer.isBusy(); };
+        window.commands.PushButton13_Click(*results);
+        const QStringList reports = window.prompter.errorReports();
+        QCOMPARE(reports.size(), 1);
+        QVERIFY2(
+            reports[0].startsWith(QStringLiteral("Binary URP bridge disposed during call\r\n"
+                                                 "in Velmodra2021/08/31.Form1.PushButton13_Click at line 136\r\r")),
+            qPrintable(reports[0]));
+        QVERIFY(busyAtReport);
+        QCOMPARE(window.spreadsheet.document.calls.size(), 2); // nothing tried after the failure
+        QVERIFY(!window.spreadsheet.document.shown);
+        QVERIFY(window.spreadsheet.document.released);
+        QCOMPARE(window.pointer.shape(), PointerShape::Default);
+    }
+
+    void rowsPastTheSheetsEndAreCountedInOneMessage()
+    {
+        TextListModel results(TextListModel::Marks::Checkable);
+        results.setCaption(QStringLiteral("Results"));
+        QStringList texts(sheetRowLimit + 2, QStringLiteral("x"));
+        results.append(texts, true);
+        results.setChecked(sheetRowLimit + 1, false); // the last row: unchecked, so not counted
+        Window window;
+        window.commands.PushButton13_Click(results);
+        QCOMPARE(window.prompter.messages(),
+                 QStringList{QStringLiteral("A sheet holds 1048576 rows, so the last 2 checked results did not fit "
+                                            "and were left out.")});
+        QCOMPARE(window.prompter.errorReports().size(), 0);
+        QVERIFY(window.spreadsheet.document.cells.contains({sheetRowLimit - 1, 0}));
+        QVERIFY(!window.spreadsheet.document.cells.contains({sheetRowLimit, 0}));
+        QVERIFY(window.spreadsheet.document.shown);
+    }
+
+    void startingServesTheWindowMeanwhile()
+    {
+        // An application whose start takes a while: the pump keeps turning while it starts.
+        class SlowApplication final : public SpreadsheetApplication
+        {
+        public:
+            bool isInstalled() override { return true; }
+            std::unique_ptr<Spreadsheet> addWorkbook() override
+            {
+                QThread::msleep(200);
+                return inner.addWorkbook();
+            }
+            FakeSpreadsheetApplication inner;
+        } slow;
+        ScriptedPrompter prompter;
+        PlainPointer pointer;
+        CountingEventPump pump;
+        FakeClipboard clipboard;
+        OutputCommands commands{prompter, pointer, pump, nullptr, clipboard, slow};
+        const auto results = resultList({{{QStringLiteral("a")}, true}});
+        commands.PushButton13_Click(*results);
+        QVERIFY2(pump.count() >= 10, qPrintable(QString::number(pump.count())));
+        QVERIFY(slow.inner.document.shown);
+    }
+};
+
+QTEST_MAIN(TestSpreadsheetExport)
+#include "test_spreadsheetexport.moc"
