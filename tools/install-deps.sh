@@ -9,6 +9,7 @@ build_packages=(
     libmdb3 mdbtools-dev
     fonts-liberation2
     librsvg2-bin
+    libreoffice-dev libreoffice-calc-nogui
 )
 test_packages=(
     clang-format

@@ -18,3 +18,23 @@ if(QUORVANE_XVFB_RUN AND QUORVANE_XCLIP)
 else()
     message(WARNING "xvfb-run or xclip not found: the X11 clipboard test is not registered (tools/install-deps.sh test)")
 endif()
+
+# The programs must start where LibreOffice is missing: none of them may need a UNO library directly.
+set(programs_without_uno $<TARGET_FILE:quorvane>)
+if(TARGET quorvane-split)
+    list(APPEND programs_without_uno $<TARGET_FILE:quorvane-split>)
+endif()
+list(JOIN programs_without_uno "$<SEMICOLON>" programs_without_uno)
+add_test(NAME test_programs_link_no_uno
+    COMMAND ${CMAKE_COMMAND} "-DFILES=${programs_without_uno}" -P ${CMAKE_CURRENT_SOURCE_DIR}/output/check-no-uno.cmake)
+
+# One real export to a headless LibreOffice Calc, when the plugin is built (LibreOffice SDK present).
+if(TARGET quorvane_calc)
+    quorvane_add_test(NAME test_calc_endtoend SOURCES output/test_calc_endtoend.cpp LIBS quorvane_uno Qt6::Gui)
+    add_dependencies(test_calc_endtoend quorvane_calc)
+    set_target_properties(test_calc_endtoend PROPERTIES BUILD_RPATH ${QUORVANE_LO_PROGRAM})
+    # LibreOffice's own libraries are not built with the sanitizers: their allocations are not ours to check.
+    set_tests_properties(test_calc_endtoend PROPERTIES
+        ENVIRONMENT "QUORVANE_APP_DIR=${QUORVANE_APP_DIR};ASAN_OPTIONS=detect_leaks=0:abort_on_error=1;UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1"
+        TIMEOUT 180)
+endif()

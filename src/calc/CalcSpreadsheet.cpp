@@ -1,0 +1,158 @@
+#include "CalcSpreadsheet.h"
+
+#include "core/Failure.h"
+
+#include <QDeadlineTimer>
+#include <QThread>
+
+#include <com/sun/star/awt/XTopWindow.hpp>
+#include <com/sun/star/awt/XWindow.hpp>
+#include <com/sun/star/beans/PropertyValue.hpp>
+#include <com/sun/star/beans/XPropertySet.hpp>
+#include <com/sun/star/container/XIndexAccess.hpp>
+#include <com/sun/star/frame/XController.hpp>
+#include <com/sun/star/frame/XFrame.hpp>
+#include <com/sun/star/frame/XModel.hpp>
+#include <com/sun/star/sheet/XCellRangeData.hpp>
+#include <com/sun/star/sheet/XSpreadsheetDocument.hpp>
+#include <com/sun/star/sheet/XSpreadsheetView.hpp>
+#include <com/sun/star/table/XColumnRowRange.hpp>
+
+using namespace css;
+
+namespace quorvane::calc {
+
+namespace {
+
+// Runs a UNO call, turning its failures into the program's own.
+template <typename Call> void guarded(Call&& call)
+{
+    try {
+        call();
+    } catch (const uno::Exception& failure) {
+        throw Failure(describe(failure));
+    }
+}
+
+} // namespace
+
+CalcSpreadsheet::CalcSpreadsheet(const CalcConnection& connection)
+    : m_headless(connection.extraArguments.contains(QStringLiteral("--headless")))
+{
+    // An office that starts with a new profile restarts itself once it has set the profile up: the first
+    // bridge then dies under its call, or the desktop creates nothing. It is joined again until it answers.
+    const QDeadlineTimer deadline(std::chrono::seconds(connection.startSeconds));
+    for (auto start = UnoOffice::Start::IfNobodyAnswers;; start = UnoOffice::Start::Never) {
+        try {
+            m_office = std::make_unique<UnoOffice>(connection, start);
+            openDocument();
+            return;
+        } catch (const Failure&) {
+            m_document.clear();
+            m_office.reset();
+            if (deadline.hasExpired())
+                throw;
+        }
+        QThread::msleep(200);
+    }
+}
+
+void CalcSpreadsheet::openDocument()
+{
+    guarded([&] {
+        // A headless office has no windows to show; a document opened visible there brings it down.
+        beans::PropertyValue hidden;
+        hidden.Name = "Hidden";
+        hidden.Value <<= m_headless;
+        m_document = m_office->desktop()->loadComponentFromURL("private:factory/scalc", "_blank", 0,
+                                                               uno::Sequence<beans::PropertyValue>(&hidden, 1));
+        // An office without Calc answers with nothing rather than a failure.
+        const uno::Reference<sheet::XSpreadsheetDocument> document(m_document, uno::UNO_QUERY);
+        if (!document.is())
+            throw Failure(QStringLiteral("LibreOffice could not create a Calc document."));
+        const uno::Reference<frame::XModel> model(m_document, uno::UNO_QUERY_THROW);
+        const uno::Reference<sheet::XSpreadsheetView> view(model->getCurrentController(), uno::UNO_QUERY);
+        if (view.is())
+            m_sheet = view->getActiveSheet();
+        if (!m_sheet.is()) {
+            const uno::Reference<container::XIndexAccess> sheets(document->getSheets(), uno::UNO_QUERY_THROW);
+            m_sheet.set(sheets->getByIndex(0), uno::UNO_QUERY_THROW);
+        }
+    });
+}
+
+CalcSpreadsheet::~CalcSpreadsheet()
+{
+    // Only our references go: the document stays open in the office and belongs to the user.
+    try {
+        m_sheet.clear();
+        m_document.clear();
+    } catch (...) {
+    }
+    m_office.reset();
+}
+
+void CalcSpreadsheet::setTexts(int row, int column, const QList<QStringList>& rows)
+{
+    if (rows.isEmpty() || rows.first().isEmpty())
+        return;
+    const int width = static_cast<int>(rows.first().size());
+    guarded([&] {
+        uno::Sequence<uno::Sequence<uno::Any>> data(static_cast<sal_Int32>(rows.size()));
+        uno::Sequence<uno::Any>* dataRows = data.getArray();
+        for (qsizetype r = 0; r < rows.size(); ++r) {
+            dataRows[r].realloc(width);
+            uno::Any* cells = dataRows[r].getArray();
+            // Strings are stored as text: "=1+1" stays "=1+1", never a formula.
+            for (int c = 0; c < width; ++c)
+                cells[c] <<= toOUString(rows[r].value(c));
+        }
+        const uno::Reference<sheet::XCellRangeData> range(
+            m_sheet->getCellRangeByPosition(column, row, column + width - 1, row + static_cast<int>(rows.size()) - 1),
+            uno::UNO_QUERY_THROW);
+        range->setDataArray(data);
+    });
+    m_columnsUsed = std::max(m_columnsUsed, column + width);
+}
+
+void CalcSpreadsheet::fitColumns(int first, int last)
+{
+    guarded([&] {
+        const uno::Reference<table::XColumnRowRange> range(m_sheet->getCellRangeByPosition(first, 0, last, 0),
+                                                           uno::UNO_QUERY_THROW);
+        const uno::Reference<beans::XPropertySet> columns(range->getColumns(), uno::UNO_QUERY_THROW);
+        columns->setPropertyValue("OptimalWidth", uno::Any(true));
+    });
+}
+
+void CalcSpreadsheet::autofitColumn(int column)
+{
+    fitColumns(column, column);
+}
+
+void CalcSpreadsheet::autofitAllColumns()
+{
+    // Every column that holds something; the others keep the default width, as they would anyway.
+    if (m_columnsUsed > 0)
+        fitColumns(0, m_columnsUsed - 1);
+}
+
+void CalcSpreadsheet::show()
+{
+    if (m_headless)
+        return;
+    guarded([&] {
+        const uno::Reference<frame::XModel> model(m_document, uno::UNO_QUERY_THROW);
+        const uno::Reference<frame::XController> controller = model->getCurrentController();
+        if (!controller.is())
+            return;
+        const uno::Reference<awt::XWindow> window = controller->getFrame()->getContainerWindow();
+        if (!window.is())
+            return;
+        window->setVisible(true);
+        if (const uno::Reference<awt::XTopWindow> top{window, uno::UNO_QUERY}; top.is())
+            top->toFront();
+    });
+}
+
+} // namespace quorvane::calc

@@ -1,0 +1,36 @@
+#pragma once
+
+#include "UnoOffice.h"
+#include "output/Spreadsheet.h"
+
+#include <com/sun/star/lang/XComponent.hpp>
+#include <com/sun/star/sheet/XSpreadsheet.hpp>
+#include <memory>
+
+namespace quorvane::calc {
+
+// A new Calc document of an office reached through UNO.
+class CalcSpreadsheet final : public Spreadsheet
+{
+public:
+    // Starts or joins the office and creates the document. Throws Failure.
+    explicit CalcSpreadsheet(const CalcConnection& connection);
+    ~CalcSpreadsheet() override;
+
+    void setTexts(int row, int column, const QList<QStringList>& rows) override;
+    void autofitColumn(int column) override;
+    void autofitAllColumns() override;
+    void show() override;
+
+private:
+    void openDocument();
+    void fitColumns(int first, int last);
+
+    bool m_headless;
+    std::unique_ptr<UnoOffice> m_office;
+    css::uno::Reference<css::lang::XComponent> m_document;
+    css::uno::Reference<css::sheet::XSpreadsheet> m_sheet;
+    int m_columnsUsed = 0;
+};
+
+} // namespace quorvane::calc

@@ -1,0 +1,45 @@
+#pragma once
+
+#include "output/LibreOfficeCalc.h"
+
+#include <QString>
+
+#include <com/sun/star/frame/XDesktop2.hpp>
+#include <com/sun/star/uno/Exception.hpp>
+#include <com/sun/star/uno/XComponentContext.hpp>
+#include <rtl/ustring.hxx>
+
+namespace quorvane::calc {
+
+rtl::OUString toOUString(const QString& text);
+QString toQString(const rtl::OUString& text);
+// The description of a UNO failure for the error report.
+QString describe(const css::uno::Exception& failure);
+
+// A connection to an office through a named pipe. When nothing answers on the pipe, the office is started
+// detached, listening on it, and is waited for. Throws Failure.
+class UnoOffice
+{
+public:
+    enum class Start
+    {
+        IfNobodyAnswers,
+        Never, // waits for the pipe to answer instead, up to the connection's start time
+    };
+
+    explicit UnoOffice(const CalcConnection& connection, Start start = Start::IfNobodyAnswers);
+    ~UnoOffice();
+    UnoOffice(const UnoOffice&) = delete;
+    UnoOffice& operator=(const UnoOffice&) = delete;
+
+    css::uno::Reference<css::frame::XDesktop2> desktop() const { return m_desktop; }
+
+    // Lets go of the office: drops the references and closes this side of the bridge. The office runs on.
+    void release() noexcept;
+
+private:
+    css::uno::Reference<css::uno::XComponentContext> m_local;
+    css::uno::Reference<css::frame::XDesktop2> m_desktop;
+};
+
+} // namespace quorvane::calc
