@@ -2,6 +2,7 @@
 
 #include "CursorFile.h"
 #include "ProgressBarIndicator.h"
+#include "QtClipboard.h"
 #include "ShellTexts.h"
 #include "Twips.h"
 #include "WidgetPrompter.h"
@@ -13,6 +14,8 @@
 #include "engine/WordDatabase.h"
 #include "engine/WordLists.h"
 #include "input/DomainListInput.h"
+#include "output/LibreOfficeCalc.h"
+#include "output/OutputCommands.h"
 #include "text/TextFiles.h"
 
 #include <QCheckBox>
@@ -109,6 +112,13 @@ MainWindow::MainWindow(const MainWindowSetup& setup, QWidget* parent)
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
     buildControls();
     m_progress = std::make_unique<ProgressBarIndicator>(*m_progressBar);
+    if (!setup.clipboard)
+        m_ownClipboard = std::make_unique<QtClipboard>();
+    m_clipboard = setup.clipboard ? setup.clipboard : m_ownClipboard.get();
+    if (!setup.spreadsheet)
+        m_ownSpreadsheet = std::make_unique<LibreOfficeCalc>(
+            m_applicationFolder.isEmpty() ? QString() : m_applicationFolder + QStringLiteral("/libquorvane_calc.so"));
+    m_spreadsheet = setup.spreadsheet ? setup.spreadsheet : m_ownSpreadsheet.get();
 }
 
 MainWindow::~MainWindow() = default;
@@ -599,10 +609,33 @@ void MainWindow::PushButton1_Click()
 }
 
 // The output commands: saving, copying, the spreadsheet export and clearing the results.
-void MainWindow::PushButton4_Click() {}
-void MainWindow::PushButton5_Click() {}
-void MainWindow::PushButton13_Click() {}
-void MainWindow::PushButton2_Click() {}
+OutputCommands& MainWindow::output()
+{
+    if (!m_output)
+        m_output = std::make_unique<OutputCommands>(*m_prompter, *m_pointer, *m_eventPump, m_progress.get(),
+                                                    *m_clipboard, *m_spreadsheet);
+    return *m_output;
+}
+
+void MainWindow::PushButton4_Click()
+{
+    output().PushButton4_Click(m_resultList);
+}
+
+void MainWindow::PushButton5_Click()
+{
+    output().PushButton5_Click(m_resultList);
+}
+
+void MainWindow::PushButton13_Click()
+{
+    output().PushButton13_Click(m_resultList);
+}
+
+void MainWindow::PushButton2_Click()
+{
+    output().PushButton2_Click(m_resultList);
+}
 
 void MainWindow::removeSelectedEntry(QTableView& view, TextListModel& model)
 {

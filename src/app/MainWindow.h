@@ -20,8 +20,11 @@ class QTableView;
 
 namespace quorvane {
 
+class Clipboard;
+class OutputCommands;
 class Pointer;
 class ProgressIndicator;
+class SpreadsheetApplication;
 class Prompter;
 class WidgetPrompter;
 class WindowPointer;
@@ -36,6 +39,8 @@ struct MainWindowSetup
     Prompter* prompter = nullptr;
     EventPump* eventPump = nullptr;
     Settings* settings = nullptr;
+    Clipboard* clipboard = nullptr;                // else the system clipboard
+    SpreadsheetApplication* spreadsheet = nullptr; // else LibreOffice Calc through the plugin beside the program
 };
 
 // The program's one window (Form1): its fixed layout, start-up, settings and the command handlers. Each
@@ -105,6 +110,7 @@ private:
     void removeSelectedEntry(QTableView& view, TextListModel& model);
     EntryProcessor& entryProcessor();
     void scrollResultsToEnd();
+    OutputCommands& output();
     void pointerOverButton();
     void pointerOverBackground();
 
@@ -118,6 +124,11 @@ private:
     Settings* m_settings = nullptr;
     std::unique_ptr<WindowPointer> m_pointer;
     std::unique_ptr<ProgressIndicator> m_progress;
+    std::unique_ptr<Clipboard> m_ownClipboard;
+    std::unique_ptr<SpreadsheetApplication> m_ownSpreadsheet;
+    Clipboard* m_clipboard = nullptr;
+    SpreadsheetApplication* m_spreadsheet = nullptr;
+    std::unique_ptr<OutputCommands> m_output;
 
     TextListModel m_domainList{TextListModel::Marks::None};
     TextListModel m_resultList{TextListModel::Marks::Checkable};

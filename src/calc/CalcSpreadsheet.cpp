@@ -3,6 +3,7 @@
 #include "core/Failure.h"
 
 #include <QDeadlineTimer>
+#include <QDir>
 #include <QThread>
 
 #include <com/sun/star/awt/XTopWindow.hpp>
@@ -36,8 +37,19 @@ template <typename Call> void guarded(Call&& call)
 
 } // namespace
 
-CalcSpreadsheet::CalcSpreadsheet(const CalcConnection& connection)
-    : m_headless(connection.extraArguments.contains(QStringLiteral("--headless")))
+namespace {
+
+// An office started headless, or one without any window-system plugin (the "nogui" packages), has no
+// windows: a document opened visible there brings the office down.
+bool showsNoWindows(const CalcConnection& connection)
+{
+    return connection.extraArguments.contains(QStringLiteral("--headless")) ||
+           QDir(connection.programFolder).entryList({QStringLiteral("libvclplug_*")}, QDir::Files).isEmpty();
+}
+
+} // namespace
+
+CalcSpreadsheet::CalcSpreadsheet(const CalcConnection& connection) : m_headless(showsNoWindows(connection))
 {
     // An office that starts with a new profile restarts itself once it has set the profile up: the first
     // bridge then dies under its call, or the desktop creates nothing. It is joined again until it answers.
@@ -60,7 +72,6 @@ CalcSpreadsheet::CalcSpreadsheet(const CalcConnection& connection)
 void CalcSpreadsheet::openDocument()
 {
     guarded([&] {
-        // A headless office has no windows to show; a document opened visible there brings it down.
         beans::PropertyValue hidden;
         hidden.Name = "Hidden";
         hidden.Value <<= m_headless;

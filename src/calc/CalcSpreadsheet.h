@@ -26,7 +26,7 @@ private:
     void openDocument();
     void fitColumns(int first, int last);
 
-    bool m_headless;
+    bool m_headless; // no windows: the document opens hidden and is not shown
     std::unique_ptr<UnoOffice> m_office;
     css::uno::Reference<css::lang::XComponent> m_document;
     css::uno::Reference<css::sheet::XSpreadsheet> m_sheet;

@@ -67,6 +67,8 @@ public:
         setup.prompter = &prompter;
         setup.eventPump = &pump;
         setup.settings = m_settings.get();
+        setup.clipboard = clipboard;
+        setup.spreadsheet = spreadsheet;
         m_window = std::make_unique<MainWindow>(setup);
         return *m_window;
     }
@@ -85,6 +87,9 @@ public:
 
     ScriptedPrompter prompter;
     CountingEventPump pump;
+    // Null: the window's own (the system clipboard, LibreOffice Calc).
+    Clipboard* clipboard = nullptr;
+    SpreadsheetApplication* spreadsheet = nullptr;
 
 private:
     QTemporaryDir m_temporary;

@@ -4,9 +4,8 @@ quorvane_add_test(NAME test_outputcommands SOURCES output/test_outputcommands.cp
 quorvane_add_test(NAME test_spreadsheetexport SOURCES output/test_spreadsheetexport.cpp LIBS Qt6::Gui)
 
 # The clipboard adapter against a real X server: another program reads what was copied.
-add_executable(test_qtclipboard output/test_qtclipboard.cpp ${PROJECT_SOURCE_DIR}/src/app/QtClipboard.cpp)
-target_include_directories(test_qtclipboard PRIVATE ${PROJECT_SOURCE_DIR}/src/app)
-target_link_libraries(test_qtclipboard PRIVATE quorvane_testsupport Qt6::Gui)
+add_executable(test_qtclipboard output/test_qtclipboard.cpp)
+target_link_libraries(test_qtclipboard PRIVATE quorvane_testsupport quorvane_gui)
 set_target_properties(test_qtclipboard PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
 find_program(QUORVANE_XVFB_RUN xvfb-run)
 find_program(QUORVANE_XCLIP xclip)
