@@ -27,8 +27,10 @@ list(JOIN programs_without_uno "$<SEMICOLON>" programs_without_uno)
 add_test(NAME test_programs_link_no_uno
     COMMAND ${CMAKE_COMMAND} "-DFILES=${programs_without_uno}" -P ${CMAKE_CURRENT_SOURCE_DIR}/output/check-no-uno.cmake)
 
-# One real export to a headless LibreOffice Calc, when the plugin is built (LibreOffice SDK present).
-if(TARGET quorvane_calc)
+# One real export to a headless LibreOffice Calc, when the plugin is built (LibreOffice SDK present). Not in the
+# sanitizer build: UNO's bridge proxies carry no type information that UBSan's vptr check can match, and that
+# check is fatal there.
+if(TARGET quorvane_calc AND NOT QUORVANE_SANITIZE)
     quorvane_add_test(NAME test_calc_endtoend SOURCES output/test_calc_endtoend.cpp LIBS quorvane_uno Qt6::Gui)
     add_dependencies(test_calc_endtoend quorvane_calc)
     set_target_properties(test_calc_endtoend PROPERTIES BUILD_RPATH ${QUORVANE_LO_PROGRAM})
