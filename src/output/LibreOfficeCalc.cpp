@@ -70,6 +70,13 @@ std::unique_ptr<Spreadsheet> LibreOfficeCalc::addWorkbook()
     if (connection.programFolder.isEmpty())
         throw Failure(QStringLiteral("LibreOffice Calc was not found."));
     if (!m_plugin.isLoaded()) {
+        // The plugin carries no search path of its own: the UNO runtime is loaded first from LibreOffice's
+        // folder, where its libraries find theirs, and the plugin then uses these loaded ones.
+        for (const char* name : {"libuno_sal.so.3", "libuno_cppu.so.3", "libuno_cppuhelpergcc3.so.3"}) {
+            QLibrary runtime(connection.programFolder + QLatin1Char('/') + QLatin1String(name));
+            if (!runtime.load())
+                throw Failure(runtime.errorString());
+        }
         m_plugin.setFileName(m_pluginPath);
         if (!m_plugin.load())
             throw Failure(m_plugin.errorString());
