@@ -84,13 +84,13 @@ private:
     bool m_started = false;
 };
 
-// Names as users load them: two or three words of the list, now and then a number, a dash, "www.", a
-// scheme or a path, and a suffix.
+// Names as users load them: mostly one word of the list, some two or three, now and then a number, a dash,
+// "www.", a scheme or a path, and a suffix.
 QStringList soakNames(const QString& wordListPath, int count)
 {
     QStringList words;
     for (const QString& line : readFileLines(wordListPath)) {
-        if (line.size() >= 3 && line.size() <= 9)
+        if (line.size() >= 6 && line.size() <= 9)
             words.append(line);
     }
     QRandomGenerator generator(1000000);
@@ -112,14 +112,15 @@ QStringList soakNames(const QString& wordListPath, int count)
             break;
         }
         name += word();
-        name += i % 3 == 0 ? QStringLiteral("-") : QString();
-        name += word();
-        if (i % 4 == 0)
+        // Most names are one word; some two, a few three.
+        if (i % 10 < 3)
+            name += (i % 3 == 0 ? QStringLiteral("-") : QString()) + word();
+        if (i % 50 == 0)
             name += word();
-        if (i % 10 == 0)
-            name += QString::number(generator.bounded(2000));
+        if (i % 20 == 0)
+            name += QString::number(generator.bounded(100));
         name += suffixes[i % suffixes.size()];
-        if (i % 16 == 0)
+        if (i % 32 == 0)
             name += QStringLiteral("/") + word();
         names.append(name);
     }
