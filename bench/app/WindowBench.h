@@ -1,10 +1,13 @@
 #pragma once
 
 #include "MainWindow.h"
+#include "core/EventPump.h"
 #include "core/Prompter.h"
 
 #include <QCoreApplication>
 
+#include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <memory>
 
@@ -21,6 +24,37 @@ public:
     QString inputBox(const QString&) override { return {}; }
     QStringList openFileNames(const FileDialogOptions&) override { return openAnswer; }
     QString saveFileName(const FileDialogOptions&) override { return {}; }
+};
+
+// The window's own time-sliced pump, measuring the longest stretch between two yields.
+class MeasuringPump final : public EventPump
+{
+public:
+    void yield() override
+    {
+        const auto now = Clock::now();
+        if (m_started)
+            m_longest = std::max(m_longest, std::chrono::duration<double>(now - m_last).count());
+        m_started = true;
+        m_inner.yield();
+        m_last = Clock::now();
+        m_longestInside = std::max(m_longestInside, std::chrono::duration<double>(m_last - now).count());
+        ++m_yields;
+    }
+    double longestSeconds() const { return m_longest; }
+    // The longest time the window took for its events in one yield (repainting, scrolling).
+    double longestInsideSeconds() const { return m_longestInside; }
+    long yields() const { return m_yields; }
+    void reset() { *this = MeasuringPump(); }
+
+private:
+    using Clock = std::chrono::steady_clock;
+    TimeSlicedEventPump m_inner;
+    Clock::time_point m_last;
+    bool m_started = false;
+    double m_longest = 0;
+    double m_longestInside = 0;
+    long m_yields = 0;
 };
 
 // The window started on the application folder and shown (offscreen or on a display).

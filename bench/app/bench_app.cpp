@@ -27,36 +27,7 @@ using quorvane::bench::Stopwatch;
 
 namespace {
 
-// The window's own time-sliced pump, measuring the longest stretch between two yields.
-class MeasuringPump final : public EventPump
-{
-public:
-    void yield() override
-    {
-        const auto now = Clock::now();
-        if (m_started)
-            m_longest = std::max(m_longest, std::chrono::duration<double>(now - m_last).count());
-        m_started = true;
-        m_inner.yield();
-        m_last = Clock::now();
-        m_longestInside = std::max(m_longestInside, std::chrono::duration<double>(m_last - now).count());
-        ++m_yields;
-    }
-    double longestSeconds() const { return m_longest; }
-    // The longest time the window took for its events in one yield (repainting, scrolling).
-    double longestInsideSeconds() const { return m_longestInside; }
-    long yields() const { return m_yields; }
-    void reset() { *this = MeasuringPump(); }
-
-private:
-    using Clock = std::chrono::steady_clock;
-    TimeSlicedEventPump m_inner;
-    Clock::time_point m_last;
-    bool m_started = false;
-    double m_longest = 0;
-    double m_longestInside = 0;
-    long m_yields = 0;
-};
+using quorvane::bench::MeasuringPump;
 
 // Corpus names: the words of a line joined, ".com" added to every other one.
 QStringList corpusNames(const QString& path, int count)

@@ -8,6 +8,7 @@
 #include "BenchSupport.h"
 #include "MainWindow.h"
 #include "Settings.h"
+#include "app/WindowBench.h"
 #include "core/EventPump.h"
 #include "core/Prompter.h"
 #include "engine/EntryProcessor.h"
@@ -57,32 +58,7 @@ public:
     int reports = 0;
 };
 
-// The window's own time-sliced pump, measuring the longest stretch without a yield.
-class MeasuringPump final : public EventPump
-{
-public:
-    void yield() override
-    {
-        const auto now = Clock::now();
-        if (m_started)
-            longest = std::max(longest, std::chrono::duration<double>(now - m_last).count());
-        m_started = true;
-        m_inner.yield();
-        m_last = Clock::now();
-    }
-    void restart()
-    {
-        m_started = false;
-        longest = 0;
-    }
-    double longest = 0;
-
-private:
-    using Clock = std::chrono::steady_clock;
-    TimeSlicedEventPump m_inner;
-    Clock::time_point m_last;
-    bool m_started = false;
-};
+using quorvane::bench::MeasuringPump;
 
 // Names as users load them: mostly one word of the list, some two or three, now and then a number, a dash,
 // "www.", a scheme or a path, and a suffix.
@@ -140,22 +116,13 @@ bool check(bool holds, const char* what)
     return holds;
 }
 
+// A window on its own settings file, started and shown.
 struct Window
 {
     Window(const QString& settingsPath, SoakPrompter& prompter, MeasuringPump& pump,
            const QString& applicationFolder = QStringLiteral(QUORVANE_APP_DIR))
-        : settings(settingsPath)
-    {
-        MainWindowSetup setup;
-        setup.applicationFolder = applicationFolder;
-        setup.prompter = &prompter;
-        setup.eventPump = &pump;
-        setup.settings = &settings;
-        window = std::make_unique<MainWindow>(setup);
-        if (!window->Form_Load())
-            qFatal("start-up ended the program");
-        window->show();
-    }
+        : settings(settingsPath), window(bench::startWindow(applicationFolder, prompter, settings, &pump))
+    {}
     Settings settings;
     std::unique_ptr<MainWindow> window;
 };
@@ -186,11 +153,12 @@ bool soakMillion(const QTemporaryDir& temporary, int count)
     stage("names added to the DomainList", timer);
 
     timer.restart();
-    pump.restart();
+    pump.reset();
     window.PushButton9_Click();
     stage("Start Splitting", timer);
     const qsizetype rows = window.resultList().count();
-    std::printf("  %lld rows, longest stretch without a yield %.3f s\n", static_cast<long long>(rows), pump.longest);
+    std::printf("  %lld rows, longest stretch without a yield %.3f s\n", static_cast<long long>(rows),
+                pump.longestSeconds());
 
     // The engine alone over the same names, for the rows the window must have listed.
     timer.restart();
@@ -209,20 +177,20 @@ bool soakMillion(const QTemporaryDir& temporary, int count)
         check(prompter.messages.value(prompter.messages.size() - 1) == QStringLiteral("Done."), "\"Done.\" at the end");
 
     timer.restart();
-    pump.restart();
+    pump.reset();
     window.PushButton4_Click();
     stage("Save Results As Text File", timer);
-    std::printf("  longest stretch without a yield %.3f s\n", pump.longest);
+    std::printf("  longest stretch without a yield %.3f s\n", pump.longestSeconds());
     const qint64 fileSize = QFileInfo(prompter.savePath).size();
     std::printf("  %.1f MiB written\n", fileSize / 1048576.0);
     // Every line is the widest text's width, a TAB and CR LF: the header and one line per row.
     kept &= check(fileSize == (rows + 1) * (widest + 3), "every row in the file, aligned");
 
     timer.restart();
-    pump.restart();
+    pump.reset();
     window.PushButton5_Click();
     stage("Copy Results To Clipboard", timer);
-    std::printf("  longest stretch without a yield %.3f s\n", pump.longest);
+    std::printf("  longest stretch without a yield %.3f s\n", pump.longestSeconds());
     const QString copied = QApplication::clipboard()->text();
     kept &= check(copied.count(QStringLiteral("\r\n")) == rows, "every row on the clipboard");
 

@@ -10,7 +10,6 @@
 #include <QCheckBox>
 #include <QImage>
 #include <QPainter>
-#include <QRandomGenerator>
 #include <QTreeView>
 #include <QtTest>
 
@@ -33,15 +32,6 @@ QByteArray pngImage()
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
     image.save(&buffer, "PNG");
-    return bytes;
-}
-
-QByteArray randomBytes(qsizetype count)
-{
-    QRandomGenerator generator(20260907); // seeded: a failure can be repeated
-    QByteArray bytes(count, Qt::Uninitialized);
-    for (char& byte : bytes)
-        byte = static_cast<char>(generator.bounded(256));
     return bytes;
 }
 
@@ -105,7 +95,7 @@ private slots:
     {
         QTest::addColumn<QByteArray>("bytes");
         QTest::newRow("a PNG image") << pngImage();
-        QTest::newRow("256 KiB of random bytes") << randomBytes(256 * 1024);
+        QTest::newRow("256 KiB of random bytes") << testfiles::randomBytes(256 * 1024, 20260907);
         QTest::newRow("every byte value, NUL included") << everyByteValue();
     }
 

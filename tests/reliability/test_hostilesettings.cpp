@@ -9,7 +9,6 @@
 
 #include <QCheckBox>
 #include <QRadioButton>
-#include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -42,15 +41,6 @@ struct WindowOnSettings
 QString notWritten(const QString& path)
 {
     return QStringLiteral("The settings could not be written to %1").arg(path);
-}
-
-QByteArray randomBytes(qsizetype count)
-{
-    QRandomGenerator generator(7);
-    QByteArray bytes(count, Qt::Uninitialized);
-    for (char& byte : bytes)
-        byte = static_cast<char>(generator.bounded(256));
-    return bytes;
 }
 
 } // namespace
@@ -112,7 +102,8 @@ private slots:
         QTest::addColumn<QStringList>("reports");
         QTest::addColumn<QStringList>("entries");
         QTest::addColumn<bool>("showOriginal");
-        QTest::newRow("random bytes: the defaults") << randomBytes(64 * 1024) << QStringList{} << QStringList{} << true;
+        QTest::newRow("random bytes: the defaults")
+            << testfiles::randomBytes(64 * 1024, 7) << QStringList{} << QStringList{} << true;
         QTest::newRow("garbage around readable keys")
             << QByteArray("\x00\x01\xff garbage without equals\n[Quorvane]\nOption=\xff\xfe\x00zz\n"
                           "Show%20ASIN=maybe\nZip%20Codes=\"a.com;b.com\"\n=\n[broken\n\x00\x00",

@@ -8,7 +8,6 @@
 
 #include <QCheckBox>
 #include <QRadioButton>
-#include <QRandomGenerator>
 #include <QtTest>
 
 using namespace quorvane;
@@ -52,10 +51,10 @@ QByteArray shippedDatabase()
 QByteArray corruptedDatabase()
 {
     QByteArray bytes = shippedDatabase();
-    QRandomGenerator generator(2021);
     // The pages after the header and the table catalog's first page: table definitions and data.
-    for (qsizetype at = 3 * 4096; at < std::min<qsizetype>(bytes.size(), 40 * 4096); ++at)
-        bytes[at] = static_cast<char>(generator.bounded(256));
+    const qsizetype from = 3 * 4096;
+    const qsizetype length = std::min<qsizetype>(bytes.size(), 40 * 4096) - from;
+    bytes.replace(from, length, testfiles::randomBytes(length, 2021));
     return bytes;
 }
 

@@ -1,6 +1,7 @@
 #include "TestFiles.h"
 
 #include <QFile>
+#include <QRandomGenerator>
 #include <QtTest>
 
 namespace quorvane::testfiles {
@@ -25,6 +26,15 @@ QString TemporaryFiles::withBytes(const QByteArray& bytes)
     const QString file = path(QStringLiteral("f%1.txt").arg(++m_counter));
     writeBytes(file, bytes);
     return file;
+}
+
+QByteArray randomBytes(qsizetype count, quint32 seed)
+{
+    QRandomGenerator generator(seed);
+    QByteArray bytes(count, Qt::Uninitialized);
+    for (char& byte : bytes)
+        byte = static_cast<char>(generator.bounded(256));
+    return bytes;
 }
 
 QString applicationFolder()

@@ -9,6 +9,8 @@ namespace quorvane::testfiles {
 // Writes the bytes to the path (creating or replacing the file); fails the test run on error.
 void writeBytes(const QString& path, const QByteArray& bytes);
 QByteArray readBytes(const QString& path);
+// `count` bytes from a generator seeded with `seed`: random-looking, and the same on every run.
+QByteArray randomBytes(qsizetype count, quint32 seed);
 
 // Files written into one temporary folder, each under a new name; the folder goes with the object.
 class TemporaryFiles
