@@ -1,6 +1,5 @@
 #pragma once
 
-
 #include <functional>
 
 namespace quorvane {
