@@ -9,7 +9,7 @@ build_packages=(
     libmdb3 mdbtools-dev
     fonts-liberation2
     librsvg2-bin
-    libreoffice-dev libreoffice-calc-nogui
+    libreoffice-dev
 )
 test_packages=(
     clang-format
@@ -21,8 +21,13 @@ test_packages=(
 )
 
 wanted=("${build_packages[@]}")
+# Either Calc package serves, and one that is installed is never swapped for the other (they conflict). When
+# neither is there, the program gets the desktop one, whose documents open in a window; the tests get the
+# smaller one without windows.
 if [ "${1:-build}" = test ]; then
-    wanted+=("${test_packages[@]}")
+    wanted+=("${test_packages[@]}" "libreoffice-calc-nogui|libreoffice-calc")
+else
+    wanted+=("libreoffice-calc|libreoffice-calc-nogui")
 fi
 
 missing=()
@@ -30,10 +35,19 @@ missing=()
 if [ "${1:-build}" = test ] && ! command -v npm >/dev/null; then
     wanted+=(nodejs npm)
 fi
-for package in "${wanted[@]}"; do
-    if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed"; then
-        missing+=("$package")
-    fi
+installed() {
+    dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "install ok installed"
+}
+for wish in "${wanted[@]}"; do
+    IFS='|' read -r -a alternatives <<<"$wish"
+    found=false
+    for package in "${alternatives[@]}"; do
+        if installed "$package"; then
+            found=true
+            break
+        fi
+    done
+    $found || missing+=("${alternatives[0]}")
 done
 [ ${#missing[@]} -eq 0 ] && exit 0
 
