@@ -21,6 +21,11 @@ public:
         return QStringView(m_characters).mid(begin, m_ends[static_cast<size_t>(index)] - begin);
     }
 
+    // The texts end to end and where each one ends: text i runs from ends()[i - 1] (0 for the first) to
+    // ends()[i]. For tight loops over many texts; valid until the block changes.
+    const QChar* characters() const { return m_characters.constData(); }
+    const qsizetype* ends() const { return m_ends.data(); }
+
     // Room for `texts` more texts of `characters` characters in all; the room grows at least twofold, so that
     // appending in many small steps takes linear time.
     void reserve(qsizetype texts, qsizetype characters);

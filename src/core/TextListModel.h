@@ -46,6 +46,10 @@ public:
     QStringView textView(int row) const;
     QStringList texts() const;
     bool isChecked(int row) const;
+    // The rows as they are kept, and one check mark per row (none for a list without marks): for tight loops
+    // over many rows. Valid until the list changes.
+    const TextBlock& textBlock() const { return m_texts; }
+    const std::vector<bool>& checkMarks() const { return m_checked; }
     void setChecked(int row, bool checked);
 
     void append(const QString& text, bool checked = false);
