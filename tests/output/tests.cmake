@@ -39,3 +39,19 @@ if(TARGET quorvane_calc AND NOT QUORVANE_SANITIZE)
         ENVIRONMENT "QUORVANE_APP_DIR=${QUORVANE_APP_DIR};ASAN_OPTIONS=detect_leaks=0:abort_on_error=1;UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1"
         TIMEOUT 180)
 endif()
+
+# The same export from the window program to a LibreOffice with windows, on an X server: the document must be
+# shown, unsaved, and stay when the program ends. Skipped where only the windowless Calc is installed.
+if(TARGET quorvane_calc AND NOT QUORVANE_SANITIZE AND QUORVANE_XVFB_RUN)
+    add_executable(test_calc_visible output/test_calc_visible.cpp)
+    target_link_libraries(test_calc_visible PRIVATE quorvane_testsupport quorvane_gui quorvane_uno Qt6::Test)
+    target_include_directories(test_calc_visible PRIVATE ${CMAKE_SOURCE_DIR}/src/app)
+    add_dependencies(test_calc_visible quorvane_calc quorvane_word_database quorvane_cursor)
+    set_target_properties(test_calc_visible PROPERTIES
+        RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests BUILD_RPATH ${QUORVANE_LO_PROGRAM})
+    add_test(NAME test_calc_visible COMMAND ${QUORVANE_XVFB_RUN} -a -s "-screen 0 1600x1000x24"
+        $<TARGET_FILE:test_calc_visible>)
+    set_tests_properties(test_calc_visible PROPERTIES
+        ENVIRONMENT "QT_QPA_PLATFORM=xcb;QUORVANE_APP_DIR=${QUORVANE_APP_DIR};ASAN_OPTIONS=detect_leaks=0:abort_on_error=1"
+        TIMEOUT 300 SKIP_RETURN_CODE 77)
+endif()
