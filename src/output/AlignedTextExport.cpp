@@ -1,6 +1,7 @@
 #include "AlignedTextExport.h"
 
 #include "ListViewReader.h"
+#include "TextListRows.h"
 #include "core/ErrorTrap.h"
 #include "core/EventPump.h"
 #include "core/Failure.h"
@@ -12,17 +13,92 @@
 #include <QSaveFile>
 
 #include <algorithm>
+#include <cstring>
 #include <vector>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace quorvane {
 
 namespace {
 
-// Lines are gathered into chunks of about this size before they reach the file.
-constexpr qsizetype chunkBytes = qsizetype(1) << 16;
+// Lines are gathered into blocks of about this size before they reach the file.
+constexpr qsizetype blockBytes = qsizetype(1) << 20;
+
+#if defined(__SSE2__)
+bool isAscii(__m128i units)
+{
+    const __m128i outside = _mm_and_si128(units, _mm_set1_epi16(static_cast<short>(0xFF80)));
+    return _mm_movemask_epi8(_mm_cmpeq_epi16(outside, _mm_setzero_si128())) == 0xFFFF;
+}
+
+// Narrows 16 units to 16 bytes, or 8 to 8; returns false, having written nothing, when one is not ASCII.
+bool narrow16(const char16_t* in, char* out)
+{
+    const __m128i low = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in));
+    const __m128i high = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + 8));
+    if (!isAscii(_mm_or_si128(low, high)))
+        return false;
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_packus_epi16(low, high));
+    return true;
+}
+
+bool narrow8(const char16_t* in, char* out)
+{
+    const __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in));
+    if (!isAscii(units))
+        return false;
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(out), _mm_packus_epi16(units, units));
+    return true;
+}
+#endif
+
+// Writes the text one byte per unit and returns true when it is all ASCII, as nearly every text is; returns
+// false otherwise, having written some of it.
+inline bool narrowAscii(const char16_t* in, qsizetype size, char* out)
+{
+#if defined(__SSE2__)
+    if (size >= 16) {
+        qsizetype at = 0;
+        for (; at + 16 <= size; at += 16) {
+            if (!narrow16(in + at, out + at))
+                return false;
+        }
+        // The rest as the last 16 units, overlapping what is done: one block instead of a loop over the rest.
+        return at == size || narrow16(in + size - 16, out + size - 16);
+    }
+    if (size >= 8)
+        return narrow8(in, out) && narrow8(in + size - 8, out + size - 8);
+#endif
+    char16_t all = 0;
+    for (qsizetype at = 0; at < size; ++at) {
+        all |= in[at];
+        out[at] = static_cast<char>(in[at]);
+    }
+    return all < 0x80;
+}
+
+// Writes `text` as Windows-1252, one byte per unit, at `out`. `scratch` holds the encoding of a text that is
+// not ASCII.
+[[gnu::noinline]] void encodeNotAscii(QStringView text, char* out, QByteArray& scratch)
+{
+    scratch.resize(0); // keeps the capacity
+    windows1252::appendEncoded(scratch, text);
+    std::memcpy(out, scratch.constData(), static_cast<size_t>(scratch.size()));
+}
+
+inline void encodeInto(QStringView text, char* out, QByteArray& scratch)
+{
+    if (!narrowAscii(text.utf16(), text.size(), out))
+        encodeNotAscii(text, out, scratch);
+}
 
 // A file of 8-bit lines written through a temporary file beside the target. Until commit() the target is
-// untouched; a writer destroyed without commit() leaves no temporary file behind.
+// untouched; a writer destroyed without commit() leaves no temporary file behind. Lines are built in one
+// block in memory, which goes to the file once a line ends past blockBytes; a line longer than the block
+// widens it.
 class LineFile
 {
 public:
@@ -30,33 +106,49 @@ public:
 
     void create()
     {
-        // Our own chunks are the buffer; the device writes each one straight through.
+        // Our own block is the buffer; the device writes each one straight through.
         if (!m_file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
             throw Failure(describe(QStringLiteral("Cannot create")));
-        m_line.reserve(chunkBytes + 4096);
+        m_block.resize(blockBytes + blockBytes / 4);
+        m_end = m_block.data();
+        m_limit = m_end + m_block.size();
     }
 
-    void appendField(const QString& text, int width)
+    // Room for `bytes` more bytes at the end of the block; advance() takes what was written there.
+    char* room(qsizetype bytes)
     {
-        windows1252::appendEncoded(m_line, text);
-        // One byte per UTF-16 unit, so the padding lines up in bytes too. A text longer than its width
-        // (the list changed during a yield) gets no blanks.
+        if (bytes > m_limit - m_end)
+            widen(bytes);
+        return m_end;
+    }
+    void advance(char* end) { m_end = end; }
+
+    // The text, blanks up to `width` (none when the text is longer: the list changed during a yield), a TAB.
+    // One byte per UTF-16 unit, so the padding lines up in bytes too.
+    void appendField(QStringView text, qsizetype width)
+    {
         const qsizetype blanks = std::max<qsizetype>(width - text.size(), 0);
-        const qsizetype at = m_line.size();
-        m_line.resize(at + blanks + 1);
-        char* const out = m_line.data() + at;
-        std::fill_n(out, blanks, ' ');
-        out[blanks] = '\t';
+        char* out = room(text.size() + blanks + 1);
+        encodeInto(text, out, m_scratch);
+        out = std::fill_n(out + text.size(), blanks, ' ');
+        *out++ = '\t';
+        advance(out);
     }
 
-    // Ends the line; the chunk goes to the file once it is full.
+    // Ends the line; the block goes to the file once it is full.
     void writeLine()
     {
-        const qsizetype at = m_line.size();
-        m_line.resize(at + 2);
-        m_line.data()[at] = '\r';
-        m_line.data()[at + 1] = '\n';
-        if (m_line.size() >= chunkBytes)
+        char* const out = room(2);
+        out[0] = '\r';
+        out[1] = '\n';
+        advance(out + 2);
+        writeFullBlock();
+    }
+
+    // Writes the block once it holds blockBytes or more.
+    void writeFullBlock()
+    {
+        if (m_end - m_block.constData() >= blockBytes)
             flush();
     }
 
@@ -67,14 +159,25 @@ public:
             throw Failure(describe(QStringLiteral("Cannot write")));
     }
 
+    QByteArray& scratch() { return m_scratch; }
+
 private:
     void flush()
     {
-        if (m_line.isEmpty())
+        const qsizetype used = m_end - m_block.constData();
+        if (used == 0)
             return;
-        if (m_file.write(m_line) != m_line.size())
+        if (m_file.write(m_block.constData(), used) != used)
             throw Failure(describe(QStringLiteral("Cannot write")));
-        m_line.resize(0); // keeps the capacity
+        m_end = m_block.data();
+    }
+
+    void widen(qsizetype bytes)
+    {
+        const qsizetype used = m_end - m_block.constData();
+        m_block.resize(std::max(used + bytes, 2 * m_block.size()));
+        m_end = m_block.data() + used;
+        m_limit = m_block.data() + m_block.size();
     }
 
     QString describe(const QString& what) const
@@ -83,7 +186,10 @@ private:
     }
 
     QSaveFile m_file;
-    QByteArray m_line;
+    QByteArray m_block;
+    char* m_end = nullptr; // where the next byte goes
+    char* m_limit = nullptr;
+    QByteArray m_scratch;
 };
 
 // The steps of the writer, numbered as its error trap reports them: 100 first progress report, 112 the
@@ -95,8 +201,8 @@ class AlignedTextWriter
 public:
     AlignedTextWriter(const QAbstractItemModel& listView, const QString& path, ProgressIndicator* progress,
                       EventPump& pump, Prompter& prompter)
-        : m_list(listView), m_file(path), m_progress(progress), m_pump(pump),
-          m_trap(location::saveListviewProperlySpaced, prompter),
+        : m_list(listView), m_textList(qobject_cast<const TextListModel*>(&listView)), m_file(path),
+          m_progress(progress), m_pump(pump), m_trap(location::saveListviewProperlySpaced, prompter),
           m_caption(QStringLiteral("Writing file: ") + fileNameFromPath(path))
     {}
 
@@ -116,7 +222,7 @@ private:
     {
         if (!report(100, 1))
             return false;
-        if (!measureColumns())
+        if (!(m_textList ? measureTextList() : measureColumns()))
             return false;
         if (!report(130, 10))
             return false;
@@ -126,7 +232,7 @@ private:
             return false;
         if (!report(158, 20))
             return false;
-        if (!writeRows())
+        if (!(m_textList ? writeTextListRows() : writeRows()))
             return false;
         if (m_progress) {
             m_trap.step(206, [&] { m_progress->setValue(100); });
@@ -168,6 +274,21 @@ private:
         return true;
     }
 
+    // The one column of a TextListModel: the same width, read run by run.
+    bool measureTextList()
+    {
+        m_widths.assign(1, 0);
+        return m_trap.step(112, [&] {
+            qsizetype width = m_list.caption(0).size();
+            TextListRows rows(*m_textList, m_pump);
+            for (int first = 0; first < rows.count(); first = rows.runEnd(first)) {
+                rows.beginRun(first, rows.runEnd(first));
+                width = std::max(width, rows.longest(first, rows.runEnd(first)));
+            }
+            m_widths[0] = static_cast<int>(width);
+        });
+    }
+
     bool writeHeader()
     {
         const bool built = m_trap.step(142, [&] {
@@ -205,6 +326,42 @@ private:
         return true;
     }
 
+    // The lines of a TextListModel's checked rows, run by run: the same bytes as writeRows(). The progress is
+    // reported once per run, for its last checked row; as a run ends at a multiple of 1000, the captions with
+    // the row number are those of writeRows().
+    bool writeTextListRows()
+    {
+        const qsizetype width = m_widths[0];
+        TextListRows rows(*m_textList, m_pump);
+        for (int first = 0; first < rows.count();) {
+            const int end = rows.runEnd(first);
+            if (!m_trap.step(174, [&] { rows.beginRun(first, end); }))
+                return false;
+            int lastChecked = -1;
+            for (int r = first; r < end; ++r) {
+                if (!rows.isChecked(r))
+                    continue;
+                // One room for the line, then straight into it: the text, the blanks, TAB, CR LF.
+                const QStringView text = rows.text(r);
+                const qsizetype blanks = std::max<qsizetype>(width - text.size(), 0);
+                char* out = m_file.room(text.size() + blanks + 3);
+                encodeInto(text, out, m_file.scratch());
+                out = std::fill_n(out + text.size(), blanks, ' ');
+                out[0] = '\t';
+                out[1] = '\r';
+                out[2] = '\n';
+                m_file.advance(out + 3);
+                lastChecked = r;
+            }
+            if (m_progress && lastChecked >= 0 && !reportRow(lastChecked + 1))
+                return false;
+            if (!m_trap.step(202, [&] { m_file.writeFullBlock(); }))
+                return false;
+            first = end;
+        }
+        return true;
+    }
+
     // `row` counts from 1, as the caption shows it.
     bool reportRow(int row)
     {
@@ -221,6 +378,8 @@ private:
     }
 
     ListViewReader m_list;
+    // The window's own lists are read run by run instead (null for any other model).
+    const TextListModel* const m_textList;
     LineFile m_file;
     ProgressIndicator* m_progress;
     EventPump& m_pump;

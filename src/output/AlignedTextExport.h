@@ -21,7 +21,9 @@ QString fileNameFromPath(const QString& path);
 // The lines go to a temporary file beside the target, which replaces the target only once every line is
 // written, so a failure leaves an existing file as it was. The writer runs under its own error trap: the
 // first failure (the file cannot be created or written, the list changes under it) is reported once, and
-// the export ends there. Nothing is passed to the caller. Yields to the event queue once per cell.
+// the export ends there. Nothing is passed to the caller. Yields to the event queue once per cell; the
+// window's own lists (TextListModel) are read in runs of rows instead, with a yield and one progress report
+// per run.
 void saveListviewProperlySpaced(const QAbstractItemModel& listView, const QString& path, ProgressIndicator* progress,
                                 EventPump& pump, Prompter& prompter);
 

@@ -2,6 +2,7 @@
 
 #include "Clipboard.h"
 #include "ListViewReader.h"
+#include "TextListRows.h"
 #include "core/EventPump.h"
 
 #include <algorithm>
@@ -19,10 +20,55 @@ template <typename Attempt> bool retried(Attempt&& attempt)
     return done;
 }
 
+// The clipboard text of a TextListModel, read run by run. With its one column a line is the row's text
+// without its trailing blanks (the padding and the TAB are cut again), then CR LF, so no widths are needed.
+QString textListClipboardText(const TextListModel& list, EventPump& pump)
+{
+    TextListRows rows(list, pump);
+    // Room for every checked row's text and CR LF, known from where the texts end without reading them.
+    qsizetype room = 0;
+    for (int first = 0; first < rows.count(); first = rows.runEnd(first)) {
+        const int end = rows.runEnd(first);
+        rows.beginRun(first, end);
+        for (int r = first; r < end; ++r)
+            room += rows.isChecked(r) ? rows.length(r) + 2 : 0;
+    }
+
+    QString text;
+    text.resize(room);
+    QChar* out = text.data();
+    for (int first = 0; first < rows.count(); first = rows.runEnd(first)) {
+        const int end = rows.runEnd(first);
+        rows.beginRun(first, end);
+        for (int r = first; r < end; ++r) {
+            if (!rows.isChecked(r))
+                continue;
+            const QChar* const begin = rows.characters() + rows.begin(r);
+            const QChar* stop = rows.characters() + rows.end(r);
+            while (stop > begin && *(stop - 1) == QLatin1Char(' '))
+                --stop;
+            const qsizetype used = out - text.constData();
+            if (text.size() - used < (stop - begin) + 2) {
+                // The list changed during a yield: more room for the longer texts.
+                text.resize(std::max(used + (stop - begin) + 2, 2 * text.size()));
+                out = text.data() + used;
+            }
+            out = std::copy(begin, stop, out);
+            *out++ = QLatin1Char('\r');
+            *out++ = QLatin1Char('\n');
+        }
+    }
+    text.truncate(out - text.constData());
+    return text;
+}
+
 } // namespace
 
 QString clipboardText(const QAbstractItemModel& listView, EventPump& pump)
 {
+    if (const auto* textList = qobject_cast<const TextListModel*>(&listView))
+        return textListClipboardText(*textList, pump);
+
     const ListViewReader list(listView);
     const int columns = std::max(list.columnCount(), 0);
     const int rows = list.rowCount();

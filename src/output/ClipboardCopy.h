@@ -14,7 +14,8 @@ inline constexpr int clipboardAttempts = 1000;
 // The checked rows as clipboard text: fields padded with blanks to their column's width (the longest text
 // of the column in all rows, checked or not; the caption does not count) and separated by TABs, the blanks
 // at the end of each line stripped, CR LF after every line. No header line. Yields once per cell of the
-// width pass and once per row and cell of the text pass. Throws Failure when the list changes under it.
+// width pass and once per row and cell of the text pass; the window's own lists (TextListModel) are read in
+// runs of rows instead, with one yield per run. Throws Failure when the list changes under it.
 QString clipboardText(const QAbstractItemModel& listView, EventPump& pump);
 
 // Empties the clipboard, trying up to clipboardAttempts times with no pause. Refusals are swallowed.

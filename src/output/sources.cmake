@@ -5,4 +5,5 @@ target_sources(quorvane_core PRIVATE
     output/LibreOfficeCalc.cpp
     output/ListViewReader.cpp
     output/OutputCommands.cpp
-    output/SpreadsheetExport.cpp)
+    output/SpreadsheetExport.cpp
+    output/TextListRows.cpp)

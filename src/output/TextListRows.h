@@ -1,0 +1,57 @@
+#pragma once
+
+#include "core/TextListModel.h"
+
+#include <QStringView>
+
+#include <algorithm>
+#include <vector>
+
+namespace quorvane {
+
+class EventPump;
+
+// The rows of one of the window's own lists read straight from its buffers, run by run: an export reads a run
+// of rows in a tight loop and yields between runs, not once per cell, so a million rows cost a thousand
+// yields. The list may change during a yield ("Clear Results"), so every run starts with a yield and then
+// takes the buffers afresh. Rows count from 0.
+class TextListRows
+{
+public:
+    // Rows per run: a run takes microseconds, far less than a time slice of the event pump. A run ends at a
+    // row number (counted from 1) that is a multiple of this, so that a run's last row is the one whose
+    // number the export's progress caption shows.
+    static constexpr int runLength = 1000;
+
+    TextListRows(const TextListModel& list, EventPump& pump);
+
+    const TextListModel& list() const { return m_list; }
+    // The row count when the reading began.
+    int count() const { return m_count; }
+    // The end of the run that starts at `first`.
+    int runEnd(int first) const { return std::min(first + runLength, m_count); }
+
+    // Yields, then makes rows first to end - 1 readable. Throws Failure ("Index out of bounds") when the list
+    // no longer has them.
+    void beginRun(int first, int end);
+
+    // The reads below are valid for the rows of the current run, until the next yield.
+    qsizetype begin(int row) const { return row == 0 ? 0 : m_ends[row - 1]; }
+    qsizetype end(int row) const { return m_ends[row]; }
+    qsizetype length(int row) const { return end(row) - begin(row); }
+    const QChar* characters() const { return m_characters; }
+    QStringView text(int row) const { return QStringView(m_characters + begin(row), length(row)); }
+    bool isChecked(int row) const { return m_marks && (*m_marks)[static_cast<size_t>(row)]; }
+    // The longest text of the rows first to end - 1.
+    qsizetype longest(int first, int end) const;
+
+private:
+    const TextListModel& m_list;
+    EventPump& m_pump;
+    const int m_count;
+    const QChar* m_characters = nullptr;
+    const qsizetype* m_ends = nullptr;
+    const std::vector<bool>* m_marks = nullptr; // null for a list without marks
+};
+
+} // namespace quorvane
