@@ -25,13 +25,25 @@ template <typename Attempt> bool retried(Attempt&& attempt)
 QString textListClipboardText(const TextListModel& list, EventPump& pump)
 {
     TextListRows rows(list, pump);
-    // Room for every checked row's text and CR LF, known from where the texts end without reading them.
+    // Room for every checked row's text and CR LF. Only the check marks are read row by row: a stretch of
+    // checked rows takes the characters from its first row's start to its last row's end.
     qsizetype room = 0;
     for (int first = 0; first < rows.count(); first = rows.runEnd(first)) {
         const int end = rows.runEnd(first);
         rows.beginRun(first, end);
-        for (int r = first; r < end; ++r)
-            room += rows.isChecked(r) ? rows.length(r) + 2 : 0;
+        int stretch = -1; // the first row of the current stretch of checked rows
+        for (int r = first; r < end; ++r) {
+            if (rows.isChecked(r)) {
+                room += 2;
+                if (stretch < 0)
+                    stretch = r;
+            } else if (stretch >= 0) {
+                room += rows.begin(r) - rows.begin(stretch);
+                stretch = -1;
+            }
+        }
+        if (stretch >= 0)
+            room += rows.end(end - 1) - rows.begin(stretch);
     }
 
     QString text;
