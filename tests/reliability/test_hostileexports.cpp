@@ -140,8 +140,9 @@ private slots:
         }
         if (trouble == Trouble::FolderRemoved) {
             // Half way through the rows, the folder goes, the file in it and the export's own temporary file.
-            harness.pump.onYield = [&](int yield) {
-                if (yield == 30000)
+            const auto* bar = window.findChild<QProgressBar*>(QStringLiteral("ProgressBar1"));
+            harness.pump.onYield = [&, bar](int) {
+                if (bar->value() >= 50 && QFileInfo::exists(folder))
                     QDir(folder).removeRecursively();
             };
         }
