@@ -7,16 +7,12 @@
 
 namespace quorvane {
 
-namespace {
-
-[[noreturn]] void throwTooLong(qsizetype length)
+void Segmenter::throwTooLong(qsizetype length)
 {
     throw Failure(QStringLiteral("Overflow: a text of %1 characters is too long to split (at most %2).")
                       .arg(length)
-                      .arg(Segmenter::maxTextLength - 1));
+                      .arg(maxTextLength - 1));
 }
-
-} // namespace
 
 bool Segmenter::WordEnds::walk(QStringView lowered)
 {
@@ -90,17 +86,24 @@ void Segmenter::refreshIndex()
 // Walks backwards, so that whether the rest can be split is known for every end of a piece.
 void Segmenter::markReachable(QStringView text)
 {
+    refreshIndex();
+    NumericScanner::findDigitRunEnds(text, m_digitRunEnds);
     const auto size = static_cast<std::size_t>(text.size());
     m_reachable.assign(size + 1, 0);
     m_reachable[size] = 1;
-    m_firstWordEnd.assign(size, 0);
-    m_wordEndCount.assign(size, 0);
-    m_wordEnds.clear();
+    m_firstEnd.resize(size);
+    m_endCount.resize(size);
+    m_path.resize(size + 1);
+    m_next.resize(size + 1);
+    m_last.resize(size + 1);
+    m_ends.clear();
+    // At the longest length the piece that is the whole text is never reached (see forEachSplit).
+    const std::size_t excludedEnd = text.size() == maxTextLength ? size : size + 1;
     const char16_t* units = text.utf16();
     const bool ascii = std::all_of(units, units + size, [](char16_t unit) { return unit < 0x80; });
-    for (qsizetype start = text.size() - 1; start >= 0; --start) {
-        const auto at = static_cast<std::size_t>(start);
-        m_firstWordEnd[at] = static_cast<qint32>(m_wordEnds.size());
+    for (std::size_t at = size; at-- > 0;) {
+        const auto first = m_ends.size();
+        m_firstEnd[at] = static_cast<qint32>(first);
         if (ascii) {
             // The common case in a tight loop: every character is its own lower case but A to Z.
             quint32 node = WordTrie::root;
@@ -110,114 +113,58 @@ void Segmenter::markReachable(QStringView text)
                 if (node == WordTrie::noNode)
                     break;
                 if (m_trie.isWord(node) && m_reachable[position + 1])
-                    m_wordEnds.push_back(static_cast<qint32>(position + 1));
+                    m_ends.push_back(static_cast<qint32>(position + 1));
             }
         } else {
-            WordEnds words(m_trie, text, start);
+            WordEnds words(m_trie, text, static_cast<qsizetype>(at));
             for (qsizetype end = words.next(); end >= 0; end = words.next()) {
                 if (m_reachable[static_cast<std::size_t>(end)])
-                    m_wordEnds.push_back(static_cast<qint32>(end));
+                    m_ends.push_back(static_cast<qint32>(end));
             }
         }
-        m_wordEndCount[at] = static_cast<qint32>(m_wordEnds.size()) - m_firstWordEnd[at];
-        bool reachable = m_wordEndCount[at] > 0;
-        if (!reachable && NumericScanner::canStart(text[start])) {
-            NumericScanner numbers(text, start, m_digitRunEnds.data());
-            for (qsizetype end = numbers.next(); end >= 0 && !reachable; end = numbers.next())
-                reachable = m_reachable[static_cast<std::size_t>(end)] != 0;
+        if (NumericScanner::canStart(units[at])) {
+            // Merged into the word ends, ascending; a piece that is both a word and a number is one piece.
+            m_numberEnds.clear();
+            NumericScanner numbers(text, static_cast<qsizetype>(at), m_digitRunEnds.data());
+            for (qsizetype end = numbers.next(); end >= 0; end = numbers.next()) {
+                if (m_reachable[static_cast<std::size_t>(end)])
+                    m_numberEnds.push_back(static_cast<qint32>(end));
+            }
+            if (!m_numberEnds.empty()) {
+                const auto words = m_ends.size() - first;
+                m_ends.insert(m_ends.end(), m_numberEnds.begin(), m_numberEnds.end());
+                auto merged = m_ends.begin() + static_cast<std::ptrdiff_t>(first);
+                std::inplace_merge(merged, merged + static_cast<std::ptrdiff_t>(words), m_ends.end());
+                m_ends.erase(std::unique(merged, m_ends.end()), m_ends.end());
+            }
         }
-        m_reachable[at] = reachable ? 1 : 0;
-    }
-}
-
-void Segmenter::enterFrame(std::size_t depth, QStringView text, qsizetype start, qsizetype prefixLength)
-{
-    if (depth == m_stack.size())
-        m_stack.emplace_back();
-    Frame& frame = m_stack[depth];
-    frame.start = start;
-    frame.prefixLength = prefixLength;
-    frame.wordIndex = m_firstWordEnd[static_cast<std::size_t>(start)];
-    frame.wordIndexEnd = frame.wordIndex + m_wordEndCount[static_cast<std::size_t>(start)];
-    frame.nextNumberEnd = -1;
-    if (NumericScanner::canStart(text[start])) {
-        frame.numbers = NumericScanner(text, start, m_digitRunEnds.data());
-        frame.nextNumberEnd = frame.numbers.next();
-    }
-}
-
-// The frame's next piece end, ascending, from which the rest can be split; -1 when there is none.
-qsizetype Segmenter::nextEnd(Frame& frame, qsizetype excludedEnd)
-{
-    for (;;) {
-        const qsizetype word =
-            frame.wordIndex < frame.wordIndexEnd ? m_wordEnds[static_cast<std::size_t>(frame.wordIndex)] : -1;
-        const qsizetype number = frame.nextNumberEnd;
-        if (word < 0 && number < 0)
-            return -1;
-        const qsizetype end = word < 0 ? number : number < 0 ? word : std::min(word, number);
-        // A piece that is both a word and a number is one piece.
-        if (word == end)
-            ++frame.wordIndex;
-        if (number == end)
-            frame.nextNumberEnd = frame.numbers.next();
-        if (end != excludedEnd && m_reachable[static_cast<std::size_t>(end)])
-            return end;
+        if (excludedEnd == size && at == 0 && m_ends.size() > first && m_ends.back() == static_cast<qint32>(size))
+            m_ends.pop_back();
+        m_endCount[at] = static_cast<qint32>(m_ends.size() - first);
+        m_reachable[at] = m_endCount[at] > 0 ? 1 : 0;
     }
 }
 
 bool Segmenter::splitIntoWords(QStringView text, const CandidateSink& sink, qsizetype maxCandidates)
 {
-    const qsizetype size = text.size();
-    if (size > maxTextLength)
-        throwTooLong(size);
-    if (size == 0)
-        return !sink(QStringView());
-
-    refreshIndex();
-    NumericScanner::findDigitRunEnds(text, m_digitRunEnds);
-    markReachable(text);
-    // At the longest length the 16-bit piece counter overflows when it reaches the whole text.
-    const bool failsAtFullLength = size == maxTextLength;
-
-    bool cut = false;
-    qsizetype found = 0;
-    // The candidate is built in place: one blank and the piece per frame, cut back on return.
-    m_candidate.resize(static_cast<std::size_t>(2 * size));
-    char16_t* candidate = m_candidate.data();
+    // The candidate is built in place: one blank and the piece per piece, redone from the first new one.
     const char16_t* units = text.utf16();
-    std::size_t depth = 0;
-    enterFrame(depth, text, 0, 0);
-    for (;;) {
-        Frame& frame = m_stack[depth];
-        const qsizetype end = nextEnd(frame, failsAtFullLength && frame.start == 0 ? size : -1);
-        if (end < 0) {
-            if (depth == 0)
-                break;
-            --depth;
-            continue;
+    m_candidate.resize(static_cast<std::size_t>(2 * text.size()));
+    m_candidateLength.resize(static_cast<std::size_t>(text.size()) + 1);
+    char16_t* candidate = m_candidate.data();
+    qsizetype* lengths = m_candidateLength.data();
+    lengths[0] = 0;
+    return forEachSplit(text, maxCandidates, [&](const qint32* ends, qsizetype pieces, qsizetype firstNew) {
+        qsizetype length = lengths[firstNew];
+        for (qsizetype k = firstNew; k < pieces; ++k) {
+            const qsizetype start = k == 0 ? 0 : ends[k - 1];
+            candidate[length++] = u' ';
+            std::copy(units + start, units + ends[k], candidate + length);
+            length += ends[k] - start;
+            lengths[k + 1] = length;
         }
-        qsizetype length = frame.prefixLength;
-        candidate[length++] = u' ';
-        std::copy(units + frame.start, units + end, candidate + length);
-        length += end - frame.start;
-        if (end < size) {
-            enterFrame(++depth, text, end, length);
-            continue;
-        }
-        if (maxCandidates > 0 && found == maxCandidates) {
-            cut = true;
-            break;
-        }
-        if (!sink(QStringView(candidate, length))) {
-            cut = true;
-            break;
-        }
-        ++found;
-    }
-    if (failsAtFullLength && !cut)
-        throwTooLong(size);
-    return cut;
+        return sink(QStringView(candidate, length));
+    });
 }
 
 bool Segmenter::splitIntoWords(QStringView text, QStringList& candidates, qsizetype maxCandidates)

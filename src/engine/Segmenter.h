@@ -7,6 +7,7 @@
 #include <QStringList>
 #include <QStringView>
 
+#include <algorithm>
 #include <functional>
 #include <vector>
 
@@ -52,6 +53,13 @@ public:
     // when cut. Throws Failure as above, leaving the candidates found before in the list.
     bool splitIntoWords(QStringView text, QStringList& candidates, qsizetype maxCandidates = defaultMaxCandidates);
 
+    // The search itself, for callers that build their own text from the pieces. For every candidate in
+    // order, `sink(ends, pieces, firstNew)` is called: piece k of the candidate is text[ends[k - 1], ends[k])
+    // (the first starts at 0), and pieces below `firstNew` are those of the previous candidate, so a caller
+    // that keeps what it built for each piece only redoes the rest. It returns false when it does not take
+    // the candidate. Bound, result and failures are those of splitIntoWords.
+    template <typename Sink> bool forEachSplit(QStringView text, qsizetype maxCandidates, Sink&& sink);
+
 private:
     // Finds, in ascending order, every end j for which text[start, j) lower-cased is a word.
     class WordEnds
@@ -74,35 +82,81 @@ private:
         bool m_pairPending = false; // a piece ending inside a surrogate pair was offered; the pair is next
     };
 
-    // One place of the depth-first search and the pieces still to try from it.
-    struct Frame
-    {
-        qsizetype start = 0;
-        qsizetype prefixLength = 0; // length of the candidate built up to this place
-        qsizetype wordIndex = 0;    // next of the place's word ends (m_wordEnds)
-        qsizetype wordIndexEnd = 0;
-        NumericScanner numbers;
-        qsizetype nextNumberEnd = -1;
-    };
-
+    [[noreturn]] static void throwTooLong(qsizetype length);
     void refreshIndex();
+    // Lists, for every place, the ends of the pieces starting there from which the rest can be split.
     void markReachable(QStringView text);
-    void enterFrame(std::size_t depth, QStringView text, qsizetype start, qsizetype prefixLength);
-    qsizetype nextEnd(Frame& frame, qsizetype excludedEnd);
 
     const WordDictionary& m_dictionary;
     WordTrie m_trie;
     quint64 m_indexGeneration = 0;
     bool m_indexBuilt = false;
     std::vector<qint32> m_digitRunEnds;
-    std::vector<quint8> m_reachable; // per place: the rest of the text from there can be split
-    // Per place, the ends of the words starting there from which the rest can be split, ascending:
-    // m_wordEnds[m_firstWordEnd[i] .. m_firstWordEnd[i] + m_wordEndCount[i]).
-    std::vector<qint32> m_wordEnds;
-    std::vector<qint32> m_firstWordEnd;
-    std::vector<qint32> m_wordEndCount;
-    std::vector<Frame> m_stack; // frames above the current depth are kept for reuse
+    std::vector<qint32> m_numberEnds; // scratch: the numeric ends from one place
+    std::vector<quint8> m_reachable;  // per place: the rest of the text from there can be split
+    // Per place, the ends of the pieces (words and numbers, each end once) starting there from which the
+    // rest can be split, ascending: m_ends[m_firstEnd[i] .. m_firstEnd[i] + m_endCount[i]).
+    std::vector<qint32> m_ends;
+    std::vector<qint32> m_firstEnd;
+    std::vector<qint32> m_endCount;
+    // The search's path: per depth, the end of its piece and the next and last of its place's ends.
+    std::vector<qint32> m_path;
+    std::vector<qint32> m_next;
+    std::vector<qint32> m_last;
     std::vector<char16_t> m_candidate;
+    std::vector<qsizetype> m_candidateLength; // per piece: the candidate's length up to its end
 };
+
+template <typename Sink> bool Segmenter::forEachSplit(QStringView text, qsizetype maxCandidates, Sink&& sink)
+{
+    const qsizetype size = text.size();
+    if (size > maxTextLength)
+        throwTooLong(size);
+    if (size == 0)
+        return !sink(static_cast<const qint32*>(nullptr), qsizetype(0), qsizetype(0));
+    markReachable(text);
+
+    bool cut = false;
+    qsizetype found = 0;
+    qint32* const path = m_path.data();
+    qint32* const next = m_next.data();
+    qint32* const last = m_last.data();
+    const qint32* const ends = m_ends.data();
+    qsizetype depth = 0;
+    qsizetype firstNew = 0;
+    next[0] = m_firstEnd[0];
+    last[0] = next[0] + m_endCount[0];
+    for (;;) {
+        if (next[depth] == last[depth]) {
+            if (depth == 0)
+                break;
+            --depth;
+            continue;
+        }
+        const qint32 end = ends[next[depth]++];
+        path[depth] = end;
+        firstNew = std::min(firstNew, depth);
+        if (end < size) {
+            ++depth;
+            next[depth] = m_firstEnd[static_cast<std::size_t>(end)];
+            last[depth] = next[depth] + m_endCount[static_cast<std::size_t>(end)];
+            continue;
+        }
+        if (maxCandidates > 0 && found == maxCandidates) {
+            cut = true;
+            break;
+        }
+        if (!sink(static_cast<const qint32*>(path), depth + 1, firstNew)) {
+            cut = true;
+            break;
+        }
+        ++found;
+        firstNew = depth + 1;
+    }
+    // At the longest length the 16-bit piece counter overflows when it reaches the whole text.
+    if (size == maxTextLength && !cut)
+        throwTooLong(size);
+    return cut;
+}
 
 } // namespace quorvane

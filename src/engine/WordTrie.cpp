@@ -53,11 +53,26 @@ void WordTrie::build(const QSet<QString>& words)
         ++firstChild[parent[node] + 1];
     for (std::size_t node = 0; node < nodes; ++node)
         firstChild[node + 1] += firstChild[node];
+    std::vector<quint32> childInCreationOrder(nodes > 0 ? nodes - 1 : 0);
+    {
+        std::vector<quint32> filled(firstChild.begin(), firstChild.end() - 1);
+        for (std::size_t node = 1; node < nodes; ++node)
+            childInCreationOrder[filled[parent[node]]++] = static_cast<quint32>(node);
+    }
+    // Edges are numbered breadth first, so that the short prefixes every walk passes through lie together
+    // in a small, hot part of the array; the edges of one node stay together, in ascending unit order.
     std::vector<quint32> slot(nodes, 0); // the edge of each node
-    std::vector<quint32> filled(firstChild.begin(), firstChild.end() - 1);
-    for (std::size_t node = 1; node < nodes; ++node)
-        slot[node] = filled[parent[node]]++;
-
+    std::vector<quint32> queue{root};
+    queue.reserve(nodes);
+    quint32 nextSlot = 0;
+    for (std::size_t head = 0; head < queue.size(); ++head) {
+        const quint32 node = queue[head];
+        for (quint32 child = firstChild[node]; child < firstChild[node + 1]; ++child) {
+            const quint32 created = childInCreationOrder[child];
+            slot[created] = nextSlot++;
+            queue.push_back(created);
+        }
+    }
     m_edges.assign(nodes - 1, Edge{});
     m_rootChildren.assign(0x10000, noNode);
     m_largeNodes.clear();
@@ -69,10 +84,13 @@ void WordTrie::build(const QSet<QString>& words)
         if (parent[node] == root)
             m_rootChildren[unit[node]] = slot[node] + 1;
     }
+    m_units.assign(nodes - 1 + maxScannedChildren, 0);
+    for (std::size_t e = 0; e + 1 < nodes; ++e)
+        m_units[e] = m_edges[e].unit;
     for (std::size_t node = 1; node < nodes; ++node) {
         Edge& edge = m_edges[slot[node]];
-        const quint32 first = firstChild[node];
-        const quint32 count = firstChild[node + 1] - first;
+        const quint32 count = firstChild[node + 1] - firstChild[node];
+        const quint32 first = count > 0 ? slot[childInCreationOrder[firstChild[node]]] : 0;
         if (count <= maxScannedChildren) {
             edge.children = first;
             edge.count = static_cast<quint8>(count);
