@@ -7,8 +7,15 @@
 #include <QSet>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <linux/magic.h>
+#include <string_view>
+#include <sys/inotify.h>
 #include <sys/stat.h>
+#include <sys/vfs.h>
 #include <time.h>
+#include <unistd.h>
 
 namespace quorvane {
 
@@ -58,6 +65,49 @@ QStringView trimBlanks(QStringView text)
 
 namespace {
 
+// Removes every occurrence of `pattern` (compared exactly), left to right without overlap, in place.
+qsizetype removeEveryExact(char16_t* text, qsizetype size, std::u16string_view pattern)
+{
+    const char16_t first = pattern.front();
+    const auto length = static_cast<qsizetype>(pattern.size());
+    qsizetype kept = 0;
+    qsizetype at = 0;
+    while (at < size) {
+        if (text[at] == first && size - at >= length && std::u16string_view(text + at, pattern.size()) == pattern) {
+            at += length;
+            continue;
+        }
+        text[kept++] = text[at++];
+    }
+    return kept;
+}
+
+// Removes every occurrence of `foldedPattern`, compared in any letter case, from an ASCII text, in place.
+void removeEveryAsciiCaseless(QString& text, QStringView foldedPattern)
+{
+    char16_t* units = reinterpret_cast<char16_t*>(text.data());
+    const qsizetype size = text.size();
+    const qsizetype length = foldedPattern.size();
+    const auto matchesAt = [&](qsizetype at) {
+        for (qsizetype k = 0; k < length; ++k) {
+            const char16_t unit = units[at + k];
+            if (((unit >= u'A' && unit <= u'Z') ? char16_t(unit + 32) : unit) != foldedPattern[k].unicode())
+                return false;
+        }
+        return true;
+    };
+    qsizetype kept = 0;
+    qsizetype at = 0;
+    while (at < size) {
+        if (size - at >= length && matchesAt(at)) {
+            at += length;
+            continue;
+        }
+        units[kept++] = units[at++];
+    }
+    text.truncate(kept);
+}
+
 // Trims without copying when there is nothing to trim.
 void trimBlanksInPlace(QString& text)
 {
@@ -66,14 +116,164 @@ void trimBlanksInPlace(QString& text)
         text = trimmed.toString();
 }
 
+bool isSeparatorOrBlank(char16_t unit)
+{
+    return unit == u'.' || unit == u'/' || unit == u'-' || unit == u' ';
+}
+
+// Local file systems, on which the kernel notes every change to a watched folder or file.
+bool notesEveryChange(const QByteArray& folder)
+{
+    struct statfs info
+    {};
+    if (::statfs(folder.constData(), &info) != 0)
+        return false;
+    switch (static_cast<unsigned long>(info.f_type)) {
+    case EXT4_SUPER_MAGIC: // also ext2 and ext3
+    case XFS_SUPER_MAGIC:
+    case BTRFS_SUPER_MAGIC:
+    case F2FS_SUPER_MAGIC:
+    case TMPFS_MAGIC:
+    case RAMFS_MAGIC:
+    case OVERLAYFS_SUPER_MAGIC:
+        return true;
+    default:
+        return false; // network and user-space file systems change without telling this machine's kernel
+    }
+}
+
+const char* const suffixFileName = "suffix.lst";
+constexpr quint32 folderEvents = IN_ONLYDIR | IN_CREATE | IN_DELETE | IN_MODIFY | IN_ATTRIB | IN_CLOSE_WRITE |
+                                 IN_MOVED_FROM | IN_MOVED_TO | IN_DELETE_SELF | IN_MOVE_SELF;
+// The file's own watch also sees changes made through another name of it (a hard link elsewhere).
+constexpr quint32 fileEvents = IN_MODIFY | IN_ATTRIB | IN_CLOSE_WRITE | IN_DELETE_SELF | IN_MOVE_SELF;
+
 } // namespace
 
-NameCleaner::NameCleaner(QString applicationFolder)
-    : m_suffixPath(applicationFolder + QStringLiteral("/suffix.lst")),
-      m_encodedSuffixPath(QFile::encodeName(m_suffixPath))
+NameCleaner::NameCleaner(QString applicationFolder, ChangeCheck check)
+    : m_folder(std::move(applicationFolder)), m_suffixPath(m_folder + QStringLiteral("/suffix.lst")),
+      m_encodedFolder(QFile::encodeName(m_folder.isEmpty() ? QStringLiteral("/") : m_folder)),
+      m_encodedSuffixPath(QFile::encodeName(m_suffixPath)), m_check(check)
 {}
 
+NameCleaner::~NameCleaner()
+{
+    stopWatching();
+}
+
+bool NameCleaner::startWatching()
+{
+    m_watchTried = true;
+    m_listKnown = false;
+    if (m_check != ChangeCheck::WatchWherePossible || !notesEveryChange(m_encodedFolder))
+        return false;
+    m_watch = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    if (m_watch < 0)
+        return false;
+    m_folderWatch = ::inotify_add_watch(m_watch, m_encodedFolder.constData(), folderEvents);
+    if (m_folderWatch < 0) {
+        stopWatching();
+        return false;
+    }
+    m_notes.resize(64 * 1024);
+    return true;
+}
+
+void NameCleaner::stopWatching()
+{
+    if (m_watch >= 0)
+        ::close(m_watch);
+    m_watch = -1;
+    m_folderWatch = -1;
+    m_fileWatch = -1;
+    m_listKnown = false;
+}
+
+// Takes every waiting note; true when one concerns the suffix list.
+bool NameCleaner::watchedListChanged()
+{
+    bool changed = false;
+    bool restart = false;
+    const auto largestNote = static_cast<ssize_t>(sizeof(inotify_event) + NAME_MAX + 1);
+    for (;;) {
+        const ssize_t got = ::read(m_watch, m_notes.data(), m_notes.size());
+        if (got < 0) {
+            if (errno == EINTR)
+                continue;
+            restart = errno != EAGAIN; // nothing waiting, or the queue failed
+            break;
+        }
+        for (ssize_t at = 0; at < got;) {
+            inotify_event note{};
+            std::memcpy(&note, m_notes.data() + at, sizeof note);
+            const char* name = m_notes.data() + at + sizeof note;
+            at += static_cast<ssize_t>(sizeof note + note.len);
+            if (note.mask & IN_Q_OVERFLOW) {
+                restart = true; // notes were lost
+            } else if (note.wd == m_folderWatch) {
+                if (note.mask & (IN_DELETE_SELF | IN_MOVE_SELF | IN_IGNORED | IN_UNMOUNT))
+                    restart = true; // the path may name another folder now
+                else if (note.len > 0 && std::strcmp(name, suffixFileName) == 0)
+                    changed = true;
+            } else if (note.wd == m_fileWatch) {
+                changed = true;
+                if (note.mask & IN_IGNORED)
+                    m_fileWatch = -1;
+            }
+        }
+        // Every note queued before the reading began fits unless the buffer came back (nearly) full.
+        if (got <= static_cast<ssize_t>(m_notes.size()) - largestNote)
+            break;
+    }
+    if (restart) {
+        stopWatching();
+        startWatching();
+        return true;
+    }
+    return changed;
+}
+
 const NameCleaner::SuffixList* NameCleaner::currentSuffixList()
+{
+    if (!m_watchTried)
+        startWatching();
+    if (m_watch < 0)
+        return lookAtSuffixList();
+    if (watchedListChanged())
+        m_listKnown = false;
+    if (m_watch < 0)
+        return lookAtSuffixList();
+    if (m_listKnown)
+        return m_haveList ? &m_list : nullptr;
+
+    struct stat link
+    {};
+    const bool exists = ::lstat(m_encodedSuffixPath.constData(), &link) == 0;
+    if (exists && S_ISLNK(link.st_mode)) {
+        // A link's target may change in folders not watched: look at it every time.
+        if (m_fileWatch >= 0)
+            ::inotify_rm_watch(m_watch, m_fileWatch);
+        m_fileWatch = -1;
+        return lookAtSuffixList();
+    }
+    // The file's watch is set before reading it: a change during the reading is noted for the next call.
+    const int fileWatch = exists && S_ISREG(link.st_mode)
+                              ? ::inotify_add_watch(m_watch, m_encodedSuffixPath.constData(), fileEvents)
+                              : -1;
+    if (m_fileWatch >= 0 && m_fileWatch != fileWatch)
+        ::inotify_rm_watch(m_watch, m_fileWatch);
+    m_fileWatch = fileWatch;
+    if (exists && S_ISREG(link.st_mode) && fileWatch < 0) {
+        stopWatching(); // no more watches to be had: look at the file every time from now on
+        return lookAtSuffixList();
+    }
+    m_haveList = false; // read afresh
+    const SuffixList* list = lookAtSuffixList();
+    m_listKnown = true; // only reached when reading succeeded: a failed reading is tried again next time
+    return list;
+}
+
+const NameCleaner::SuffixList* NameCleaner::lookAtSuffixList()
 {
     struct stat info
     {};
@@ -160,38 +360,80 @@ void NameCleaner::removeSuffixes(QString& text, const SuffixList& list) const
         }
         if (best == entryCount)
             return;
-        text = removeEvery(text, list.foldedEntries[best], Qt::CaseInsensitive);
+        // An ASCII text only matches an entry that is ASCII too, compared as lower case.
+        if (ascii)
+            removeEveryAsciiCaseless(text, list.foldedEntries[best]);
+        else
+            text = removeEvery(text, list.foldedEntries[best], Qt::CaseInsensitive);
         next = best + 1;
     }
 }
 
+void NameCleaner::removeSchemeAndPrefix(QStringView entry)
+{
+    m_text.resize(entry.size());
+    char16_t* units = reinterpret_cast<char16_t*>(m_text.data());
+    std::copy(entry.utf16(), entry.utf16() + entry.size(), units);
+    // One pass each, the second over the result of the first.
+    qsizetype size = removeEveryExact(units, entry.size(), u"http://");
+    size = removeEveryExact(units, size, u"www.");
+    qsizetype begin = 0;
+    while (begin < size && units[begin] == u' ')
+        ++begin;
+    while (size > begin && units[size - 1] == u' ')
+        --size;
+    std::copy(units + begin, units + size, units);
+    m_text.truncate(size - begin);
+}
+
+void NameCleaner::applySuffixList()
+{
+    const SuffixList* list = currentSuffixList();
+    if (!list)
+        return;
+    const auto overflow = [&] {
+        return Failure(QStringLiteral("Overflow: the suffix list \"%1\" has %2 lines; it may have at most %3 "
+                                      "(a final CR LF starts one more, empty, line).")
+                           .arg(m_suffixPath)
+                           .arg(list->lineCount)
+                           .arg(maxSuffixLines));
+    };
+    // The 16-bit line counter overflows on counting past the last line.
+    if (list->lineCount > maxSuffixLines + 1)
+        throw overflow();
+    removeSuffixes(m_text, *list);
+    if (list->lineCount > maxSuffixLines)
+        throw overflow();
+}
+
 QString NameCleaner::cleanDomainName(const QString& entry)
 {
-    QString text = removeEvery(entry, u"http://", Qt::CaseSensitive);
-    text = removeEvery(text, u"www.", Qt::CaseSensitive);
-    trimBlanksInPlace(text);
-
-    if (const SuffixList* list = currentSuffixList()) {
-        const auto overflow = [&] {
-            return Failure(QStringLiteral("Overflow: the suffix list \"%1\" has %2 lines; it may have at most %3 "
-                                          "(a final CR LF starts one more, empty, line).")
-                               .arg(m_suffixPath)
-                               .arg(list->lineCount)
-                               .arg(maxSuffixLines));
-        };
-        // The 16-bit line counter overflows on counting past the last line.
-        if (list->lineCount > maxSuffixLines + 1)
-            throw overflow();
-        removeSuffixes(text, *list);
-        if (list->lineCount > maxSuffixLines)
-            throw overflow();
-    }
-
+    removeSchemeAndPrefix(entry);
+    applySuffixList();
+    QString text = m_text;
     const auto separator = [](QChar c) { return c == u'.' || c == u'/' || c == u'-'; };
     if (std::any_of(text.cbegin(), text.cend(), separator))
         std::replace_if(text.begin(), text.end(), separator, QChar(u' '));
     trimBlanksInPlace(text);
     return text;
+}
+
+void NameCleaner::cleanForSearch(QStringView entry, QString& text)
+{
+    removeSchemeAndPrefix(entry);
+    applySuffixList();
+    // Separators become blanks, and every blank goes.
+    const qsizetype size = m_text.size();
+    text.resize(size);
+    const char16_t* from = QStringView(m_text).utf16();
+    char16_t* to = reinterpret_cast<char16_t*>(text.data());
+    qsizetype kept = 0;
+    for (qsizetype k = 0; k < size; ++k) {
+        const char16_t unit = from[k];
+        to[kept] = unit;
+        kept += isSeparatorOrBlank(unit) ? 0 : 1;
+    }
+    text.truncate(kept);
 }
 
 } // namespace quorvane

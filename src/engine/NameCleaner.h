@@ -17,24 +17,42 @@ namespace quorvane {
 // are trimmed. Only the blank U+0020 counts as a blank.
 //
 // "suffix.lst" is optional: without a regular file of that name the suffix step does nothing. Its lines
-// are separated by CR LF; an empty file counts as the one line "empty file". It is looked up at every
-// call, so a change is seen from the next name on; its parsed lines are kept while the file's identity,
-// size and change times stay the same (a file changed within the last seconds is read again every time,
-// since a rewrite within one tick of the file system's clock leaves those unchanged).
+// are separated by CR LF; an empty file counts as the one line "empty file". A change to it is seen from
+// the next name on, while its parsed lines are kept as long as it does not change. How a change is noticed:
+//   - Watching (where the system offers it, on local file systems): the kernel queues a note for every
+//     change to the folder's entry "suffix.lst" and to the file itself, and for the folder being moved or
+//     removed; each call only looks whether a note is waiting, and reads the file again after one.
+//   - Otherwise, at every call, the file's identity, size and change times are looked up and compared
+//     with those of the last reading (a file changed within the last seconds is read again every time,
+//     since a rewrite within one tick of the file system's clock leaves those unchanged).
 class NameCleaner final
 {
 public:
     // The line counter is 16-bit: a suffix list may have at most this many lines.
     static constexpr qsizetype maxSuffixLines = 32767;
 
-    explicit NameCleaner(QString applicationFolder);
+    enum class ChangeCheck
+    {
+        WatchWherePossible,
+        LookAtEveryCall,
+    };
+
+    explicit NameCleaner(QString applicationFolder, ChangeCheck check = ChangeCheck::WatchWherePossible);
+    ~NameCleaner();
+    NameCleaner(const NameCleaner&) = delete;
+    NameCleaner& operator=(const NameCleaner&) = delete;
 
     // The cleaned text. Throws Failure when "suffix.lst" exists but cannot be read, and when it has more
     // than maxSuffixLines lines: before any entry is applied beyond 32,768 lines, after the last entry at
     // exactly 32,768 (a final CR LF counts as the start of one more, empty, line).
     QString cleanDomainName(const QString& entry);
+    // The cleaned text with every blank removed, as the search wants it, into `text` (whose room is reused).
+    // Throws Failure as cleanDomainName does.
+    void cleanForSearch(QStringView entry, QString& text);
 
     QString suffixListPath() const { return m_suffixPath; }
+    // Whether changes are noticed by watching (false before the first call and where watching failed).
+    bool watchesForChanges() const { return m_watch >= 0; }
 
 private:
     struct FileStamp
@@ -58,16 +76,35 @@ private:
         WordTrie trie;                                   // the folded entries without their dot
     };
 
+    // Steps up to the suffixes: "http://" and "www." removed, blanks trimmed; into m_text.
+    void removeSchemeAndPrefix(QStringView entry);
+    // The suffix step on m_text, with the failures of the list.
+    void applySuffixList();
     const SuffixList* currentSuffixList();
+    const SuffixList* lookAtSuffixList();
+    bool startWatching();
+    bool watchedListChanged();
+    void stopWatching();
     void readSuffixList();
     void removeSuffixes(QString& text, const SuffixList& list) const;
 
+    QString m_folder;
     QString m_suffixPath;
-    QByteArray m_encodedSuffixPath; // as the file system wants it, made once
+    QByteArray m_encodedFolder;     // as the file system wants it, made once
+    QByteArray m_encodedSuffixPath; // likewise
+    ChangeCheck m_check;
     SuffixList m_list;
     FileStamp m_stamp;
     bool m_haveList = false;
     bool m_stampTrusted = false;
+    // Watching: the notification queue, the folder's watch and the file's own (-1: none).
+    int m_watch = -1;
+    int m_folderWatch = -1;
+    int m_fileWatch = -1;
+    bool m_watchTried = false;
+    bool m_listKnown = false; // m_haveList tells the list's state as of the last note
+    QString m_text;           // the text being cleaned
+    std::vector<char> m_notes;
 };
 
 // Removes every blank (U+0020).

@@ -8,6 +8,7 @@
 #include <QtTest>
 
 #include <sys/stat.h>
+#include <unistd.h>
 #include <utime.h>
 
 using namespace quorvane;
@@ -21,6 +22,13 @@ void makeOld(const QString& path, time_t when)
 {
     const utimbuf times{when, when};
     QVERIFY(::utime(QFile::encodeName(path).constData(), &times) == 0);
+}
+
+void changeChecks()
+{
+    QTest::addColumn<NameCleaner::ChangeCheck>("check");
+    QTest::newRow("watching where possible") << NameCleaner::ChangeCheck::WatchWherePossible;
+    QTest::newRow("looking at every call") << NameCleaner::ChangeCheck::LookAtEveryCall;
 }
 
 } // namespace
@@ -89,11 +97,14 @@ private slots:
         QCOMPARE(cleaner.cleanDomainName("example.com"), QStringLiteral("example com"));
     }
 
+    // Both ways of noticing changes: the kernel's notes where it gives them, a look at the file otherwise.
+    void changesAreSeenAtTheNextName_data() { changeChecks(); }
     void changesAreSeenAtTheNextName()
     {
+        QFETCH(NameCleaner::ChangeCheck, check);
         QTemporaryDir dir;
         const QString path = dir.filePath("suffix.lst");
-        NameCleaner cleaner(dir.path());
+        NameCleaner cleaner(dir.path(), check);
         QCOMPARE(cleaner.cleanDomainName("a.com.net"), QStringLiteral("a com net"));
         testfiles::writeBytes(path, "com");
         QCOMPARE(cleaner.cleanDomainName("a.com.net"), QStringLiteral("a net"));
@@ -104,14 +115,16 @@ private slots:
         QCOMPARE(cleaner.cleanDomainName("a.com.net"), QStringLiteral("a com net"));
     }
 
+    void settledFileRewrittenWithItsOldTimeIsSeen_data() { changeChecks(); }
     void settledFileRewrittenWithItsOldTimeIsSeen()
     {
+        QFETCH(NameCleaner::ChangeCheck, check);
         QTemporaryDir dir;
         const QString path = dir.filePath("suffix.lst");
         testfiles::writeBytes(path, "com");
         const time_t old = time(nullptr) - 3600;
         makeOld(path, old);
-        NameCleaner cleaner(dir.path());
+        NameCleaner cleaner(dir.path(), check);
         QCOMPARE(cleaner.cleanDomainName("a.com.net"), QStringLiteral("a net"));
         QCOMPARE(cleaner.cleanDomainName("b.com"), QStringLiteral("b"));
         // Rewritten in place with the same size and its old modification time put back: the change
@@ -125,6 +138,99 @@ private slots:
         makeOld(other, old);
         QVERIFY(::rename(QFile::encodeName(other).constData(), QFile::encodeName(path).constData()) == 0);
         QCOMPARE(cleaner.cleanDomainName("a.com.net"), QStringLiteral("a net"));
+    }
+
+    // What only the watch sees at once, or sees without looking at the file: a settled file changed
+    // through another name of it, the folder replaced by another one, a link's target changed, and
+    // unrelated changes in the folder, which must not cost a reading or lose a change.
+    void watchSeesEveryKindOfChange()
+    {
+        QTemporaryDir root;
+        const QString folder = root.filePath("data");
+        QVERIFY(QDir().mkpath(folder));
+        const QString path = folder + "/suffix.lst";
+        testfiles::writeBytes(path, "com");
+        const time_t old = time(nullptr) - 3600;
+        makeOld(path, old);
+        NameCleaner cleaner(folder);
+        QCOMPARE(cleaner.cleanDomainName("a.com.net"), QStringLiteral("a net"));
+        if (!cleaner.watchesForChanges())
+            QSKIP("the temporary folder's file system gives no notes of changes");
+
+        // Rewritten through a hard link in another folder, its old times put back.
+        const QString otherName = root.filePath("other-name.lst");
+        QVERIFY(::link(QFile::encodeName(path).constData(), QFile::encodeName(otherName).constData()) == 0);
+        testfiles::writeBytes(otherName, "net");
+        makeOld(otherName, old);
+        QCOMPARE(cleaner.cleanDomainName("a.com.net"), QStringLiteral("a com"));
+
+        // Other files of the folder change, many times.
+        for (int i = 0; i < 2000; ++i)
+            testfiles::writeBytes(folder + QStringLiteral("/rows%1.txt").arg(i % 3), "x");
+        QCOMPARE(cleaner.cleanDomainName("a.com.net"), QStringLiteral("a com"));
+
+        // The folder is moved away and another one takes its place.
+        QVERIFY(QDir().rename(folder, root.filePath("moved")));
+        QVERIFY(QDir().mkpath(folder));
+        QCOMPARE(cleaner.cleanDomainName("a.com.net"), QStringLiteral("a com net"));
+        testfiles::writeBytes(path, "com");
+        QCOMPARE(cleaner.cleanDomainName("a.com.net"), QStringLiteral("a net"));
+        QVERIFY(cleaner.watchesForChanges());
+
+        // A link to a file elsewhere, whose target is replaced.
+        const QString target = root.filePath("target.lst");
+        testfiles::writeBytes(target, "net");
+        QVERIFY(QFile::remove(path));
+        QVERIFY(QFile::link(target, path));
+        QCOMPARE(cleaner.cleanDomainName("a.com.net"), QStringLiteral("a com"));
+        testfiles::writeBytes(root.filePath("new-target.lst"), "com");
+        QVERIFY(::rename(QFile::encodeName(root.filePath("new-target.lst")).constData(),
+                         QFile::encodeName(target).constData()) == 0);
+        QCOMPARE(cleaner.cleanDomainName("a.com.net"), QStringLiteral("a net"));
+    }
+
+    void unreadableListFailsAtEveryNameUntilMended_data() { changeChecks(); }
+    void unreadableListFailsAtEveryNameUntilMended()
+    {
+        QFETCH(NameCleaner::ChangeCheck, check);
+        if (::geteuid() == 0)
+            QSKIP("the superuser reads every file");
+        QTemporaryDir dir;
+        const QString path = dir.filePath("suffix.lst");
+        testfiles::writeBytes(path, "com");
+        NameCleaner cleaner(dir.path(), check);
+        QCOMPARE(cleaner.cleanDomainName("a.com"), QStringLiteral("a"));
+        QVERIFY(::chmod(QFile::encodeName(path).constData(), 0) == 0);
+        QVERIFY_THROWS_EXCEPTION(Failure, cleaner.cleanDomainName("a.com"));
+        QVERIFY_THROWS_EXCEPTION(Failure, cleaner.cleanDomainName("a.com"));
+        QVERIFY(::chmod(QFile::encodeName(path).constData(), 0644) == 0);
+        QCOMPARE(cleaner.cleanDomainName("a.com"), QStringLiteral("a"));
+    }
+
+    void cleanedForSearch_data()
+    {
+        QTest::addColumn<QString>("entry");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("separators and blanks go") << " http://www.my-car.com/pet store "
+                                                  << "mycarpetstore";
+        QTest::newRow("suffix removed before") << "a.COM.net"
+                                               << "anet";
+        QTest::newRow("nothing left") << " www. "
+                                      << "";
+        QTest::newRow("other characters stay") << "caf\u00E9:80/x?y=1"
+                                               << "caf\u00E9:80x?y=1";
+    }
+    void cleanedForSearch()
+    {
+        QFETCH(QString, entry);
+        QFETCH(QString, text);
+        QTemporaryDir dir;
+        testfiles::writeBytes(dir.filePath("suffix.lst"), "com");
+        NameCleaner cleaner(dir.path());
+        QString got = QStringLiteral("left over from before");
+        cleaner.cleanForSearch(entry, got);
+        QCOMPARE(got, text);
+        QCOMPARE(got, removeBlanks(cleaner.cleanDomainName(entry)));
     }
 
     void lineCountLimit_data()
