@@ -6,39 +6,35 @@
 
 namespace quorvane {
 
+StreamWriter::StreamWriter(int descriptor) : m_descriptor(descriptor), m_buffer(new char[bufferBytes])
+{
+    m_begin = m_end = m_buffer.get();
+    m_limit = m_begin + bufferBytes;
+}
+
 StreamWriter::~StreamWriter()
 {
     flush();
 }
 
-void StreamWriter::writeLine(QStringView row)
+void StreamWriter::makeRoom(qsizetype bytes)
 {
-    if (failed())
+    flush();
+    if (m_limit - m_begin >= bytes)
         return;
-    const qsizetype start = m_buffer.size();
-    m_buffer.resize(start + row.size());
-    char* out = m_buffer.data() + start;
-    for (qsizetype i = 0; i < row.size(); ++i) {
-        const char16_t unit = row[i].unicode();
-        if (unit >= 0x80) {
-            // Not plain ASCII: let Qt encode the whole row (surrogate pairs, invalid halves).
-            m_buffer.resize(start);
-            m_buffer += row.toUtf8();
-            break;
-        }
-        out[i] = static_cast<char>(unit);
-    }
-    m_buffer += '\n';
-    if (m_buffer.size() >= bufferBytes)
-        flush();
+    // One row longer than the buffer: room for it alone, written out with the next flush.
+    m_buffer.reset(new char[static_cast<std::size_t>(bytes)]);
+    m_begin = m_end = m_buffer.get();
+    m_limit = m_begin + bytes;
 }
 
 bool StreamWriter::flush()
 {
+    const char* data = m_begin;
+    qsizetype left = m_end - m_begin;
+    m_end = m_begin; // written or, after a failure, dropped
     if (failed())
         return false;
-    const char* data = m_buffer.constData();
-    qsizetype left = m_buffer.size();
     while (left > 0) {
         const ssize_t written = ::write(m_descriptor, data, static_cast<size_t>(left));
         if (written < 0) {
@@ -46,13 +42,11 @@ bool StreamWriter::flush()
                 continue;
             m_error =
                 QStringLiteral("Cannot write to standard output: %1").arg(QString::fromLocal8Bit(std::strerror(errno)));
-            m_buffer.clear();
             return false;
         }
         data += written;
         left -= written;
     }
-    m_buffer.clear();
     return true;
 }
 

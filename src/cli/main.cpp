@@ -230,7 +230,6 @@ int main(int argc, char** argv)
     QFile standardInput;
     qint64 names = 0;
     qint64 rows = 0;
-    const auto writeRow = [&](QStringView row) { output.writeLine(row); };
 
     for (const QString& file : std::as_const(options.files)) {
         try {
@@ -245,7 +244,7 @@ int main(int argc, char** argv)
             QString name;
             while (!output.failed() && reader->readName(name)) {
                 const EntryProcessor::Outcome outcome =
-                    processor.process(name, options.showOriginal, options.maxSplits, writeRow);
+                    processor.writeRows(name, options.showOriginal, options.maxSplits, output);
                 ++names;
                 rows += outcome.rows;
                 for (const QString& description : outcome.failures) {

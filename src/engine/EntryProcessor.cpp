@@ -2,6 +2,8 @@
 
 #include "core/Failure.h"
 
+#include <cstring>
+
 namespace quorvane {
 
 namespace {
@@ -40,23 +42,29 @@ QStringList EntryProcessor::rowTexts(QStringView entry, const QStringList& candi
     return rows;
 }
 
+bool EntryProcessor::prepareEntry(const QString& entry, bool showOriginal, Outcome& outcome)
+{
+    try {
+        m_cleaner.cleanForSearch(entry, m_text);
+    } catch (const Failure& failure) {
+        outcome.failures.append(failure.description());
+        return false;
+    }
+    // The row's start is the same for every candidate of the entry.
+    buildRow(m_row, entry, QStringView(), showOriginal);
+    return true;
+}
+
 EntryProcessor::Outcome EntryProcessor::process(const QString& entry, bool showOriginal, qsizetype maxCandidates,
                                                 const std::function<void(QStringView row)>& row)
 {
     Outcome outcome;
-    QString text;
-    try {
-        text = removeBlanks(clean(entry));
-    } catch (const Failure& failure) {
-        outcome.failures.append(failure.description());
+    if (!prepareEntry(entry, showOriginal, outcome))
         return outcome;
-    }
-    // The row's start is the same for every candidate of the entry.
-    buildRow(m_row, entry, QStringView(), showOriginal);
     const qsizetype prefixLength = m_row.size();
     try {
         outcome.cut = m_segmenter.splitIntoWords(
-            text,
+            m_text,
             [&](QStringView candidate) {
                 m_row.truncate(prefixLength);
                 m_row += trimBlanks(candidate);
@@ -65,6 +73,121 @@ EntryProcessor::Outcome EntryProcessor::process(const QString& entry, bool showO
                 return true;
             },
             maxCandidates);
+    } catch (const Failure& failure) {
+        outcome.failures.append(failure.description());
+    }
+    return outcome;
+}
+
+namespace {
+
+// Copies by whole blocks: both sides must have a block's room past the bytes copied. Pieces and rows are
+// short, so this beats a call of memcpy per piece.
+constexpr qsizetype copyBlock = 32;
+
+inline void copyBlocks(char* to, const char* from, qsizetype bytes)
+{
+    for (qsizetype done = 0; done < bytes; done += copyBlock)
+        std::memcpy(to + done, from + done, copyBlock);
+}
+
+// The UTF-8 bytes of a text without surrogates, and where each unit's bytes start. Each unit is then one
+// character, so the bytes of a piece are those of its units: a row's bytes are its pieces' bytes.
+bool encodeUnits(QStringView text, std::vector<char>& bytes, std::vector<qint32>& offsets)
+{
+    const qsizetype size = text.size();
+    bytes.resize(static_cast<std::size_t>(3 * size + copyBlock));
+    offsets.resize(static_cast<std::size_t>(size + 1));
+    char* out = bytes.data();
+    qint32 length = 0;
+    for (qsizetype k = 0; k < size; ++k) {
+        const char16_t unit = text[k].unicode();
+        offsets[static_cast<std::size_t>(k)] = length;
+        if (unit < 0x80) {
+            out[length++] = static_cast<char>(unit);
+        } else if (unit < 0x800) {
+            out[length++] = static_cast<char>(0xC0 | (unit >> 6));
+            out[length++] = static_cast<char>(0x80 | (unit & 0x3F));
+        } else if (unit >= 0xD800 && unit <= 0xDFFF) {
+            return false;
+        } else {
+            out[length++] = static_cast<char>(0xE0 | (unit >> 12));
+            out[length++] = static_cast<char>(0x80 | ((unit >> 6) & 0x3F));
+            out[length++] = static_cast<char>(0x80 | (unit & 0x3F));
+        }
+    }
+    offsets[static_cast<std::size_t>(size)] = length;
+    return true;
+}
+
+void writeLine(RowOutput& output, const QByteArray& row)
+{
+    char* out = output.reserve(row.size() + 1);
+    std::memcpy(out, row.constData(), static_cast<std::size_t>(row.size()));
+    out[row.size()] = '\n';
+    output.commit(out + row.size() + 1);
+}
+
+} // namespace
+
+// A text with surrogates: a piece may end between the halves of a pair, so each row is encoded whole.
+void EntryProcessor::writeRowsOfSurrogates(qsizetype maxCandidates, RowOutput& output, Outcome& outcome)
+{
+    const qsizetype prefixLength = m_row.size();
+    outcome.cut = m_segmenter.splitIntoWords(
+        m_text,
+        [&](QStringView candidate) {
+            m_row.truncate(prefixLength);
+            m_row += trimBlanks(candidate);
+            writeLine(output, m_row.toUtf8());
+            ++outcome.rows;
+            return true;
+        },
+        maxCandidates);
+}
+
+EntryProcessor::Outcome EntryProcessor::writeRows(const QString& entry, bool showOriginal, qsizetype maxCandidates,
+                                                  RowOutput& output)
+{
+    Outcome outcome;
+    if (!prepareEntry(entry, showOriginal, outcome))
+        return outcome;
+    try {
+        const QStringView text(m_text);
+        if (!encodeUnits(text, m_bytes, m_byteOffsets)) {
+            writeRowsOfSurrogates(maxCandidates, output, outcome);
+            return outcome;
+        }
+        // The row's start, then per piece a blank (but before the first) and the piece's bytes.
+        const QByteArray start = m_row.toUtf8();
+        const qsizetype size = text.size();
+        m_rowBytes.resize(static_cast<std::size_t>(start.size() + m_byteOffsets.back() + size + copyBlock));
+        m_rowLengths.resize(static_cast<std::size_t>(size + 1));
+        std::memcpy(m_rowBytes.data(), start.constData(), static_cast<std::size_t>(start.size()));
+        m_rowLengths[0] = start.size();
+        char* const row = m_rowBytes.data();
+        qsizetype* const lengths = m_rowLengths.data();
+        const char* const bytes = m_bytes.data();
+        const qint32* const offsets = m_byteOffsets.data();
+        outcome.cut = m_segmenter.forEachSplit(text, maxCandidates,
+                                               [&](const qint32* ends, qsizetype pieces, qsizetype firstNew) {
+                                                   qsizetype length = lengths[firstNew];
+                                                   for (qsizetype k = firstNew; k < pieces; ++k) {
+                                                       const qint32 from = k == 0 ? 0 : ends[k - 1];
+                                                       if (k > 0)
+                                                           row[length++] = ' ';
+                                                       const qsizetype pieceBytes = offsets[ends[k]] - offsets[from];
+                                                       copyBlocks(row + length, bytes + offsets[from], pieceBytes);
+                                                       length += pieceBytes;
+                                                       lengths[k + 1] = length;
+                                                   }
+                                                   char* out = output.reserve(length + 1 + copyBlock);
+                                                   copyBlocks(out, row, length);
+                                                   out[length] = '\n';
+                                                   output.commit(out + length + 1);
+                                                   ++outcome.rows;
+                                                   return true;
+                                               });
     } catch (const Failure& failure) {
         outcome.failures.append(failure.description());
     }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "NameCleaner.h"
+#include "RowOutput.h"
 #include "Segmenter.h"
 
 #include <QString>
@@ -22,7 +23,7 @@ class WordDictionary;
 //                                       the candidates found before in the list; returns whether it was cut
 //   4. rowTexts(entry, candidates, showOriginal)   one row text per candidate
 //
-// process() runs all four for the batch splitter. When cleaning fails, the entry gives no rows: it is
+// process() and writeRows() run all four for the batch splitter. When cleaning fails, the entry gives no rows: it is
 // not searched in a half-cleaned or uncleaned form, since rows from such a text would mislead.
 class EntryProcessor final
 {
@@ -54,10 +55,25 @@ public:
     Outcome process(const QString& entry, bool showOriginal, qsizetype maxCandidates,
                     const std::function<void(QStringView row)>& row);
 
+    // The same rows, each as UTF-8 ended by LF, written straight into `output` as they are found.
+    Outcome writeRows(const QString& entry, bool showOriginal, qsizetype maxCandidates, RowOutput& output);
+
 private:
+    // Cleans the entry into m_text and starts m_row with the row's start; false (with the failure noted)
+    // when cleaning failed.
+    bool prepareEntry(const QString& entry, bool showOriginal, Outcome& outcome);
+    void writeRowsOfSurrogates(qsizetype maxCandidates, RowOutput& output, Outcome& outcome);
+
     NameCleaner m_cleaner;
     Segmenter m_segmenter;
+    QString m_text;
     QString m_row;
+    // writeRows: the text's UTF-8 bytes, where each of its units starts in them, the row being built
+    // and its length up to the end of each piece.
+    std::vector<char> m_bytes;
+    std::vector<qint32> m_byteOffsets;
+    std::vector<char> m_rowBytes;
+    std::vector<qsizetype> m_rowLengths;
 };
 
 } // namespace quorvane

@@ -8,6 +8,36 @@
 
 using namespace quorvane;
 
+namespace {
+
+// Collects the bytes, with a buffer so small that rows often find it full or do not fit at all.
+class CollectedRows final : public RowOutput
+{
+public:
+    explicit CollectedRows(qsizetype room) : m_room(room) { makeRoom(0); }
+    QByteArray bytes()
+    {
+        makeRoom(0);
+        return m_bytes;
+    }
+
+protected:
+    void makeRoom(qsizetype bytes) override
+    {
+        m_bytes.append(m_buffer.constData(), m_end - m_begin);
+        m_buffer = QByteArray(std::max(m_room, bytes), '#');
+        m_begin = m_end = m_buffer.data();
+        m_limit = m_begin + m_buffer.size();
+    }
+
+private:
+    qsizetype m_room;
+    QByteArray m_buffer;
+    QByteArray m_bytes;
+};
+
+} // namespace
+
 class TestEntryProcessor : public QObject
 {
     Q_OBJECT
@@ -67,6 +97,85 @@ private slots:
         QStringList candidates;
         QVERIFY(!processor.search(text, candidates));
         QCOMPARE(EntryProcessor::rowTexts(entry, candidates, showOriginal), rows);
+    }
+
+    // The batch splitter's bytes: each row of process() in UTF-8, ended by LF, and the same outcome.
+    void writtenRowsAreTheRowsInUtf8_data()
+    {
+        QTest::addColumn<QString>("entry");
+        QTest::addColumn<bool>("showOriginal");
+        QTest::addColumn<qsizetype>("bound");
+        QTest::addColumn<qsizetype>("room");
+        const QString deseret = QString::fromUcs4(U"\U00010400");
+        QTest::newRow("ASCII") << "carpet.com" << false << qsizetype(0) << qsizetype(4096);
+        QTest::newRow("ASCII, original shown") << " CarPet.net " << true << qsizetype(0) << qsizetype(4096);
+        QTest::newRow("two- and three-byte characters")
+            << QStringLiteral("Caf\u00E9Na\u00EFve\u20AC12\uFFFD") << false << qsizetype(0) << qsizetype(4096);
+        QTest::newRow("original with characters beyond the text's")
+            << QStringLiteral("\u00FF\u00E9car.com") << true << qsizetype(0) << qsizetype(4096);
+        QTest::newRow("pair of surrogates, a piece ending between them")
+            << QString(QStringLiteral("a") + deseret + QStringLiteral("car")) << true << qsizetype(0)
+            << qsizetype(4096);
+        QTest::newRow("lone surrogate") << QString(QStringLiteral("car") + QChar(0xDC00)) << false << qsizetype(0)
+                                        << qsizetype(4096);
+        QTest::newRow("empty text, original shown") << " www. " << true << qsizetype(0) << qsizetype(4096);
+        QTest::newRow("empty text") << "www." << false << qsizetype(0) << qsizetype(4096);
+        QTest::newRow("cut by the bound") << "12345678" << false << qsizetype(20) << qsizetype(4096);
+        QTest::newRow("rows larger than the buffer") << "1234567" << true << qsizetype(0) << qsizetype(5);
+        QTest::newRow("buffer full within a row") << "car1234567" << false << qsizetype(0) << qsizetype(37);
+        QTest::newRow("no split") << "carx.com" << true << qsizetype(0) << qsizetype(4096);
+    }
+    void writtenRowsAreTheRowsInUtf8()
+    {
+        QFETCH(QString, entry);
+        QFETCH(bool, showOriginal);
+        QFETCH(qsizetype, bound);
+        QFETCH(qsizetype, room);
+        WordDictionary words;
+        for (const QString& word :
+             {QStringLiteral("car"), QStringLiteral("pet"), QStringLiteral("carpet"), QStringLiteral("caf\u00E9"),
+              QStringLiteral("caf"), QStringLiteral("\u00E9"), QStringLiteral("na\u00EFve"), QStringLiteral("\u20AC"),
+              QStringLiteral("\uFFFD"), QStringLiteral("\u00FF\u00E9car"), QStringLiteral("a"),
+              QString::fromUcs4(U"\U00010428"), QString(QChar(0xD801)), QString(QChar(0xDC00)),
+              QString(QChar(0xDC00)) + QStringLiteral("car")})
+            words.add(WordDictionary::lowerCase(word));
+        EntryProcessor processor(words, m_folder.path());
+        QStringList rows;
+        const EntryProcessor::Outcome expected = run(processor, entry, showOriginal, bound, rows);
+        QByteArray expectedBytes;
+        for (const QString& row : std::as_const(rows))
+            expectedBytes += row.toUtf8() + '\n';
+
+        CollectedRows output(room);
+        const EntryProcessor::Outcome got = processor.writeRows(entry, showOriginal, bound, output);
+        QCOMPARE(output.bytes(), expectedBytes);
+        QCOMPARE(got.rows, expected.rows);
+        QCOMPARE(got.cut, expected.cut);
+        QCOMPARE(got.failures, expected.failures);
+        QVERIFY(got.rows > 0 || entry.contains(QStringLiteral("carx")));
+    }
+
+    void writtenRowsOfFailedEntries()
+    {
+        WordDictionary letters;
+        letters.add(QStringLiteral("a"));
+        EntryProcessor processor(letters, m_folder.path());
+        CollectedRows output(64);
+        EntryProcessor::Outcome outcome = processor.writeRows(QString(32767, QLatin1Char('a')), false, 0, output);
+        QCOMPARE(output.bytes(), QByteArray("a ").repeated(32766) + "a\n");
+        QCOMPARE(outcome.rows, 1);
+        QCOMPARE(outcome.failures.size(), 1);
+        QVERIFY(outcome.failures[0].startsWith(QStringLiteral("Overflow")));
+
+        QTemporaryDir folder;
+        testfiles::writeBytes(folder.filePath("suffix.lst"), QByteArray("com\r\n").repeated(40000));
+        EntryProcessor overflowing(letters, folder.path());
+        CollectedRows none(64);
+        outcome = overflowing.writeRows("a.com", true, 0, none);
+        QVERIFY(none.bytes().isEmpty());
+        QCOMPARE(outcome.rows, 0);
+        QCOMPARE(outcome.failures.size(), 1);
+        QVERIFY(outcome.failures[0].contains(QStringLiteral("suffix.lst")));
     }
 
     void cutEntryListsTheBoundAndSaysSo()

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QtGlobal>
+
+namespace quorvane {
+
+// Rows as UTF-8 bytes, appended straight into a buffer that its owner empties (to a file, say) or grows
+// when it runs out of room; no row is built as a string of its own.
+class RowOutput
+{
+public:
+    virtual ~RowOutput() = default;
+
+    // A place with room for at least `bytes` more bytes; commit() takes those that were written.
+    char* reserve(qsizetype bytes)
+    {
+        if (m_limit - m_end < bytes)
+            makeRoom(bytes);
+        return m_end;
+    }
+    void commit(char* end) { m_end = end; }
+
+protected:
+    // Makes room for `bytes` more bytes after m_end, by writing out or growing; updates the pointers.
+    virtual void makeRoom(qsizetype bytes) = 0;
+
+    char* m_begin = nullptr;
+    char* m_end = nullptr; // of the bytes taken
+    char* m_limit = nullptr;
+};
+
+} // namespace quorvane
