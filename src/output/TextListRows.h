@@ -25,7 +25,6 @@ public:
 
     TextListRows(const TextListModel& list, EventPump& pump);
 
-    const TextListModel& list() const { return m_list; }
     // The row count when the reading began.
     int count() const { return m_count; }
     // The end of the run that starts at `first`.
