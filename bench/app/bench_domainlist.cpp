@@ -1,17 +1,45 @@
 // Loading a 1,000,000-line domain file into the window's DomainList through "Load Domains From Text File",
-// beside reading the same file's bytes, and the memory each entry takes.
+// beside reading the same file's bytes and beside decoding its names alone, and the memory each entry takes.
+// Each figure is the best of three runs; the slowest is printed beside it.
 #include "BenchSupport.h"
 #include "MainWindow.h"
 #include "WindowBench.h"
+#include "input/DomainFileReader.h"
 
 #include <QApplication>
 #include <QFile>
 #include <QTemporaryDir>
 
+#include <algorithm>
 #include <cstdio>
+#include <functional>
 
 using namespace quorvane;
 using quorvane::bench::Stopwatch;
+
+namespace {
+
+struct Timing
+{
+    double best = 1e9;
+    double worst = 0;
+};
+
+Timing bestOfThree(const std::function<void()>& prepare, const std::function<void()>& run)
+{
+    Timing timing;
+    for (int i = 0; i < 3; ++i) {
+        prepare();
+        Stopwatch clock;
+        run();
+        const double seconds = clock.seconds();
+        timing.best = std::min(timing.best, seconds);
+        timing.worst = std::max(timing.worst, seconds);
+    }
+    return timing;
+}
+
+} // namespace
 
 int main(int argc, char* argv[])
 {
@@ -36,25 +64,37 @@ int main(int argc, char* argv[])
     const auto started = bench::startWindow(QStringLiteral(QUORVANE_APP_DIR), prompter, settings);
     MainWindow& window = *started;
 
-    Stopwatch rawClock;
-    const qint64 bytes = bench::readRaw(path);
-    const double rawSeconds = rawClock.seconds();
+    qint64 bytes = 0;
+    const Timing raw = bestOfThree([] {}, [&] { bytes = bench::readRaw(path); });
 
-    const double before = bench::currentMemoryMiB();
-    Stopwatch loadClock;
-    window.PushButton3_Click();
-    QCoreApplication::processEvents();
-    const double loadSeconds = loadClock.seconds();
-    const double after = bench::currentMemoryMiB();
-    if (window.domainList().count() != lineCount)
-        qFatal("loaded %d entries", window.domainList().count());
+    TextBlock names;
+    const Timing decode = bestOfThree([&] { names.clear(); }, [&] { DomainFileReader::appendAllNames(path, names); });
+    names.clear();
 
-    std::printf("loading %d lines (%.1f MB) into the DomainList: %.0f ms\n", lineCount, bytes / 1e6,
-                loadSeconds * 1000);
-    std::printf("reading the same file's bytes:                    %.0f ms\n", rawSeconds * 1000);
-    std::printf("  goal: within 5 x the raw read: %s (%.1f x)\n", loadSeconds <= 5 * rawSeconds ? "met" : "NOT met",
-                loadSeconds / rawSeconds);
-    std::printf("memory per entry: %.0f bytes (%.1f MiB for the list)\n", (after - before) * 1024 * 1024 / lineCount,
-                after - before);
+    double memory = 0;
+    double before = 0;
+    const Timing load = bestOfThree(
+        [&] {
+            window.PushButton1_Click();
+            QCoreApplication::processEvents();
+            before = bench::currentMemoryMiB();
+        },
+        [&] {
+            window.PushButton3_Click();
+            QCoreApplication::processEvents();
+            memory = bench::currentMemoryMiB() - before;
+            if (window.domainList().count() != lineCount)
+                qFatal("loaded %d entries", window.domainList().count());
+        });
+
+    std::printf("loading %d lines (%.1f MB) into the DomainList: %6.1f ms (slowest %6.1f)\n", lineCount, bytes / 1e6,
+                load.best * 1000, load.worst * 1000);
+    std::printf("  of which decoding the names alone:            %6.1f ms (slowest %6.1f)\n", decode.best * 1000,
+                decode.worst * 1000);
+    std::printf("reading the same file's bytes:                    %6.1f ms (slowest %6.1f)\n", raw.best * 1000,
+                raw.worst * 1000);
+    std::printf("  goal: within 5 x the raw read: %s (%.1f x)\n", load.best <= 5 * raw.best ? "met" : "NOT met",
+                load.best / raw.best);
+    std::printf("memory per entry: %.0f bytes (%.1f MiB for the list)\n", memory * 1024 * 1024 / lineCount, memory);
     return 0;
 }

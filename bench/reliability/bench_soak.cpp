@@ -65,9 +65,9 @@ using quorvane::bench::MeasuringPump;
 QStringList soakNames(const QString& wordListPath, int count)
 {
     QStringList words;
-    for (const QString& line : readFileLines(wordListPath)) {
+    for (const QStringView line : readFileLines(wordListPath)) {
         if (line.size() >= 6 && line.size() <= 9)
-            words.append(line);
+            words.append(line.toString());
     }
     QRandomGenerator generator(1000000);
     const auto word = [&] { return words[generator.bounded(static_cast<int>(words.size()))]; };

@@ -2,6 +2,8 @@
 
 #include "Failure.h"
 
+#include <utility>
+
 namespace quorvane {
 
 QString TextListModel::shownText(QStringView text)
@@ -93,6 +95,11 @@ void TextListModel::append(const QStringList& texts, bool checked)
 void TextListModel::append(const TextBlock& texts, bool checked)
 {
     appendRows(texts.count(), checked, [&] { m_texts.add(texts); });
+}
+
+void TextListModel::append(TextBlock&& texts, bool checked)
+{
+    appendRows(texts.count(), checked, [&] { m_texts.add(std::move(texts)); });
 }
 
 void TextListModel::remove(int row)

@@ -56,6 +56,8 @@ public:
     // Appends every text as a row of its own in one insertion.
     void append(const QStringList& texts, bool checked = false);
     void append(const TextBlock& texts, bool checked = false);
+    // The same, taking the block's buffers over when the list is empty.
+    void append(TextBlock&& texts, bool checked = false);
     // Removes one row; throws Failure when the row does not exist.
     void remove(int row);
     void clear();

@@ -7,8 +7,6 @@
 #include "core/Pointer.h"
 #include "text/TextFiles.h"
 
-#include <QStringList>
-
 #include <optional>
 #include <vector>
 
@@ -96,7 +94,7 @@ void loadWordsFrom(WordListChoice choice, WordDatabase* database, const QString&
     trap.step(step::busyPointer, [&] { pointer.setShape(PointerShape::Busy); });
     trap.step(step::clearDictionary, [&] { dictionary.clear(); });
 
-    QStringList lines;
+    TextBlock lines;
     int lastAddStep = step::addLine;
     if (trap.test(step::isDatabaseList, [&] { return choice == WordListChoice::Database; })) {
         lastAddStep = step::addRowWord;
@@ -125,8 +123,8 @@ void loadWordsFrom(WordListChoice choice, WordDatabase* database, const QString&
     }
 
     // A list that could not be read leaves no lines: nothing more is reported.
-    dictionary.reserve(lines.size());
-    for (const QString& line : std::as_const(lines)) {
+    dictionary.reserve(lines.count());
+    for (const QStringView line : lines) {
         if (trap.test(step::lineNotEmpty, [&] { return !line.isEmpty(); }))
             adder.add(step::addLine, WordDictionary::lowerCase(line));
     }

@@ -1,6 +1,7 @@
 #include "DomainFileReader.h"
 
 #include "core/Failure.h"
+#include "text/LineDecoder.h"
 #include "text/TextFiles.h"
 #include "text/Windows1252.h"
 
@@ -70,6 +71,13 @@ bool DomainFileReader::readName(QString& name)
             name.squeeze();
         return true;
     }
+}
+
+void DomainFileReader::appendAllNames(const QString& path, TextBlock& names, qsizetype pieceBytes)
+{
+    QFile file(path);
+    openForReading(file);
+    appendFileLines(file, TextEncoding::Ansi, LineBreaks::CrLfCrOrLf, names, pieceBytes);
 }
 
 QStringList DomainFileReader::readAllNames(const QString& path)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/TextBlock.h"
+
 #include <QByteArray>
 #include <QFile>
 #include <QString>
@@ -36,6 +38,11 @@ public:
 
     // Every name of the file, in file order.
     static QStringList readAllNames(const QString& path);
+
+    // Appends every name of the file to `names`, decoded straight into the block's buffer in one pass, reading
+    // `pieceBytes` at a time so that memory holds the names and one piece. Throws Failure when the file cannot be
+    // opened or read; the names read before a read error stay appended.
+    static void appendAllNames(const QString& path, TextBlock& names, qsizetype pieceBytes = defaultChunkBytes);
 
     // Calls `consume(const QString& name)` for every name of the file, in file order, holding only one
     // name at a time.

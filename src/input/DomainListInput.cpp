@@ -7,7 +7,7 @@
 #include "core/TextListModel.h"
 #include "text/TextFiles.h"
 
-#include <QFileInfo>
+#include <utility>
 
 namespace quorvane {
 
@@ -17,17 +17,16 @@ void addFileLinesToList(TextListModel& list, const QString& path, Prompter& prom
         prompter.message(QStringLiteral("File not found"));
         return;
     }
-    // The names go end to end into one block, sized from the file: one allocation, not one per name.
+    // The names are decoded end to end into one block, which the list takes over whole when it is empty.
     TextBlock names;
-    names.reserve(0, QFileInfo(path).size());
     try {
-        DomainFileReader::forEachName(path, [&names](const QString& name) { names.add(name); });
+        DomainFileReader::appendAllNames(path, names);
     } catch (const Failure&) {
         // What was read before the failure stays in the list, as it would have line by line.
-        list.append(names);
+        list.append(std::move(names));
         throw;
     }
-    list.append(names);
+    list.append(std::move(names));
 }
 
 QString domainEntryFromWords(const QString& typed)

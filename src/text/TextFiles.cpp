@@ -5,9 +5,7 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <QStringDecoder>
 
-#include <optional>
 #include <sys/stat.h>
 
 namespace quorvane {
@@ -30,108 +28,18 @@ template <typename Consume> void forEachChunk(QFile& file, Consume&& consume)
     }
 }
 
-// Collects lines from decoded text that arrives in pieces.
-class LineCollector
-{
-public:
-    enum class Rule
-    {
-        CrLfOnly, // only a CR LF pair ends a line
-        CrLfOrLf, // a CR LF pair or a lone LF ends a line
-    };
+constexpr qsizetype pieceSize = 256 * 1024;
 
-    explicit LineCollector(Rule rule) : m_rule(rule) {}
-
-    QString& pending() { return m_pending; }
-
-    // Takes the complete lines out of the pending text.
-    void collect()
-    {
-        qsizetype lineStart = 0;
-        const QChar* data = m_pending.constData();
-        const qsizetype size = m_pending.size();
-        for (qsizetype i = 0; i < size; ++i) {
-            if (data[i] != u'\n')
-                continue;
-            const bool afterCr = i > lineStart && data[i - 1] == u'\r';
-            if (m_rule == Rule::CrLfOnly && !afterCr)
-                continue;
-            const qsizetype end = afterCr ? i - 1 : i;
-            m_lines.append(QString(data + lineStart, end - lineStart));
-            lineStart = i + 1;
-        }
-        if (lineStart > 0)
-            m_pending.remove(0, lineStart);
-    }
-
-    // A trailing terminator adds a last, empty line only under the CR LF rule.
-    QStringList finish()
-    {
-        collect();
-        if (m_rule == Rule::CrLfOnly || !m_pending.isEmpty() || m_lines.isEmpty())
-            m_lines.append(m_pending);
-        return std::move(m_lines);
-    }
-
-private:
-    Rule m_rule;
-    QString m_pending;
-    QStringList m_lines;
-};
-
-// A decoder that tells whether the input ended inside a multi-byte sequence.
-class Decoder final : public QStringDecoder
-{
-public:
-    using QStringDecoder::QStringDecoder;
-    bool endsInsideSequence() const { return state.remainingChars > 0; }
-};
-
-std::optional<QStringConverter::Encoding> converterFor(TextEncoding encoding)
-{
-    switch (encoding) {
-    case TextEncoding::Ansi:
-        return std::nullopt;
-    case TextEncoding::Utf8:
-        return QStringConverter::Utf8;
-    case TextEncoding::Utf16LE:
-        return QStringConverter::Utf16LE;
-    case TextEncoding::Utf16BE:
-        return QStringConverter::Utf16BE;
-    case TextEncoding::Utf32LE:
-        return QStringConverter::Utf32LE;
-    case TextEncoding::Utf32BE:
-        return QStringConverter::Utf32BE;
-    }
-    return std::nullopt;
-}
-
-QStringList readLines(const QString& path, DetectedEncoding detected, LineCollector::Rule rule)
+TextBlock readLines(const QString& path, DetectedEncoding detected, LineBreaks breaks, qsizetype pieceBytes)
 {
     QFile file(path);
     openForReading(file);
+    // The mark is skipped; a second mark is text and stays.
     if (detected.markLength > 0 && !file.seek(detected.markLength))
         throwReadError(file);
-
-    LineCollector collector(rule);
-    const auto converter = converterFor(detected.encoding);
-    if (!converter) {
-        forEachChunk(file, [&](QByteArrayView bytes) {
-            windows1252::appendDecoded(collector.pending(), bytes);
-            collector.collect();
-        });
-    } else {
-        // The mark was skipped above; a second mark is text and stays. Invalid sequences become U+FFFD.
-        Decoder decoder(*converter, QStringConverter::Flag::ConvertInitialBom);
-        forEachChunk(file, [&](QByteArrayView bytes) {
-            collector.pending() += decoder.decode(bytes);
-            collector.collect();
-        });
-        // An incomplete sequence at the end of the file becomes U+FFFD.
-        if (decoder.endsInsideSequence())
-            collector.pending() += QChar::ReplacementCharacter;
-    }
-    return collector.finish();
+    TextBlock lines;
+    appendFileLines(file, detected.encoding, breaks, lines, pieceBytes);
+    return lines;
 }
 
 } // namespace
@@ -174,23 +82,26 @@ QString readWholeFile(const QString& path)
     if (file.size() <= 0)
         return emptyFileMarker;
     QString text;
+    text.reserve(file.size());
     forEachChunk(file, [&](QByteArrayView bytes) { windows1252::appendDecoded(text, bytes); });
     return text;
 }
 
-QStringList readFileLines(const QString& path)
+TextBlock readFileLines(const QString& path)
 {
-    const DetectedEncoding detected = textfiles_detail::detectTextEncoding(path);
-    if (detected.isUtf8())
-        return textfiles_detail::readUtf8Lines(path);
-    return textfiles_detail::readTextStreamLines(path, detected);
+    return textfiles_detail::readFileLines(path, pieceSize);
 }
 
 QStringList splitAtCrLf(QStringView text)
 {
-    LineCollector collector(LineCollector::Rule::CrLfOnly);
-    collector.pending() = text.toString();
-    return collector.finish();
+    QStringList lines;
+    qsizetype start = 0;
+    for (qsizetype pair = text.indexOf(u"\r\n"); pair >= 0; pair = text.indexOf(u"\r\n", start)) {
+        lines.append(text.mid(start, pair - start).toString());
+        start = pair + 2;
+    }
+    lines.append(text.mid(start).toString());
+    return lines;
 }
 
 namespace textfiles_detail {
@@ -217,14 +128,22 @@ DetectedEncoding detectTextEncoding(const QString& path)
     return {TextEncoding::Ansi, 0};
 }
 
-QStringList readTextStreamLines(const QString& path, DetectedEncoding encoding)
+TextBlock readTextStreamLines(const QString& path, DetectedEncoding encoding, qsizetype pieceBytes)
 {
-    return readLines(path, encoding, LineCollector::Rule::CrLfOrLf);
+    return readLines(path, encoding, LineBreaks::CrLfOrLf, pieceBytes);
 }
 
-QStringList readUtf8Lines(const QString& path)
+TextBlock readUtf8Lines(const QString& path, qsizetype pieceBytes)
 {
-    return readLines(path, {TextEncoding::Utf8, 3}, LineCollector::Rule::CrLfOnly);
+    return readLines(path, {TextEncoding::Utf8, 3}, LineBreaks::CrLfOnly, pieceBytes);
+}
+
+TextBlock readFileLines(const QString& path, qsizetype pieceBytes)
+{
+    const DetectedEncoding detected = detectTextEncoding(path);
+    if (detected.isUtf8())
+        return readUtf8Lines(path, pieceBytes);
+    return readTextStreamLines(path, detected, pieceBytes);
 }
 
 } // namespace textfiles_detail

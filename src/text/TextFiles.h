@@ -1,5 +1,8 @@
 #pragma once
 
+#include "LineDecoder.h"
+#include "core/TextBlock.h"
+
 #include <QFile>
 #include <QString>
 #include <QStringList>
@@ -23,8 +26,9 @@ QString readWholeFile(const QString& path);
 // The file's lines without their terminators, never fewer than one. The first bytes choose the reading:
 // a UTF-8 mark gives UTF-8 text cut only at CR LF (a trailing CR LF gives a last, empty line); a UTF-16 or
 // UTF-32 mark gives text of that form, and no mark gives Windows-1252 text; these two cut at CR LF and at
-// a lone LF, and a terminator at the very end adds no line. Throws when the file cannot be opened or read.
-QStringList readFileLines(const QString& path);
+// a lone LF, and a terminator at the very end adds no line. The lines come end to end in one block.
+// Throws when the file cannot be opened or read.
+TextBlock readFileLines(const QString& path);
 
 // Opens the file for reading. Throws Failure naming the path and the system's reason when it cannot be
 // opened, also when the path names a folder or a device (a pipe is read).
@@ -34,16 +38,6 @@ void openForReading(QFile& file);
 
 // Cuts the text at every CR LF pair; n pairs give n + 1 lines.
 QStringList splitAtCrLf(QStringView text);
-
-enum class TextEncoding
-{
-    Ansi,
-    Utf8,
-    Utf16LE,
-    Utf16BE,
-    Utf32LE,
-    Utf32BE,
-};
 
 struct DetectedEncoding
 {
@@ -56,8 +50,10 @@ struct DetectedEncoding
 
 namespace textfiles_detail {
 DetectedEncoding detectTextEncoding(const QString& path);
-QStringList readTextStreamLines(const QString& path, DetectedEncoding encoding);
-QStringList readUtf8Lines(const QString& path);
+TextBlock readTextStreamLines(const QString& path, DetectedEncoding encoding, qsizetype pieceBytes);
+TextBlock readUtf8Lines(const QString& path, qsizetype pieceBytes);
+// readFileLines reading the file in pieces of `pieceBytes`.
+TextBlock readFileLines(const QString& path, qsizetype pieceBytes);
 } // namespace textfiles_detail
 
 } // namespace quorvane

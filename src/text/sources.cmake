@@ -1,3 +1,4 @@
 target_sources(quorvane_core PRIVATE
+    text/LineDecoder.cpp
     text/TextFiles.cpp
     text/Windows1252.cpp)

@@ -1,0 +1,392 @@
+#include "LineDecoder.h"
+
+#include "TextFiles.h"
+#include "Windows1252.h"
+
+#include <algorithm>
+#include <cstring>
+#include <type_traits>
+
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
+namespace quorvane {
+
+namespace {
+
+// Room past the characters of a piece for the whole-vector stores that run over a line's end.
+constexpr qsizetype writeAhead = 32;
+
+std::optional<QStringConverter::Encoding> converterFor(TextEncoding encoding)
+{
+    switch (encoding) {
+    case TextEncoding::Utf16BE:
+        return QStringConverter::Utf16BE;
+    case TextEncoding::Utf32LE:
+        return QStringConverter::Utf32LE;
+    case TextEncoding::Utf32BE:
+        return QStringConverter::Utf32BE;
+    case TextEncoding::Utf8: // decoded here, Qt's converter only for the non-ASCII runs
+        return QStringConverter::Utf8;
+    case TextEncoding::Ansi:
+    case TextEncoding::Utf16LE:
+        break;
+    }
+    return std::nullopt;
+}
+
+// Where a UTF-8 character that may go on past `end` begins, or `end`. [begin, end) holds no ASCII.
+const unsigned char* incompleteTail(const unsigned char* begin, const unsigned char* end)
+{
+    for (qsizetype back = 1; back <= std::min<qsizetype>(3, end - begin); ++back) {
+        const unsigned char byte = end[-back];
+        if ((byte & 0xC0) == 0x80)
+            continue; // a continuation byte: its lead is further back
+        const qsizetype length = byte >= 0xF0 ? 4 : byte >= 0xE0 ? 3 : 2;
+        return back < length ? end - back : end;
+    }
+    return end;
+}
+
+// One window of the text: its units written at the write position, and where its LFs, CRs and units that
+// need a closer look (8-bit bytes 80..9F, UTF-8 bytes from 80 on) are. Bit i << shift stands for unit i.
+struct Window
+{
+    unsigned lfs = 0;
+    unsigned crs = 0;
+    unsigned others = 0;
+};
+
+template <LineDecoder::Source source> constexpr int unitBytes = source == LineDecoder::Source::Utf16LE ? 2 : 1;
+template <LineDecoder::Source source> constexpr int windowUnits = 16 / unitBytes<source>;
+template <LineDecoder::Source source> constexpr int shift = unitBytes<source> - 1;
+
+// Writes the window's units at `out` and finds its breaks. Reads sixteen bytes, also past the piece's end.
+template <LineDecoder::Source source> Window readWindow(const unsigned char* p, char16_t* out)
+{
+    Window window;
+#ifdef __SSE2__
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    if constexpr (source == LineDecoder::Source::Utf16LE) {
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out), v);
+        window.lfs = unsigned(_mm_movemask_epi8(_mm_cmpeq_epi16(v, _mm_set1_epi16('\n')))) & 0x5555;
+        window.crs = unsigned(_mm_movemask_epi8(_mm_cmpeq_epi16(v, _mm_set1_epi16('\r')))) & 0x5555;
+    } else {
+        const __m128i zero = _mm_setzero_si128();
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_unpacklo_epi8(v, zero));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 8), _mm_unpackhi_epi8(v, zero));
+        window.lfs = unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(v, _mm_set1_epi8('\n'))));
+        window.crs = unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(v, _mm_set1_epi8('\r'))));
+        if constexpr (source == LineDecoder::Source::Utf8) {
+            window.others = unsigned(_mm_movemask_epi8(v));
+        } else {
+            const __m128i high = _mm_and_si128(v, _mm_set1_epi8(static_cast<char>(0xE0)));
+            window.others = unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(high, _mm_set1_epi8(static_cast<char>(0x80)))));
+        }
+    }
+#else
+    for (int i = 0; i < windowUnits<source>; ++i) {
+        const char16_t unit = source == LineDecoder::Source::Utf16LE ? char16_t(p[2 * i] | p[2 * i + 1] << 8) : p[i];
+        out[i] = unit;
+        const unsigned bit = 1u << (i << shift<source>);
+        if (unit == u'\n')
+            window.lfs |= bit;
+        else if (unit == u'\r')
+            window.crs |= bit;
+        else if (source == LineDecoder::Source::Utf8 ? unit >= 0x80
+                                                     : source == LineDecoder::Source::Ansi && (unit & 0xE0) == 0x80)
+            window.others |= bit;
+    }
+#endif
+    return window;
+}
+
+} // namespace
+
+LineDecoder::LineDecoder(TextBlock& lines, TextEncoding encoding, LineBreaks breaks)
+    : m_lines(lines), m_encoding(encoding), m_breaks(breaks), m_firstLine(lines.count()),
+      m_written(lines.characterCount()), m_lineStart(m_written)
+{
+    if (const auto converter = converterFor(encoding)) {
+        // UTF-8 runs are cut at ASCII bytes and at piece ends only between characters: no state between them.
+        // The other converters see every byte and keep what a piece leaves unfinished.
+        const auto flags = encoding == TextEncoding::Utf8
+                               ? QStringConverter::Flag::ConvertInitialBom | QStringConverter::Flag::Stateless
+                               : QStringConverter::Flag::ConvertInitialBom;
+        m_decoder.emplace(*converter, flags);
+    }
+}
+
+LineDecoder::~LineDecoder()
+{
+    if (!m_finished) {
+        flushEnds();
+        m_lines.finishWriting();
+    }
+}
+
+void LineDecoder::flushEnds()
+{
+    m_lines.endTexts(m_pending.ends, m_pending.count);
+    m_pending.count = 0;
+}
+
+void LineDecoder::expectBytes(qint64 bytes)
+{
+    // Characters never outnumber bytes in the 8-bit and UTF-8 readings; 16-bit text has one per two bytes
+    // and 32-bit text at most one per two bytes (a surrogate pair for four).
+    const qint64 characters =
+        m_encoding == TextEncoding::Ansi || m_encoding == TextEncoding::Utf8 ? bytes : bytes / 2 + 1;
+    m_lines.writeBuffer(m_written + characters + writeAhead);
+}
+
+qsizetype LineDecoder::feed(const char* bytes, qsizetype size)
+{
+    return feedPiece(bytes, size, false);
+}
+
+void LineDecoder::finish(const char* bytes, qsizetype size)
+{
+    feedPiece(bytes, size, true);
+    if (m_encoding == TextEncoding::Utf16LE && size % 2 != 0) {
+        // A last odd byte is half a character.
+        const char16_t replacement[1 + readAhead / 2] = {0xFFFD};
+        feedUnits(reinterpret_cast<const unsigned char*>(replacement), 2);
+    } else if ((m_encoding == TextEncoding::Utf16BE || m_encoding == TextEncoding::Utf32LE ||
+                m_encoding == TextEncoding::Utf32BE) &&
+               m_decoder->endsInsideSequence()) {
+        // The file ends inside a character.
+        const char16_t replacement[1 + readAhead / 2] = {0xFFFD};
+        feedUnits(reinterpret_cast<const unsigned char*>(replacement), 2);
+    }
+    endLastLine();
+}
+
+void LineDecoder::endLastLine()
+{
+    flushEnds();
+    bool ends = false;
+    switch (m_breaks) {
+    case LineBreaks::CrLfOrLf:
+        ends = m_written > m_lineStart || m_lines.count() == m_firstLine;
+        break;
+    case LineBreaks::CrLfOnly:
+        ends = true;
+        break;
+    case LineBreaks::CrLfCrOrLf:
+        ends = m_written > m_lineStart;
+        break;
+    }
+    if (ends)
+        m_lines.endTexts(&m_written, 1);
+    m_lines.finishWriting();
+    m_finished = true;
+}
+
+qsizetype LineDecoder::feedPiece(const char* bytes, qsizetype size, bool last)
+{
+    const auto* src = reinterpret_cast<const unsigned char*>(bytes);
+    const auto withBreaks = [&](auto feedWith) -> qsizetype {
+        switch (m_breaks) {
+        case LineBreaks::CrLfOrLf:
+            return feedWith(std::integral_constant<LineBreaks, LineBreaks::CrLfOrLf>());
+        case LineBreaks::CrLfOnly:
+            return feedWith(std::integral_constant<LineBreaks, LineBreaks::CrLfOnly>());
+        case LineBreaks::CrLfCrOrLf:
+            return feedWith(std::integral_constant<LineBreaks, LineBreaks::CrLfCrOrLf>());
+        }
+        return size;
+    };
+    switch (m_encoding) {
+    case TextEncoding::Ansi:
+        return withBreaks(
+            [&](auto breaks) { return feedText<decltype(breaks)::value, Source::Ansi>(src, size, last); });
+    case TextEncoding::Utf8:
+        return withBreaks(
+            [&](auto breaks) { return feedText<decltype(breaks)::value, Source::Utf8>(src, size, last); });
+    case TextEncoding::Utf16LE:
+        return withBreaks(
+            [&](auto breaks) { return feedText<decltype(breaks)::value, Source::Utf16LE>(src, size, last); });
+    case TextEncoding::Utf16BE:
+    case TextEncoding::Utf32LE:
+    case TextEncoding::Utf32BE:
+        return feedConverted(bytes, size);
+    }
+    return size;
+}
+
+template <LineBreaks breaks, LineDecoder::Source source>
+qsizetype LineDecoder::feedText(const unsigned char* src, qsizetype size, bool last)
+{
+    constexpr int step = unitBytes<source>;
+    constexpr int width = windowUnits<source>;
+    constexpr int unitShift = shift<source>;
+    const qsizetype units = size / step;
+    char16_t* const base = m_lines.writeBuffer(m_written + units + writeAhead);
+    char16_t* out = base + m_written;
+    char16_t* lineStart = base + m_lineStart;
+    bool afterCr = m_afterCr;
+    qsizetype* pending = m_pending.ends + m_pending.count;
+    qsizetype* const pendingEnd = m_pending.ends + PendingEnds::capacity;
+    const auto endLine = [&](char16_t* at) {
+        *pending++ = at - base;
+        lineStart = at;
+        if (pending == pendingEnd) {
+            m_pending.count = PendingEnds::capacity;
+            flushEnds();
+            pending = m_pending.ends;
+        }
+    };
+
+    const unsigned char* p = src;
+    const unsigned char* const end = src + units * step;
+    while (p < end) {
+        const qsizetype left = (end - p) / step;
+        const Window window = readWindow<source>(p, out);
+        const unsigned valid = left < width ? (1u << (left << unitShift)) - 1 : 0xFFFFu;
+        const unsigned breaking = breaks == LineBreaks::CrLfCrOrLf ? window.crs : 0u;
+        unsigned stops = (window.lfs | window.others | breaking) & valid;
+        if (stops == 0) {
+            // Nothing to look at: the units are in place already.
+            const qsizetype taken = std::min<qsizetype>(left, width);
+            p += taken * step;
+            out += taken;
+            afterCr = false;
+            continue;
+        }
+        // Every break of the window is taken from its masks, without reading the window again.
+        const unsigned char* const first = p;
+        bool other = false;
+        for (;;) {
+            const int bit = __builtin_ctz(stops);
+            const unsigned char* const at = first + (bit >> unitShift) * step;
+            if (at > p) {
+                // Text between two breaks of the window: written again where the text goes on.
+                if (p > first)
+                    readWindow<source>(p, out);
+                out += (at - p) / step;
+                afterCr = false;
+            }
+            p = at;
+            const unsigned flag = 1u << bit;
+            if (window.others & flag) {
+                other = true;
+                break;
+            }
+            p += step;
+            if (window.lfs & flag) {
+                if constexpr (breaks == LineBreaks::CrLfCrOrLf) {
+                    if (afterCr)
+                        afterCr = false; // the LF of a CR LF pair whose CR ended the line
+                    else
+                        endLine(out);
+                } else {
+                    // The CR of a pair was written as an ordinary character; the LF takes it back.
+                    const bool crBefore = bit > 0 ? ((window.crs >> (bit - (1 << unitShift))) & 1) != 0
+                                                  : out > lineStart && out[-1] == u'\r';
+                    if (crBefore)
+                        endLine(--out);
+                    else if constexpr (breaks == LineBreaks::CrLfOnly)
+                        *out++ = u'\n'; // a lone LF is text; where it was written the text may have moved since
+                    else
+                        endLine(out);
+                }
+            } else {
+                endLine(out); // a CR, under the rule that makes it a break
+                afterCr = true;
+            }
+            stops &= stops - 1;
+            if (stops == 0)
+                break;
+        }
+        if (!other)
+            continue;
+        afterCr = false;
+        if constexpr (source == Source::Utf8) {
+            p = takeNonAscii(p, end, out, last);
+            if (p < end && *p >= 0x80)
+                break; // the next piece begins with the rest of this character
+        } else if constexpr (source == Source::Ansi) {
+            *out++ = windows1252::highControls[*p++ - 0x80];
+        }
+    }
+    m_pending.count = int(pending - m_pending.ends);
+    m_written = out - base;
+    m_lineStart = lineStart - base;
+    m_afterCr = afterCr;
+    return p - src;
+}
+
+const unsigned char* LineDecoder::takeNonAscii(const unsigned char* p, const unsigned char* end, char16_t*& out,
+                                               bool last)
+{
+    // The whole run of non-ASCII bytes goes through Qt's decoder at once.
+    const unsigned char* stop = p + 1;
+    while (stop < end && *stop >= 0x80)
+        ++stop;
+    const unsigned char* complete = stop == end ? incompleteTail(p, end) : stop;
+    out = reinterpret_cast<char16_t*>(
+        m_decoder->appendToBuffer(reinterpret_cast<QChar*>(out), QByteArrayView(p, complete - p)));
+    if (complete == stop || !last)
+        return complete;
+    // The file ends inside a character: one replacement character for it.
+    Decoder tail(QStringConverter::Utf8);
+    out = reinterpret_cast<char16_t*>(
+        tail.appendToBuffer(reinterpret_cast<QChar*>(out), QByteArrayView(complete, end - complete)));
+    if (tail.endsInsideSequence())
+        *out++ = QChar::ReplacementCharacter;
+    return end;
+}
+
+qsizetype LineDecoder::feedUnits(const unsigned char* src, qsizetype size)
+{
+    switch (m_breaks) {
+    case LineBreaks::CrLfOrLf:
+        return feedText<LineBreaks::CrLfOrLf, Source::Utf16LE>(src, size, false);
+    case LineBreaks::CrLfOnly:
+        return feedText<LineBreaks::CrLfOnly, Source::Utf16LE>(src, size, false);
+    case LineBreaks::CrLfCrOrLf:
+        return feedText<LineBreaks::CrLfCrOrLf, Source::Utf16LE>(src, size, false);
+    }
+    return size;
+}
+
+qsizetype LineDecoder::feedConverted(const char* bytes, qsizetype size)
+{
+    const qsizetype room = m_decoder->requiredSpace(size) + readAhead;
+    if (m_converted.size() < 2 * room)
+        m_converted.resize(2 * room);
+    auto* begin = reinterpret_cast<QChar*>(m_converted.data());
+    const QChar* end = m_decoder->appendToBuffer(begin, QByteArrayView(bytes, size));
+    feedUnits(reinterpret_cast<const unsigned char*>(m_converted.constData()), 2 * (end - begin));
+    return size;
+}
+
+void appendFileLines(QFile& file, TextEncoding encoding, LineBreaks breaks, TextBlock& lines, qsizetype pieceBytes)
+{
+    pieceBytes = std::max<qsizetype>(pieceBytes, 1);
+    LineDecoder decoder(lines, encoding, breaks);
+    if (!file.isSequential()) {
+        const qint64 left = file.size() - file.pos();
+        if (left > 0)
+            decoder.expectBytes(left);
+    }
+    QByteArray buffer(pieceBytes + LineDecoder::maxLeftOver + LineDecoder::readAhead, Qt::Uninitialized);
+    qsizetype leftOver = 0;
+    for (;;) {
+        const qint64 got = file.read(buffer.data() + leftOver, pieceBytes);
+        if (got < 0)
+            throwReadError(file);
+        if (got == 0) {
+            decoder.finish(buffer.constData(), leftOver);
+            return;
+        }
+        const qsizetype size = leftOver + got;
+        const qsizetype taken = decoder.feed(buffer.constData(), size);
+        leftOver = size - taken;
+        std::memmove(buffer.data(), buffer.constData() + taken, leftOver);
+    }
+}
+
+} // namespace quorvane

@@ -1,0 +1,112 @@
+#pragma once
+
+#include "core/TextBlock.h"
+
+#include <QByteArray>
+#include <QFile>
+#include <QStringDecoder>
+
+#include <optional>
+
+namespace quorvane {
+
+enum class TextEncoding
+{
+    Ansi, // Windows-1252
+    Utf8,
+    Utf16LE,
+    Utf16BE,
+    Utf32LE,
+    Utf32BE,
+};
+
+// Where one line ends and the next begins.
+enum class LineBreaks
+{
+    // A CR LF pair or a lone LF; a lone CR stays in its line. A break at the very end adds no line, and a text
+    // without any line gives one empty line.
+    CrLfOrLf,
+    // Only a CR LF pair; what follows the last pair is always a line, also when it is empty.
+    CrLfOnly,
+    // A CR LF pair, a lone CR or a lone LF. A break at the very end adds no line; an empty text has none.
+    CrLfCrOrLf,
+};
+
+// Decodes text that arrives in pieces straight into a TextBlock, one text per line, without the line breaks.
+// Each piece is read once: ASCII runs are widened sixteen bytes at a time while the breaks are looked for in
+// the same pass. Invalid UTF-8 or UTF-16 becomes U+FFFD. The lines already ended stay in the block when the
+// decoder goes away early (a read error); the unfinished one does not.
+class LineDecoder final
+{
+public:
+    // A piece must be followed by this many readable bytes, which are looked at but never used.
+    static constexpr qsizetype readAhead = 16;
+    // Bytes that feed() may leave over for the next piece at most.
+    static constexpr qsizetype maxLeftOver = 3;
+
+    LineDecoder(TextBlock& lines, TextEncoding encoding, LineBreaks breaks);
+    ~LineDecoder();
+    LineDecoder(const LineDecoder&) = delete;
+    LineDecoder& operator=(const LineDecoder&) = delete;
+
+    // Makes room for the text of `bytes` more bytes at once, so that the buffer need not grow piece by piece.
+    void expectBytes(qint64 bytes);
+    // Decodes the piece and returns how many of its bytes it took; the rest, the start of a character that
+    // may go on in the next piece, must begin the next piece.
+    qsizetype feed(const char* bytes, qsizetype size);
+    // Decodes the last piece whole and ends the last line.
+    void finish(const char* bytes, qsizetype size);
+
+    // What the fast path reads: 8-bit bytes, UTF-8 bytes or little-endian 16-bit units.
+    enum class Source
+    {
+        Ansi,
+        Utf8,
+        Utf16LE,
+    };
+
+private:
+    // A decoder that tells whether its input ended inside a multi-byte sequence.
+    class Decoder final : public QStringDecoder
+    {
+    public:
+        using QStringDecoder::QStringDecoder;
+        bool endsInsideSequence() const { return state.remainingChars > 0; }
+    };
+
+    // Line ends not yet handed to the block, which takes them in batches.
+    struct PendingEnds
+    {
+        static constexpr int capacity = 1024;
+        qsizetype ends[capacity];
+        int count = 0;
+    };
+
+    template <LineBreaks breaks, Source source> qsizetype feedText(const unsigned char* src, qsizetype size, bool last);
+    qsizetype feedUnits(const unsigned char* src, qsizetype size);
+    const unsigned char* takeNonAscii(const unsigned char* p, const unsigned char* end, char16_t*& out, bool last);
+    qsizetype feedPiece(const char* bytes, qsizetype size, bool last);
+    qsizetype feedConverted(const char* bytes, qsizetype size);
+    void endLastLine();
+    void flushEnds();
+
+    TextBlock& m_lines;
+    TextEncoding m_encoding;
+    LineBreaks m_breaks;
+    qsizetype m_firstLine;  // lines in the block before this decoder
+    qsizetype m_written;    // where the next character goes, counted from the block's start
+    qsizetype m_lineStart;  // where the unfinished line begins
+    bool m_afterCr = false; // the last unit was a CR that ended a line: an LF right after it belongs to it
+    bool m_finished = false;
+    std::optional<Decoder> m_decoder; // non-ASCII UTF-8, and the encodings read through Qt's converters
+    QByteArray m_converted;           // UTF-16 from those converters, with room to read ahead
+    PendingEnds m_pending;
+};
+
+// Appends the lines of the file from its current position on, reading it in pieces of `pieceBytes`, so that
+// memory holds the decoded lines and one piece. Throws Failure naming the file and the system's reason when a
+// read fails; the lines ended before stay appended.
+void appendFileLines(QFile& file, TextEncoding encoding, LineBreaks breaks, TextBlock& lines,
+                     qsizetype pieceBytes = 256 * 1024);
+
+} // namespace quorvane
