@@ -94,6 +94,30 @@ private slots:
         QVERIFY(!model.isChecked(1));
     }
 
+    void blocksMovedInAreTakenOverWhenEmptyAndAppendedOtherwise()
+    {
+        TextListModel model;
+        QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+        TextBlock first;
+        first.add(QStringLiteral("a"));
+        first.add(QString());
+        model.append(std::move(first));
+        TextBlock second;
+        second.add(QStringLiteral("bc"));
+        model.append(std::move(second));
+        QCOMPARE(model.texts(), (QStringList{QStringLiteral("a"), QString(), QStringLiteral("bc")}));
+        model.remove(0);
+        QCOMPARE(model.textView(1), QStringLiteral("bc"));
+
+        TextBlock block;
+        block.add(QStringLiteral("x"));
+        block.add(QStringLiteral("yz"));
+        block.add(block); // appending a block to itself doubles it
+        QCOMPARE(block.toStringList(),
+                 (QStringList{QStringLiteral("x"), QStringLiteral("yz"), QStringLiteral("x"), QStringLiteral("yz")}));
+        QCOMPARE(block.characterCount(), 6);
+    }
+
     void blockKeepsEmptyTextsAndShiftsOnRemoval()
     {
         TextBlock block;

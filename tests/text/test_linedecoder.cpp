@@ -1,0 +1,298 @@
+// The fast line reading against a plain reference: the whole text decoded in one go, then cut one character
+// at a time by the same rules. Texts are built so that breaks, bytes from 80 on and multi-byte characters fall
+// on every position of the decoder's sixteen-byte windows and across the pieces it reads.
+#include "TestFiles.h"
+#include "input/DomainFileReader.h"
+#include "text/TextFiles.h"
+#include "text/Windows1252.h"
+
+#include <QRandomGenerator>
+#include <QStringDecoder>
+#include <QtTest>
+
+using namespace quorvane;
+
+Q_DECLARE_METATYPE(quorvane::TextEncoding)
+
+namespace {
+
+// Reads the whole input at once and says whether it ended inside a character.
+class WholeDecoder final : public QStringDecoder
+{
+public:
+    using QStringDecoder::QStringDecoder;
+    bool endsInsideSequence() const { return state.remainingChars > 0; }
+};
+
+QString referenceText(const QByteArray& bytes, TextEncoding encoding)
+{
+    QString text;
+    switch (encoding) {
+    case TextEncoding::Ansi:
+        for (const char byte : bytes)
+            text += QChar(windows1252::character(static_cast<unsigned char>(byte)));
+        return text;
+    case TextEncoding::Utf16LE:
+        for (qsizetype i = 0; i + 1 < bytes.size(); i += 2)
+            text +=
+                QChar(char16_t(static_cast<unsigned char>(bytes[i]) | static_cast<unsigned char>(bytes[i + 1]) << 8));
+        if (bytes.size() % 2 != 0)
+            text += QChar::ReplacementCharacter;
+        return text;
+    case TextEncoding::Utf8:
+    case TextEncoding::Utf16BE:
+    case TextEncoding::Utf32LE:
+    case TextEncoding::Utf32BE:
+        break;
+    }
+    const auto converter = encoding == TextEncoding::Utf8      ? QStringConverter::Utf8
+                           : encoding == TextEncoding::Utf16BE ? QStringConverter::Utf16BE
+                           : encoding == TextEncoding::Utf32LE ? QStringConverter::Utf32LE
+                                                               : QStringConverter::Utf32BE;
+    WholeDecoder decoder(converter, QStringConverter::Flag::ConvertInitialBom);
+    text = decoder.decode(bytes);
+    if (decoder.endsInsideSequence())
+        text += QChar::ReplacementCharacter;
+    return text;
+}
+
+QStringList referenceLines(const QString& text, LineBreaks breaks)
+{
+    QStringList lines;
+    QString line;
+    bool afterCr = false;
+    for (const QChar c : text) {
+        switch (breaks) {
+        case LineBreaks::CrLfOrLf:
+        case LineBreaks::CrLfOnly:
+            if (c == u'\n' && line.endsWith(u'\r')) {
+                line.chop(1);
+                lines.append(line);
+                line.clear();
+            } else if (c == u'\n' && breaks == LineBreaks::CrLfOrLf) {
+                lines.append(line);
+                line.clear();
+            } else {
+                line += c;
+            }
+            break;
+        case LineBreaks::CrLfCrOrLf:
+            if (c == u'\r' || (c == u'\n' && !afterCr)) {
+                lines.append(line);
+                line.clear();
+            } else if (c != u'\n') {
+                line += c;
+            }
+            afterCr = c == u'\r';
+            break;
+        }
+    }
+    if (breaks == LineBreaks::CrLfOnly || !line.isEmpty() || (breaks == LineBreaks::CrLfOrLf && lines.isEmpty()))
+        lines.append(line);
+    return lines;
+}
+
+QByteArray encoded(const QString& text, TextEncoding encoding)
+{
+    QByteArray bytes;
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        switch (encoding) {
+        case TextEncoding::Utf16LE:
+            bytes += char(u & 0xFF);
+            bytes += char(u >> 8);
+            break;
+        case TextEncoding::Utf16BE:
+            bytes += char(u >> 8);
+            bytes += char(u & 0xFF);
+            break;
+        case TextEncoding::Utf32LE:
+            bytes += char(u & 0xFF);
+            bytes += char(u >> 8);
+            bytes += QByteArray(2, '\0');
+            break;
+        default:
+            bytes += QByteArray(2, '\0');
+            bytes += char(u >> 8);
+            bytes += char(u & 0xFF);
+            break;
+        }
+    }
+    return bytes;
+}
+
+// A text of pieces that matter to the decoder: letters in runs of every length, CR, LF and CR LF, 8-bit bytes
+// that widen as they are and that go through the table, whole, cut and stray UTF-8 sequences.
+QByteArray randomBody(QRandomGenerator& random, TextEncoding encoding)
+{
+    static const QByteArray eightBit[] = {"\r", "\n", "\r\n", "\x80", "\x9F", "\xA0", "\xE9", "\xFF", "\x81"};
+    static const QByteArray utf8[] = {"\r",       "\n",   "\r\n", "\xC3\xA9", "\xE2\x82\xAC", "\xF0\x9F\x98\x80",
+                                      "\xE2\x82", "\x80", "\xFF", "\xC0\x80", "\xED\xA0\x80", "\xEF\xBB\xBF"};
+    static const QString wide[] = {QStringLiteral("\r"),   QStringLiteral("\n"),  QStringLiteral("\r\n"),
+                                   QStringLiteral("é"),    QStringLiteral("€"),   QStringLiteral("😀"),
+                                   QString(QChar(0xD800)), QString(QChar(0x0A0D))};
+    const int pieces = random.bounded(1, 40);
+    QByteArray body;
+    QString text;
+    for (int i = 0; i < pieces; ++i) {
+        if (random.bounded(2) == 0) {
+            const QByteArray letters(random.bounded(1, 40), char('a' + random.bounded(26)));
+            body += letters;
+            text += QString::fromLatin1(letters);
+        } else if (encoding == TextEncoding::Ansi) {
+            body += eightBit[random.bounded(int(std::size(eightBit)))];
+        } else if (encoding == TextEncoding::Utf8) {
+            body += utf8[random.bounded(int(std::size(utf8)))];
+        } else {
+            text += wide[random.bounded(int(std::size(wide)))];
+        }
+    }
+    if (encoding == TextEncoding::Ansi || encoding == TextEncoding::Utf8)
+        return body;
+    QByteArray bytes = encoded(text, encoding);
+    if (random.bounded(4) == 0)
+        bytes.chop(1); // ends inside a character
+    return bytes;
+}
+
+QByteArray markOf(TextEncoding encoding)
+{
+    switch (encoding) {
+    case TextEncoding::Ansi:
+        return {};
+    case TextEncoding::Utf8:
+        return QByteArray("\xEF\xBB\xBF");
+    case TextEncoding::Utf16LE:
+        return QByteArray("\xFF\xFE");
+    case TextEncoding::Utf16BE:
+        return QByteArray("\xFE\xFF");
+    case TextEncoding::Utf32LE:
+        return QByteArray("\xFF\xFE\x00\x00", 4);
+    case TextEncoding::Utf32BE:
+        return QByteArray("\x00\x00\xFE\xFF", 4);
+    }
+    return {};
+}
+
+constexpr qsizetype pieceSizes[] = {1, 2, 3, 5, 15, 16, 17, 64, 256 * 1024};
+
+} // namespace
+
+class TestLineDecoder : public QObject
+{
+    Q_OBJECT
+
+    testfiles::TemporaryFiles m_files;
+
+    // The lines of `body` as the program reads them, with every piece size, against the reference.
+    void compareWithReference(const QByteArray& body, TextEncoding encoding, bool domainFile)
+    {
+        const LineBreaks breaks = domainFile                       ? LineBreaks::CrLfCrOrLf
+                                  : encoding == TextEncoding::Utf8 ? LineBreaks::CrLfOnly
+                                                                   : LineBreaks::CrLfOrLf;
+        // An 8-bit body must not begin like a mark, or the word-list reading would take another encoding.
+        const QByteArray bytes = domainFile ? body : markOf(encoding) + body;
+        const QStringList expected = referenceLines(referenceText(body, encoding), breaks);
+        const QString path = m_files.withBytes(bytes);
+        for (const qsizetype piece : pieceSizes) {
+            QStringList lines;
+            if (domainFile) {
+                TextBlock names;
+                names.add(QStringLiteral("already there"));
+                DomainFileReader::appendAllNames(path, names, piece);
+                QCOMPARE(names.at(0), QStringLiteral("already there"));
+                lines = names.toStringList().mid(1);
+            } else {
+                lines = textfiles_detail::readFileLines(path, piece).toStringList();
+            }
+            if (lines != expected) {
+                qWarning() << "bytes" << bytes.toHex(' ') << "piece" << piece;
+                QCOMPARE(lines, expected);
+            }
+        }
+        if (domainFile) // the streaming reader that quorvane-split uses cuts the same names
+            QCOMPARE(DomainFileReader::readAllNames(path), expected);
+    }
+
+private slots:
+    void readings_data()
+    {
+        QTest::addColumn<TextEncoding>("encoding");
+        QTest::addColumn<bool>("domainFile");
+        QTest::newRow("8-bit word list, CR LF or LF") << TextEncoding::Ansi << false;
+        QTest::newRow("UTF-8 word list, only CR LF") << TextEncoding::Utf8 << false;
+        QTest::newRow("UTF-16 word list, CR LF or LF") << TextEncoding::Utf16LE << false;
+        QTest::newRow("big-endian UTF-16 word list") << TextEncoding::Utf16BE << false;
+        QTest::newRow("UTF-32 word list") << TextEncoding::Utf32LE << false;
+        QTest::newRow("domain file, CR LF, CR or LF") << TextEncoding::Ansi << true;
+    }
+
+    void breakAtEveryPositionOfAWindow_data() { readings_data(); }
+    void breakAtEveryPositionOfAWindow()
+    {
+        QFETCH(TextEncoding, encoding);
+        QFETCH(bool, domainFile);
+        // A CR LF pair, a lone LF and a lone CR at each of 40 positions: within a window, on its last unit, split
+        // between two windows and between two pieces, in texts whose lengths are mostly not multiples of 16.
+        for (const char* terminator : {"\r\n", "\n", "\r", "\r\r\n", "\n\r"}) {
+            for (int at = 0; at < 40; ++at) {
+                QString text = QString(at, u'x') + QString::fromLatin1(terminator) + QStringLiteral("tail");
+                const QByteArray body = encoding == TextEncoding::Ansi || encoding == TextEncoding::Utf8
+                                            ? text.toLatin1()
+                                            : encoded(text, encoding);
+                compareWithReference(body, encoding, domainFile);
+                if (QTest::currentTestFailed())
+                    return;
+            }
+        }
+    }
+
+    void nonAsciiAtEveryPositionOfAWindow_data() { readings_data(); }
+    void nonAsciiAtEveryPositionOfAWindow()
+    {
+        QFETCH(TextEncoding, encoding);
+        QFETCH(bool, domainFile);
+        // A character that the fast path cannot simply widen, at each of 40 positions of a 40-unit line, and
+        // right before a break.
+        QByteArray special = "\x80";
+        if (encoding == TextEncoding::Utf8)
+            special = "\xE2\x82\xAC";
+        for (int at = 0; at < 40; ++at) {
+            for (const char* after : {"yyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyy\r\n", "\r\nz", "\nz"}) {
+                QByteArray body = QByteArray(at, 'x') + special + after;
+                if (encoding != TextEncoding::Ansi && encoding != TextEncoding::Utf8)
+                    body = encoded(QString(at, u'x') + QStringLiteral("€") + QString::fromLatin1(after), encoding);
+                compareWithReference(body, encoding, domainFile);
+                if (QTest::currentTestFailed())
+                    return;
+            }
+        }
+    }
+
+    void randomTexts_data() { readings_data(); }
+    void randomTexts()
+    {
+        QFETCH(TextEncoding, encoding);
+        QFETCH(bool, domainFile);
+        QRandomGenerator random(20261207u + quint32(encoding) * 7 + quint32(domainFile));
+        for (int i = 0; i < 300; ++i) {
+            QByteArray body = randomBody(random, encoding);
+            if (!domainFile && encoding == TextEncoding::Ansi && body.startsWith("\xFF"))
+                body.prepend('a'); // FF FE would be a mark
+            compareWithReference(body, encoding, domainFile);
+            if (QTest::currentTestFailed())
+                return;
+        }
+    }
+
+    void emptyInputs_data() { readings_data(); }
+    void emptyInputs()
+    {
+        QFETCH(TextEncoding, encoding);
+        QFETCH(bool, domainFile);
+        compareWithReference(QByteArray(), encoding, domainFile);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestLineDecoder)
+#include "test_linedecoder.moc"
