@@ -1,5 +1,8 @@
 #include "BenchSupport.h"
 
+#include "core/TextBlock.h"
+
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <vector>
@@ -61,6 +64,19 @@ qint64 readRaw(const QString& path)
     }
     std::fclose(file);
     return total;
+}
+
+double freshMemorySeconds(qint64 bytes)
+{
+    TextBlock block;
+    const Stopwatch clock;
+    const qsizetype characters = bytes / 2;
+    char16_t* buffer = block.writeBuffer(characters);
+    std::fill_n(buffer, characters, u'x');
+    const double seconds = clock.seconds();
+    qsizetype end = characters;
+    block.endTexts(&end, 1); // the text is kept until here, so the writes cannot be left out
+    return seconds;
 }
 
 } // namespace quorvane::bench

@@ -29,4 +29,8 @@ double currentMemoryMiB();
 // Reads the file's bytes with plain buffered reads and returns the byte count: the I/O floor.
 qint64 readRaw(const QString& path);
 
+// Seconds to take `bytes` of new memory into a text block and write every byte once: the least that decoding
+// into that much memory costs, whatever the decoder (the system hands out new memory cleared, page by page).
+double freshMemorySeconds(qint64 bytes);
+
 } // namespace quorvane::bench

@@ -42,8 +42,10 @@ void TextBlock::reserve(qsizetype texts, qsizetype characters)
     // Room grows at least twofold: a run appends one name's rows at a time, and reserving the exact size each
     // time would copy the whole block on every append.
     const qsizetype ends = m_ends.size() + texts;
-    if (ends > m_ends.capacity())
+    if (ends > m_ends.capacity()) {
         m_ends.reserve(std::max(ends, 2 * m_ends.capacity()));
+        preferLargePages(m_ends.data(), m_ends.capacity() * qsizetype(sizeof(qsizetype)));
+    }
     const qsizetype length = m_characters.size() + characters;
     if (length > m_characters.capacity()) {
         m_characters.reserve(std::max(length, 2 * m_characters.capacity()));
@@ -108,6 +110,7 @@ char16_t* TextBlock::writeBuffer(qsizetype size)
 void TextBlock::endTexts(const qsizetype* ends, qsizetype n)
 {
     const qsizetype first = m_ends.size();
+    reserve(n, 0);
     m_ends.resize(first + n);
     std::copy_n(ends, n, m_ends.data() + first);
 }
@@ -115,6 +118,12 @@ void TextBlock::endTexts(const qsizetype* ends, qsizetype n)
 void TextBlock::finishWriting()
 {
     m_characters.truncate(characterCount());
+    // Room reserved from the file's size that the text did not take is given back. On a large block this moves
+    // no characters: the pages are unmapped where they are.
+    if (m_characters.capacity() > m_characters.size() + m_characters.size() / 8 + 1024)
+        m_characters.squeeze();
+    if (m_ends.capacity() > m_ends.size() + m_ends.size() / 8 + 1024)
+        m_ends.squeeze();
 }
 
 } // namespace quorvane

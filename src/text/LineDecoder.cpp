@@ -139,11 +139,22 @@ void LineDecoder::expectBytes(qint64 bytes)
     const qint64 characters =
         m_encoding == TextEncoding::Ansi || m_encoding == TextEncoding::Utf8 ? bytes : bytes / 2 + 1;
     m_lines.writeBuffer(m_written + characters + writeAhead);
+    m_expectedBytes = bytes;
 }
 
 qsizetype LineDecoder::feed(const char* bytes, qsizetype size)
 {
-    return feedPiece(bytes, size, false);
+    const qsizetype taken = feedPiece(bytes, size, false);
+    m_bytesSeen += taken;
+    const qsizetype lines = m_lines.count() + m_pending.count - m_firstLine;
+    if (m_expectedBytes > 0 && lines >= 256) {
+        // The line ends are reserved once, for as many lines as the start of the text suggests, a tenth more;
+        // a wrong guess only means that the list grows or keeps unused room.
+        const double perByte = double(lines) / double(m_bytesSeen);
+        m_lines.reserve(qsizetype(perByte * double(m_expectedBytes - m_bytesSeen) * 1.1) + 16, 0);
+        m_expectedBytes = 0;
+    }
+    return taken;
 }
 
 void LineDecoder::finish(const char* bytes, qsizetype size)

@@ -98,6 +98,8 @@ private:
     qsizetype m_lineStart;  // where the unfinished line begins
     bool m_afterCr = false; // the last unit was a CR that ended a line: an LF right after it belongs to it
     bool m_finished = false;
+    qint64 m_expectedBytes = 0; // what expectBytes announced, until the line ends are reserved from it
+    qint64 m_bytesSeen = 0;
     std::optional<Decoder> m_decoder; // non-ASCII UTF-8, and the encodings read through Qt's converters
     QByteArray m_converted;           // UTF-16 from those converters, with room to read ahead
     PendingEnds m_pending;
