@@ -7,7 +7,32 @@
 
 #include <algorithm>
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 namespace quorvane {
+
+namespace {
+
+// The first CR or LF in [begin, end), or end.
+const char* findBreak(const char* begin, const char* end)
+{
+    const char* p = begin;
+#ifdef __SSE2__
+    const __m128i cr = _mm_set1_epi8('\r');
+    const __m128i lf = _mm_set1_epi8('\n');
+    for (; end - p >= 16; p += 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        const int found = _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(v, cr), _mm_cmpeq_epi8(v, lf)));
+        if (found != 0)
+            return p + __builtin_ctz(unsigned(found));
+    }
+#endif
+    return std::find_if(p, end, [](char c) { return c == '\r' || c == '\n'; });
+}
+
+} // namespace
 
 DomainFileReader::DomainFileReader(const QString& path, qsizetype chunkBytes)
     : m_ownedFile(std::make_unique<QFile>(path)), m_device(m_ownedFile.get()), m_displayName(path),
@@ -57,7 +82,7 @@ bool DomainFileReader::readName(QString& name)
             }
         }
         const char* begin = data + m_position;
-        const char* stop = std::find_if(begin, data + m_end, [](char c) { return c == '\r' || c == '\n'; });
+        const char* stop = findBreak(begin, data + m_end);
         windows1252::appendDecoded(name, QByteArrayView(begin, stop - begin));
         started = true;
         if (stop == data + m_end) {
