@@ -2,9 +2,13 @@
 
 #include "TextFiles.h"
 #include "Windows1252.h"
+#include "core/Failure.h"
+
+#include <QSysInfo>
 
 #include <algorithm>
 #include <cstring>
+#include <new>
 #include <type_traits>
 
 #ifdef __SSE2__
@@ -29,8 +33,11 @@ std::optional<QStringConverter::Encoding> converterFor(TextEncoding encoding)
         return QStringConverter::Utf32BE;
     case TextEncoding::Utf8: // decoded here, Qt's converter only for the non-ASCII runs
         return QStringConverter::Utf8;
+    case TextEncoding::Utf16LE: // copied as it stands where the machine's own order is little-endian
+        if (QSysInfo::ByteOrder == QSysInfo::BigEndian)
+            return QStringConverter::Utf16LE;
+        break;
     case TextEncoding::Ansi:
-    case TextEncoding::Utf16LE:
         break;
     }
     return std::nullopt;
@@ -58,7 +65,7 @@ struct Window
     unsigned others = 0;
 };
 
-template <LineDecoder::Source source> constexpr int unitBytes = source == LineDecoder::Source::Utf16LE ? 2 : 1;
+template <LineDecoder::Source source> constexpr int unitBytes = source == LineDecoder::Source::Utf16 ? 2 : 1;
 template <LineDecoder::Source source> constexpr int windowUnits = 16 / unitBytes<source>;
 template <LineDecoder::Source source> constexpr int shift = unitBytes<source> - 1;
 
@@ -68,7 +75,7 @@ template <LineDecoder::Source source> Window readWindow(const unsigned char* p, 
     Window window;
 #ifdef __SSE2__
     const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-    if constexpr (source == LineDecoder::Source::Utf16LE) {
+    if constexpr (source == LineDecoder::Source::Utf16) {
         _mm_storeu_si128(reinterpret_cast<__m128i*>(out), v);
         window.lfs = unsigned(_mm_movemask_epi8(_mm_cmpeq_epi16(v, _mm_set1_epi16('\n')))) & 0x5555;
         window.crs = unsigned(_mm_movemask_epi8(_mm_cmpeq_epi16(v, _mm_set1_epi16('\r')))) & 0x5555;
@@ -87,7 +94,9 @@ template <LineDecoder::Source source> Window readWindow(const unsigned char* p, 
     }
 #else
     for (int i = 0; i < windowUnits<source>; ++i) {
-        const char16_t unit = source == LineDecoder::Source::Utf16LE ? char16_t(p[2 * i] | p[2 * i + 1] << 8) : p[i];
+        char16_t unit = p[i];
+        if constexpr (source == LineDecoder::Source::Utf16)
+            std::memcpy(&unit, p + 2 * i, 2);
         out[i] = unit;
         const unsigned bit = 1u << (i << shift<source>);
         if (unit == u'\n')
@@ -138,7 +147,11 @@ void LineDecoder::expectBytes(qint64 bytes)
     // and 32-bit text at most one per two bytes (a surrogate pair for four).
     const qint64 characters =
         m_encoding == TextEncoding::Ansi || m_encoding == TextEncoding::Utf8 ? bytes : bytes / 2 + 1;
-    m_lines.writeBuffer(m_written + characters + writeAhead);
+    try {
+        m_lines.writeBuffer(m_written + characters + writeAhead);
+    } catch (const std::bad_alloc&) {
+        return; // the buffer grows piece by piece instead, as far as memory allows
+    }
     m_expectedBytes = bytes;
 }
 
@@ -150,9 +163,14 @@ qsizetype LineDecoder::feed(const char* bytes, qsizetype size)
     if (m_expectedBytes > 0 && lines >= 256) {
         // The line ends are reserved once, for as many lines as the start of the text suggests, a tenth more;
         // a wrong guess only means that the list grows or keeps unused room.
-        const double perByte = double(lines) / double(m_bytesSeen);
-        m_lines.reserve(qsizetype(perByte * double(m_expectedBytes - m_bytesSeen) * 1.1) + 16, 0);
+        const double guess =
+            double(lines) / double(m_bytesSeen) * double(std::max<qint64>(m_expectedBytes - m_bytesSeen, 0));
         m_expectedBytes = 0;
+        try {
+            m_lines.reserve(qsizetype(guess * 1.1) + 16, 0);
+        } catch (const std::bad_alloc&) {
+            // A guess too large to reserve: the ends grow as they come.
+        }
     }
     return taken;
 }
@@ -160,14 +178,9 @@ qsizetype LineDecoder::feed(const char* bytes, qsizetype size)
 void LineDecoder::finish(const char* bytes, qsizetype size)
 {
     feedPiece(bytes, size, true);
-    if (m_encoding == TextEncoding::Utf16LE && size % 2 != 0) {
-        // A last odd byte is half a character.
-        const char16_t replacement[1 + readAhead / 2] = {0xFFFD};
-        feedUnits(reinterpret_cast<const unsigned char*>(replacement), 2);
-    } else if ((m_encoding == TextEncoding::Utf16BE || m_encoding == TextEncoding::Utf32LE ||
-                m_encoding == TextEncoding::Utf32BE) &&
-               m_decoder->endsInsideSequence()) {
-        // The file ends inside a character.
+    // A file that ends inside a character (half a 16-bit unit, a part of a 32-bit one) gets one U+FFFD for it.
+    const bool converted = m_encoding != TextEncoding::Utf8 && m_decoder.has_value();
+    if (converted ? m_decoder->endsInsideSequence() : m_encoding == TextEncoding::Utf16LE && size % 2 != 0) {
         const char16_t replacement[1 + readAhead / 2] = {0xFFFD};
         feedUnits(reinterpret_cast<const unsigned char*>(replacement), 2);
     }
@@ -217,8 +230,10 @@ qsizetype LineDecoder::feedPiece(const char* bytes, qsizetype size, bool last)
         return withBreaks(
             [&](auto breaks) { return feedText<decltype(breaks)::value, Source::Utf8>(src, size, last); });
     case TextEncoding::Utf16LE:
+        if (m_decoder)
+            return feedConverted(bytes, size);
         return withBreaks(
-            [&](auto breaks) { return feedText<decltype(breaks)::value, Source::Utf16LE>(src, size, last); });
+            [&](auto breaks) { return feedText<decltype(breaks)::value, Source::Utf16>(src, size, last); });
     case TextEncoding::Utf16BE:
     case TextEncoding::Utf32LE:
     case TextEncoding::Utf32BE:
@@ -354,11 +369,11 @@ qsizetype LineDecoder::feedUnits(const unsigned char* src, qsizetype size)
 {
     switch (m_breaks) {
     case LineBreaks::CrLfOrLf:
-        return feedText<LineBreaks::CrLfOrLf, Source::Utf16LE>(src, size, false);
+        return feedText<LineBreaks::CrLfOrLf, Source::Utf16>(src, size, false);
     case LineBreaks::CrLfOnly:
-        return feedText<LineBreaks::CrLfOnly, Source::Utf16LE>(src, size, false);
+        return feedText<LineBreaks::CrLfOnly, Source::Utf16>(src, size, false);
     case LineBreaks::CrLfCrOrLf:
-        return feedText<LineBreaks::CrLfCrOrLf, Source::Utf16LE>(src, size, false);
+        return feedText<LineBreaks::CrLfCrOrLf, Source::Utf16>(src, size, false);
     }
     return size;
 }
@@ -385,18 +400,24 @@ void appendFileLines(QFile& file, TextEncoding encoding, LineBreaks breaks, Text
     }
     QByteArray buffer(pieceBytes + LineDecoder::maxLeftOver + LineDecoder::readAhead, Qt::Uninitialized);
     qsizetype leftOver = 0;
-    for (;;) {
-        const qint64 got = file.read(buffer.data() + leftOver, pieceBytes);
-        if (got < 0)
-            throwReadError(file);
-        if (got == 0) {
-            decoder.finish(buffer.constData(), leftOver);
-            return;
+    try {
+        for (;;) {
+            const qint64 got = file.read(buffer.data() + leftOver, pieceBytes);
+            if (got < 0)
+                throwReadError(file);
+            if (got == 0) {
+                decoder.finish(buffer.constData(), leftOver);
+                return;
+            }
+            const qsizetype size = leftOver + got;
+            const qsizetype taken = decoder.feed(buffer.constData(), size);
+            leftOver = size - taken;
+            std::memmove(buffer.data(), buffer.constData() + taken, leftOver);
         }
-        const qsizetype size = leftOver + got;
-        const qsizetype taken = decoder.feed(buffer.constData(), size);
-        leftOver = size - taken;
-        std::memmove(buffer.data(), buffer.constData() + taken, leftOver);
+    } catch (const std::bad_alloc&) {
+        // A file larger than memory (a disk image chosen by mistake) is a failure to report, not the end of the
+        // program; the lines read so far stay.
+        throw Failure(QStringLiteral("Cannot read \"%1\": not enough memory for its text").arg(file.fileName()));
     }
 }
 

@@ -57,12 +57,12 @@ public:
     // Decodes the last piece whole and ends the last line.
     void finish(const char* bytes, qsizetype size);
 
-    // What the fast path reads: 8-bit bytes, UTF-8 bytes or little-endian 16-bit units.
+    // What the fast path reads: 8-bit bytes, UTF-8 bytes or 16-bit units in the machine's own byte order.
     enum class Source
     {
         Ansi,
         Utf8,
-        Utf16LE,
+        Utf16,
     };
 
 private:
