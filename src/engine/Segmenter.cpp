@@ -4,6 +4,7 @@
 #include "core/Failure.h"
 
 #include <algorithm>
+#include <iterator>
 
 namespace quorvane {
 
@@ -83,6 +84,67 @@ void Segmenter::refreshIndex()
     m_indexBuilt = true;
 }
 
+// The words of an ASCII text, found by walks through the trie that go along the text side by side: at each
+// character every walk still going takes its step, and a walk starts at each place that pieces from the
+// text's start can reach (the search never enters the others). The steps of one walk wait on each other's
+// memory reads, those of different walks do not, so the processor overlaps them. Word ends up to 64
+// characters on are kept as bits per place, longer ones in a list sorted by place and end.
+void Segmenter::findAsciiWordEnds(QStringView text)
+{
+    const char16_t* units = text.utf16();
+    const auto size = static_cast<std::size_t>(text.size());
+    m_shortWordEnds.assign(size, 0);
+    m_longWordEnds.clear();
+    m_fromStart.assign(size + 1, 0);
+    m_fromStart[0] = 1;
+    m_walkStarts.resize(size);
+    m_walkNodes.resize(size);
+    qint32* const starts = m_walkStarts.data();
+    quint32* const nodes = m_walkNodes.data();
+    quint8* const fromStart = m_fromStart.data();
+    const auto lower = [](char16_t unit) { return (unit >= u'A' && unit <= u'Z') ? char16_t(unit + 32) : unit; };
+    std::size_t walks = 0;
+    for (std::size_t position = 0; position < size; ++position) {
+        const char16_t unit = lower(units[position]);
+        // The walks under way take their step over this character.
+        quint64 anyWord = 0;
+        std::size_t kept = 0;
+        for (std::size_t k = 0; k < walks; ++k) {
+            const quint32 node = m_trie.child(nodes[k], unit);
+            // No branch on what the trie holds: a mispredicted one would stall every walk behind it.
+            const auto word = static_cast<quint64>(m_trie.isWord(node));
+            const auto start = static_cast<std::size_t>(starts[k]);
+            const std::size_t step = position - start;
+            anyWord |= word;
+            if (step < 64)
+                m_shortWordEnds[start] |= word << step;
+            else if (word)
+                m_longWordEnds.emplace_back(starts[k], static_cast<qint32>(position + 1));
+            starts[kept] = starts[k];
+            nodes[kept] = node;
+            kept += node != WordTrie::noNode ? 1 : 0;
+        }
+        walks = kept;
+        // A walk starts here when the start can reach this place; its first step is taken at once.
+        if (fromStart[position]) {
+            const quint32 node = m_trie.childOfAscii(unit);
+            const auto word = static_cast<quint64>(m_trie.isWord(node));
+            anyWord |= word;
+            m_shortWordEnds[position] = word;
+            starts[walks] = static_cast<qint32>(position);
+            nodes[walks] = node;
+            walks += node != WordTrie::noNode ? 1 : 0;
+            if (NumericScanner::canStart(units[position])) {
+                NumericScanner numbers(text, static_cast<qsizetype>(position), m_digitRunEnds.data());
+                for (qsizetype end = numbers.next(); end >= 0; end = numbers.next())
+                    fromStart[end] = 1;
+            }
+        }
+        fromStart[position + 1] |= static_cast<quint8>(anyWord);
+    }
+    std::sort(m_longWordEnds.begin(), m_longWordEnds.end());
+}
+
 // Walks backwards, so that whether the rest can be split is known for every end of a piece.
 void Segmenter::markReachable(QStringView text)
 {
@@ -101,20 +163,30 @@ void Segmenter::markReachable(QStringView text)
     const std::size_t excludedEnd = text.size() == maxTextLength ? size : size + 1;
     const char16_t* units = text.utf16();
     const bool ascii = std::all_of(units, units + size, [](char16_t unit) { return unit < 0x80; });
+    if (ascii)
+        findAsciiWordEnds(text);
+    std::size_t longWordsEnd = m_longWordEnds.size();
     for (std::size_t at = size; at-- > 0;) {
         const auto first = m_ends.size();
         m_firstEnd[at] = static_cast<qint32>(first);
+        if (ascii && !m_fromStart[at]) {
+            m_endCount[at] = 0; // no piece from the start ends here: the search never comes here
+            continue;
+        }
         if (ascii) {
-            // The common case in a tight loop: every character is its own lower case but A to Z.
-            quint32 node = WordTrie::root;
-            for (std::size_t position = at; position < size; ++position) {
-                const char16_t unit = units[position];
-                node = m_trie.child(node, (unit >= u'A' && unit <= u'Z') ? char16_t(unit + 32) : unit);
-                if (node == WordTrie::noNode)
-                    break;
-                if (m_trie.isWord(node) && m_reachable[position + 1])
-                    m_ends.push_back(static_cast<qint32>(position + 1));
+            for (quint64 lengths = m_shortWordEnds[at]; lengths != 0; lengths &= lengths - 1) {
+                const std::size_t end = at + 1 + static_cast<std::size_t>(__builtin_ctzll(lengths));
+                if (m_reachable[end])
+                    m_ends.push_back(static_cast<qint32>(end));
             }
+            std::size_t longWords = longWordsEnd;
+            while (longWords > 0 && m_longWordEnds[longWords - 1].first == static_cast<qint32>(at))
+                --longWords;
+            for (std::size_t k = longWords; k < longWordsEnd; ++k) {
+                if (m_reachable[static_cast<std::size_t>(m_longWordEnds[k].second)])
+                    m_ends.push_back(m_longWordEnds[k].second);
+            }
+            longWordsEnd = longWords;
         } else {
             WordEnds words(m_trie, text, static_cast<qsizetype>(at));
             for (qsizetype end = words.next(); end >= 0; end = words.next()) {
@@ -131,11 +203,11 @@ void Segmenter::markReachable(QStringView text)
                     m_numberEnds.push_back(static_cast<qint32>(end));
             }
             if (!m_numberEnds.empty()) {
-                const auto words = m_ends.size() - first;
-                m_ends.insert(m_ends.end(), m_numberEnds.begin(), m_numberEnds.end());
-                auto merged = m_ends.begin() + static_cast<std::ptrdiff_t>(first);
-                std::inplace_merge(merged, merged + static_cast<std::ptrdiff_t>(words), m_ends.end());
-                m_ends.erase(std::unique(merged, m_ends.end()), m_ends.end());
+                m_mergedEnds.clear();
+                std::set_union(m_ends.begin() + static_cast<std::ptrdiff_t>(first), m_ends.end(), m_numberEnds.begin(),
+                               m_numberEnds.end(), std::back_inserter(m_mergedEnds));
+                m_ends.resize(first);
+                m_ends.insert(m_ends.end(), m_mergedEnds.begin(), m_mergedEnds.end());
             }
         }
         if (excludedEnd == size && at == 0 && m_ends.size() > first && m_ends.back() == static_cast<qint32>(size))

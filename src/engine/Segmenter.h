@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <utility>
 #include <vector>
 
 namespace quorvane {
@@ -86,6 +87,7 @@ private:
     void refreshIndex();
     // Lists, for every place, the ends of the pieces starting there from which the rest can be split.
     void markReachable(QStringView text);
+    void findAsciiWordEnds(QStringView text);
 
     const WordDictionary& m_dictionary;
     WordTrie m_trie;
@@ -93,7 +95,15 @@ private:
     bool m_indexBuilt = false;
     std::vector<qint32> m_digitRunEnds;
     std::vector<qint32> m_numberEnds; // scratch: the numeric ends from one place
-    std::vector<quint8> m_reachable;  // per place: the rest of the text from there can be split
+    std::vector<qint32> m_mergedEnds; // scratch: those and the word ends, each once
+    // Words of an ASCII text: per place, bit k set when the k + 1 characters from there are a word; words
+    // longer than 64 characters as (place, end), sorted.
+    std::vector<quint64> m_shortWordEnds;
+    std::vector<std::pair<qint32, qint32>> m_longWordEnds;
+    std::vector<quint8> m_fromStart;  // per place of an ASCII text: pieces from the start can reach it
+    std::vector<qint32> m_walkStarts; // the walks still going and where each has got to
+    std::vector<quint32> m_walkNodes;
+    std::vector<quint8> m_reachable; // per place: the rest of the text from there can be split
     // Per place, the ends of the pieces (words and numbers, each end once) starting there from which the
     // rest can be split, ascending: m_ends[m_firstEnd[i] .. m_firstEnd[i] + m_endCount[i]).
     std::vector<qint32> m_ends;

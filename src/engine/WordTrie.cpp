@@ -9,7 +9,7 @@ quint32 WordTrie::otherChildOfLargeNode(const LargeNode& large, char16_t unit) c
     const auto begin = m_edges.begin() + large.otherFirst;
     const auto end = begin + large.otherCount;
     const auto found = std::lower_bound(begin, end, unit, [](const Edge& edge, char16_t u) { return edge.unit < u; });
-    return (found != end && found->unit == unit) ? static_cast<quint32>(found - m_edges.begin()) + 1 : noNode;
+    return (found != end && found->unit == unit) ? static_cast<quint32>(found - m_edges.begin()) : noNode;
 }
 
 void WordTrie::build(const QSet<QString>& words)
@@ -64,7 +64,7 @@ void WordTrie::build(const QSet<QString>& words)
     std::vector<quint32> slot(nodes, 0); // the edge of each node
     std::vector<quint32> queue{root};
     queue.reserve(nodes);
-    quint32 nextSlot = 0;
+    quint32 nextSlot = 1; // edge 0 stands for the root
     for (std::size_t head = 0; head < queue.size(); ++head) {
         const quint32 node = queue[head];
         for (quint32 child = firstChild[node]; child < firstChild[node + 1]; ++child) {
@@ -73,7 +73,7 @@ void WordTrie::build(const QSet<QString>& words)
             queue.push_back(created);
         }
     }
-    m_edges.assign(nodes - 1, Edge{});
+    m_edges.assign(nodes, Edge{});
     m_rootChildren.assign(0x10000, noNode);
     m_largeNodes.clear();
     m_tables.clear();
@@ -82,10 +82,10 @@ void WordTrie::build(const QSet<QString>& words)
         edge.unit = unit[node];
         edge.endsWord = endsWord[node];
         if (parent[node] == root)
-            m_rootChildren[unit[node]] = slot[node] + 1;
+            m_rootChildren[unit[node]] = slot[node];
     }
-    m_units.assign(nodes - 1 + maxScannedChildren, 0);
-    for (std::size_t e = 0; e + 1 < nodes; ++e)
+    m_units.assign(nodes + maxScannedChildren, 0);
+    for (std::size_t e = 0; e < nodes; ++e)
         m_units[e] = m_edges[e].unit;
     for (std::size_t node = 1; node < nodes; ++node) {
         Edge& edge = m_edges[slot[node]];
@@ -106,7 +106,7 @@ void WordTrie::build(const QSet<QString>& words)
             large.tableSpan = quint32(m_edges[ascii - 1].unit) - large.firstUnit + 1;
             m_tables.resize(m_tables.size() + large.tableSpan, noNode);
             for (quint32 e = first; e < ascii; ++e)
-                m_tables[large.tableStart + m_edges[e].unit - large.firstUnit] = e + 1;
+                m_tables[large.tableStart + m_edges[e].unit - large.firstUnit] = e;
         }
         large.otherFirst = ascii;
         large.otherCount = first + count - ascii;
@@ -114,6 +114,8 @@ void WordTrie::build(const QSet<QString>& words)
         edge.children = static_cast<quint32>(m_largeNodes.size());
         m_largeNodes.push_back(large);
     }
+    for (char16_t ascii = 0; ascii < 128; ++ascii)
+        m_asciiChildren[ascii] = m_rootChildren[ascii];
 }
 
 } // namespace quorvane

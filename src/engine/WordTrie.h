@@ -3,6 +3,7 @@
 #include <QSet>
 #include <QString>
 
+#include <array>
 #include <vector>
 
 #if defined(__SSE2__)
@@ -34,7 +35,7 @@ public:
     {
         if (node == root)
             return m_rootChildren.empty() ? noNode : m_rootChildren[unit];
-        const Edge& from = m_edges[node - 1];
+        const Edge& from = m_edges[node];
         if (from.kind == Kind::Scanned) {
             const quint32 first = from.children;
 #if defined(__SSE2__)
@@ -43,12 +44,12 @@ public:
             const auto equal = static_cast<quint32>(
                 _mm_movemask_epi8(_mm_cmpeq_epi16(units, _mm_set1_epi16(static_cast<short>(unit)))));
             const quint32 found = equal & ((quint32(1) << (2 * from.count)) - 1);
-            return found != 0 ? first + (static_cast<quint32>(__builtin_ctz(found)) >> 1) + 1 : noNode;
+            return found != 0 ? first + (static_cast<quint32>(__builtin_ctz(found)) >> 1) : noNode;
 #else
             const quint32 last = first + from.count;
             for (quint32 e = first; e < last; ++e) {
                 if (m_units[e] >= unit)
-                    return m_units[e] == unit ? e + 1 : noNode;
+                    return m_units[e] == unit ? e : noNode;
             }
             return noNode;
 #endif
@@ -61,15 +62,21 @@ public:
         return otherChildOfLargeNode(large, unit);
     }
 
-    // Whether the path to the node spells a word.
+    // The node reached from the root over one ASCII unit (below 0x80).
+    quint32 childOfAscii(char16_t unit) const
+    {
+        return m_asciiChildren[unit];
+    }
+
+    // Whether the path to the node spells a word; false for the root and for noNode, without a branch.
     bool isWord(quint32 node) const
     {
-        return node != root && m_edges[node - 1].endsWord;
+        return m_edges[node].endsWord;
     }
     // Node numbers are below this.
     std::size_t nodeLimit() const
     {
-        return m_edges.size() + 1;
+        return m_edges.size();
     }
 
 private:
@@ -104,8 +111,9 @@ private:
 
     quint32 otherChildOfLargeNode(const LargeNode& large, char16_t unit) const;
 
-    std::vector<quint32> m_rootChildren; // indexed by unit: the root has many children
-    std::vector<Edge> m_edges;           // node n is m_edges[n - 1]
+    std::array<quint32, 128> m_asciiChildren{};       // the root's, again, kept close
+    std::vector<quint32> m_rootChildren;              // indexed by unit: the root has many children
+    std::vector<Edge> m_edges = std::vector<Edge>(1); // node n is m_edges[n]; m_edges[0], the root's, leads nowhere
     // The edges' units again, packed, so that the units of one node's edges are read in one load; a
     // node's worth of units past the end keeps that load within the array.
     std::vector<char16_t> m_units;

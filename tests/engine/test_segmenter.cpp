@@ -329,6 +329,31 @@ private slots:
         QVERIFY(steps > 20000); // the probes do walk into the trie
     }
 
+    // Words are found side by side from every place; ends up to 64 characters on are kept apart from
+    // longer ones, which must still come in order among them.
+    void wordsAroundSixtyFourCharacters_data()
+    {
+        QTest::addColumn<QStringList>("words");
+        QTest::addColumn<QString>("text");
+        const auto as = [](int count) { return QString(count, QLatin1Char('a')); };
+        const QStringList lengths{as(1), as(63), as(64), as(65), as(66), as(130)};
+        QTest::newRow("runs of one letter") << lengths << as(135);
+        QTest::newRow("long words then short, mixed case")
+            << (QStringList(lengths) << "b" << as(64) + "b") << QString(as(65) + "B" + as(64) + "b" + as(3)).toUpper();
+        QTest::newRow("long word only at the end") << QStringList{"x", as(70)} << QString("xxx" + as(70));
+        QTest::newRow("long words and numbers")
+            << QStringList{as(65) + "1", as(66)} << QString(as(65) + "12" + as(66) + "3");
+    }
+    void wordsAroundSixtyFourCharacters()
+    {
+        QFETCH(QStringList, words);
+        QFETCH(QString, text);
+        const WordDictionary dictionary = dictionaryOf(words);
+        const QStringList expected = plainSplit(dictionary, text);
+        QVERIFY(!expected.isEmpty());
+        QCOMPARE(engineSplit(dictionary, text), expected);
+    }
+
     void deadEndAnswersWithNothing()
     {
         const WordDictionary dictionary = dictionaryOf({"a", "aa"});
