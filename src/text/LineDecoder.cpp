@@ -326,8 +326,18 @@ qsizetype LineDecoder::feedText(const unsigned char* src, qsizetype size, bool l
             if (stops == 0)
                 break;
         }
-        if (!other)
+        if (!other) {
+            // The rest of the window goes after the last break, and the next window starts where this one ends:
+            // where the next window is read does not wait for where the breaks were found.
+            const unsigned char* const windowEnd = first + std::min<qsizetype>(left, width) * step;
+            if (windowEnd > p) {
+                readWindow<source>(p, out);
+                out += (windowEnd - p) / step;
+                afterCr = false;
+            }
+            p = windowEnd;
             continue;
+        }
         afterCr = false;
         if constexpr (source == Source::Utf8) {
             p = takeNonAscii(p, end, out, last);
