@@ -332,7 +332,11 @@ void NameCleaner::removeSuffixes(QString& text, const SuffixList& list) const
 {
     const auto entryCount = static_cast<quint32>(list.foldedEntries.size());
     quint32 next = 0;
-    while (next < entryCount && text.contains(u'.')) {
+    const auto hasDot = [&] {
+        const char16_t* units = QStringView(text).utf16();
+        return std::find(units, units + text.size(), u'.') != units + text.size();
+    };
+    while (next < entryCount && hasDot()) {
         // Case folding keeps the length, unit for unit; for plain ASCII it is lower-casing.
         const char16_t* units = QStringView(text).utf16();
         const qsizetype size = text.size();
