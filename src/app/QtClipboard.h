@@ -12,6 +12,7 @@ public:
     bool clear() override;
     // Refused when the program did not become the clipboard's owner (another client took it back at once).
     bool setText(const QString& text) override;
+    bool setUtf8Text(const QByteArray& text) override;
 };
 
 } // namespace quorvane

@@ -1,5 +1,6 @@
 #include "AlignedTextExport.h"
 
+#include "AsciiNarrowing.h"
 #include "ListViewReader.h"
 #include "TextListRows.h"
 #include "core/ErrorTrap.h"
@@ -16,9 +17,6 @@
 #include <cstring>
 #include <vector>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 #if defined(Q_OS_LINUX)
 #include <fcntl.h>
 #endif
@@ -29,59 +27,6 @@ namespace {
 
 // Lines are gathered into blocks of about this size before they reach the file.
 constexpr qsizetype blockBytes = qsizetype(1) << 20;
-
-#if defined(__SSE2__)
-bool isAscii(__m128i units)
-{
-    const __m128i outside = _mm_and_si128(units, _mm_set1_epi16(static_cast<short>(0xFF80)));
-    return _mm_movemask_epi8(_mm_cmpeq_epi16(outside, _mm_setzero_si128())) == 0xFFFF;
-}
-
-// Narrows 16 units to 16 bytes, or 8 to 8; returns false, having written nothing, when one is not ASCII.
-bool narrow16(const char16_t* in, char* out)
-{
-    const __m128i low = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in));
-    const __m128i high = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + 8));
-    if (!isAscii(_mm_or_si128(low, high)))
-        return false;
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_packus_epi16(low, high));
-    return true;
-}
-
-bool narrow8(const char16_t* in, char* out)
-{
-    const __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in));
-    if (!isAscii(units))
-        return false;
-    _mm_storel_epi64(reinterpret_cast<__m128i*>(out), _mm_packus_epi16(units, units));
-    return true;
-}
-#endif
-
-// Writes the text one byte per unit and returns true when it is all ASCII, as nearly every text is; returns
-// false otherwise, having written some of it.
-inline bool narrowAscii(const char16_t* in, qsizetype size, char* out)
-{
-#if defined(__SSE2__)
-    if (size >= 16) {
-        qsizetype at = 0;
-        for (; at + 16 <= size; at += 16) {
-            if (!narrow16(in + at, out + at))
-                return false;
-        }
-        // The rest as the last 16 units, overlapping what is done: one block instead of a loop over the rest.
-        return at == size || narrow16(in + size - 16, out + size - 16);
-    }
-    if (size >= 8)
-        return narrow8(in, out) && narrow8(in + size - 8, out + size - 8);
-#endif
-    char16_t all = 0;
-    for (qsizetype at = 0; at < size; ++at) {
-        all |= in[at];
-        out[at] = static_cast<char>(in[at]);
-    }
-    return all < 0x80;
-}
 
 // Writes `text` as Windows-1252, one byte per unit, at `out`. `scratch` holds the encoding of a text that is
 // not ASCII.
@@ -94,7 +39,7 @@ inline bool narrowAscii(const char16_t* in, qsizetype size, char* out)
 
 inline void encodeInto(QStringView text, char* out, QByteArray& scratch)
 {
-    if (!narrowAscii(text.utf16(), text.size(), out))
+    if (!ascii::narrow(text.utf16(), text.size(), out))
         encodeNotAscii(text, out, scratch);
 }
 

@@ -1,5 +1,6 @@
 #include "ClipboardCopy.h"
 
+#include "AsciiNarrowing.h"
 #include "Clipboard.h"
 #include "ListViewReader.h"
 #include "TextListRows.h"
@@ -20,13 +21,71 @@ template <typename Attempt> bool retried(Attempt&& attempt)
     return done;
 }
 
-// The clipboard text of a TextListModel, read run by run. With its one column a line is the row's text
-// without its trailing blanks (the padding and the TAB are cut again), then CR LF, so no widths are needed.
-QString textListClipboardText(const TextListModel& list, EventPump& pump)
+// The most UTF-8 bytes one UTF-16 unit takes: three for a character of the basic plane or a lone surrogate
+// (U+FFFD); a pair of units takes four.
+constexpr qsizetype utf8BytesPerUnit = 3;
+
+// Writes the units as UTF-8 at `out`, which has room for utf8BytesPerUnit bytes per unit, and returns the end.
+// A surrogate without its partner becomes U+FFFD.
+char* encodeUtf8(const char16_t* in, qsizetype size, char* out)
+{
+    qsizetype at = 0;
+    while (at < size) {
+#if defined(__SSE2__)
+        if (size - at >= 16 && ascii::narrow16(in + at, out)) {
+            at += 16;
+            out += 16;
+            continue;
+        }
+#endif
+        // The block the long way; a pair that straddles its end is taken whole.
+        const qsizetype blockEnd = std::min(at + 16, size);
+        while (at < blockEnd) {
+            char32_t code = in[at++];
+            if (code < 0x80) {
+                *out++ = static_cast<char>(code);
+                continue;
+            }
+            if (code < 0x800) {
+                *out++ = static_cast<char>(0xC0 | (code >> 6));
+                *out++ = static_cast<char>(0x80 | (code & 0x3F));
+                continue;
+            }
+            if (QChar::isSurrogate(code)) {
+                if (QChar::isHighSurrogate(code) && at < size && QChar::isLowSurrogate(in[at]))
+                    code = QChar::surrogateToUcs4(static_cast<char16_t>(code), in[at++]);
+                else
+                    code = QChar::ReplacementCharacter;
+            }
+            if (code < 0x10000) {
+                *out++ = static_cast<char>(0xE0 | (code >> 12));
+            } else {
+                *out++ = static_cast<char>(0xF0 | (code >> 18));
+                *out++ = static_cast<char>(0x80 | ((code >> 12) & 0x3F));
+            }
+            *out++ = static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+            *out++ = static_cast<char>(0x80 | (code & 0x3F));
+        }
+    }
+    return out;
+}
+
+QByteArray toUtf8(QStringView text)
+{
+    QByteArray bytes(text.size() * utf8BytesPerUnit, Qt::Uninitialized);
+    bytes.truncate(encodeUtf8(text.utf16(), text.size(), bytes.data()) - bytes.constData());
+    return bytes;
+}
+
+// The clipboard text of a TextListModel, read run by run and written as UTF-8 straight from the list's
+// characters. With its one column a line is the row's text without its trailing blanks (the padding and the
+// TAB are cut again), then CR LF, so no widths are needed.
+QByteArray textListClipboardText(const TextListModel& list, EventPump& pump)
 {
     TextListRows rows(list, pump);
-    // Room for every checked row's text and CR LF. Only the check marks are read row by row: a stretch of
-    // checked rows takes the characters from its first row's start to its last row's end.
+    // Room for every checked row's text and CR LF, a byte per unit as for ASCII; a row that is not ASCII
+    // makes more. Only the check marks are read row by row: a stretch of checked rows takes the characters
+    // from its first row's start to its last row's end.
     qsizetype room = 0;
     for (int first = 0; first < rows.count(); first = rows.runEnd(first)) {
         const int end = rows.runEnd(first);
@@ -46,28 +105,34 @@ QString textListClipboardText(const TextListModel& list, EventPump& pump)
             room += rows.end(end - 1) - rows.begin(stretch);
     }
 
-    QString text;
-    text.resize(room);
-    QChar* out = text.data();
+    QByteArray text(room, Qt::Uninitialized);
+    char* out = text.data();
     for (int first = 0; first < rows.count(); first = rows.runEnd(first)) {
         const int end = rows.runEnd(first);
         rows.beginRun(first, end);
         for (int r = first; r < end; ++r) {
             if (!rows.isChecked(r))
                 continue;
-            const QChar* const begin = rows.characters() + rows.begin(r);
-            const QChar* stop = rows.characters() + rows.end(r);
-            while (stop > begin && *(stop - 1) == QLatin1Char(' '))
+            const char16_t* const begin = rows.text(r).utf16();
+            const char16_t* stop = begin + rows.length(r);
+            while (stop > begin && *(stop - 1) == u' ')
                 --stop;
+            const qsizetype units = stop - begin;
             const qsizetype used = out - text.constData();
-            if (text.size() - used < (stop - begin) + 2) {
-                // The list changed during a yield: more room for the longer texts.
-                text.resize(std::max(used + (stop - begin) + 2, 2 * text.size()));
-                out = text.data() + used;
+            if (text.size() - used >= units + 2 && ascii::narrow(begin, units, out)) {
+                out += units;
+            } else {
+                // Not ASCII, or longer than planned (the list changed during a yield): room for the longest
+                // encoding, growing by an eighth at least so that many such rows cost few moves.
+                const qsizetype needed = units * utf8BytesPerUnit + 2;
+                if (text.size() - used < needed) {
+                    text.resize(std::max(used + needed, text.size() + text.size() / 8));
+                    out = text.data() + used;
+                }
+                out = encodeUtf8(begin, units, out);
             }
-            out = std::copy(begin, stop, out);
-            *out++ = QLatin1Char('\r');
-            *out++ = QLatin1Char('\n');
+            *out++ = '\r';
+            *out++ = '\n';
         }
     }
     text.truncate(out - text.constData());
@@ -78,9 +143,6 @@ QString textListClipboardText(const TextListModel& list, EventPump& pump)
 
 QString clipboardText(const QAbstractItemModel& listView, EventPump& pump)
 {
-    if (const auto* textList = qobject_cast<const TextListModel*>(&listView))
-        return textListClipboardText(*textList, pump);
-
     const ListViewReader list(listView);
     const int columns = std::max(list.columnCount(), 0);
     const int rows = list.rowCount();
@@ -140,6 +202,13 @@ QString clipboardText(const QAbstractItemModel& listView, EventPump& pump)
     return text;
 }
 
+QByteArray clipboardUtf8Text(const QAbstractItemModel& listView, EventPump& pump)
+{
+    if (const auto* textList = qobject_cast<const TextListModel*>(&listView))
+        return textListClipboardText(*textList, pump);
+    return toUtf8(clipboardText(listView, pump));
+}
+
 void clearClipboard(Clipboard& clipboard)
 {
     retried([&] { return clipboard.clear(); });
@@ -150,13 +219,18 @@ bool setClipboardText(Clipboard& clipboard, const QString& text)
     return retried([&] { return clipboard.setText(text); });
 }
 
+bool setClipboardUtf8Text(Clipboard& clipboard, const QByteArray& text)
+{
+    return retried([&] { return clipboard.setUtf8Text(text); });
+}
+
 void copyListviewToClipboard(const QAbstractItemModel& listView, Clipboard& clipboard, EventPump& pump)
 {
     if (listView.rowCount() == 0)
         return;
-    const QString text = clipboardText(listView, pump);
+    const QByteArray text = clipboardUtf8Text(listView, pump);
     clearClipboard(clipboard);
-    setClipboardText(clipboard, text);
+    setClipboardUtf8Text(clipboard, text);
 }
 
 } // namespace quorvane

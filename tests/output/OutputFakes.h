@@ -82,7 +82,8 @@ public:
     QList<Change> changes;
 };
 
-// A clipboard that refuses a given number of attempts of each operation before it accepts.
+// A clipboard that refuses a given number of attempts of each operation before it accepts. Both ways of setting
+// the text count as the same operation.
 class FakeClipboard final : public Clipboard
 {
 public:
@@ -92,6 +93,7 @@ public:
         if (clearAttempts <= refusedClears)
             return false;
         content.clear();
+        utf8Content.clear();
         return true;
     }
     bool setText(const QString& text) override
@@ -100,6 +102,16 @@ public:
         if (setAttempts <= refusedSets)
             return false;
         content = text;
+        utf8Content.clear();
+        return true;
+    }
+    bool setUtf8Text(const QByteArray& text) override
+    {
+        ++setAttempts;
+        if (setAttempts <= refusedSets)
+            return false;
+        content = QString::fromUtf8(text);
+        utf8Content = text;
         return true;
     }
 
@@ -108,6 +120,7 @@ public:
     int clearAttempts = 0;
     int setAttempts = 0;
     QString content = QStringLiteral("old content");
+    QByteArray utf8Content; // what setUtf8Text() placed, as it came
 };
 
 // A spreadsheet application that keeps its one document's cells in memory and logs every call.

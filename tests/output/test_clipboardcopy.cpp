@@ -46,6 +46,12 @@ private slots:
         QTest::newRow("an empty checked row gives an empty line")
             << results << QList<Row>{{{QString()}, true}, {{QStringLiteral("abc")}, true}}
             << QStringLiteral("\r\nabc\r\n");
+        QTest::newRow("characters outside ASCII and a pair of surrogates pad by units")
+            << QStringList{QStringLiteral("A"), QStringLiteral("B")}
+            << QList<Row>{{{QStringLiteral("caf\u00e9 \u20ac"), QStringLiteral("\U0001F600")}, true},
+                          {{QStringLiteral("\u65e5\u672c\u8a9e\u30c6\u30ad\u30b9\u30c8!"), QStringLiteral("x  ")},
+                           true}}
+            << QStringLiteral("caf\u00e9 \u20ac  \t\U0001F600\r\n\u65e5\u672c\u8a9e\u30c6\u30ad\u30b9\u30c8!\tx\r\n");
     }
     void clipboardTextLayout()
     {
@@ -56,8 +62,11 @@ private slots:
         NoEventPump pump;
         QCOMPARE(clipboardText(*model, pump), expected);
 
+        QCOMPARE(clipboardUtf8Text(*model, pump), expected.toUtf8());
+
         FakeClipboard clipboard;
         copyListviewToClipboard(*model, clipboard, pump);
+        QCOMPARE(clipboard.utf8Content, expected.toUtf8());
         QCOMPARE(clipboard.content, expected);
         QCOMPARE(clipboard.clearAttempts, 1);
         QCOMPARE(clipboard.setAttempts, 1);
@@ -97,6 +106,12 @@ private slots:
         QCOMPARE(clipboard.setAttempts, attempts);
         // When everything was refused, the old content is still there.
         QCOMPARE(clipboard.content, placed ? QStringLiteral("new") : QStringLiteral("old content"));
+
+        FakeClipboard utf8Clipboard;
+        utf8Clipboard.refusedSets = refused;
+        QCOMPARE(setClipboardUtf8Text(utf8Clipboard, "new"), placed);
+        QCOMPARE(utf8Clipboard.setAttempts, attempts);
+        QCOMPARE(utf8Clipboard.content, placed ? QStringLiteral("new") : QStringLiteral("old content"));
     }
 
     void setRefusedAfterClearLeavesItEmpty()

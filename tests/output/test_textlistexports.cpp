@@ -133,6 +133,25 @@ private slots:
         QTest::newRow("no row checked") << rowsOf({QStringLiteral("abc"), QStringLiteral("abcdefghij")}, {0, 1});
         QTest::newRow("several runs, unchecked rows at the runs' ends")
             << numberedRows(2600, {0, 998, 999, 1000, 1999, 2599});
+        QStringList pairs;
+        for (const int length : {2, 8, 15, 16, 17, 18, 31, 32, 33, 40}) {
+            for (const int at : {0, 7, 14, 15, 16, 30, 31, length - 2}) {
+                if (at < 0 || at + 2 > length)
+                    continue;
+                QString text(length, QLatin1Char('p'));
+                text.replace(at, 2, QStringLiteral("\U0001F600")); // two units, four bytes
+                pairs.append(text);
+            }
+        }
+        QTest::newRow("pairs of surrogates on both sides of every 16-unit block's end") << rowsOf(pairs);
+
+        QStringList wide;
+        for (int r = 0; r < 2100; ++r)
+            wide.append(QString(r % 37, QChar(0x65E5 + r % 5)) + QStringLiteral("\u00e9\U0001F680 "));
+        QTest::newRow("no row ASCII, over several runs: three bytes for one unit") << rowsOf(wide, {5, 1000});
+        QStringList lastWide = QStringList(1500, QStringLiteral("plain ascii row"));
+        lastWide.append(QString(300, QChar(0x4E2D)));
+        QTest::newRow("only the last row not ASCII, where no room is left") << rowsOf(lastWide);
         QTest::newRow("a row longer than the file's write block") << rowsOf(
             {QStringLiteral("before"), QString(1500000, QLatin1Char('L')) + QChar(0x65E5), QStringLiteral("after")});
     }
@@ -145,9 +164,50 @@ private slots:
         QCOMPARE(file, expectedFile(rows));
         QCOMPARE(saved(*generic), file);
         NoEventPump pump;
-        const QString text = clipboardText(*direct, pump);
-        QCOMPARE(text, expectedClipboardText(rows));
-        QCOMPARE(clipboardText(*generic, pump), text);
+        const QByteArray text = clipboardUtf8Text(*direct, pump);
+        QCOMPARE(QString::fromUtf8(text), expectedClipboardText(rows));
+        QCOMPARE(text, expectedClipboardText(rows).toUtf8());
+        QCOMPARE(clipboardUtf8Text(*generic, pump), text);
+        // The same list read cell by cell, as any other model is.
+        QCOMPARE(clipboardText(*direct, pump), expectedClipboardText(rows));
+    }
+
+    void surrogatesWithoutTheirPartnerBecomeReplacementCharacters_data()
+    {
+        QTest::addColumn<QStringList>("texts");
+        QTest::addColumn<QByteArray>("expected");
+        const QChar high(0xD83D);
+        const QChar low(0xDE00);
+        const QByteArray replacement("\xEF\xBF\xBD");
+        const QByteArray pair("\xF0\x9F\x98\x80");
+        QTest::newRow("a high surrogate ends the row")
+            << QStringList{QStringLiteral("ab") + high} << "ab" + replacement + "\r\n";
+        QTest::newRow("a low surrogate starts the row")
+            << QStringList{low + QStringLiteral("x")} << replacement + "x\r\n";
+        QTest::newRow("a high surrogate before a whole pair")
+            << QStringList{QString(high) + high + low} << replacement + pair + "\r\n";
+        QTest::newRow("a pair in the wrong order")
+            << QStringList{QString(low) + high} << replacement + replacement + "\r\n";
+        QTest::newRow("the halves of a pair in two rows stay apart")
+            << QStringList{QStringLiteral("a") + high, low + QStringLiteral("b")}
+            << "a" + replacement + "\r\n" + replacement + "b\r\n";
+        QTest::newRow("a high surrogate ends a 16-unit block, ASCII follows")
+            << QStringList{QString(15, QLatin1Char('a')) + high + QString(18, QLatin1Char('b'))}
+            << QByteArray(15, 'a') + replacement + QByteArray(18, 'b') + "\r\n";
+        QTest::newRow("a low surrogate starts the second block")
+            << QStringList{QString(16, QLatin1Char('a')) + low + QString(16, QLatin1Char('c'))}
+            << QByteArray(16, 'a') + replacement + QByteArray(16, 'c') + "\r\n";
+        QTest::newRow("a high surrogate before trailing blanks")
+            << QStringList{QStringLiteral("z") + high + QStringLiteral("   ")} << "z" + replacement + "\r\n";
+    }
+    void surrogatesWithoutTheirPartnerBecomeReplacementCharacters()
+    {
+        QFETCH(QStringList, texts);
+        QFETCH(QByteArray, expected);
+        const QList<Row> rows = rowsOf(texts);
+        NoEventPump pump;
+        QCOMPARE(clipboardUtf8Text(*textList(rows), pump), expected);
+        QCOMPARE(clipboardUtf8Text(*resultList(rows), pump), expected);
     }
 
     void rowNumberCaptionsAndProgressAsAnyOtherModel()
@@ -184,7 +244,7 @@ private slots:
         domains.append(QStringList{QStringLiteral("example.com"), QString(20, QLatin1Char('d'))});
         QCOMPARE(saved(domains), QByteArray("Domain Name(s)" + QByteArray(6, ' ') + "\t\r\n"));
         NoEventPump pump;
-        QCOMPARE(clipboardText(domains, pump), QString());
+        QCOMPARE(clipboardUtf8Text(domains, pump), QByteArray());
     }
 
     void listClearedDuringASaveLeavesTheOldFile_data()
@@ -249,16 +309,19 @@ private slots:
         QCOMPARE(testfiles::readBytes(path), "Results\t\r\n" + QByteArray("x      \t\r\n").repeated(2500) +
                                                  QByteArray("y      \t\r\n").repeated(50000));
 
-        const auto copied = textList(rowsOf(QStringList(2500, QStringLiteral("x"))));
-        CountingEventPump copyPump;
-        copyPump.onYield = [&](int number) {
-            if (number == 4) { // after the sizing pass (3 runs): the texts are longer than planned
-                copied->clear();
-                copied->append(QStringList(50000, QStringLiteral("yyyy")), true);
-            }
-        };
-        // The text pass reads the 2500 rows counted when the copy began.
-        QCOMPARE(clipboardText(*copied, copyPump), QStringLiteral("yyyy\r\n").repeated(2500));
+        // The copy, when the texts that come are longer than planned, in characters or in bytes.
+        for (const QString& longer : {QStringLiteral("yyyy"), QStringLiteral("\u65e5\u672c\U0001F600")}) {
+            const auto copied = textList(rowsOf(QStringList(2500, QStringLiteral("x"))));
+            CountingEventPump copyPump;
+            copyPump.onYield = [&](int number) {
+                if (number == 4) { // after the sizing pass (3 runs)
+                    copied->clear();
+                    copied->append(QStringList(50000, longer), true);
+                }
+            };
+            // The text pass reads the 2500 rows counted when the copy began.
+            QCOMPARE(clipboardUtf8Text(*copied, copyPump), (longer + QStringLiteral("\r\n")).toUtf8().repeated(2500));
+        }
     }
 };
 
