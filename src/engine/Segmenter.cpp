@@ -110,7 +110,7 @@ void Segmenter::findAsciiWordEnds(QStringView text)
         quint64 anyWord = 0;
         std::size_t kept = 0;
         for (std::size_t k = 0; k < walks; ++k) {
-            const quint32 node = m_trie.child(nodes[k], unit);
+            const quint32 node = m_trie.childOfInnerNode(nodes[k], unit); // walks past their first step
             // No branch on what the trie holds: a mispredicted one would stall every walk behind it.
             const auto word = static_cast<quint64>(m_trie.isWord(node));
             const auto start = static_cast<std::size_t>(starts[k]);

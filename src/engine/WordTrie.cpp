@@ -14,16 +14,33 @@ quint32 WordTrie::otherChildOfLargeNode(const LargeNode& large, char16_t unit) c
 
 void WordTrie::build(const QSet<QString>& words)
 {
-    std::vector<QStringView> sorted;
-    sorted.reserve(static_cast<std::size_t>(words.size()));
+    // Plain unit order, so that the children of every node are created in ascending unit order. The first
+    // four units, packed into one number (missing ones as 0), decide most comparisons at once.
+    struct Keyed
+    {
+        quint64 key;
+        QStringView word;
+    };
+    std::vector<Keyed> keyed;
+    keyed.reserve(static_cast<std::size_t>(words.size()));
     for (const QString& word : words) {
-        if (!word.isEmpty()) // the empty piece is never tried
-            sorted.emplace_back(word);
+        if (word.isEmpty()) // the empty piece is never tried
+            continue;
+        quint64 key = 0;
+        for (qsizetype k = 0; k < 4; ++k)
+            key = (key << 16) | (k < word.size() ? word[k].unicode() : 0u);
+        keyed.push_back({key, word});
     }
-    // Plain unit order, so that the children of every node are created in ascending unit order.
-    std::sort(sorted.begin(), sorted.end(), [](QStringView a, QStringView b) {
-        return std::lexicographical_compare(a.utf16(), a.utf16() + a.size(), b.utf16(), b.utf16() + b.size());
+    std::sort(keyed.begin(), keyed.end(), [](const Keyed& a, const Keyed& b) {
+        if (a.key != b.key)
+            return a.key < b.key;
+        return std::lexicographical_compare(a.word.utf16(), a.word.utf16() + a.word.size(), b.word.utf16(),
+                                            b.word.utf16() + b.word.size());
     });
+    std::vector<QStringView> sorted;
+    sorted.reserve(keyed.size());
+    for (const Keyed& entry : keyed)
+        sorted.push_back(entry.word);
 
     // Prefix nodes in creation order (0 is the root).
     std::vector<quint32> parent{0};

@@ -35,6 +35,12 @@ public:
     {
         if (node == root)
             return m_rootChildren.empty() ? noNode : m_rootChildren[unit];
+        return childOfInnerNode(node, unit);
+    }
+
+    // The same for a node that is not the root.
+    quint32 childOfInnerNode(quint32 node, char16_t unit) const
+    {
         const Edge& from = m_edges[node];
         if (from.kind == Kind::Scanned) {
             const quint32 first = from.children;
