@@ -96,24 +96,8 @@ public:
         utf8Content.clear();
         return true;
     }
-    bool setText(const QString& text) override
-    {
-        ++setAttempts;
-        if (setAttempts <= refusedSets)
-            return false;
-        content = text;
-        utf8Content.clear();
-        return true;
-    }
-    bool setUtf8Text(const QByteArray& text) override
-    {
-        ++setAttempts;
-        if (setAttempts <= refusedSets)
-            return false;
-        content = QString::fromUtf8(text);
-        utf8Content = text;
-        return true;
-    }
+    bool setText(const QString& text) override { return set(text, {}); }
+    bool setUtf8Text(const QByteArray& text) override { return set(QString::fromUtf8(text), text); }
 
     int refusedClears = 0;
     int refusedSets = 0;
@@ -121,6 +105,17 @@ public:
     int setAttempts = 0;
     QString content = QStringLiteral("old content");
     QByteArray utf8Content; // what setUtf8Text() placed, as it came
+
+private:
+    bool set(const QString& text, const QByteArray& utf8)
+    {
+        ++setAttempts;
+        if (setAttempts <= refusedSets)
+            return false;
+        content = text;
+        utf8Content = utf8;
+        return true;
+    }
 };
 
 // A spreadsheet application that keeps its one document's cells in memory and logs every call.
