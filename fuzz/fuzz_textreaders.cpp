@@ -14,7 +14,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     const QString path = fuzz::writeInput(data, size);
     try {
-        const QStringList lines = readFileLines(path);
+        const TextBlock lines = readFileLines(path);
         if (lines.isEmpty())
             abort(); // never fewer than one line
         const QString whole = readWholeFile(path);
