@@ -2,6 +2,7 @@
 // its own, started first with a profile of its own), end to end through the plugin, and prints the time
 // beside 2,000 rows written one cell per call, extrapolated. Ends that office afterwards.
 #include "BenchSupport.h"
+#include "TestOffice.h"
 #include "UnoOffice.h"
 #include "core/EventPump.h"
 #include "core/Pointer.h"
@@ -13,12 +14,8 @@
 
 #include <QCoreApplication>
 #include <QTemporaryDir>
-#include <QThread>
 #include <QUrl>
 
-#include <com/sun/star/container/XEnumeration.hpp>
-#include <com/sun/star/container/XEnumerationAccess.hpp>
-#include <com/sun/star/util/XCloseable.hpp>
 #include <cstdio>
 
 using namespace quorvane;
@@ -43,24 +40,6 @@ public:
     bool setUtf8Text(const QByteArray&) override { return true; }
 };
 
-void endOffice(const CalcConnection& connection)
-{
-    try {
-        calc::UnoOffice office(connection, calc::UnoOffice::Start::Never);
-        const css::uno::Reference<css::container::XEnumerationAccess> components(office.desktop()->getComponents(),
-                                                                                 css::uno::UNO_QUERY_THROW);
-        const auto each = components->createEnumeration();
-        while (each->hasMoreElements()) {
-            const css::uno::Reference<css::util::XCloseable> document(each->nextElement(), css::uno::UNO_QUERY);
-            if (document.is())
-                document->close(true);
-        }
-        office.desktop()->terminate();
-    } catch (...) {
-        // Gone already.
-    }
-}
-
 } // namespace
 
 int main(int argc, char** argv)
@@ -77,6 +56,9 @@ int main(int argc, char** argv)
     const QStringList arguments{QStringLiteral("--headless"), QStringLiteral("--invisible"),
                                 QStringLiteral("-env:UserInstallation=") +
                                     QUrl::fromLocalFile(profile.path()).toString()};
+    // Ends the office at the end, and waits for it to write its profile before the folder goes.
+    const testoffice::OfficeEnding ending(CalcConnection{programFolder, pipe, arguments},
+                                          QStringLiteral("name=%1;").arg(pipe).toUtf8());
     LibreOfficeCalc calc(QStringLiteral(QUORVANE_APP_DIR "/libquorvane_calc.so"), pipe, arguments);
 
     TextListModel results(TextListModel::Marks::Checkable);
@@ -113,7 +95,5 @@ int main(int argc, char** argv)
                 perCellRows, perCellSeconds, perCellSeconds / perCellRows * 1e6, rows,
                 perCellSeconds / perCellRows * rows, perCellSeconds / perCellRows * rows / exportSeconds);
 
-    endOffice(CalcConnection{programFolder, pipe, arguments});
-    QThread::sleep(2); // lets the office write its profile before the folder goes
     return 0;
 }

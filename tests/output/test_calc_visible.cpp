@@ -7,40 +7,29 @@
 #include "ScriptedPrompter.h"
 #include "Settings.h"
 #include "TestFiles.h"
+#include "TestOffice.h"
 #include "UnoOffice.h"
 #include "core/TextListModel.h"
 #include "output/LibreOfficeCalc.h"
 
 #include <QApplication>
-#include <QDeadlineTimer>
 #include <QDir>
-#include <QFile>
 #include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QScreen>
 #include <QTemporaryDir>
-#include <QThread>
 #include <QUrl>
 #include <QtTest>
 
 #include <com/sun/star/awt/XWindow2.hpp>
-#include <com/sun/star/beans/XPropertySet.hpp>
-#include <com/sun/star/container/XEnumeration.hpp>
-#include <com/sun/star/container/XEnumerationAccess.hpp>
-#include <com/sun/star/container/XIndexAccess.hpp>
 #include <com/sun/star/frame/XModel.hpp>
-#include <com/sun/star/sheet/XSpreadsheet.hpp>
-#include <com/sun/star/sheet/XSpreadsheetDocument.hpp>
-#include <com/sun/star/table/XCell.hpp>
-#include <com/sun/star/table/XColumnRowRange.hpp>
-#include <com/sun/star/text/XText.hpp>
-#include <com/sun/star/util/XCloseable.hpp>
 #include <com/sun/star/util/XModifiable.hpp>
 #include <cstdio>
 
 using namespace css;
 using namespace quorvane;
+using namespace quorvane::testoffice;
 
 namespace {
 
@@ -90,36 +79,6 @@ int runAsProgram(const QString& pipe, const QString& profile, const QString& scr
     return status;
 }
 
-QList<uno::Reference<sheet::XSpreadsheetDocument>> calcDocuments(calc::UnoOffice& office)
-{
-    QList<uno::Reference<sheet::XSpreadsheetDocument>> documents;
-    const uno::Reference<container::XEnumerationAccess> components(office.desktop()->getComponents(),
-                                                                   uno::UNO_QUERY_THROW);
-    const uno::Reference<container::XEnumeration> each = components->createEnumeration();
-    while (each->hasMoreElements()) {
-        const uno::Reference<sheet::XSpreadsheetDocument> document(each->nextElement(), uno::UNO_QUERY);
-        if (document.is())
-            documents.append(document);
-    }
-    return documents;
-}
-
-QString cellText(const uno::Reference<sheet::XSpreadsheet>& sheet, int column, int row)
-{
-    const uno::Reference<text::XText> text(sheet->getCellByPosition(column, row), uno::UNO_QUERY_THROW);
-    return calc::toQString(text->getString());
-}
-
-sal_Int32 columnWidth(const uno::Reference<sheet::XSpreadsheet>& sheet, int column)
-{
-    const uno::Reference<table::XColumnRowRange> range(sheet, uno::UNO_QUERY_THROW);
-    const uno::Reference<container::XIndexAccess> columns(range->getColumns(), uno::UNO_QUERY_THROW);
-    const uno::Reference<beans::XPropertySet> properties(columns->getByIndex(column), uno::UNO_QUERY_THROW);
-    sal_Int32 width = 0;
-    properties->getPropertyValue("Width") >>= width;
-    return width;
-}
-
 // The top-level windows the X server shows (mapped and viewable), by name.
 QStringList viewableWindowNames()
 {
@@ -140,21 +99,6 @@ QStringList viewableWindowNames()
             names.append(match.captured(2));
     }
     return names;
-}
-
-// Whether a process whose command line holds the marker still runs.
-bool officeRuns(const QByteArray& marker)
-{
-    const QStringList processes = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
-    for (const QString& process : processes) {
-        QFile commandLine(QStringLiteral("/proc/%1/cmdline").arg(process));
-        if (commandLine.open(QIODevice::ReadOnly) && commandLine.readAll().contains(marker)) {
-            QFile status(QStringLiteral("/proc/%1/status").arg(process));
-            if (status.open(QIODevice::ReadOnly) && !status.readAll().contains("State:\tZ"))
-                return true;
-        }
-    }
-    return false;
 }
 
 long calcWindowCount()
@@ -195,33 +139,7 @@ private slots:
         const QString pipe = QStringLiteral("quorvane-visible-%1").arg(QCoreApplication::applicationPid());
         // Every process of this test's office names its profile on its command line.
         const QByteArray officeMarker = officeArguments(profile.path()).first().toUtf8();
-        struct Ending
-        {
-            const QString& pipe;
-            const QStringList arguments;
-            const QByteArray& marker;
-            ~Ending()
-            {
-                if (officeRuns(marker)) {
-                    try {
-                        calc::UnoOffice office(CalcConnection{LibreOfficeCalc::findProgramFolder(), pipe, arguments, 5},
-                                               calc::UnoOffice::Start::Never);
-                        const uno::Reference<container::XEnumerationAccess> components(
-                            office.desktop()->getComponents(), uno::UNO_QUERY_THROW);
-                        const uno::Reference<container::XEnumeration> each = components->createEnumeration();
-                        while (each->hasMoreElements())
-                            uno::Reference<util::XCloseable>(each->nextElement(), uno::UNO_QUERY_THROW)->close(true);
-                        office.desktop()->terminate();
-                    } catch (...) {
-                        // The bridge closes as the office ends; an office that never answered is not ours to end.
-                    }
-                }
-                // The office writes its profile as it ends: the profile folder goes only after that.
-                const QDeadlineTimer deadline(30000);
-                while (officeRuns(marker) && !deadline.hasExpired())
-                    QThread::msleep(50);
-            }
-        } ending{pipe, officeArguments(profile.path()), officeMarker};
+        const OfficeEnding ending(CalcConnection{programFolder, pipe, officeArguments(profile.path())}, officeMarker);
 
         if (officeAlreadyRuns) {
             // Started as a user would start it: no pipe, an empty spreadsheet of its own.
@@ -249,9 +167,8 @@ private slots:
         QCOMPARE(documents.size(), officeAlreadyRuns ? 2 : 1);
         QList<uno::Reference<sheet::XSpreadsheet>> exported;
         for (const auto& document : documents) {
-            const uno::Reference<container::XIndexAccess> sheets(document->getSheets(), uno::UNO_QUERY_THROW);
-            const uno::Reference<sheet::XSpreadsheet> sheet(sheets->getByIndex(0), uno::UNO_QUERY_THROW);
-            if (cellText(sheet, 0, 0) != QLatin1String("Results"))
+            const uno::Reference<sheet::XSpreadsheet> sheet = firstSheet(document);
+            if (cellAt(sheet, 0, 0).text != QLatin1String("Results"))
                 continue;
             exported.append(sheet);
             const uno::Reference<frame::XModel> model(document, uno::UNO_QUERY_THROW);
@@ -266,8 +183,8 @@ private slots:
 
         const uno::Reference<sheet::XSpreadsheet>& sheet = exported.first();
         for (int row = 0; row < results.size(); ++row)
-            QCOMPARE(cellText(sheet, 0, row + 1), results[row]);
-        QCOMPARE(cellText(sheet, 0, static_cast<int>(results.size()) + 1), QString());
+            QCOMPARE(cellAt(sheet, 0, row + 1).text, results[row]);
+        QCOMPARE(cellAt(sheet, 0, static_cast<int>(results.size()) + 1).text, QString());
         QVERIFY(columnWidth(sheet, 0) != columnWidth(sheet, 3));
 
         // A picture of the screen for whoever checks by eye.
