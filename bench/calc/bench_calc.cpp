@@ -36,7 +36,6 @@ class NoClipboard final : public Clipboard
 {
 public:
     bool clear() override { return true; }
-    bool setText(const QString&) override { return true; }
     bool setUtf8Text(const QByteArray&) override { return true; }
 };
 

@@ -31,11 +31,6 @@ public:
         held.clear();
         return true;
     }
-    bool setText(const QString& text) override
-    {
-        held = text.toUtf8();
-        return true;
-    }
     bool setUtf8Text(const QByteArray& text) override
     {
         held = text;

@@ -27,17 +27,6 @@ bool QtClipboard::clear()
     return true;
 }
 
-bool QtClipboard::setText(const QString& text)
-{
-    QClipboard* clipboard = QGuiApplication::clipboard();
-    if (!clipboard)
-        return false;
-    clipboard->setText(text, QClipboard::Clipboard);
-    if (platformReportsOwnership())
-        return clipboard->ownsClipboard();
-    return clipboard->text(QClipboard::Clipboard) == text;
-}
-
 bool QtClipboard::setUtf8Text(const QByteArray& text)
 {
     QClipboard* clipboard = QGuiApplication::clipboard();

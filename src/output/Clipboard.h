@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QByteArray>
-#include <QString>
 
 namespace quorvane {
 
@@ -12,8 +11,6 @@ class Clipboard
 public:
     virtual ~Clipboard() = default;
     virtual bool clear() = 0;
-    // Puts the text on the clipboard in the platform's plain-text format.
-    virtual bool setText(const QString& text) = 0;
     // Puts UTF-8 text on the clipboard as plain text. The clipboard keeps the bytes themselves (shared, not
     // copied): a large copy holds its text once, in half the memory of UTF-16.
     virtual bool setUtf8Text(const QByteArray& text) = 0;

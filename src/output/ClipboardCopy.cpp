@@ -214,11 +214,6 @@ void clearClipboard(Clipboard& clipboard)
     retried([&] { return clipboard.clear(); });
 }
 
-bool setClipboardText(Clipboard& clipboard, const QString& text)
-{
-    return retried([&] { return clipboard.setText(text); });
-}
-
 bool setClipboardUtf8Text(Clipboard& clipboard, const QByteArray& text)
 {
     return retried([&] { return clipboard.setUtf8Text(text); });

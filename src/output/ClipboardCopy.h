@@ -28,7 +28,6 @@ QByteArray clipboardUtf8Text(const QAbstractItemModel& listView, EventPump& pump
 void clearClipboard(Clipboard& clipboard);
 // Puts the text on the clipboard, trying up to clipboardAttempts times with no pause. Returns whether the
 // text was placed; refusals are swallowed.
-bool setClipboardText(Clipboard& clipboard, const QString& text);
 bool setClipboardUtf8Text(Clipboard& clipboard, const QByteArray& text);
 
 // Copies the checked rows to the clipboard as UTF-8. An empty list leaves the clipboard as it was. The whole

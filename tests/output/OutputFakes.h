@@ -82,8 +82,7 @@ public:
     QList<Change> changes;
 };
 
-// A clipboard that refuses a given number of attempts of each operation before it accepts. Both ways of setting
-// the text count as the same operation.
+// A clipboard that refuses a given number of attempts of each operation before it accepts.
 class FakeClipboard final : public Clipboard
 {
 public:
@@ -96,8 +95,15 @@ public:
         utf8Content.clear();
         return true;
     }
-    bool setText(const QString& text) override { return set(text, {}); }
-    bool setUtf8Text(const QByteArray& text) override { return set(QString::fromUtf8(text), text); }
+    bool setUtf8Text(const QByteArray& text) override
+    {
+        ++setAttempts;
+        if (setAttempts <= refusedSets)
+            return false;
+        content = QString::fromUtf8(text);
+        utf8Content = text;
+        return true;
+    }
 
     int refusedClears = 0;
     int refusedSets = 0;
@@ -105,17 +111,6 @@ public:
     int setAttempts = 0;
     QString content = QStringLiteral("old content");
     QByteArray utf8Content; // what setUtf8Text() placed, as it came
-
-private:
-    bool set(const QString& text, const QByteArray& utf8)
-    {
-        ++setAttempts;
-        if (setAttempts <= refusedSets)
-            return false;
-        content = text;
-        utf8Content = utf8;
-        return true;
-    }
 };
 
 // A spreadsheet application that keeps its one document's cells in memory and logs every call.
