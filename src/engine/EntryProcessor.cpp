@@ -1,6 +1,7 @@
 #include "EntryProcessor.h"
 
 #include "core/Failure.h"
+#include "text/Utf8.h"
 
 #include <cstring>
 
@@ -103,18 +104,9 @@ bool encodeUnits(QStringView text, std::vector<char>& bytes, std::vector<qint32>
     for (qsizetype k = 0; k < size; ++k) {
         const char16_t unit = text[k].unicode();
         offsets[static_cast<std::size_t>(k)] = length;
-        if (unit < 0x80) {
-            out[length++] = static_cast<char>(unit);
-        } else if (unit < 0x800) {
-            out[length++] = static_cast<char>(0xC0 | (unit >> 6));
-            out[length++] = static_cast<char>(0x80 | (unit & 0x3F));
-        } else if (unit >= 0xD800 && unit <= 0xDFFF) {
+        if (QChar::isSurrogate(unit))
             return false;
-        } else {
-            out[length++] = static_cast<char>(0xE0 | (unit >> 12));
-            out[length++] = static_cast<char>(0x80 | ((unit >> 6) & 0x3F));
-            out[length++] = static_cast<char>(0x80 | (unit & 0x3F));
-        }
+        length = static_cast<qint32>(utf8::put(unit, out + length) - out);
     }
     offsets[static_cast<std::size_t>(size)] = length;
     return true;

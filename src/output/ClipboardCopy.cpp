@@ -5,6 +5,7 @@
 #include "ListViewReader.h"
 #include "TextListRows.h"
 #include "core/EventPump.h"
+#include "text/Utf8.h"
 
 #include <algorithm>
 #include <vector>
@@ -42,29 +43,13 @@ char* encodeUtf8(const char16_t* in, qsizetype size, char* out)
         const qsizetype blockEnd = std::min(at + 16, size);
         while (at < blockEnd) {
             char32_t code = in[at++];
-            if (code < 0x80) {
-                *out++ = static_cast<char>(code);
-                continue;
-            }
-            if (code < 0x800) {
-                *out++ = static_cast<char>(0xC0 | (code >> 6));
-                *out++ = static_cast<char>(0x80 | (code & 0x3F));
-                continue;
-            }
             if (QChar::isSurrogate(code)) {
                 if (QChar::isHighSurrogate(code) && at < size && QChar::isLowSurrogate(in[at]))
                     code = QChar::surrogateToUcs4(static_cast<char16_t>(code), in[at++]);
                 else
                     code = QChar::ReplacementCharacter;
             }
-            if (code < 0x10000) {
-                *out++ = static_cast<char>(0xE0 | (code >> 12));
-            } else {
-                *out++ = static_cast<char>(0xF0 | (code >> 18));
-                *out++ = static_cast<char>(0x80 | ((code >> 12) & 0x3F));
-            }
-            *out++ = static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-            *out++ = static_cast<char>(0x80 | (code & 0x3F));
+            out = utf8::put(code, out);
         }
     }
     return out;
