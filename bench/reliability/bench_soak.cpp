@@ -66,9 +66,9 @@ using quorvane::bench::MeasuringPump;
 QStringList soakNames(const QString& wordListPath, int count)
 {
     QStringList words;
-    for (const QStringView line : readFileLines(wordListPath)) {
+    for (const QString& line : readFileLines(wordListPath)) {
         if (line.size() >= 6 && line.size() <= 9)
-            words.append(line.toString());
+            words.append(line);
     }
     QRandomGenerator generator(1000000);
     const auto word = [&] { return words[generator.bounded(static_cast<int>(words.size()))]; };

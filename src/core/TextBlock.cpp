@@ -1,7 +1,13 @@
 #include "TextBlock.h"
 
+#include "text/Windows1252.h"
+
 #include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <new>
 #include <utility>
+#include <vector>
 
 #ifdef __linux__
 #include <sys/mman.h>
@@ -13,7 +19,7 @@ namespace {
 
 // Asks for large pages under a big buffer that is about to be filled: a few hundred faults instead of a
 // hundred thousand. Only a hint; where the system has no such pages nothing changes.
-void preferLargePages([[maybe_unused]] void* start, [[maybe_unused]] qsizetype bytes)
+void preferLargePages([[maybe_unused]] const void* start, [[maybe_unused]] qsizetype bytes)
 {
 #ifdef __linux__
     constexpr quintptr largePage = 2 * 1024 * 1024;
@@ -26,14 +32,150 @@ void preferLargePages([[maybe_unused]] void* start, [[maybe_unused]] qsizetype b
 #endif
 }
 
+// Makes room for `size` elements, at least twice the room there was.
+template <typename Buffer> void growTo(Buffer& buffer, qsizetype size, qsizetype elementBytes)
+{
+    if (size <= buffer.capacity())
+        return;
+    buffer.reserve(std::max(size, 2 * buffer.capacity()));
+    preferLargePages(buffer.constData(), buffer.capacity() * elementBytes);
+}
+
+// Gives back room reserved ahead that the buffer did not take. On a large buffer this moves nothing: the
+// pages are unmapped where they are.
+template <typename Buffer> void giveBackRoom(Buffer& buffer)
+{
+    if (buffer.capacity() > buffer.size() + buffer.size() / 8 + 1024)
+        buffer.squeeze();
+}
+
 } // namespace
+
+EndList::EndList(const EndList& other)
+{
+    reserve(other.m_size);
+    if (other.m_size > 0)
+        std::memcpy(m_data, other.m_data, size_t(other.m_size) * sizeof(quint32));
+    m_size = other.m_size;
+}
+
+EndList::EndList(EndList&& other) noexcept
+    : m_data(std::exchange(other.m_data, nullptr)), m_size(std::exchange(other.m_size, 0)),
+      m_capacity(std::exchange(other.m_capacity, 0))
+{}
+
+EndList& EndList::operator=(const EndList& other)
+{
+    if (this != &other)
+        *this = EndList(other);
+    return *this;
+}
+
+EndList& EndList::operator=(EndList&& other) noexcept
+{
+    if (this != &other) {
+        std::free(m_data);
+        m_data = std::exchange(other.m_data, nullptr);
+        m_size = std::exchange(other.m_size, 0);
+        m_capacity = std::exchange(other.m_capacity, 0);
+    }
+    return *this;
+}
+
+EndList::~EndList()
+{
+    std::free(m_data);
+}
+
+void EndList::reserve(qsizetype capacity)
+{
+    if (capacity <= m_capacity)
+        return;
+    void* grown = std::realloc(m_data, size_t(capacity) * sizeof(quint32));
+    if (!grown)
+        throw std::bad_alloc();
+    m_data = static_cast<quint32*>(grown);
+    m_capacity = capacity;
+}
+
+void EndList::squeeze()
+{
+    if (m_size == m_capacity)
+        return;
+    if (m_size == 0) {
+        std::free(std::exchange(m_data, nullptr));
+        m_capacity = 0;
+        return;
+    }
+    if (void* shrunk = std::realloc(m_data, size_t(m_size) * sizeof(quint32))) {
+        m_data = static_cast<quint32*>(shrunk);
+        m_capacity = m_size;
+    }
+}
+
+void EndList::resizeForOverwrite(qsizetype size)
+{
+    reserve(size);
+    m_size = size;
+}
+
+void EndList::remove(qsizetype index)
+{
+    std::memmove(m_data + index, m_data + index + 1, size_t(m_size - index - 1) * sizeof(quint32));
+    --m_size;
+}
+
+void TextBlock::appendEnd(qsizetype end)
+{
+    const qsizetype segment = end >> m_segmentBits;
+    while (m_wraps.size() < segment)
+        m_wraps.append(m_ends.size());
+    m_ends.append(quint32(end & ((qsizetype(1) << m_segmentBits) - 1)));
+}
+
+void TextBlock::truncateEnds(qsizetype count)
+{
+    m_ends.resizeForOverwrite(count);
+    // The ends that stay are unchanged, and so are the places where they passed a multiple.
+    while (!m_wraps.isEmpty() && m_wraps.back() >= count)
+        m_wraps.removeLast();
+}
+
+void TextBlock::copyText(qsizetype index, QString& out) const
+{
+    const qsizetype start = startOf(index);
+    const qsizetype length = endOf(index) - start;
+    out.resize(length);
+    if (m_narrow)
+        windows1252::decodeInto(reinterpret_cast<char16_t*>(out.data()),
+                                QByteArrayView(m_bytes.constData() + start, length));
+    else
+        std::copy_n(m_wide.constData() + start, length, out.data());
+}
+
+QString TextBlock::text(qsizetype index) const
+{
+    return text(index, lengthOf(index));
+}
+
+QString TextBlock::text(qsizetype index, qsizetype maxLength) const
+{
+    const qsizetype start = startOf(index);
+    const qsizetype length = std::min(endOf(index) - start, maxLength);
+    if (!m_narrow)
+        return QString(m_wide.constData() + start, length);
+    QString out(length, Qt::Uninitialized);
+    windows1252::decodeInto(reinterpret_cast<char16_t*>(out.data()),
+                            QByteArrayView(m_bytes.constData() + start, length));
+    return out;
+}
 
 QStringList TextBlock::toStringList() const
 {
     QStringList texts;
     texts.reserve(count());
-    for (const QStringView text : *this)
-        texts.append(text.toString());
+    for (qsizetype index = 0; index < count(); ++index)
+        texts.append(text(index));
     return texts;
 }
 
@@ -41,37 +183,73 @@ void TextBlock::reserve(qsizetype texts, qsizetype characters)
 {
     // Room grows at least twofold: a run appends one name's rows at a time, and reserving the exact size each
     // time would copy the whole block on every append.
-    const qsizetype ends = m_ends.size() + texts;
-    if (ends > m_ends.capacity()) {
-        m_ends.reserve(std::max(ends, 2 * m_ends.capacity()));
-        preferLargePages(m_ends.data(), m_ends.capacity() * qsizetype(sizeof(qsizetype)));
-    }
-    const qsizetype length = m_characters.size() + characters;
-    if (length > m_characters.capacity()) {
-        m_characters.reserve(std::max(length, 2 * m_characters.capacity()));
-        preferLargePages(m_characters.data(), m_characters.capacity() * qsizetype(sizeof(QChar)));
-    }
+    growTo(m_ends, m_ends.size() + texts, qsizetype(sizeof(quint32)));
+    if (m_narrow)
+        growTo(m_bytes, m_bytes.size() + characters, 1);
+    else
+        growTo(m_wide, m_wide.size() + characters, qsizetype(sizeof(QChar)));
 }
 
 void TextBlock::add(QStringView text)
 {
-    m_characters.append(text);
-    m_ends.append(m_characters.size());
+    if (m_narrow) {
+        const qsizetype start = m_bytes.size();
+        reserve(1, text.size());
+        m_bytes.resize(start + text.size());
+        if (windows1252::encodeExactly(text, m_bytes.data() + start)) {
+            appendEnd(m_bytes.size());
+            return;
+        }
+        m_bytes.truncate(start);
+        widen(start);
+    }
+    reserve(1, text.size());
+    m_wide.append(text);
+    appendEnd(m_wide.size());
 }
 
 void TextBlock::add(const TextBlock& other)
 {
-    const qsizetype offset = m_characters.size();
-    m_characters.append(other.m_characters);
-    const qsizetype added = other.count(); // fixed first: the other block may be this one
-    reserve(added, 0);
-    for (qsizetype index = 0; index < added; ++index)
-        m_ends.append(offset + other.m_ends[index]);
+    if (&other == this) {
+        const TextBlock copy = other;
+        add(copy);
+        return;
+    }
+    if (other.isEmpty())
+        return;
+    if (isEmpty()) {
+        // An empty block takes the other's way of keeping characters.
+        m_bytes = QByteArray();
+        m_wide = QString();
+        m_narrow = other.m_narrow;
+    }
+    const qsizetype offset = characterCount();
+    const qsizetype added = other.characterCount();
+    if (m_narrow && !other.m_narrow) {
+        reserve(other.count(), added);
+        m_bytes.resize(offset + added);
+        if (!windows1252::encodeExactly(QStringView(other.m_wide.constData(), added), m_bytes.data() + offset)) {
+            m_bytes.truncate(offset);
+            widen(offset);
+        }
+    }
+    reserve(other.count(), added);
+    if (m_narrow && other.m_narrow) {
+        m_bytes.append(other.m_bytes.constData(), added);
+    } else if (!m_narrow && other.m_narrow) {
+        m_wide.resize(offset + added);
+        windows1252::decodeInto(reinterpret_cast<char16_t*>(m_wide.data()) + offset,
+                                QByteArrayView(other.m_bytes.constData(), added));
+    } else if (!m_narrow) {
+        m_wide.append(other.m_wide.constData(), added);
+    }
+    for (qsizetype index = 0; index < other.count(); ++index)
+        appendEnd(offset + other.endOf(index));
 }
 
 void TextBlock::add(TextBlock&& other)
 {
-    if (!isEmpty()) {
+    if (!isEmpty() || &other == this) {
         add(std::as_const(other));
         return;
     }
@@ -81,49 +259,105 @@ void TextBlock::add(TextBlock&& other)
 
 void TextBlock::remove(qsizetype index)
 {
-    const QStringView removed = at(index);
-    const qsizetype begin = removed.data() - m_characters.constData();
-    const qsizetype length = removed.size();
-    m_characters.remove(begin, length);
-    m_ends.remove(index);
-    for (auto end = m_ends.begin() + index; end != m_ends.end(); ++end)
-        *end -= length;
+    const qsizetype start = startOf(index);
+    const qsizetype length = endOf(index) - start;
+    if (m_narrow)
+        m_bytes.remove(start, length);
+    else
+        m_wide.remove(start, length);
+    if (m_wraps.isEmpty()) {
+        quint32* const ends = m_ends.data();
+        for (qsizetype next = index + 1; next < count(); ++next)
+            ends[next] -= quint32(length);
+        m_ends.remove(index);
+        return;
+    }
+    std::vector<qsizetype> later;
+    later.reserve(size_t(count() - index - 1));
+    for (qsizetype next = index + 1; next < count(); ++next)
+        later.push_back(endOf(next) - length);
+    truncateEnds(index);
+    for (const qsizetype end : later)
+        appendEnd(end);
 }
 
 void TextBlock::clear()
 {
-    m_characters = QString();
+    m_narrow = false;
+    m_bytes = QByteArray();
+    m_wide = QString();
     m_ends = {};
+    m_wraps = {};
+}
+
+void TextBlock::startNarrow()
+{
+    if (isEmpty() && bufferSize() == 0) {
+        m_narrow = true;
+        m_wide = QString();
+    }
+}
+
+void TextBlock::widen(qsizetype size)
+{
+    if (!m_narrow)
+        return;
+    QString wide;
+    // The room reserved for what is still to come stays, now counted in characters of two bytes.
+    wide.reserve(std::max(size, m_bytes.capacity()));
+    preferLargePages(wide.constData(), wide.capacity() * qsizetype(sizeof(QChar)));
+    wide.resize(size);
+    windows1252::decodeInto(reinterpret_cast<char16_t*>(wide.data()), QByteArrayView(m_bytes.constData(), size));
+    m_wide = std::move(wide);
+    m_bytes = QByteArray();
+    m_narrow = false;
+}
+
+char* TextBlock::narrowWriteBuffer(qsizetype size)
+{
+    growTo(m_bytes, size, 1);
+    if (size > m_bytes.size())
+        m_bytes.resize(size); // new characters are left as they are, not filled
+    return m_bytes.data();
 }
 
 char16_t* TextBlock::writeBuffer(qsizetype size)
 {
-    if (size > m_characters.capacity()) {
-        m_characters.reserve(std::max(size, 2 * m_characters.capacity()));
-        preferLargePages(m_characters.data(), m_characters.capacity() * qsizetype(sizeof(QChar)));
-    }
-    if (size > m_characters.size())
-        m_characters.resize(size); // new characters are left as they are, not filled
-    return reinterpret_cast<char16_t*>(m_characters.data());
+    growTo(m_wide, size, qsizetype(sizeof(QChar)));
+    if (size > m_wide.size())
+        m_wide.resize(size); // new characters are left as they are, not filled
+    return reinterpret_cast<char16_t*>(m_wide.data());
 }
 
 void TextBlock::endTexts(const qsizetype* ends, qsizetype n)
 {
+    if (n == 0)
+        return;
+    growTo(m_ends, m_ends.size() + n, qsizetype(sizeof(quint32)));
+    if ((ends[n - 1] >> m_segmentBits) != m_wraps.size()) {
+        for (qsizetype i = 0; i < n; ++i)
+            appendEnd(ends[i]);
+        return;
+    }
+    // All in the segment of the last end: only their low bits are kept.
     const qsizetype first = m_ends.size();
-    reserve(n, 0);
-    m_ends.resize(first + n);
-    std::copy_n(ends, n, m_ends.data() + first);
+    m_ends.resizeForOverwrite(first + n);
+    const qsizetype mask = (qsizetype(1) << m_segmentBits) - 1;
+    quint32* out = m_ends.data() + first;
+    for (qsizetype i = 0; i < n; ++i)
+        out[i] = quint32(ends[i] & mask);
 }
 
 void TextBlock::finishWriting()
 {
-    m_characters.truncate(characterCount());
-    // Room reserved from the file's size that the text did not take is given back. On a large block this moves
-    // no characters: the pages are unmapped where they are.
-    if (m_characters.capacity() > m_characters.size() + m_characters.size() / 8 + 1024)
-        m_characters.squeeze();
-    if (m_ends.capacity() > m_ends.size() + m_ends.size() / 8 + 1024)
-        m_ends.squeeze();
+    if (m_narrow) {
+        m_bytes.truncate(characterCount());
+        giveBackRoom(m_bytes);
+    } else {
+        m_wide.truncate(characterCount());
+        giveBackRoom(m_wide);
+    }
+    giveBackRoom(m_ends);
 }
 
 } // namespace quorvane

@@ -1,41 +1,110 @@
 #pragma once
 
+#include <QByteArray>
 #include <QList>
 #include <QString>
 #include <QStringList>
 #include <QStringView>
 
+#include <algorithm>
 #include <iterator>
 
 namespace quorvane {
 
+// The 32-bit numbers of a TextBlock's ends. Grows in place where the system can (a large buffer is remapped,
+// not copied), and growing for numbers that are about to be written does not clear them first.
+class EndList
+{
+public:
+    EndList() = default;
+    EndList(const EndList& other);
+    EndList(EndList&& other) noexcept;
+    EndList& operator=(const EndList& other);
+    EndList& operator=(EndList&& other) noexcept;
+    ~EndList();
+
+    qsizetype size() const { return m_size; }
+    bool isEmpty() const { return m_size == 0; }
+    qsizetype capacity() const { return m_capacity; }
+    quint32 operator[](qsizetype index) const { return m_data[index]; }
+    quint32* data() { return m_data; }
+    const quint32* constData() const { return m_data; }
+
+    void reserve(qsizetype capacity);
+    void squeeze();
+    void append(quint32 value)
+    {
+        if (m_size == m_capacity)
+            reserve(std::max<qsizetype>(16, 2 * m_capacity));
+        m_data[m_size++] = value;
+    }
+    // Growing leaves the new numbers unset: the caller writes them.
+    void resizeForOverwrite(qsizetype size);
+    void remove(qsizetype index);
+
+private:
+    quint32* m_data = nullptr;
+    qsizetype m_size = 0;
+    qsizetype m_capacity = 0;
+};
+
 // Many short texts kept end to end in one buffer, with the end of each: one allocation for a million
 // texts instead of one each. Texts are addressed from 0.
+//
+// A block keeps one byte per character (Windows-1252) while every character it holds has a byte there, and
+// two (UTF-16) once one has not: the domain files and word lists it mostly holds are 8-bit text, and
+// half the memory is half the time to fill it. Ends are kept in 32 bits, with the few places where they pass
+// a multiple of 2^32 noted apart.
 class TextBlock
 {
 public:
+    TextBlock() = default;
+    // Ends pass a multiple of 2^segmentBits instead of 2^32: lets tests reach that case with short texts.
+    explicit TextBlock(int segmentBits) : m_segmentBits(segmentBits) {}
+
     qsizetype count() const { return m_ends.size(); }
     bool isEmpty() const { return m_ends.isEmpty(); }
-    // Valid until the block changes.
-    QStringView at(qsizetype index) const
+    // Whether the characters are kept one byte each (narrowCharacters()) rather than as UTF-16
+    // (wideCharacters()).
+    bool isNarrow() const { return m_narrow; }
+
+    // Where text i ends and begins, counted in characters from the start of the block.
+    qsizetype endOf(qsizetype index) const
     {
-        const qsizetype begin = index == 0 ? 0 : m_ends[index - 1];
-        return QStringView(m_characters.constData() + begin, m_ends[index] - begin);
+        const qsizetype low = m_ends[index];
+        if (m_wraps.isEmpty())
+            return low;
+        return low +
+               (qsizetype(std::upper_bound(m_wraps.begin(), m_wraps.end(), index) - m_wraps.begin()) << m_segmentBits);
     }
+    qsizetype startOf(qsizetype index) const { return index == 0 ? 0 : endOf(index - 1); }
+    qsizetype lengthOf(qsizetype index) const { return endOf(index) - startOf(index); }
     // The characters of all texts together.
-    qsizetype characterCount() const { return m_ends.isEmpty() ? 0 : m_ends.back(); }
+    qsizetype characterCount() const { return m_ends.isEmpty() ? 0 : endOf(m_ends.size() - 1); }
+
+    QString text(qsizetype index) const;
+    // The first `maxLength` characters of text i at most.
+    QString text(qsizetype index, qsizetype maxLength) const;
+    // Replaces `out` with text i, reusing its buffer.
+    void copyText(qsizetype index, QString& out) const;
     QStringList toStringList() const;
 
-    // The texts end to end and where each one ends: text i runs from ends()[i - 1] (0 for the first) to
-    // ends()[i]. For tight loops over many texts; valid until the block changes.
-    const QChar* characters() const { return m_characters.constData(); }
-    const qsizetype* ends() const { return m_ends.data(); }
+    // The texts end to end, as Windows-1252 bytes in a narrow block and as UTF-16 in a wide one. For tight
+    // loops over many texts; valid until the block changes.
+    const char* narrowCharacters() const { return m_bytes.constData(); }
+    const QChar* wideCharacters() const { return m_wide.constData(); }
 
     // Room for `texts` more texts of `characters` characters in all; the room grows at least twofold, so that
     // appending in many small steps takes linear time.
     void reserve(qsizetype texts, qsizetype characters);
-    qsizetype characterCapacity() const { return m_characters.capacity(); }
+    qsizetype characterCapacity() const { return m_narrow ? m_bytes.capacity() : m_wide.capacity(); }
     qsizetype textCapacity() const { return m_ends.capacity(); }
+    // What the buffers take, room included.
+    qsizetype memoryBytes() const
+    {
+        return characterCapacity() * (m_narrow ? 1 : qsizetype(sizeof(QChar))) +
+               m_ends.capacity() * qsizetype(sizeof(quint32)) + m_wraps.capacity() * qsizetype(sizeof(qsizetype));
+    }
     void add(QStringView text);
     void add(const TextBlock& other);
     // Takes the other block's buffers over when this one is empty, instead of copying them.
@@ -43,11 +112,16 @@ public:
     void remove(qsizetype index);
     void clear();
 
-    // Readers that decode straight into the block write past its last text. writeBuffer(size) makes the buffer
-    // at least `size` characters long (growing at least twofold) and returns its start; a pointer from an earlier
-    // call is then invalid. endTexts(ends, n) ends n texts at the given ends, counted in characters from the
-    // start, in rising order. finishWriting() drops the characters that no text holds; until it is called only
-    // these three may be used.
+    // Readers that decode straight into the block write past its last text. An empty block becomes narrow
+    // with startNarrow(); widen(size) turns a narrow block wide, with the first `size` characters of its
+    // buffer, its unfinished text included. narrowWriteBuffer(size) or writeBuffer(size), as the block is,
+    // makes the buffer at least `size` characters long (growing at least twofold) and returns its start; a
+    // pointer from an earlier call is then invalid. endTexts(ends, n) ends n texts at the given ends, counted
+    // in characters from the start, in rising order. finishWriting() drops the characters that no text holds;
+    // until it is called only these may be used.
+    void startNarrow();
+    void widen(qsizetype size);
+    char* narrowWriteBuffer(qsizetype size);
     char16_t* writeBuffer(qsizetype size);
     void endTexts(const qsizetype* ends, qsizetype n);
     void finishWriting();
@@ -56,14 +130,14 @@ public:
     {
     public:
         using iterator_category = std::forward_iterator_tag;
-        using value_type = QStringView;
+        using value_type = QString;
         using difference_type = qsizetype;
         using pointer = void;
-        using reference = QStringView;
+        using reference = QString;
 
         const_iterator() = default;
         const_iterator(const TextBlock* block, qsizetype index) : m_block(block), m_index(index) {}
-        QStringView operator*() const { return m_block->at(m_index); }
+        QString operator*() const { return m_block->text(m_index); }
         const_iterator& operator++()
         {
             ++m_index;
@@ -85,9 +159,17 @@ public:
     const_iterator end() const { return {this, count()}; }
 
 private:
-    QString m_characters;
-    // A QList, not a std::vector: growing a large one reallocates in place instead of copying every end.
-    QList<qsizetype> m_ends;
+    qsizetype bufferSize() const { return m_narrow ? m_bytes.size() : m_wide.size(); }
+    void appendEnd(qsizetype end);
+    void truncateEnds(qsizetype count);
+
+    bool m_narrow = false;
+    QByteArray m_bytes; // the characters of a narrow block
+    QString m_wide;     // the characters of a wide block
+    EndList m_ends;     // the low 32 bits of each end
+    // For each multiple of 2^m_segmentBits that the ends passed, the first text whose end lies at or past it.
+    QList<qsizetype> m_wraps;
+    int m_segmentBits = 32;
 };
 
 } // namespace quorvane

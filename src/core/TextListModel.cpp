@@ -6,16 +6,17 @@
 
 namespace quorvane {
 
-QString TextListModel::shownText(QStringView text)
+QString TextListModel::shownText(QString text)
 {
     if (text.size() <= maxShownLength)
-        return text.toString();
+        return text;
     // Laying out a text of millions of characters takes the view minutes on every repaint; nobody reads that
     // far along one row anyway.
     qsizetype kept = maxShownLength;
     if (text.at(kept - 1).isHighSurrogate())
         --kept;
-    return text.left(kept).toString() + QChar(0x2026);
+    text.truncate(kept);
+    return text + QChar(0x2026);
 }
 
 TextListModel::TextListModel(Marks marks, QObject* parent) : QAbstractItemModel(parent), m_marks(marks) {}
@@ -32,10 +33,16 @@ void TextListModel::checkRow(int row) const
         throw Failure(QStringLiteral("Index out of bounds"));
 }
 
-QStringView TextListModel::textView(int row) const
+QString TextListModel::text(int row) const
 {
     checkRow(row);
-    return m_texts.at(row);
+    return m_texts.text(row);
+}
+
+void TextListModel::copyText(int row, QString& out) const
+{
+    checkRow(row);
+    m_texts.copyText(row, out);
 }
 
 QStringList TextListModel::texts() const
@@ -43,7 +50,7 @@ QStringList TextListModel::texts() const
     QStringList result;
     result.reserve(count());
     for (qsizetype row = 0; row < m_texts.count(); ++row)
-        result.append(m_texts.at(row).toString());
+        result.append(m_texts.text(row));
     return result;
 }
 
@@ -152,9 +159,10 @@ QVariant TextListModel::data(const QModelIndex& index, int role) const
         return {};
     switch (role) {
     case Qt::DisplayRole:
-        return shownText(m_texts.at(index.row()));
+        // Only what can be shown is copied out of a long row.
+        return shownText(m_texts.text(index.row(), maxShownLength + 1));
     case Qt::EditRole:
-        return m_texts.at(index.row()).toString();
+        return m_texts.text(index.row());
     case Qt::CheckStateRole:
         if (m_marks == Marks::Checkable)
             return m_checked[static_cast<size_t>(index.row())] ? Qt::Checked : Qt::Unchecked;

@@ -30,7 +30,7 @@ public:
     // The display role shows at most this many characters of a row, then "…"; every other use of the rows
     // (the edit role, texts(), the exports) gets the whole text.
     static constexpr qsizetype maxShownLength = 2000;
-    static QString shownText(QStringView text);
+    static QString shownText(QString text);
 
     explicit TextListModel(Marks marks = Marks::None, QObject* parent = nullptr);
 
@@ -41,9 +41,9 @@ public:
     int count() const { return static_cast<int>(m_texts.count()); }
     bool isEmpty() const { return m_texts.isEmpty(); }
     // The text of a row; throws Failure when the row does not exist.
-    QString text(int row) const { return textView(row).toString(); }
-    // The same without a copy; valid until the list changes.
-    QStringView textView(int row) const;
+    QString text(int row) const;
+    // The same into `out`, reusing its buffer.
+    void copyText(int row, QString& out) const;
     QStringList texts() const;
     bool isChecked(int row) const;
     // The rows as they are kept, and one check mark per row (none for a list without marks): for tight loops

@@ -124,7 +124,7 @@ void loadWordsFrom(WordListChoice choice, WordDatabase* database, const QString&
 
     // A list that could not be read leaves no lines: nothing more is reported.
     dictionary.reserve(lines.count());
-    for (const QStringView line : lines) {
+    for (const QString& line : lines) {
         if (trap.test(step::lineNotEmpty, [&] { return !line.isEmpty(); }))
             adder.add(step::addLine, WordDictionary::lowerCase(line));
     }

@@ -30,9 +30,7 @@ const QString& ListViewReader::text(int row, int column) const
         if (row < 0 || row >= m_textList->count())
             throw Failure(QStringLiteral("Index out of bounds"));
         // Copied into the one string this reader hands out: its buffer is reused from row to row.
-        const QStringView view = m_textList->textView(row);
-        m_text.resize(view.size());
-        std::copy(view.begin(), view.end(), m_text.begin());
+        m_textList->copyText(row, m_text);
         return m_text;
     }
     m_text = m_model.data(cell(row, column), Qt::DisplayRole).toString();

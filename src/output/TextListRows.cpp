@@ -2,6 +2,7 @@
 
 #include "core/EventPump.h"
 #include "core/Failure.h"
+#include "text/Windows1252.h"
 
 #include <algorithm>
 
@@ -18,20 +19,33 @@ void TextListRows::beginRun(int first, int end)
         throw Failure(QStringLiteral("Index out of bounds"));
     // Taken afresh: the buffers move when the list grows during a yield.
     const TextBlock& block = m_list.textBlock();
-    m_characters = block.characters();
-    m_ends = block.ends();
     const std::vector<bool>& marks = m_list.checkMarks();
     m_marks = marks.empty() ? nullptr : &marks;
+    m_first = first;
+    const qsizetype rows = std::max(end - first, 0);
+    m_runEnds.resize(size_t(rows) + 1);
+    m_runEnds[0] = rows > 0 ? block.startOf(first) : 0;
+    for (qsizetype k = 0; k < rows; ++k)
+        m_runEnds[size_t(k) + 1] = block.endOf(first + k);
+    if (!block.isNarrow()) {
+        m_characters = block.wideCharacters();
+        return;
+    }
+    // A run of a list kept one byte per character is read from a wide copy of its own.
+    const qsizetype start = m_runEnds[0];
+    m_decoded.resize(m_runEnds.back() - start);
+    windows1252::decodeInto(reinterpret_cast<char16_t*>(m_decoded.data()),
+                            QByteArrayView(block.narrowCharacters() + start, m_decoded.size()));
+    for (qsizetype& at : m_runEnds)
+        at -= start;
+    m_characters = m_decoded.constData();
 }
 
 qsizetype TextListRows::longest(int first, int end) const
 {
     qsizetype result = 0;
-    qsizetype previous = begin(first);
-    for (int row = first; row < end; ++row) {
-        result = std::max(result, m_ends[row] - previous);
-        previous = m_ends[row];
-    }
+    for (int row = first; row < end; ++row)
+        result = std::max(result, length(row));
     return result;
 }
 

@@ -34,11 +34,11 @@ public:
     // no longer has them.
     void beginRun(int first, int end);
 
-    // The reads below are valid for the rows of the current run, until the next yield.
-    qsizetype begin(int row) const { return row == 0 ? 0 : m_ends[row - 1]; }
-    qsizetype end(int row) const { return m_ends[row]; }
+    // The reads below are valid for the rows of the current run, until the next yield. Where a row begins and
+    // ends counts from a point of the run's own choosing: only their differences mean anything.
+    qsizetype begin(int row) const { return m_runEnds[size_t(row - m_first)]; }
+    qsizetype end(int row) const { return m_runEnds[size_t(row - m_first) + 1]; }
     qsizetype length(int row) const { return end(row) - begin(row); }
-    const QChar* characters() const { return m_characters; }
     QStringView text(int row) const { return QStringView(m_characters + begin(row), length(row)); }
     bool isChecked(int row) const { return m_marks && (*m_marks)[static_cast<size_t>(row)]; }
     // The longest text of the rows first to end - 1.
@@ -48,8 +48,10 @@ private:
     const TextListModel& m_list;
     EventPump& m_pump;
     const int m_count;
+    int m_first = 0;
     const QChar* m_characters = nullptr;
-    const qsizetype* m_ends = nullptr;
+    std::vector<qsizetype> m_runEnds;           // where each row of the run begins, then where the last one ends
+    QString m_decoded;                          // the run's rows of a list kept one byte per character, as UTF-16
     const std::vector<bool>* m_marks = nullptr; // null for a list without marks
 };
 

@@ -70,24 +70,38 @@ template <LineDecoder::Source source> constexpr int windowUnits = 16 / unitBytes
 template <LineDecoder::Source source> constexpr int shift = unitBytes<source> - 1;
 
 // Writes the window's units at `out` and finds its breaks. Reads sixteen bytes, also past the piece's end.
-template <LineDecoder::Source source> Window readWindow(const unsigned char* p, char16_t* out)
+// Written one byte each (`Unit` char), 16-bit units keep their low byte: those that do not fit are among
+// the units that need a closer look, which is then every unit from 80 on.
+template <LineDecoder::Source source, typename Unit>
+Q_ALWAYS_INLINE Window readWindow(const unsigned char* p, Unit* out)
 {
+    constexpr bool narrow = std::is_same_v<Unit, char>;
     Window window;
 #ifdef __SSE2__
     const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    const __m128i zero = _mm_setzero_si128();
     if constexpr (source == LineDecoder::Source::Utf16) {
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(out), v);
+        if constexpr (narrow) {
+            _mm_storel_epi64(reinterpret_cast<__m128i*>(out), _mm_packus_epi16(v, v));
+            const __m128i ascii = _mm_cmpeq_epi16(_mm_and_si128(v, _mm_set1_epi16(static_cast<short>(0xFF80))), zero);
+            window.others = ~unsigned(_mm_movemask_epi8(ascii)) & 0x5555;
+        } else {
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out), v);
+        }
         window.lfs = unsigned(_mm_movemask_epi8(_mm_cmpeq_epi16(v, _mm_set1_epi16('\n')))) & 0x5555;
         window.crs = unsigned(_mm_movemask_epi8(_mm_cmpeq_epi16(v, _mm_set1_epi16('\r')))) & 0x5555;
     } else {
-        const __m128i zero = _mm_setzero_si128();
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_unpacklo_epi8(v, zero));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 8), _mm_unpackhi_epi8(v, zero));
+        if constexpr (narrow) {
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out), v);
+        } else {
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_unpacklo_epi8(v, zero));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 8), _mm_unpackhi_epi8(v, zero));
+        }
         window.lfs = unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(v, _mm_set1_epi8('\n'))));
         window.crs = unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(v, _mm_set1_epi8('\r'))));
         if constexpr (source == LineDecoder::Source::Utf8) {
             window.others = unsigned(_mm_movemask_epi8(v));
-        } else {
+        } else if constexpr (!narrow) {
             const __m128i high = _mm_and_si128(v, _mm_set1_epi8(static_cast<char>(0xE0)));
             window.others = unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(high, _mm_set1_epi8(static_cast<char>(0x80)))));
         }
@@ -97,14 +111,13 @@ template <LineDecoder::Source source> Window readWindow(const unsigned char* p, 
         char16_t unit = p[i];
         if constexpr (source == LineDecoder::Source::Utf16)
             std::memcpy(&unit, p + 2 * i, 2);
-        out[i] = unit;
+        out[i] = static_cast<Unit>(unit);
         const unsigned bit = 1u << (i << shift<source>);
         if (unit == u'\n')
             window.lfs |= bit;
         else if (unit == u'\r')
             window.crs |= bit;
-        else if (source == LineDecoder::Source::Utf8 ? unit >= 0x80
-                                                     : source == LineDecoder::Source::Ansi && (unit & 0xE0) == 0x80)
+        else if (source == LineDecoder::Source::Ansi ? !narrow && (unit & 0xE0) == 0x80 : unit >= 0x80)
             window.others |= bit;
     }
 #endif
@@ -125,6 +138,9 @@ LineDecoder::LineDecoder(TextBlock& lines, TextEncoding encoding, LineBreaks bre
                                : QStringConverter::Flag::ConvertInitialBom;
         m_decoder.emplace(*converter, flags);
     }
+    // Lines that start a block are kept one byte per character for as long as they can be.
+    m_lines.startNarrow();
+    m_narrow = m_lines.isNarrow();
 }
 
 LineDecoder::~LineDecoder()
@@ -148,7 +164,10 @@ void LineDecoder::expectBytes(qint64 bytes)
     const qint64 characters =
         m_encoding == TextEncoding::Ansi || m_encoding == TextEncoding::Utf8 ? bytes : bytes / 2 + 1;
     try {
-        m_lines.writeBuffer(m_written + characters + writeAhead);
+        if (m_narrow)
+            m_lines.narrowWriteBuffer(m_written + characters + writeAhead);
+        else
+            m_lines.writeBuffer(m_written + characters + writeAhead);
     } catch (const std::bad_alloc&) {
         return; // the buffer grows piece by piece instead, as far as memory allows
     }
@@ -225,15 +244,15 @@ qsizetype LineDecoder::feedPiece(const char* bytes, qsizetype size, bool last)
     switch (m_encoding) {
     case TextEncoding::Ansi:
         return withBreaks(
-            [&](auto breaks) { return feedText<decltype(breaks)::value, Source::Ansi>(src, size, last); });
+            [&](auto breaks) { return feedSource<decltype(breaks)::value, Source::Ansi>(src, size, last); });
     case TextEncoding::Utf8:
         return withBreaks(
-            [&](auto breaks) { return feedText<decltype(breaks)::value, Source::Utf8>(src, size, last); });
+            [&](auto breaks) { return feedSource<decltype(breaks)::value, Source::Utf8>(src, size, last); });
     case TextEncoding::Utf16LE:
         if (m_decoder)
             return feedConverted(bytes, size);
         return withBreaks(
-            [&](auto breaks) { return feedText<decltype(breaks)::value, Source::Utf16>(src, size, last); });
+            [&](auto breaks) { return feedSource<decltype(breaks)::value, Source::Utf16>(src, size, last); });
     case TextEncoding::Utf16BE:
     case TextEncoding::Utf32LE:
     case TextEncoding::Utf32BE:
@@ -243,19 +262,36 @@ qsizetype LineDecoder::feedPiece(const char* bytes, qsizetype size, bool last)
 }
 
 template <LineBreaks breaks, LineDecoder::Source source>
+qsizetype LineDecoder::feedSource(const unsigned char* src, qsizetype size, bool last)
+{
+    if (!m_narrow)
+        return feedText<breaks, source, char16_t>(src, size, last);
+    const qsizetype taken = feedText<breaks, source, char>(src, size, last);
+    if (!m_mustWiden)
+        return taken;
+    // A character without a byte of its own: the block turns wide, and the text goes on from that character.
+    m_mustWiden = false;
+    m_narrow = false;
+    m_lines.widen(m_written);
+    return taken + feedText<breaks, source, char16_t>(src + taken, size - taken, last);
+}
+
+template <LineBreaks breaks, LineDecoder::Source source, typename Unit>
 qsizetype LineDecoder::feedText(const unsigned char* src, qsizetype size, bool last)
 {
+    constexpr bool narrow = std::is_same_v<Unit, char>;
     constexpr int step = unitBytes<source>;
     constexpr int width = windowUnits<source>;
     constexpr int unitShift = shift<source>;
     const qsizetype units = size / step;
-    char16_t* const base = m_lines.writeBuffer(m_written + units + writeAhead);
-    char16_t* out = base + m_written;
-    char16_t* lineStart = base + m_lineStart;
+    Unit* const base = narrow ? reinterpret_cast<Unit*>(m_lines.narrowWriteBuffer(m_written + units + writeAhead))
+                              : reinterpret_cast<Unit*>(m_lines.writeBuffer(m_written + units + writeAhead));
+    Unit* out = base + m_written;
+    Unit* lineStart = base + m_lineStart;
     bool afterCr = m_afterCr;
     qsizetype* pending = m_pending.ends + m_pending.count;
     qsizetype* const pendingEnd = m_pending.ends + PendingEnds::capacity;
-    const auto endLine = [&](char16_t* at) {
+    const auto endLine = [&](Unit* at) {
         *pending++ = at - base;
         lineStart = at;
         if (pending == pendingEnd) {
@@ -310,11 +346,11 @@ qsizetype LineDecoder::feedText(const unsigned char* src, qsizetype size, bool l
                 } else {
                     // The CR of a pair was written as an ordinary character; the LF takes it back.
                     const bool crBefore = bit > 0 ? ((window.crs >> (bit - (1 << unitShift))) & 1) != 0
-                                                  : out > lineStart && out[-1] == u'\r';
+                                                  : out > lineStart && out[-1] == Unit('\r');
                     if (crBefore)
                         endLine(--out);
                     else if constexpr (breaks == LineBreaks::CrLfOnly)
-                        *out++ = u'\n'; // a lone LF is text; where it was written the text may have moved since
+                        *out++ = Unit('\n'); // a lone LF is text; where it was written the text may have moved since
                     else
                         endLine(out);
                 }
@@ -339,7 +375,10 @@ qsizetype LineDecoder::feedText(const unsigned char* src, qsizetype size, bool l
             continue;
         }
         afterCr = false;
-        if constexpr (source == Source::Utf8) {
+        if constexpr (narrow) {
+            m_mustWiden = true; // only a wide block holds this character
+            break;
+        } else if constexpr (source == Source::Utf8) {
             p = takeNonAscii(p, end, out, last);
             if (p < end && *p >= 0x80)
                 break; // the next piece begins with the rest of this character
@@ -379,11 +418,11 @@ qsizetype LineDecoder::feedUnits(const unsigned char* src, qsizetype size)
 {
     switch (m_breaks) {
     case LineBreaks::CrLfOrLf:
-        return feedText<LineBreaks::CrLfOrLf, Source::Utf16>(src, size, false);
+        return feedSource<LineBreaks::CrLfOrLf, Source::Utf16>(src, size, false);
     case LineBreaks::CrLfOnly:
-        return feedText<LineBreaks::CrLfOnly, Source::Utf16>(src, size, false);
+        return feedSource<LineBreaks::CrLfOnly, Source::Utf16>(src, size, false);
     case LineBreaks::CrLfCrOrLf:
-        return feedText<LineBreaks::CrLfCrOrLf, Source::Utf16>(src, size, false);
+        return feedSource<LineBreaks::CrLfCrOrLf, Source::Utf16>(src, size, false);
     }
     return size;
 }

@@ -82,7 +82,12 @@ private:
         int count = 0;
     };
 
-    template <LineBreaks breaks, Source source> qsizetype feedText(const unsigned char* src, qsizetype size, bool last);
+    template <LineBreaks breaks, Source source>
+    qsizetype feedSource(const unsigned char* src, qsizetype size, bool last);
+    // Writes one byte per character (`Unit` char) until a character has none; it then sets m_mustWiden and
+    // returns where that character begins.
+    template <LineBreaks breaks, Source source, typename Unit>
+    qsizetype feedText(const unsigned char* src, qsizetype size, bool last);
     qsizetype feedUnits(const unsigned char* src, qsizetype size);
     const unsigned char* takeNonAscii(const unsigned char* p, const unsigned char* end, char16_t*& out, bool last);
     qsizetype feedPiece(const char* bytes, qsizetype size, bool last);
@@ -98,6 +103,8 @@ private:
     qsizetype m_lineStart;  // where the unfinished line begins
     bool m_afterCr = false; // the last unit was a CR that ended a line: an LF right after it belongs to it
     bool m_finished = false;
+    bool m_narrow = false;      // the block keeps one byte per character
+    bool m_mustWiden = false;   // the narrow pass stopped at a character that needs two
     qint64 m_expectedBytes = 0; // what expectBytes announced, until the line ends are reserved from it
     qint64 m_bytesSeen = 0;
     std::optional<Decoder> m_decoder; // non-ASCII UTF-8, and the encodings read through Qt's converters

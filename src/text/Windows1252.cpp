@@ -8,15 +8,22 @@ namespace quorvane::windows1252 {
 
 namespace {
 
-char encodeUnit(char16_t unit)
+// The byte of a character, or -1 when the code page has none.
+int byteOf(char16_t unit)
 {
     if (unit < 0x80 || (unit >= 0xA0 && unit <= 0xFF))
-        return static_cast<char>(unit);
+        return unit;
     for (std::size_t i = 0; i < highControls.size(); ++i) {
         if (highControls[i] == unit)
-            return static_cast<char>(0x80 + i);
+            return int(0x80 + i);
     }
-    return '?';
+    return -1;
+}
+
+char encodeUnit(char16_t unit)
+{
+    const int byte = byteOf(unit);
+    return byte < 0 ? '?' : static_cast<char>(byte);
 }
 
 } // namespace
@@ -68,6 +75,23 @@ void appendEncoded(QByteArray& out, QStringView text)
     char* dest = out.data() + start;
     for (qsizetype i = 0; i < text.size(); ++i)
         dest[i] = encodeUnit(text[i].unicode());
+}
+
+bool encodeExactly(QStringView text, char* out)
+{
+    const char16_t* const units = text.utf16();
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t unit = units[i];
+        if (unit < 0x80) {
+            out[i] = static_cast<char>(unit);
+            continue;
+        }
+        const int byte = byteOf(unit);
+        if (byte < 0)
+            return false;
+        out[i] = static_cast<char>(byte);
+    }
+    return true;
 }
 
 QByteArray encode(QStringView text)

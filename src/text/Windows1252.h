@@ -32,5 +32,8 @@ void decodeInto(char16_t* out, QByteArrayView bytes);
 // One byte per UTF-16 unit; a character the code page cannot hold becomes "?".
 QByteArray encode(QStringView text);
 void appendEncoded(QByteArray& out, QStringView text);
+// Writes the bytes of `text` at `out`, which has room for text.size() bytes, and tells whether the code page
+// holds every character; at the first one it does not hold it stops and returns false.
+bool encodeExactly(QStringView text, char* out);
 
 } // namespace quorvane::windows1252

@@ -107,7 +107,7 @@ private slots:
         model.append(std::move(second));
         QCOMPARE(model.texts(), (QStringList{QStringLiteral("a"), QString(), QStringLiteral("bc")}));
         model.remove(0);
-        QCOMPARE(model.textView(1), QStringLiteral("bc"));
+        QCOMPARE(model.text(1), QStringLiteral("bc"));
 
         TextBlock block;
         block.add(QStringLiteral("x"));
@@ -131,14 +131,14 @@ private slots:
         block.remove(0);
         QStringList texts;
         for (qsizetype i = 0; i < block.count(); ++i)
-            texts.append(block.at(i).toString());
+            texts.append(block.text(i));
         QCOMPARE(texts, (QStringList{QString(), QStringLiteral("cde"), QStringLiteral("f"), QString()}));
 
         TextListModel model;
         model.append(QStringLiteral("first"));
         model.append(block);
         QCOMPARE(model.texts(), QStringList{QStringLiteral("first")} + texts);
-        QCOMPARE(model.textView(2), QStringLiteral("cde"));
+        QCOMPARE(model.text(2), QStringLiteral("cde"));
     }
 
     void rowsOutsideTheListFail_data()

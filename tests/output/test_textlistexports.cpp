@@ -34,6 +34,24 @@ std::unique_ptr<TextListModel> textList(const QList<Row>& rows)
     return model;
 }
 
+// The same list kept one byte per character, as a loaded domain file is; null when a row has a character that
+// Windows-1252 does not hold.
+std::unique_ptr<TextListModel> narrowTextList(const QList<Row>& rows)
+{
+    TextBlock block;
+    block.startNarrow();
+    for (const Row& row : rows)
+        block.add(row.fields.value(0));
+    if (!block.isNarrow())
+        return nullptr;
+    auto model = std::make_unique<TextListModel>(TextListModel::Marks::Checkable);
+    model->setCaption(QStringLiteral("Results"));
+    model->append(std::move(block), true);
+    for (int r = 0; r < rows.size(); ++r)
+        model->setChecked(r, rows[r].checked);
+    return model;
+}
+
 QByteArray saved(const QAbstractItemModel& model, ProgressIndicator* progress = nullptr)
 {
     QTemporaryDir dir;
@@ -170,6 +188,10 @@ private slots:
         QCOMPARE(clipboardUtf8Text(*generic, pump), text);
         // The same list read cell by cell, as any other model is.
         QCOMPARE(clipboardText(*direct, pump), expectedClipboardText(rows));
+        if (const auto narrow = narrowTextList(rows)) {
+            QCOMPARE(saved(*narrow), file);
+            QCOMPARE(clipboardUtf8Text(*narrow, pump), text);
+        }
     }
 
     void surrogatesWithoutTheirPartnerBecomeReplacementCharacters_data()

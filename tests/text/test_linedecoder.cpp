@@ -3,6 +3,7 @@
 // on every position of the decoder's sixteen-byte windows and across the pieces it reads.
 #include "TestFiles.h"
 #include "input/DomainFileReader.h"
+#include "text/LineDecoder.h"
 #include "text/TextFiles.h"
 #include "text/Windows1252.h"
 
@@ -184,7 +185,27 @@ class TestLineDecoder : public QObject
 
     testfiles::TemporaryFiles m_files;
 
-    // The lines of `body` as the program reads them, with every piece size, against the reference.
+    static void compareLines(const QStringList& lines, const QStringList& expected, const QByteArray& bytes,
+                             qsizetype piece)
+    {
+        if (lines != expected) {
+            qWarning() << "bytes" << bytes.toHex(' ') << "piece" << piece;
+            QCOMPARE(lines, expected);
+        }
+    }
+
+    // Appends the lines of the file after its first `skip` bytes (its mark).
+    static void appendLines(const QString& path, TextBlock& block, TextEncoding encoding, LineBreaks breaks,
+                            qsizetype skip, qsizetype piece)
+    {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QVERIFY(file.seek(skip));
+        appendFileLines(file, encoding, breaks, block, piece);
+    }
+
+    // The lines of `body` as the program reads them, with every piece size, against the reference: into an
+    // empty block, and appended to a block that already holds a text.
     void compareWithReference(const QByteArray& body, TextEncoding encoding, bool domainFile)
     {
         const LineBreaks breaks = domainFile                       ? LineBreaks::CrLfCrOrLf
@@ -194,21 +215,39 @@ class TestLineDecoder : public QObject
         const QByteArray bytes = domainFile ? body : markOf(encoding) + body;
         const QStringList expected = referenceLines(referenceText(body, encoding), breaks);
         const QString path = m_files.withBytes(bytes);
+        // A block that starts empty keeps one byte per character unless a character needs two; 8-bit text
+        // always fits, Unicode text while it is ASCII.
+        const QString text = referenceText(body, encoding);
+        const bool narrow = encoding == TextEncoding::Ansi ||
+                            std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x80; });
         for (const qsizetype piece : pieceSizes) {
-            QStringList lines;
-            if (domainFile) {
-                TextBlock names;
-                names.add(QStringLiteral("already there"));
-                DomainFileReader::appendAllNames(path, names, piece);
-                QCOMPARE(names.at(0), QStringLiteral("already there"));
-                lines = names.toStringList().mid(1);
-            } else {
-                lines = textfiles_detail::readFileLines(path, piece).toStringList();
-            }
-            if (lines != expected) {
-                qWarning() << "bytes" << bytes.toHex(' ') << "piece" << piece;
-                QCOMPARE(lines, expected);
-            }
+            TextBlock fresh;
+            if (domainFile)
+                DomainFileReader::appendAllNames(path, fresh, piece);
+            else
+                fresh = textfiles_detail::readFileLines(path, piece);
+            compareLines(fresh.toStringList(), expected, bytes, piece);
+            QCOMPARE(fresh.isNarrow(), narrow);
+
+            // Appended after a text that needs two bytes per character, and after one that does not.
+            const QString wideText = QStringLiteral("\u65E5 already there");
+            TextBlock afterWide;
+            afterWide.add(wideText);
+            appendLines(path, afterWide, encoding, breaks, markOf(encoding).size() * !domainFile, piece);
+            QCOMPARE(afterWide.text(0), wideText);
+            compareLines(afterWide.toStringList().mid(1), expected, bytes, piece);
+            QVERIFY(!afterWide.isNarrow());
+
+            TextBlock afterNarrow;
+            afterNarrow.startNarrow();
+            afterNarrow.add(QStringLiteral("\u20AC already there"));
+            QVERIFY(afterNarrow.isNarrow());
+            appendLines(path, afterNarrow, encoding, breaks, markOf(encoding).size() * !domainFile, piece);
+            QCOMPARE(afterNarrow.text(0), QStringLiteral("\u20AC already there"));
+            compareLines(afterNarrow.toStringList().mid(1), expected, bytes, piece);
+            QCOMPARE(afterNarrow.isNarrow(), narrow);
+            if (QTest::currentTestFailed())
+                return;
         }
         if (domainFile) // the streaming reader that quorvane-split uses cuts the same names
             QCOMPARE(DomainFileReader::readAllNames(path), expected);
