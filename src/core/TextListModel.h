@@ -31,6 +31,8 @@ public:
     // (the edit role, texts(), the exports) gets the whole text.
     static constexpr qsizetype maxShownLength = 2000;
     static QString shownText(QString text);
+    // At least this many rows appended to an empty list reach the views as a reset, not as an insertion.
+    static constexpr qsizetype resetAppendRows = 4096;
 
     explicit TextListModel(Marks marks = Marks::None, QObject* parent = nullptr);
 

@@ -1,9 +1,11 @@
 #include "MainWindow.h"
 #include "WindowHarness.h"
 #include "core/Pointer.h"
+#include "core/TextListModel.h"
 #include "input/DomainListInput.h"
 
 #include <QCheckBox>
+#include <QHeaderView>
 #include <QTableView>
 #include <QtTest>
 
@@ -93,6 +95,37 @@ private slots:
         QCOMPARE(window.domainList().texts(), QStringList{QStringLiteral("existing.com")} + entries + entries);
         QCOMPARE(harness.prompter.shown().size(), 2); // the two dialogs and nothing else
         QCOMPARE(window.pointer().shape(), PointerShape::Default);
+    }
+
+    // A large file into the empty list reaches the view as a reset: the column keeps the width the user gave
+    // it, every row is there, and removal works as on any list.
+    void largeFileIntoTheEmptyList()
+    {
+        WindowHarness harness;
+        MainWindow& window = harness.load();
+        QTableView* view = listView(window, "ListView1");
+        view->horizontalHeader()->resizeSection(0, 321);
+        QByteArray bytes;
+        const int lines = int(TextListModel::resetAppendRows) + 10;
+        for (int i = 0; i < lines; ++i)
+            bytes += "name" + QByteArray::number(i) + "\x80.com\r\n";
+        const QString path = harness.temporaryPath(QStringLiteral("many.txt"));
+        testfiles::writeBytes(path, bytes);
+        harness.prompter.openAnswers.enqueue({path});
+        harness.prompter.openAnswers.enqueue({path});
+        window.PushButton3_Click();
+        QCOMPARE(window.domainList().count(), lines);
+        QCOMPARE(view->verticalHeader()->count(), lines);
+        QCOMPARE(view->horizontalHeader()->sectionSize(0), 321);
+        const QModelIndex last = view->model()->index(lines - 1, 0);
+        QCOMPARE(last.data().toString(), QStringLiteral("name%1\u20AC.com").arg(lines - 1));
+        window.PushButton3_Click(); // appended to a list that has rows: an insertion
+        QCOMPARE(view->verticalHeader()->count(), 2 * lines);
+        select(view, 0);
+        pressDelete(view);
+        QCOMPARE(window.domainList().count(), 2 * lines - 1);
+        QCOMPARE(window.domainList().text(0), QStringLiteral("name1\u20AC.com"));
+        QCOMPARE(view->verticalHeader()->count(), 2 * lines - 1);
     }
 
     void severalFilesLoadInTheDialogsOrder()

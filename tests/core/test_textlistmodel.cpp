@@ -63,6 +63,30 @@ private slots:
         QVERIFY(model.isChecked(1000));
     }
 
+    void manyRowsIntoAnEmptyListAreOneReset()
+    {
+        TextListModel model(TextListModel::Marks::Checkable);
+        QSignalSpy inserted(&model, &QAbstractItemModel::rowsInserted);
+        QSignalSpy reset(&model, &QAbstractItemModel::modelReset);
+        QStringList texts;
+        for (qsizetype i = 0; i < TextListModel::resetAppendRows; ++i)
+            texts.append(QString::number(i));
+        model.append(texts, true);
+        QCOMPARE(reset.count(), 1);
+        QCOMPARE(inserted.count(), 0);
+        QCOMPARE(model.rowCount(), texts.size());
+        QVERIFY(model.isChecked(int(texts.size()) - 1));
+        model.append(texts);
+        QCOMPARE(reset.count(), 1);
+        QCOMPARE(inserted.count(), 1);
+        QCOMPARE(model.text(int(texts.size())), QStringLiteral("0"));
+        QVERIFY(!model.isChecked(int(texts.size())));
+        model.clear();
+        model.append(texts.mid(1)); // fewer than that: an insertion
+        QCOMPARE(reset.count(), 2);
+        QCOMPARE(inserted.count(), 2);
+    }
+
     void checkMarksOnlyOnACheckableList()
     {
         TextListModel plain;
