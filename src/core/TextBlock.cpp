@@ -9,36 +9,17 @@
 #include <utility>
 #include <vector>
 
-#ifdef __linux__
-#include <sys/mman.h>
-#endif
-
 namespace quorvane {
 
 namespace {
 
-// Asks for large pages under a big buffer that is about to be filled: a few hundred faults instead of a
-// hundred thousand. Only a hint; where the system has no such pages nothing changes.
-void preferLargePages([[maybe_unused]] const void* start, [[maybe_unused]] qsizetype bytes)
+// Makes room for `size` elements, at least twice the room there was. Large pages are not asked for: under
+// them a buffer fills faster once the system has them at hand, but gathering them can hold the program up for
+// a large part of a second, on a first file read or in the middle of a run.
+template <typename Buffer> void growTo(Buffer& buffer, qsizetype size)
 {
-#ifdef __linux__
-    constexpr quintptr largePage = 2 * 1024 * 1024;
-    if (bytes < qsizetype(4 * largePage))
-        return;
-    const quintptr first = (reinterpret_cast<quintptr>(start) + largePage - 1) & ~(largePage - 1);
-    const quintptr last = (reinterpret_cast<quintptr>(start) + quintptr(bytes)) & ~(largePage - 1);
-    if (last > first)
-        ::madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
-#endif
-}
-
-// Makes room for `size` elements, at least twice the room there was.
-template <typename Buffer> void growTo(Buffer& buffer, qsizetype size, qsizetype elementBytes)
-{
-    if (size <= buffer.capacity())
-        return;
-    buffer.reserve(std::max(size, 2 * buffer.capacity()));
-    preferLargePages(buffer.constData(), buffer.capacity() * elementBytes);
+    if (size > buffer.capacity())
+        buffer.reserve(std::max(size, 2 * buffer.capacity()));
 }
 
 // Gives back room reserved ahead that the buffer did not take. On a large buffer this moves nothing: the
@@ -183,11 +164,11 @@ void TextBlock::reserve(qsizetype texts, qsizetype characters)
 {
     // Room grows at least twofold: a run appends one name's rows at a time, and reserving the exact size each
     // time would copy the whole block on every append.
-    growTo(m_ends, m_ends.size() + texts, qsizetype(sizeof(quint32)));
+    growTo(m_ends, m_ends.size() + texts);
     if (m_narrow)
-        growTo(m_bytes, m_bytes.size() + characters, 1);
+        growTo(m_bytes, m_bytes.size() + characters);
     else
-        growTo(m_wide, m_wide.size() + characters, qsizetype(sizeof(QChar)));
+        growTo(m_wide, m_wide.size() + characters);
 }
 
 void TextBlock::add(QStringView text)
@@ -305,7 +286,6 @@ void TextBlock::widen(qsizetype size)
     QString wide;
     // The room reserved for what is still to come stays, now counted in characters of two bytes.
     wide.reserve(std::max(size, m_bytes.capacity()));
-    preferLargePages(wide.constData(), wide.capacity() * qsizetype(sizeof(QChar)));
     wide.resize(size);
     windows1252::decodeInto(reinterpret_cast<char16_t*>(wide.data()), QByteArrayView(m_bytes.constData(), size));
     m_wide = std::move(wide);
@@ -315,7 +295,7 @@ void TextBlock::widen(qsizetype size)
 
 char* TextBlock::narrowWriteBuffer(qsizetype size)
 {
-    growTo(m_bytes, size, 1);
+    growTo(m_bytes, size);
     if (size > m_bytes.size())
         m_bytes.resize(size); // new characters are left as they are, not filled
     return m_bytes.data();
@@ -323,7 +303,7 @@ char* TextBlock::narrowWriteBuffer(qsizetype size)
 
 char16_t* TextBlock::writeBuffer(qsizetype size)
 {
-    growTo(m_wide, size, qsizetype(sizeof(QChar)));
+    growTo(m_wide, size);
     if (size > m_wide.size())
         m_wide.resize(size); // new characters are left as they are, not filled
     return reinterpret_cast<char16_t*>(m_wide.data());
@@ -333,7 +313,7 @@ void TextBlock::endTexts(const qsizetype* ends, qsizetype n)
 {
     if (n == 0)
         return;
-    growTo(m_ends, m_ends.size() + n, qsizetype(sizeof(quint32)));
+    growTo(m_ends, m_ends.size() + n);
     if ((ends[n - 1] >> m_segmentBits) != m_wraps.size()) {
         for (qsizetype i = 0; i < n; ++i)
             appendEnd(ends[i]);
