@@ -1,7 +1,8 @@
-// The domain-file reader against a plain reference over the whole text, with chunk sizes from 1 byte up so
-// that terminators and CR LF pairs fall on every chunk boundary.
+// The domain-file readers (streaming and bulk) against a plain reference over the whole text, with chunk sizes from 1
+// byte up so that terminators and CR LF pairs fall on every chunk boundary.
 #include "FuzzFile.h"
 #include "core/Failure.h"
+#include "core/TextBlock.h"
 #include "input/DomainFileReader.h"
 #include "text/Windows1252.h"
 
@@ -50,6 +51,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         if (names != expected)
             abort();
         if (DomainFileReader::readAllNames(path) != expected)
+            abort();
+        // The window's bulk reading, into an empty block (one byte per character) and after a text that needs
+        // two bytes per character, in pieces of the same size.
+        TextBlock fresh;
+        DomainFileReader::appendAllNames(path, fresh, chunk);
+        if (!fresh.isNarrow() || fresh.toStringList() != expected)
+            abort();
+        TextBlock wide;
+        wide.add(QStringLiteral("\u65E5"));
+        DomainFileReader::appendAllNames(path, wide, chunk);
+        if (wide.isNarrow() || wide.toStringList() != QStringList{QStringLiteral("\u65E5")} + expected)
             abort();
     } catch (const Failure&) {
         abort(); // an existing, readable file never fails
