@@ -95,6 +95,8 @@ void Segmenter::findAsciiWordEnds(QStringView text)
     const auto size = static_cast<std::size_t>(text.size());
     m_shortWordEnds.assign(size, 0);
     m_longWordEnds.clear();
+    if (size <= maskBits)
+        m_numberEndMasks.assign(size, 0);
     m_fromStart.assign(size + 1, 0);
     m_fromStart[0] = 1;
     m_walkStarts.resize(size);
@@ -136,8 +138,14 @@ void Segmenter::findAsciiWordEnds(QStringView text)
             walks += node != WordTrie::noNode ? 1 : 0;
             if (NumericScanner::canStart(units[position])) {
                 NumericScanner numbers(text, static_cast<qsizetype>(position), m_digitRunEnds.data());
-                for (qsizetype end = numbers.next(); end >= 0; end = numbers.next())
+                quint64 numberEnds = 0;
+                for (qsizetype end = numbers.next(); end >= 0; end = numbers.next()) {
                     fromStart[end] = 1;
+                    if (size <= maskBits)
+                        numberEnds |= quint64(1) << (static_cast<std::size_t>(end) - position - 1);
+                }
+                if (size <= maskBits)
+                    m_numberEndMasks[position] = numberEnds;
             }
         }
         fromStart[position + 1] |= static_cast<quint8>(anyWord);
@@ -151,20 +159,33 @@ void Segmenter::markReachable(QStringView text)
     refreshIndex();
     NumericScanner::findDigitRunEnds(text, m_digitRunEnds);
     const auto size = static_cast<std::size_t>(text.size());
+    m_path.resize(size + 1);
+    const char16_t* units = text.utf16();
+    const bool ascii = std::all_of(units, units + size, [](char16_t unit) { return unit < 0x80; });
+    m_masked = ascii && size <= maskBits;
+    if (ascii)
+        findAsciiWordEnds(text);
+    if (m_masked) {
+        // Every piece is at most 64 characters long: the ends from each place fit in one mask, and the
+        // places from which the rest can be split, seen from one place, in another.
+        quint64 reachableAhead = 1; // bit k: the rest from place at + 1 + k can be split
+        for (std::size_t at = size; at-- > 0;) {
+            const quint64 ends =
+                m_fromStart[at] ? (m_shortWordEnds[at] | m_numberEndMasks[at]) & reachableAhead : 0;
+            m_endMasks[at] = ends;
+            reachableAhead = (reachableAhead << 1) | (ends != 0 ? 1 : 0);
+        }
+        return;
+    }
     m_reachable.assign(size + 1, 0);
     m_reachable[size] = 1;
     m_firstEnd.resize(size);
     m_endCount.resize(size);
-    m_path.resize(size + 1);
     m_next.resize(size + 1);
     m_last.resize(size + 1);
     m_ends.clear();
     // At the longest length the piece that is the whole text is never reached (see forEachSplit).
     const std::size_t excludedEnd = text.size() == maxTextLength ? size : size + 1;
-    const char16_t* units = text.utf16();
-    const bool ascii = std::all_of(units, units + size, [](char16_t unit) { return unit < 0x80; });
-    if (ascii)
-        findAsciiWordEnds(text);
     std::size_t longWordsEnd = m_longWordEnds.size();
     for (std::size_t at = size; at-- > 0;) {
         const auto first = m_ends.size();

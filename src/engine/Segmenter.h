@@ -8,6 +8,7 @@
 #include <QStringView>
 
 #include <algorithm>
+#include <array>
 #include <functional>
 #include <utility>
 #include <vector>
@@ -103,7 +104,13 @@ private:
     std::vector<quint8> m_fromStart;  // per place of an ASCII text: pieces from the start can reach it
     std::vector<qint32> m_walkStarts; // the walks still going and where each has got to
     std::vector<quint32> m_walkNodes;
+    std::vector<quint64> m_numberEndMasks; // of a text of at most maskBits characters: bit k as above, numbers
     std::vector<quint8> m_reachable; // per place: the rest of the text from there can be split
+    // An ASCII text of at most maskBits characters keeps, per place, the ends of the pieces from there from
+    // which the rest can be split as one mask (bit k: the piece of k + 1 characters), instead of m_ends.
+    static constexpr std::size_t maskBits = 64;
+    bool m_masked = false;
+    std::array<quint64, maskBits> m_endMasks{};
     // Per place, the ends of the pieces (words and numbers, each end once) starting there from which the
     // rest can be split, ascending: m_ends[m_firstEnd[i] .. m_firstEnd[i] + m_endCount[i]).
     std::vector<qint32> m_ends;
@@ -129,6 +136,40 @@ template <typename Sink> bool Segmenter::forEachSplit(QStringView text, qsizetyp
     bool cut = false;
     qsizetype found = 0;
     qint32* const path = m_path.data();
+    if (m_masked) {
+        // The same walk over the masks: per depth, the place and the ends from it not yet taken.
+        std::array<quint64, maskBits + 1> rest;
+        std::array<qint32, maskBits + 1> from;
+        qsizetype depth = 0;
+        qsizetype firstNew = 0;
+        rest[0] = m_endMasks[0];
+        from[0] = 0;
+        for (;;) {
+            if (rest[depth] == 0) {
+                if (depth == 0)
+                    break;
+                --depth;
+                continue;
+            }
+            const qint32 end = from[depth] + 1 + __builtin_ctzll(rest[depth]);
+            rest[depth] &= rest[depth] - 1;
+            path[depth] = end;
+            firstNew = std::min(firstNew, depth);
+            if (end < size) {
+                ++depth;
+                from[depth] = end;
+                rest[depth] = m_endMasks[static_cast<std::size_t>(end)];
+                continue;
+            }
+            if (maxCandidates > 0 && found == maxCandidates)
+                return true;
+            if (!sink(static_cast<const qint32*>(path), depth + 1, firstNew))
+                return true;
+            ++found;
+            firstNew = depth + 1;
+        }
+        return false;
+    }
     qint32* const next = m_next.data();
     qint32* const last = m_last.data();
     const qint32* const ends = m_ends.data();
