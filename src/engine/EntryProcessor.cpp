@@ -146,6 +146,10 @@ EntryProcessor::Outcome EntryProcessor::writeRows(const QString& entry, bool sho
         return outcome;
     try {
         const QStringView text(m_text);
+        if (Segmenter::isShortAscii(text)) {
+            outcome.cut = m_segmenter.writeShortAsciiRows(text, m_row.toUtf8(), maxCandidates, output, outcome.rows);
+            return outcome;
+        }
         if (!encodeUnits(text, m_bytes, m_byteOffsets)) {
             writeRowsOfSurrogates(maxCandidates, output, outcome);
             return outcome;

@@ -4,6 +4,7 @@
 #include "core/Failure.h"
 
 #include <algorithm>
+#include <cstring>
 #include <iterator>
 
 namespace quorvane {
@@ -170,8 +171,7 @@ void Segmenter::markReachable(QStringView text)
         // places from which the rest can be split, seen from one place, in another.
         quint64 reachableAhead = 1; // bit k: the rest from place at + 1 + k can be split
         for (std::size_t at = size; at-- > 0;) {
-            const quint64 ends =
-                m_fromStart[at] ? (m_shortWordEnds[at] | m_numberEndMasks[at]) & reachableAhead : 0;
+            const quint64 ends = m_fromStart[at] ? (m_shortWordEnds[at] | m_numberEndMasks[at]) & reachableAhead : 0;
             m_endMasks[at] = ends;
             reachableAhead = (reachableAhead << 1) | (ends != 0 ? 1 : 0);
         }
@@ -273,6 +273,82 @@ bool Segmenter::splitIntoWords(QStringView text, QStringList& candidates, qsizet
             return true;
         },
         maxCandidates);
+}
+
+namespace {
+
+// Rows and pieces are copied in whole blocks of this size, short as they are: fixed-size copies need no
+// call and no branch on the length. Both sides must have the room past the bytes that count.
+constexpr qsizetype rowBlock = 64;
+
+inline void copyBlock(char* to, const char* from)
+{
+    std::memcpy(to, from, rowBlock);
+}
+
+} // namespace
+
+bool Segmenter::writeShortAsciiRows(QStringView text, QByteArrayView start, qsizetype maxCandidates, RowOutput& output,
+                                    qsizetype& rows)
+{
+    const auto size = static_cast<qint32>(text.size());
+    const qsizetype startBytes = start.size();
+    rows = 0;
+    // The text's bytes and an LF, with room for a block read from any place of it.
+    std::array<char, maskBits + 1 + rowBlock> bytes{};
+    for (qint32 k = 0; k < size; ++k)
+        bytes[static_cast<std::size_t>(k)] = static_cast<char>(text[k].unicode());
+    bytes[static_cast<std::size_t>(size)] = '\n';
+    // The row being built: `start`, then piece k, from place `from` of the text on, at from + k, each but the
+    // last followed by its blank. A row is what has been built up to its last piece's place, then the rest
+    // of the text and the LF.
+    m_rowBytes.resize(static_cast<std::size_t>(startBytes + 2 * maskBits + 2 * rowBlock));
+    char* const row = m_rowBytes.data();
+    std::memcpy(row, start.data(), static_cast<std::size_t>(startBytes));
+    char* const pieces = row + startBytes;
+    const auto writeRow = [&](qint32 at, qsizetype built) {
+        const qsizetype length = built + (size - at) + 1;
+        char* out = output.reserve(length + rowBlock);
+        for (qsizetype done = 0; done < built; done += rowBlock)
+            copyBlock(out + done, row + done);
+        copyBlock(out + built, bytes.data() + at);
+        output.commit(out + length);
+        ++rows;
+    };
+    if (size == 0) { // one candidate, the empty one
+        writeRow(0, startBytes);
+        return false;
+    }
+    markReachable(text);
+    // Per depth: the place its piece starts at, and the ends from there not yet taken.
+    std::array<quint64, maskBits + 1> rest;
+    std::array<qint32, maskBits + 1> from;
+    qint32 depth = 0;
+    rest[0] = m_endMasks[0];
+    from[0] = 0;
+    for (;;) {
+        const quint64 ends = rest[static_cast<std::size_t>(depth)];
+        if (ends == 0) {
+            if (depth == 0)
+                return false;
+            --depth;
+            continue;
+        }
+        const qint32 at = from[static_cast<std::size_t>(depth)];
+        const qint32 end = at + 1 + __builtin_ctzll(ends);
+        rest[static_cast<std::size_t>(depth)] = ends & (ends - 1);
+        if (end < size) {
+            copyBlock(pieces + at + depth, bytes.data() + at);
+            pieces[end + depth] = ' ';
+            ++depth;
+            from[static_cast<std::size_t>(depth)] = end;
+            rest[static_cast<std::size_t>(depth)] = m_endMasks[static_cast<std::size_t>(end)];
+            continue;
+        }
+        if (maxCandidates > 0 && rows == maxCandidates)
+            return true;
+        writeRow(at, startBytes + at + depth);
+    }
 }
 
 } // namespace quorvane

@@ -1,8 +1,10 @@
 #pragma once
 
 #include "NumericPieces.h"
+#include "RowOutput.h"
 #include "WordTrie.h"
 
+#include <QByteArrayView>
 #include <QString>
 #include <QStringList>
 #include <QStringView>
@@ -62,6 +64,18 @@ public:
     // the candidate. Bound, result and failures are those of splitIntoWords.
     template <typename Sink> bool forEachSplit(QStringView text, qsizetype maxCandidates, Sink&& sink);
 
+    // Whether writeShortAsciiRows() takes the text: ASCII, at most 64 characters.
+    static bool isShortAscii(QStringView text)
+    {
+        return text.size() <= qsizetype(maskBits) &&
+               std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x80; });
+    }
+    // The candidates of such a text as rows of bytes, each `start`, the candidate without its leading blank,
+    // and LF, written into `output` in order. Bound and result are those of splitIntoWords; `rows` is set to
+    // the number of rows written.
+    bool writeShortAsciiRows(QStringView text, QByteArrayView start, qsizetype maxCandidates, RowOutput& output,
+                             qsizetype& rows);
+
 private:
     // Finds, in ascending order, every end j for which text[start, j) lower-cased is a word.
     class WordEnds
@@ -105,7 +119,7 @@ private:
     std::vector<qint32> m_walkStarts; // the walks still going and where each has got to
     std::vector<quint32> m_walkNodes;
     std::vector<quint64> m_numberEndMasks; // of a text of at most maskBits characters: bit k as above, numbers
-    std::vector<quint8> m_reachable; // per place: the rest of the text from there can be split
+    std::vector<quint8> m_reachable;       // per place: the rest of the text from there can be split
     // An ASCII text of at most maskBits characters keeps, per place, the ends of the pieces from there from
     // which the rest can be split as one mask (bit k: the piece of k + 1 characters), instead of m_ends.
     static constexpr std::size_t maskBits = 64;
@@ -120,6 +134,7 @@ private:
     std::vector<qint32> m_path;
     std::vector<qint32> m_next;
     std::vector<qint32> m_last;
+    std::vector<char> m_rowBytes; // writeShortAsciiRows: the row being built
     std::vector<char16_t> m_candidate;
     std::vector<qsizetype> m_candidateLength; // per piece: the candidate's length up to its end
 };
