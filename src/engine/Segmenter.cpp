@@ -81,6 +81,7 @@ void Segmenter::refreshIndex()
         return;
     m_trie = WordTrie();
     m_trie.build(m_dictionary.words());
+    m_asciiTrieBuilt = m_asciiTrie.build(m_trie);
     m_indexGeneration = m_dictionary.generation();
     m_indexBuilt = true;
 }
@@ -96,8 +97,6 @@ void Segmenter::findAsciiWordEnds(QStringView text)
     const auto size = static_cast<std::size_t>(text.size());
     m_shortWordEnds.assign(size, 0);
     m_longWordEnds.clear();
-    if (size <= maskBits)
-        m_numberEndMasks.assign(size, 0);
     m_fromStart.assign(size + 1, 0);
     m_fromStart[0] = 1;
     m_walkStarts.resize(size);
@@ -139,19 +138,62 @@ void Segmenter::findAsciiWordEnds(QStringView text)
             walks += node != WordTrie::noNode ? 1 : 0;
             if (NumericScanner::canStart(units[position])) {
                 NumericScanner numbers(text, static_cast<qsizetype>(position), m_digitRunEnds.data());
-                quint64 numberEnds = 0;
-                for (qsizetype end = numbers.next(); end >= 0; end = numbers.next()) {
+                for (qsizetype end = numbers.next(); end >= 0; end = numbers.next())
                     fromStart[end] = 1;
-                    if (size <= maskBits)
-                        numberEnds |= quint64(1) << (static_cast<std::size_t>(end) - position - 1);
-                }
-                if (size <= maskBits)
-                    m_numberEndMasks[position] = numberEnds;
             }
         }
         fromStart[position + 1] |= static_cast<quint8>(anyWord);
     }
     std::sort(m_longWordEnds.begin(), m_longWordEnds.end());
+}
+
+// The pieces of a short ASCII text, found as findAsciiWordEnds() finds them, through the double-array trie,
+// with the numbers: per place from which pieces from the start go on, the ends of the words and of the
+// numbers from there as masks (bit k: the piece of k + 1 characters). Returns the mask of those places.
+quint64 Segmenter::findShortAsciiPieces(QStringView text)
+{
+    const char16_t* units = text.utf16();
+    const auto size = static_cast<std::size_t>(text.size());
+    std::array<quint8, maskBits> codes;
+    for (std::size_t k = 0; k < size; ++k)
+        codes[k] = m_asciiTrie.codeOf(units[k]);
+    std::array<AsciiWordTrie::Cell, maskBits> walks; // the walks under way: where each is
+    std::array<quint8, maskBits> starts;             // and where it started
+    std::size_t count = 0;
+    quint64 fromStart = 1;
+    for (std::size_t position = 0; position < size; ++position) {
+        if (((fromStart >> position) & 1) != 0) {
+            walks[count] = m_asciiTrie.root();
+            starts[count] = static_cast<quint8>(position);
+            ++count;
+            m_wordEndMasks[position] = 0;
+            quint64 numberEnds = 0;
+            if (NumericScanner::canStart(units[position])) {
+                NumericScanner numbers(text, static_cast<qsizetype>(position), m_digitRunEnds.data());
+                for (qsizetype end = numbers.next(); end >= 0; end = numbers.next())
+                    numberEnds |= quint64(1) << (static_cast<std::size_t>(end) - position - 1);
+            }
+            m_numberEndMasks[position] = numberEnds;
+            fromStart |= (numberEnds << position) << 1;
+        }
+        // Every walk takes its step over this character; none branches on what the trie holds.
+        const quint8 code = codes[position];
+        quint64 anyWord = 0;
+        std::size_t kept = 0;
+        for (std::size_t k = 0; k < count; ++k) {
+            const AsciiWordTrie::Cell next = m_asciiTrie.step(walks[k], code);
+            const auto word = static_cast<quint64>(AsciiWordTrie::isWord(next));
+            const std::size_t start = starts[k];
+            m_wordEndMasks[start] |= word << (position - start);
+            anyWord |= word;
+            walks[kept] = next;
+            starts[kept] = static_cast<quint8>(start);
+            kept += next != AsciiWordTrie::noCell ? 1 : 0;
+        }
+        count = kept;
+        fromStart |= (anyWord << position) << 1;
+    }
+    return fromStart;
 }
 
 // Walks backwards, so that whether the rest can be split is known for every end of a piece.
@@ -163,20 +205,22 @@ void Segmenter::markReachable(QStringView text)
     m_path.resize(size + 1);
     const char16_t* units = text.utf16();
     const bool ascii = std::all_of(units, units + size, [](char16_t unit) { return unit < 0x80; });
-    m_masked = ascii && size <= maskBits;
-    if (ascii)
-        findAsciiWordEnds(text);
+    m_masked = ascii && size <= maskBits && m_asciiTrieBuilt;
     if (m_masked) {
         // Every piece is at most 64 characters long: the ends from each place fit in one mask, and the
         // places from which the rest can be split, seen from one place, in another.
+        const quint64 fromStart = findShortAsciiPieces(text);
         quint64 reachableAhead = 1; // bit k: the rest from place at + 1 + k can be split
         for (std::size_t at = size; at-- > 0;) {
-            const quint64 ends = m_fromStart[at] ? (m_shortWordEnds[at] | m_numberEndMasks[at]) & reachableAhead : 0;
+            const quint64 ends =
+                ((fromStart >> at) & 1) != 0 ? (m_wordEndMasks[at] | m_numberEndMasks[at]) & reachableAhead : 0;
             m_endMasks[at] = ends;
             reachableAhead = (reachableAhead << 1) | (ends != 0 ? 1 : 0);
         }
         return;
     }
+    if (ascii)
+        findAsciiWordEnds(text);
     m_reachable.assign(size + 1, 0);
     m_reachable[size] = 1;
     m_firstEnd.resize(size);

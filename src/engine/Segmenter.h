@@ -1,5 +1,6 @@
 #pragma once
 
+#include "AsciiWordTrie.h"
 #include "NumericPieces.h"
 #include "RowOutput.h"
 #include "WordTrie.h"
@@ -103,9 +104,12 @@ private:
     // Lists, for every place, the ends of the pieces starting there from which the rest can be split.
     void markReachable(QStringView text);
     void findAsciiWordEnds(QStringView text);
+    quint64 findShortAsciiPieces(QStringView text);
 
     const WordDictionary& m_dictionary;
     WordTrie m_trie;
+    AsciiWordTrie m_asciiTrie;
+    bool m_asciiTrieBuilt = false;
     quint64 m_indexGeneration = 0;
     bool m_indexBuilt = false;
     std::vector<qint32> m_digitRunEnds;
@@ -118,13 +122,15 @@ private:
     std::vector<quint8> m_fromStart;  // per place of an ASCII text: pieces from the start can reach it
     std::vector<qint32> m_walkStarts; // the walks still going and where each has got to
     std::vector<quint32> m_walkNodes;
-    std::vector<quint64> m_numberEndMasks; // of a text of at most maskBits characters: bit k as above, numbers
-    std::vector<quint8> m_reachable;       // per place: the rest of the text from there can be split
+    std::vector<quint8> m_reachable; // per place: the rest of the text from there can be split
     // An ASCII text of at most maskBits characters keeps, per place, the ends of the pieces from there from
     // which the rest can be split as one mask (bit k: the piece of k + 1 characters), instead of m_ends.
     static constexpr std::size_t maskBits = 64;
     bool m_masked = false;
     std::array<quint64, maskBits> m_endMasks{};
+    // Before: those of its words and numbers, as found by findShortAsciiPieces().
+    std::array<quint64, maskBits> m_wordEndMasks{};
+    std::array<quint64, maskBits> m_numberEndMasks{};
     // Per place, the ends of the pieces (words and numbers, each end once) starting there from which the
     // rest can be split, ascending: m_ends[m_firstEnd[i] .. m_firstEnd[i] + m_endCount[i]).
     std::vector<qint32> m_ends;

@@ -74,6 +74,29 @@ public:
         return m_asciiChildren[unit];
     }
 
+    // Calls `visit(unit, child)` for each child over a unit below 0x80, in ascending unit order.
+    template <typename Visit> void forEachAsciiChild(quint32 node, Visit&& visit) const
+    {
+        if (node == root) {
+            for (char16_t unit = 0; unit < 0x80; ++unit) {
+                if (m_asciiChildren[unit] != noNode)
+                    visit(unit, m_asciiChildren[unit]);
+            }
+            return;
+        }
+        const Edge& from = m_edges[node];
+        if (from.kind == Kind::Scanned) {
+            for (quint32 e = from.children; e < from.children + from.count && m_units[e] < 0x80; ++e)
+                visit(m_units[e], e);
+            return;
+        }
+        const LargeNode& large = m_largeNodes[from.children];
+        for (quint32 offset = 0; offset < large.tableSpan; ++offset) {
+            if (m_tables[large.tableStart + offset] != noNode)
+                visit(static_cast<char16_t>(large.firstUnit + offset), m_tables[large.tableStart + offset]);
+        }
+    }
+
     // Whether the path to the node spells a word; false for the root and for noNode, without a branch.
     bool isWord(quint32 node) const
     {

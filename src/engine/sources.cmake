@@ -1,4 +1,5 @@
 target_sources(quorvane_core PRIVATE
+    engine/AsciiWordTrie.cpp
     engine/EntryProcessor.cpp
     engine/NameCleaner.cpp
     engine/NumericPieces.cpp
