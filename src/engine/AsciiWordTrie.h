@@ -33,9 +33,12 @@ public:
     // The number of the text's character `unit` (below 0x80) after lower-casing; 0 when no word has it.
     quint8 codeOf(char16_t unit) const { return m_codes[unit & 0x7F]; }
     // The node reached from `cell` over the character numbered `code`, or noCell.
-    Cell step(Cell cell, quint8 code) const
+    Cell step(Cell cell, quint8 code) const { return step(m_cells.data(), cell, code); }
+    // The cells, for walks that keep them at hand: step() over cells() as `cells`.
+    const Cell* cells() const { return m_cells.data(); }
+    static Cell step(const Cell* cells, Cell cell, quint8 code)
     {
-        const Cell next = m_cells[(cell >> baseShift) + code];
+        const Cell next = cells[(cell >> baseShift) + code];
         return (next & labelMask) == code ? next : noCell;
     }
     // Whether the node's path spells a word; false for noCell.

@@ -147,7 +147,8 @@ EntryProcessor::Outcome EntryProcessor::writeRows(const QString& entry, bool sho
     try {
         const QStringView text(m_text);
         if (Segmenter::isShortAscii(text)) {
-            outcome.cut = m_segmenter.writeShortAsciiRows(text, m_row.toUtf8(), maxCandidates, output, outcome.rows);
+            const QByteArray start = showOriginal ? m_row.toUtf8() : QByteArray();
+            outcome.cut = m_segmenter.writeShortAsciiRows(text, start, maxCandidates, output, outcome.rows);
             return outcome;
         }
         if (!encodeUnits(text, m_bytes, m_byteOffsets)) {

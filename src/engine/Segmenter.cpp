@@ -154,19 +154,20 @@ quint64 Segmenter::findShortAsciiPieces(QStringView text)
 {
     const char16_t* units = text.utf16();
     const auto size = static_cast<std::size_t>(text.size());
-    std::array<quint8, maskBits> codes;
-    for (std::size_t k = 0; k < size; ++k)
-        codes[k] = m_asciiTrie.codeOf(units[k]);
+    // Kept in locals, which stores through the masks cannot change, so the loop holds them in registers.
+    const AsciiWordTrie::Cell* const cells = m_asciiTrie.cells();
+    const AsciiWordTrie::Cell root = m_asciiTrie.root();
+    std::array<quint64, maskBits> wordEnds;
     std::array<AsciiWordTrie::Cell, maskBits> walks; // the walks under way: where each is
     std::array<quint8, maskBits> starts;             // and where it started
     std::size_t count = 0;
     quint64 fromStart = 1;
     for (std::size_t position = 0; position < size; ++position) {
         if (((fromStart >> position) & 1) != 0) {
-            walks[count] = m_asciiTrie.root();
+            walks[count] = root;
             starts[count] = static_cast<quint8>(position);
             ++count;
-            m_wordEndMasks[position] = 0;
+            wordEnds[position] = 0;
             quint64 numberEnds = 0;
             if (NumericScanner::canStart(units[position])) {
                 NumericScanner numbers(text, static_cast<qsizetype>(position), m_digitRunEnds.data());
@@ -177,14 +178,14 @@ quint64 Segmenter::findShortAsciiPieces(QStringView text)
             fromStart |= (numberEnds << position) << 1;
         }
         // Every walk takes its step over this character; none branches on what the trie holds.
-        const quint8 code = codes[position];
+        const quint8 code = m_asciiTrie.codeOf(units[position]);
         quint64 anyWord = 0;
         std::size_t kept = 0;
         for (std::size_t k = 0; k < count; ++k) {
-            const AsciiWordTrie::Cell next = m_asciiTrie.step(walks[k], code);
+            const AsciiWordTrie::Cell next = AsciiWordTrie::step(cells, walks[k], code);
             const auto word = static_cast<quint64>(AsciiWordTrie::isWord(next));
             const std::size_t start = starts[k];
-            m_wordEndMasks[start] |= word << (position - start);
+            wordEnds[start] |= word << (position - start);
             anyWord |= word;
             walks[kept] = next;
             starts[kept] = static_cast<quint8>(start);
@@ -193,6 +194,7 @@ quint64 Segmenter::findShortAsciiPieces(QStringView text)
         count = kept;
         fromStart |= (anyWord << position) << 1;
     }
+    std::copy(wordEnds.begin(), wordEnds.begin() + static_cast<std::ptrdiff_t>(size), m_wordEndMasks.begin());
     return fromStart;
 }
 
