@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstring>
 #include <iterator>
+#include <limits>
 
 namespace quorvane {
 
@@ -355,7 +356,8 @@ bool Segmenter::writeShortAsciiRows(QStringView text, QByteArrayView start, qsiz
     const auto writeRow = [&](qint32 at, qsizetype built) {
         const qsizetype length = built + (size - at) + 1;
         char* out = output.reserve(length + rowBlock);
-        for (qsizetype done = 0; done < built; done += rowBlock)
+        copyBlock(out, row);
+        for (qsizetype done = rowBlock; done < built; done += rowBlock)
             copyBlock(out + done, row + done);
         copyBlock(out + built, bytes.data() + at);
         output.commit(out + length);
@@ -366,6 +368,7 @@ bool Segmenter::writeShortAsciiRows(QStringView text, QByteArrayView start, qsiz
         return false;
     }
     markReachable(text);
+    const qsizetype bound = maxCandidates > 0 ? maxCandidates : std::numeric_limits<qsizetype>::max();
     // Per depth: the place its piece starts at, and the ends from there not yet taken.
     std::array<quint64, maskBits + 1> rest;
     std::array<qint32, maskBits + 1> from;
@@ -383,17 +386,25 @@ bool Segmenter::writeShortAsciiRows(QStringView text, QByteArrayView start, qsiz
         const qint32 at = from[static_cast<std::size_t>(depth)];
         const qint32 end = at + 1 + __builtin_ctzll(ends);
         rest[static_cast<std::size_t>(depth)] = ends & (ends - 1);
-        if (end < size) {
-            copyBlock(pieces + at + depth, bytes.data() + at);
-            pieces[end + depth] = ' ';
-            ++depth;
-            from[static_cast<std::size_t>(depth)] = end;
-            rest[static_cast<std::size_t>(depth)] = m_endMasks[static_cast<std::size_t>(end)];
+        if (end == size) {
+            if (rows == bound)
+                return true;
+            writeRow(at, startBytes + at + depth);
             continue;
         }
-        if (maxCandidates > 0 && rows == maxCandidates)
-            return true;
-        writeRow(at, startBytes + at + depth);
+        copyBlock(pieces + at + depth, bytes.data() + at);
+        pieces[end + depth] = ' ';
+        const quint64 next = m_endMasks[static_cast<std::size_t>(end)];
+        if (next == quint64(1) << (size - end - 1)) {
+            // The rest of the text is the one piece from there: its row, without going a level deeper.
+            if (rows == bound)
+                return true;
+            writeRow(end, startBytes + end + depth + 1);
+            continue;
+        }
+        ++depth;
+        from[static_cast<std::size_t>(depth)] = end;
+        rest[static_cast<std::size_t>(depth)] = next;
     }
 }
 

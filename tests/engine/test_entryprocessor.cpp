@@ -3,6 +3,7 @@
 #include "engine/EntryProcessor.h"
 #include "engine/WordDictionary.h"
 
+#include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -153,6 +154,46 @@ private slots:
         QCOMPARE(got.cut, expected.cut);
         QCOMPARE(got.failures, expected.failures);
         QVERIFY(got.rows > 0 || entry.contains(QStringLiteral("carx")));
+    }
+
+    // Random names, each written as bytes and listed as rows: the same rows, bound and outcome. Most are short
+    // ASCII texts, whose rows are written by the search itself; some are longer than 64 characters or not
+    // ASCII, whose rows are built piece by piece.
+    void writtenRowsAreTheRowsOfRandomNames()
+    {
+        WordDictionary words;
+        for (const char* word : {"a", "ab", "b", "ba", "abc", "c", "e", "d1"})
+            words.add(QString::fromLatin1(word));
+        words.add(QStringLiteral("\u00E9"));
+        EntryProcessor processor(words, m_folder.path());
+        const QStringList parts{"a", "B", "ab", "c", "1", "2", "e5", ".", "-", "/", " ", ".com", "x", "\u00E9", "D1"};
+        QRandomGenerator random(20261209);
+        int shortAscii = 0;
+        for (int n = 0; n < 2000; ++n) {
+            QString entry;
+            const int count = random.bounded(0, n % 10 == 0 ? 60 : 14);
+            for (int k = 0; k < count; ++k)
+                entry += parts[random.bounded(int(parts.size()) - (n % 3 == 0 ? 0 : 1))];
+            const bool showOriginal = random.bounded(2) == 1;
+            const qsizetype bound = random.bounded(3) == 0 ? random.bounded(1, 6) : 0;
+            QStringList rows;
+            const EntryProcessor::Outcome expected = run(processor, entry, showOriginal, bound, rows);
+            QByteArray expectedBytes;
+            for (const QString& row : std::as_const(rows))
+                expectedBytes += row.toUtf8() + '\n';
+            CollectedRows output(random.bounded(2) ? 4096 : random.bounded(1, 80));
+            const EntryProcessor::Outcome got = processor.writeRows(entry, showOriginal, bound, output);
+            if (output.bytes() != expectedBytes)
+                QFAIL(qPrintable(QStringLiteral("\"%1\": wrote\n%2\nexpected\n%3")
+                                     .arg(entry, QString::fromUtf8(output.bytes()), QString::fromUtf8(expectedBytes))));
+            QCOMPARE(got.rows, expected.rows);
+            QCOMPARE(got.cut, expected.cut);
+            QCOMPARE(got.failures, expected.failures);
+            const QString text = removeBlanks(processor.clean(entry));
+            if (text.size() <= 64 && std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x80; }))
+                shortAscii += rows.isEmpty() ? 0 : 1;
+        }
+        QVERIFY2(shortAscii > 500 && shortAscii < 1900, qPrintable(QString::number(shortAscii)));
     }
 
     void writtenRowsOfFailedEntries()

@@ -1,5 +1,6 @@
 #include "PlainSplitter.h"
 #include "core/Failure.h"
+#include "engine/AsciiWordTrie.h"
 #include "engine/NumericPieces.h"
 #include "engine/Segmenter.h"
 #include "engine/WordDictionary.h"
@@ -249,6 +250,124 @@ private slots:
         QVERIFY2(split > 1500 && unsplit > 1500, qPrintable(QStringLiteral("%1 %2").arg(split).arg(unsplit)));
     }
 
+    // Texts longer than 64 characters keep their word ends in lists rather than masks: the same comparison.
+    void longTextsSameAsPlainRecursion()
+    {
+        QRandomGenerator random(20261208);
+        const QString letters = QStringLiteral("abcd");
+        const QStringList fragments{"12", "1e5", ".5", "&h1f", "+3"};
+        int split = 0;
+        for (int round = 0; round < 60; ++round) {
+            QStringList words;
+            for (int w = 0; w < 8; ++w) {
+                QString word;
+                const int length = random.bounded(2, 6);
+                for (int k = 0; k < length; ++k)
+                    word += letters[random.bounded(letters.size())];
+                if (!words.contains(word))
+                    words.append(word);
+            }
+            const WordDictionary dictionary = dictionaryOf(words);
+            Segmenter segmenter(dictionary);
+            for (int t = 0; t < 5; ++t) {
+                QString text;
+                while (text.size() < 65 + random.bounded(30)) {
+                    const int kind = random.bounded(40);
+                    if (kind < 36) {
+                        const QString& word = words[random.bounded(int(words.size()))];
+                        text += random.bounded(2) ? word : word.toUpper();
+                    } else if (kind < 39) {
+                        text += fragments[random.bounded(int(fragments.size()))];
+                    } else {
+                        text += letters[random.bounded(letters.size())];
+                    }
+                }
+                const QStringList expected = plainSplit(dictionary, text);
+                QStringList got;
+                QVERIFY(!segmenter.splitIntoWords(text, got, 0));
+                if (got != expected)
+                    QFAIL(qPrintable(QStringLiteral("text \"%1\", words %2: got %3 candidates, expected %4")
+                                         .arg(text, words.join(u','))
+                                         .arg(got.size())
+                                         .arg(expected.size())));
+                split += expected.isEmpty() ? 0 : 1;
+            }
+        }
+        // Most split, some do not: both are compared.
+        QVERIFY2(split > 150 && split < 300, qPrintable(QString::number(split)));
+    }
+
+    // The double-array trie of the ASCII words: a walk over any ASCII text, lower-cased, is alive exactly
+    // while some word starts with what it has read, and at a word exactly when the dictionary holds it.
+    void asciiTrieAgreesWithTheDictionary_data()
+    {
+        QTest::addColumn<QStringList>("words");
+        QTest::addColumn<QString>("characters"); // of the texts walked
+        QStringList letters;
+        QRandomGenerator random(7);
+        for (int w = 0; w < 3000; ++w) {
+            QString word;
+            const int length = random.bounded(1, 9);
+            for (int k = 0; k < length; ++k)
+                word += QChar(u'a' + random.bounded(26));
+            letters.append(word);
+        }
+        letters.removeDuplicates();
+        QTest::newRow("thousands of words over 26 letters") << letters << "abcdefghijklmnopqrstuvwxyzABCXYZ09-";
+        QStringList printable;
+        for (char16_t unit = 1; unit < 0x80; ++unit) {
+            const QString one(QChar{unit});
+            if (!printable.contains(WordDictionary::lowerCase(one)))
+                printable.append(WordDictionary::lowerCase(one));
+            printable.append(WordDictionary::lowerCase(QStringLiteral("x") + QChar(unit) + QStringLiteral("y")));
+        }
+        printable.removeDuplicates();
+        QTest::newRow("every ASCII unit, as a word and inside one") << printable << "xyXY!~a\x7f\x01 ";
+        QTest::newRow("ASCII prefixes of other words only")
+            << QStringList{QStringLiteral("caf\u00E9"), QStringLiteral("na\u00EFve"), QStringLiteral("na")}
+            << "cafnaive";
+        QTest::newRow("no words") << QStringList() << "abc";
+    }
+    void asciiTrieAgreesWithTheDictionary()
+    {
+        QFETCH(QStringList, words);
+        QFETCH(QString, characters);
+        const WordDictionary dictionary = dictionaryOf(words);
+        QSet<QString> prefixes;
+        for (const QString& word : dictionary.words()) {
+            for (qsizetype k = 1; k <= word.size(); ++k)
+                prefixes.insert(word.left(k));
+        }
+        WordTrie trie;
+        trie.build(dictionary.words());
+        AsciiWordTrie ascii;
+        QVERIFY(ascii.build(trie));
+        QRandomGenerator random(11);
+        for (int t = 0; t < 300; ++t) {
+            QString text;
+            const int length = random.bounded(1, 12);
+            for (int k = 0; k < length; ++k) {
+                // Mostly the start of a word (its ASCII characters: the texts are ASCII), so that walks go deep.
+                if (k == 0 && !words.isEmpty() && random.bounded(2)) {
+                    for (const QChar c : words[random.bounded(int(words.size()))]) {
+                        if (c.unicode() < 0x80)
+                            text += c;
+                    }
+                }
+                text += characters[random.bounded(characters.size())];
+            }
+            for (qsizetype start = 0; start < text.size(); ++start) {
+                AsciiWordTrie::Cell cell = ascii.root();
+                for (qsizetype end = start + 1; end <= text.size(); ++end) {
+                    cell = ascii.step(cell, ascii.codeOf(text[end - 1].unicode()));
+                    const QString key = WordDictionary::lowerCase(QStringView(text).mid(start, end - start));
+                    QCOMPARE(cell != AsciiWordTrie::noCell, prefixes.contains(key));
+                    QCOMPARE(AsciiWordTrie::isWord(cell), dictionary.contains(key));
+                }
+            }
+        }
+    }
+
     // Lower-casing piece by piece: characters whose lower case is longer, or outside the BMP.
     void lowerCasingOfPieces_data()
     {
@@ -341,6 +460,9 @@ private slots:
         QTest::newRow("long words then short, mixed case")
             << (QStringList(lengths) << "b" << as(64) + "b") << QString(as(65) + "B" + as(64) + "b" + as(3)).toUpper();
         QTest::newRow("long word only at the end") << QStringList{"x", as(70)} << QString("xxx" + as(70));
+        QTest::newRow("words of 63 and 64 letters in a text of 64") << lengths << as(64);
+        QTest::newRow("words of 63 and 64 letters, mixed case")
+            << (QStringList(lengths) << "b" << as(62) + "b") << QString("B" + as(63)).toUpper();
         QTest::newRow("long words and numbers")
             << QStringList{as(65) + "1", as(66)} << QString(as(65) + "12" + as(66) + "3");
     }
