@@ -351,7 +351,8 @@ bool Segmenter::writeShortAsciiRows(QStringView text, QByteArrayView start, qsiz
     // of the text and the LF.
     m_rowBytes.resize(static_cast<std::size_t>(startBytes + 2 * maskBits + 2 * rowBlock));
     char* const row = m_rowBytes.data();
-    std::memcpy(row, start.data(), static_cast<std::size_t>(startBytes));
+    if (startBytes > 0) // an empty start may have no bytes at all
+        std::memcpy(row, start.data(), static_cast<std::size_t>(startBytes));
     char* const pieces = row + startBytes;
     const auto writeRow = [&](qint32 at, qsizetype built) {
         const qsizetype length = built + (size - at) + 1;
