@@ -7,9 +7,12 @@
 #include <QSet>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstring>
+#include <fcntl.h>
 #include <linux/magic.h>
+#include <signal.h>
 #include <string_view>
 #include <sys/inotify.h>
 #include <sys/stat.h>
@@ -148,6 +151,42 @@ constexpr quint32 folderEvents = IN_ONLYDIR | IN_CREATE | IN_DELETE | IN_MODIFY 
 // The file's own watch also sees changes made through another name of it (a hard link elsewhere).
 constexpr quint32 fileEvents = IN_MODIFY | IN_ATTRIB | IN_CLOSE_WRITE | IN_DELETE_SELF | IN_MOVE_SELF;
 
+// Notes signalled: the kernel raises SIGIO in this process whenever it queues a note on a watch of a
+// cleaner that asked for it, so a cleaner need not ask the kernel at every call whether one is waiting.
+std::atomic<quint64> notesSignalled{0};
+static_assert(std::atomic<quint64>::is_always_lock_free, "the signal handler must not take a lock");
+
+void countSignalledNote(int)
+{
+    notesSignalled.fetch_add(1, std::memory_order_relaxed);
+}
+
+// Installs the handler once; false when SIGIO is the program's own business already (handled or ignored).
+bool notesCanBeSignalled()
+{
+    static const bool installed = [] {
+        struct sigaction current
+        {};
+        if (::sigaction(SIGIO, nullptr, &current) != 0 || (current.sa_flags & SA_SIGINFO) != 0 ||
+            current.sa_handler != SIG_DFL)
+            return false;
+        struct sigaction action
+        {};
+        action.sa_handler = countSignalledNote;
+        sigemptyset(&action.sa_mask);
+        action.sa_flags = SA_RESTART; // interrupted calls of other code go on
+        return ::sigaction(SIGIO, &action, nullptr) == 0;
+    }();
+    return installed;
+}
+
+// Identifies the calling thread without a system call.
+const void* callingThread()
+{
+    static thread_local const char marker = 0;
+    return &marker;
+}
+
 } // namespace
 
 NameCleaner::NameCleaner(QString applicationFolder, ChangeCheck check)
@@ -176,6 +215,37 @@ bool NameCleaner::startWatching()
         return false;
     }
     m_notes.resize(64 * 1024);
+    askForSignals();
+    return true;
+}
+
+// The signal goes to the thread that calls, so that a change made by that very thread is signalled before
+// the call that changed the file returns: the next name sees it. Notes queued before the asking are found
+// by the reading that the next call does in any case.
+void NameCleaner::askForSignals()
+{
+    m_signalled = false;
+    m_signalledThread = callingThread();
+    m_seenSignals = notesSignalled.load(std::memory_order_acquire) - 1; // read at the next call
+    if (!notesCanBeSignalled())
+        return;
+    const f_owner_ex owner{F_OWNER_TID, ::gettid()};
+    const int flags = ::fcntl(m_watch, F_GETFL);
+    m_signalled =
+        ::fcntl(m_watch, F_SETOWN_EX, &owner) == 0 && flags >= 0 && ::fcntl(m_watch, F_SETFL, flags | O_ASYNC) == 0;
+}
+
+// Whether notes may be waiting: always, unless they are signalled and none was since the last reading.
+bool NameCleaner::notesMayBeWaiting()
+{
+    if (!m_signalled)
+        return true;
+    if (m_signalledThread != callingThread())
+        askForSignals(); // another thread calls now: it is the one to be told
+    const quint64 signalled = notesSignalled.load(std::memory_order_acquire);
+    if (signalled == m_seenSignals)
+        return false;
+    m_seenSignals = signalled; // before reading: a note queued during the reading is signalled anew
     return true;
 }
 
@@ -239,7 +309,7 @@ const NameCleaner::SuffixList* NameCleaner::currentSuffixList()
         startWatching();
     if (m_watch < 0)
         return lookAtSuffixList();
-    if (watchedListChanged())
+    if (notesMayBeWaiting() && watchedListChanged())
         m_listKnown = false;
     if (m_watch < 0)
         return lookAtSuffixList();

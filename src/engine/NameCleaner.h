@@ -21,7 +21,9 @@ namespace quorvane {
 // the next name on, while its parsed lines are kept as long as it does not change. How a change is noticed:
 //   - Watching (where the system offers it, on local file systems): the kernel queues a note for every
 //     change to the folder's entry "suffix.lst" and to the file itself, and for the folder being moved or
-//     removed; each call only looks whether a note is waiting, and reads the file again after one.
+//     removed; each call only looks whether a note is waiting, and reads the file again after one. Where
+//     the program leaves SIGIO to it, the kernel also signals each note to the calling thread, and a call
+//     asks for the notes only when one was signalled since it last did.
 //   - Otherwise, at every call, the file's identity, size and change times are looked up and compared
 //     with those of the last reading (a file changed within the last seconds is read again every time,
 //     since a rewrite within one tick of the file system's clock leaves those unchanged).
@@ -53,6 +55,8 @@ public:
     QString suffixListPath() const { return m_suffixPath; }
     // Whether changes are noticed by watching (false before the first call and where watching failed).
     bool watchesForChanges() const { return m_watch >= 0; }
+    // Whether, watching, the kernel signals the notes, so that calls need not ask for them.
+    bool changesAreSignalled() const { return m_watch >= 0 && m_signalled; }
 
 private:
     struct FileStamp
@@ -83,6 +87,8 @@ private:
     const SuffixList* currentSuffixList();
     const SuffixList* lookAtSuffixList();
     bool startWatching();
+    void askForSignals();
+    bool notesMayBeWaiting();
     bool watchedListChanged();
     void stopWatching();
     void readSuffixList();
@@ -103,7 +109,12 @@ private:
     int m_fileWatch = -1;
     bool m_watchTried = false;
     bool m_listKnown = false; // m_haveList tells the list's state as of the last note
-    QString m_text;           // the text being cleaned
+    // Whether the kernel signals each note on the watches (to m_signalledThread), and the count of signals
+    // as of the last reading of the notes.
+    bool m_signalled = false;
+    const void* m_signalledThread = nullptr;
+    quint64 m_seenSignals = 0;
+    QString m_text; // the text being cleaned
     std::vector<char> m_notes;
 };
 

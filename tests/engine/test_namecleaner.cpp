@@ -4,10 +4,12 @@
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
 
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 #include <utime.h>
 
@@ -187,6 +189,43 @@ private slots:
         QVERIFY(::rename(QFile::encodeName(root.filePath("new-target.lst")).constData(),
                          QFile::encodeName(target).constData()) == 0);
         QCOMPARE(cleaner.cleanDomainName("a.com.net"), QStringLiteral("a net"));
+    }
+
+    // Signalled notes: a change made by another program before this one goes on, or by the thread that
+    // calls, or by another thread that then calls, is seen at the next name.
+    void signalledChangesAreSeenAtTheNextName()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("suffix.lst");
+        testfiles::writeBytes(path, "com");
+        NameCleaner cleaner(dir.path());
+        QCOMPARE(cleaner.cleanDomainName("a.com.net"), QStringLiteral("a net"));
+        if (!cleaner.watchesForChanges())
+            QSKIP("the temporary folder's file system gives no notes of changes");
+        QVERIFY(cleaner.changesAreSignalled());
+        for (int round = 0; round < 20; ++round) {
+            const QByteArray suffix = round % 2 ? "com" : "net";
+            QProcess writer;
+            writer.start(
+                QStringLiteral("/bin/sh"),
+                {QStringLiteral("-c"), QStringLiteral("printf %1 > \"$0\"").arg(QString::fromLatin1(suffix)), path});
+            QVERIFY(writer.waitForFinished());
+            QCOMPARE(writer.exitCode(), 0);
+            QCOMPARE(cleaner.cleanDomainName("a.com.net"),
+                     round % 2 ? QStringLiteral("a net") : QStringLiteral("a com"));
+            testfiles::writeBytes(path, "com\r\nnet");
+            QCOMPARE(cleaner.cleanDomainName("a.com.net"), QStringLiteral("a"));
+        }
+        QString seen;
+        std::thread other([&] {
+            testfiles::writeBytes(path, "net");
+            seen = cleaner.cleanDomainName("a.com.net");
+        });
+        other.join();
+        QCOMPARE(seen, QStringLiteral("a com"));
+        testfiles::writeBytes(path, "com");
+        QCOMPARE(cleaner.cleanDomainName("a.com.net"), QStringLiteral("a net"));
+        QVERIFY(cleaner.changesAreSignalled());
     }
 
     void unreadableListFailsAtEveryNameUntilMended_data() { changeChecks(); }
