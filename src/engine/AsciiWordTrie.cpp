@@ -14,7 +14,9 @@ bool AsciiWordTrie::build(const WordTrie& words)
         quint32 parent; // index in `nodes`
         char16_t unit;
     };
-    std::vector<Node> nodes{{WordTrie::root, 0, 0}};
+    std::vector<Node> nodes;
+    nodes.reserve(words.nodeLimit());
+    nodes.push_back({WordTrie::root, 0, 0});
     std::array<bool, 128> present{};
     for (std::size_t n = 0; n < nodes.size(); ++n) {
         words.forEachAsciiChild(nodes[n].wordTrieNode, [&](char16_t unit, quint32 child) {
