@@ -146,7 +146,7 @@ EntryProcessor::Outcome EntryProcessor::writeRows(const QString& entry, bool sho
         return outcome;
     try {
         const QStringView text(m_text);
-        if (Segmenter::isShortAscii(text)) {
+        if (m_segmenter.takesShortAscii(text)) {
             const QByteArray start = showOriginal ? m_row.toUtf8() : QByteArray();
             outcome.cut = m_segmenter.writeShortAsciiRows(text, start, maxCandidates, output, outcome.rows);
             return outcome;

@@ -357,6 +357,7 @@ bool Segmenter::writeShortAsciiRows(QStringView text, QByteArrayView start, qsiz
         return false;
     }
     markReachable(text);
+    Q_ASSERT(m_masked);
     const qsizetype bound = maxCandidates > 0 ? maxCandidates : std::numeric_limits<qsizetype>::max();
     // Per depth: the place its piece starts at, and the ends from there not yet taken.
     std::array<quint64, maskBits + 1> rest;

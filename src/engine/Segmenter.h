@@ -65,10 +65,12 @@ public:
     // the candidate. Bound, result and failures are those of splitIntoWords.
     template <typename Sink> bool forEachSplit(QStringView text, qsizetype maxCandidates, Sink&& sink);
 
-    // Whether writeShortAsciiRows() takes the text: ASCII, at most 64 characters.
-    static bool isShortAscii(QStringView text)
+    // Whether writeShortAsciiRows() takes the text: ASCII, at most 64 characters, and the words' ASCII paths
+    // fit in the double-array trie.
+    bool takesShortAscii(QStringView text)
     {
-        return text.size() <= qsizetype(maskBits) &&
+        refreshIndex();
+        return m_asciiTrieBuilt && text.size() <= qsizetype(maskBits) &&
                std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x80; });
     }
     // The candidates of such a text as rows of bytes, each `start`, the candidate without its leading blank,

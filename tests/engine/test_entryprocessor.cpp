@@ -196,6 +196,31 @@ private slots:
         QVERIFY2(shortAscii > 500 && shortAscii < 1900, qPrintable(QString::number(shortAscii)));
     }
 
+    // Words whose ASCII characters are too many for the double-array trie (possible only for words added
+    // without lower-casing): short ASCII texts go the general way, with the same rows.
+    void writtenRowsWithoutTheDoubleArrayTrie()
+    {
+        WordDictionary words;
+        for (char16_t unit = 1; unit < 0x80; ++unit)
+            words.add(QString(QChar(unit)));
+        words.add(QStringLiteral("car"));
+        EntryProcessor processor(words, m_folder.path());
+        for (const QString& entry : {QStringLiteral("car.com"), QStringLiteral("Car-Pet1"), QStringLiteral("www.")}) {
+            QStringList rows;
+            const EntryProcessor::Outcome expected = run(processor, entry, true, 0, rows);
+            QByteArray expectedBytes;
+            for (const QString& row : std::as_const(rows))
+                expectedBytes += row.toUtf8() + '\n';
+            CollectedRows output(4096);
+            const EntryProcessor::Outcome got = processor.writeRows(entry, true, 0, output);
+            QCOMPARE(output.bytes(), expectedBytes);
+            QCOMPARE(got.rows, expected.rows);
+        }
+        QStringList rows;
+        run(processor, "car.com", false, 0, rows);
+        QCOMPARE(rows, (QStringList{"c a r", "car"}));
+    }
+
     void writtenRowsOfFailedEntries()
     {
         WordDictionary letters;
