@@ -38,6 +38,50 @@ QStringList plainSplit(const WordDictionary& dictionary, const QString& text)
     return candidates;
 }
 
+// `count` random words (each once) of letters from `letters`, their lengths drawn from [shortest, beyond).
+QStringList randomWords(QRandomGenerator& random, const QString& letters, int count, int shortest, int beyond)
+{
+    QStringList words;
+    for (int w = 0; w < count; ++w) {
+        QString word;
+        const int length = random.bounded(shortest, beyond);
+        for (int k = 0; k < length; ++k)
+            word += letters[random.bounded(letters.size())];
+        if (!words.contains(word))
+            words.append(word);
+    }
+    return words;
+}
+
+// Appends a word of the list (in either case), a fragment or a stray character, with chances out of `outOf`.
+void appendRandomPart(QRandomGenerator& random, QString& text, const QStringList& words, const QStringList& fragments,
+                      const QString& stray, int wordChance, int fragmentChance, int outOf)
+{
+    const int kind = random.bounded(outOf);
+    if (kind < wordChance) {
+        const QString& word = words[random.bounded(int(words.size()))];
+        text += random.bounded(2) ? word : word.toUpper();
+    } else if (kind < wordChance + fragmentChance) {
+        text += fragments[random.bounded(int(fragments.size()))];
+    } else {
+        text += stray[random.bounded(stray.size())];
+    }
+}
+
+// The engine's candidates of `text`, unbounded, against the plain recursion's (into `expected`): what differs,
+// or nothing.
+QString differenceFromPlain(Segmenter& segmenter, const WordDictionary& dictionary, const QStringList& words,
+                            const QString& text, QStringList& expected)
+{
+    expected = plainSplit(dictionary, text);
+    QStringList got;
+    const bool cut = segmenter.splitIntoWords(text, got, 0);
+    if (!cut && got == expected)
+        return QString();
+    return QStringLiteral("text \"%1\", words %2: got [%3]%4, expected [%5]")
+        .arg(text, words.join(u','), got.join(u'|'), cut ? QStringLiteral(" cut") : QString(), expected.join(u'|'));
+}
+
 // 2^1024 - 2^970: the least value that no longer rounds to the largest finite double.
 const QString firstOverflowingValue = QStringLiteral(
     "1797693134862315807937289714053034150799341327100378269361737789804449682927647509466490179775872070963302864"
@@ -198,38 +242,18 @@ private slots:
         int split = 0;
         int unsplit = 0;
         for (int round = 0; round < 500; ++round) {
-            QStringList words;
-            const int wordCount = random.bounded(1, 10);
-            for (int w = 0; w < wordCount; ++w) {
-                QString word;
-                const int length = random.bounded(1, 3);
-                for (int k = 0; k < length; ++k)
-                    word += wordLetters[random.bounded(wordLetters.size())];
-                if (!words.contains(word))
-                    words.append(word);
-            }
+            const QStringList words = randomWords(random, wordLetters, random.bounded(1, 10), 1, 3);
             const WordDictionary dictionary = dictionaryOf(words);
             Segmenter segmenter(dictionary);
             for (int t = 0; t < 20; ++t) {
                 QString text;
                 const int parts = random.bounded(0, 7);
-                for (int k = 0; k < parts && text.size() < 16; ++k) {
-                    const int kind = random.bounded(10);
-                    if (kind < 6) {
-                        const QString& word = words[random.bounded(int(words.size()))];
-                        text += random.bounded(2) ? word : word.toUpper();
-                    } else if (kind < 9) {
-                        text += fragments[random.bounded(int(fragments.size()))];
-                    } else {
-                        text += alphabet[random.bounded(alphabet.size())];
-                    }
-                }
-                const QStringList expected = plainSplit(dictionary, text);
-                QStringList got;
-                QVERIFY(!segmenter.splitIntoWords(text, got, 0));
-                if (got != expected)
-                    QFAIL(qPrintable(QStringLiteral("text \"%1\", words %2: got [%3], expected [%4]")
-                                         .arg(text, words.join(u','), got.join(u'|'), expected.join(u'|'))));
+                for (int k = 0; k < parts && text.size() < 16; ++k)
+                    appendRandomPart(random, text, words, fragments, alphabet, 6, 3, 10);
+                QStringList expected;
+                const QString difference = differenceFromPlain(segmenter, dictionary, words, text, expected);
+                if (!difference.isEmpty())
+                    QFAIL(qPrintable(difference));
                 // A bound keeps exactly the first candidates and tells whether any were left out.
                 if (!expected.isEmpty()) {
                     const qsizetype bound = random.bounded(1, int(expected.size()) + 2);
@@ -258,38 +282,17 @@ private slots:
         const QStringList fragments{"12", "1e5", ".5", "&h1f", "+3"};
         int split = 0;
         for (int round = 0; round < 60; ++round) {
-            QStringList words;
-            for (int w = 0; w < 8; ++w) {
-                QString word;
-                const int length = random.bounded(2, 6);
-                for (int k = 0; k < length; ++k)
-                    word += letters[random.bounded(letters.size())];
-                if (!words.contains(word))
-                    words.append(word);
-            }
+            const QStringList words = randomWords(random, letters, 8, 2, 6);
             const WordDictionary dictionary = dictionaryOf(words);
             Segmenter segmenter(dictionary);
             for (int t = 0; t < 5; ++t) {
                 QString text;
-                while (text.size() < 65 + random.bounded(30)) {
-                    const int kind = random.bounded(40);
-                    if (kind < 36) {
-                        const QString& word = words[random.bounded(int(words.size()))];
-                        text += random.bounded(2) ? word : word.toUpper();
-                    } else if (kind < 39) {
-                        text += fragments[random.bounded(int(fragments.size()))];
-                    } else {
-                        text += letters[random.bounded(letters.size())];
-                    }
-                }
-                const QStringList expected = plainSplit(dictionary, text);
-                QStringList got;
-                QVERIFY(!segmenter.splitIntoWords(text, got, 0));
-                if (got != expected)
-                    QFAIL(qPrintable(QStringLiteral("text \"%1\", words %2: got %3 candidates, expected %4")
-                                         .arg(text, words.join(u','))
-                                         .arg(got.size())
-                                         .arg(expected.size())));
+                while (text.size() < 65 + random.bounded(30))
+                    appendRandomPart(random, text, words, fragments, letters, 36, 3, 40);
+                QStringList expected;
+                const QString difference = differenceFromPlain(segmenter, dictionary, words, text, expected);
+                if (!difference.isEmpty())
+                    QFAIL(qPrintable(difference));
                 split += expected.isEmpty() ? 0 : 1;
             }
         }
