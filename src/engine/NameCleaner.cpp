@@ -71,10 +71,14 @@ namespace {
 // Removes every occurrence of `pattern` (compared exactly), left to right without overlap, in place.
 qsizetype removeEveryExact(char16_t* text, qsizetype size, std::u16string_view pattern)
 {
+    // Most texts hold none: then no unit is moved.
+    const std::size_t found = std::u16string_view(text, static_cast<std::size_t>(size)).find(pattern);
+    if (found == std::u16string_view::npos)
+        return size;
     const char16_t first = pattern.front();
     const auto length = static_cast<qsizetype>(pattern.size());
-    qsizetype kept = 0;
-    qsizetype at = 0;
+    qsizetype kept = static_cast<qsizetype>(found);
+    qsizetype at = kept;
     while (at < size) {
         if (text[at] == first && size - at >= length && std::u16string_view(text + at, pattern.size()) == pattern) {
             at += length;
