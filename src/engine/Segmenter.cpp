@@ -168,7 +168,8 @@ quint64 Segmenter::findShortAsciiPieces(QStringView text)
             continue;
         quint64 numberEnds = 0;
         if (NumericScanner::canStart(units[start])) {
-            NumericScanner numbers(text, static_cast<qsizetype>(start), m_digitRunEnds.data());
+            // Digit runs are at most 64 long here: no need to know in advance where they end.
+            NumericScanner numbers(text, static_cast<qsizetype>(start));
             for (qsizetype end = numbers.next(); end >= 0; end = numbers.next())
                 numberEnds |= quint64(1) << (static_cast<std::size_t>(end) - start - 1);
         }
@@ -191,7 +192,6 @@ quint64 Segmenter::findShortAsciiPieces(QStringView text)
 void Segmenter::markReachable(QStringView text)
 {
     refreshIndex();
-    NumericScanner::findDigitRunEnds(text, m_digitRunEnds);
     const auto size = static_cast<std::size_t>(text.size());
     m_path.resize(size + 1);
     const char16_t* units = text.utf16();
@@ -210,6 +210,7 @@ void Segmenter::markReachable(QStringView text)
         }
         return;
     }
+    NumericScanner::findDigitRunEnds(text, m_digitRunEnds);
     if (ascii)
         findAsciiWordEnds(text);
     m_reachable.assign(size + 1, 0);
