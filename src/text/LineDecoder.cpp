@@ -440,20 +440,26 @@ qsizetype LineDecoder::feedConverted(const char* bytes, qsizetype size)
 
 void appendFileLines(QFile& file, TextEncoding encoding, LineBreaks breaks, TextBlock& lines, qsizetype pieceBytes)
 {
+    appendDeviceLines(file, file.fileName(), encoding, breaks, lines, pieceBytes);
+}
+
+void appendDeviceLines(QIODevice& device, const QString& name, TextEncoding encoding, LineBreaks breaks,
+                       TextBlock& lines, qsizetype pieceBytes)
+{
     pieceBytes = std::max<qsizetype>(pieceBytes, 1);
     LineDecoder decoder(lines, encoding, breaks);
-    if (!file.isSequential()) {
-        const qint64 left = file.size() - file.pos();
+    if (!device.isSequential()) {
+        const qint64 left = device.size() - device.pos();
         if (left > 0)
             decoder.expectBytes(left);
     }
-    QByteArray buffer(pieceBytes + LineDecoder::maxLeftOver + LineDecoder::readAhead, Qt::Uninitialized);
-    qsizetype leftOver = 0;
     try {
+        QByteArray buffer(pieceBytes + LineDecoder::maxLeftOver + LineDecoder::readAhead, Qt::Uninitialized);
+        qsizetype leftOver = 0;
         for (;;) {
-            const qint64 got = file.read(buffer.data() + leftOver, pieceBytes);
+            const qint64 got = device.read(buffer.data() + leftOver, pieceBytes);
             if (got < 0)
-                throwReadError(file);
+                throwReadError(device, name);
             if (got == 0) {
                 decoder.finish(buffer.constData(), leftOver);
                 return;
@@ -466,7 +472,7 @@ void appendFileLines(QFile& file, TextEncoding encoding, LineBreaks breaks, Text
     } catch (const std::bad_alloc&) {
         // A file larger than memory (a disk image chosen by mistake) is a failure to report, not the end of the
         // program; the lines read so far stay.
-        throw Failure(QStringLiteral("Cannot read \"%1\": not enough memory for its text").arg(file.fileName()));
+        throw Failure(QStringLiteral("Cannot read \"%1\": not enough memory for its text").arg(name));
     }
 }
 

@@ -117,5 +117,8 @@ private:
 // read fails; the lines ended before stay appended.
 void appendFileLines(QFile& file, TextEncoding encoding, LineBreaks breaks, TextBlock& lines,
                      qsizetype pieceBytes = 256 * 1024);
+// The same for any device, named `name` in a failure.
+void appendDeviceLines(QIODevice& device, const QString& name, TextEncoding encoding, LineBreaks breaks,
+                       TextBlock& lines, qsizetype pieceBytes = 256 * 1024);
 
 } // namespace quorvane

@@ -63,7 +63,12 @@ void openForReading(QFile& file)
 
 [[noreturn]] void throwReadError(const QFile& file)
 {
-    throw Failure(QStringLiteral("Cannot read \"%1\": %2").arg(file.fileName(), file.errorString()));
+    throwReadError(file, file.fileName());
+}
+
+[[noreturn]] void throwReadError(const QIODevice& device, const QString& name)
+{
+    throw Failure(QStringLiteral("Cannot read \"%1\": %2").arg(name, device.errorString()));
 }
 
 bool fileExists(const QString& path)

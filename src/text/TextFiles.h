@@ -35,6 +35,7 @@ TextBlock readFileLines(const QString& path);
 void openForReading(QFile& file);
 // Throws Failure naming the file and the system's reason for a failed read.
 [[noreturn]] void throwReadError(const QFile& file);
+[[noreturn]] void throwReadError(const QIODevice& device, const QString& name);
 
 // Cuts the text at every CR LF pair; n pairs give n + 1 lines.
 QStringList splitAtCrLf(QStringView text);

@@ -2,11 +2,13 @@
 // at a time by the same rules. Texts are built so that breaks, bytes from 80 on and multi-byte characters fall
 // on every position of the decoder's sixteen-byte windows and across the pieces it reads.
 #include "TestFiles.h"
+#include "core/Failure.h"
 #include "input/DomainFileReader.h"
 #include "text/LineDecoder.h"
 #include "text/TextFiles.h"
 #include "text/Windows1252.h"
 
+#include <QBuffer>
 #include <QRandomGenerator>
 #include <QStringDecoder>
 #include <QtTest>
@@ -177,6 +179,31 @@ QByteArray markOf(TextEncoding encoding)
 
 constexpr qsizetype pieceSizes[] = {1, 2, 3, 5, 15, 16, 17, 64, 256 * 1024};
 
+// A file's bytes that cannot be read past a point.
+class FailingBuffer final : public QBuffer
+{
+public:
+    FailingBuffer(const QByteArray& bytes, qint64 failAt) : m_bytes(bytes), m_failAt(failAt)
+    {
+        setBuffer(&m_bytes);
+        open(QIODevice::ReadOnly);
+    }
+
+protected:
+    qint64 readData(char* data, qint64 maxSize) override
+    {
+        if (pos() >= m_failAt) {
+            setErrorString(QStringLiteral("Input/output error"));
+            return -1;
+        }
+        return QBuffer::readData(data, std::min(maxSize, m_failAt - pos()));
+    }
+
+private:
+    QByteArray m_bytes;
+    qint64 m_failAt;
+};
+
 } // namespace
 
 class TestLineDecoder : public QObject
@@ -206,7 +233,8 @@ class TestLineDecoder : public QObject
 
     // The lines of `body` as the program reads them, with every piece size, against the reference: into an
     // empty block, and appended to a block that already holds a text.
-    void compareWithReference(const QByteArray& body, TextEncoding encoding, bool domainFile)
+    void compareWithReference(const QByteArray& body, TextEncoding encoding, bool domainFile,
+                              const QList<qsizetype>& pieces = {std::begin(pieceSizes), std::end(pieceSizes)})
     {
         const LineBreaks breaks = domainFile                       ? LineBreaks::CrLfCrOrLf
                                   : encoding == TextEncoding::Utf8 ? LineBreaks::CrLfOnly
@@ -220,7 +248,7 @@ class TestLineDecoder : public QObject
         const QString text = referenceText(body, encoding);
         const bool narrow = encoding == TextEncoding::Ansi ||
                             std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x80; });
-        for (const qsizetype piece : pieceSizes) {
+        for (const qsizetype piece : pieces) {
             TextBlock fresh;
             if (domainFile)
                 DomainFileReader::appendAllNames(path, fresh, piece);
@@ -334,6 +362,49 @@ private slots:
                 bodies.last().prepend('a'); // FF FE would be a mark
         }
         compareAll(bodies);
+    }
+
+    // Files of several megabytes, whose character that needs two bytes comes late, after the block was filled
+    // one byte per character for megabytes.
+    void largeFiles_data() { readings_data(); }
+    void largeFiles()
+    {
+        QFETCH(TextEncoding, encoding);
+        QFETCH(bool, domainFile);
+        const char* const breaks[] = {"\r\n", "\n", "\r", "\r\r\n"};
+        QString text;
+        for (int i = 0; text.size() < 1600000; ++i)
+            text += QString(i % 29, QChar(u'a' + i % 26)) + QString::fromLatin1(breaks[i % 4]);
+        text += QStringLiteral("late \u20AC and \u65E5\r\n");
+        for (int i = 0; i < 1000; ++i)
+            text += QStringLiteral("after %1\n").arg(i);
+        QByteArray body = bytesOf(text);
+        while (body.size() < 5 * 1024 * 1024) // UTF-8 and 8-bit text: more lines before the late character
+            body.prepend(bytesOf(QStringLiteral("front line\r\n")).repeated(100000));
+        compareWithReference(body, encoding, domainFile, {4093, 256 * 1024});
+    }
+
+    // A read that fails in the middle of a large file: the failure names the file and the reason, and the lines
+    // ended before it stay.
+    void readFailureInTheMiddle()
+    {
+        QByteArray bytes;
+        for (int i = 0; bytes.size() < 6 * 1024 * 1024; ++i)
+            bytes += "name" + QByteArray::number(i) + ".com\r\n";
+        const qint64 failAt = 5 * 1024 * 1024 + 3;
+        FailingBuffer device(bytes, failAt);
+        TextBlock lines;
+        try {
+            appendDeviceLines(device, QStringLiteral("big.txt"), TextEncoding::Ansi, LineBreaks::CrLfCrOrLf, lines);
+            QFAIL("the read error was not reported");
+        } catch (const Failure& failure) {
+            QVERIFY2(failure.description().contains(QStringLiteral("\"big.txt\"")), qPrintable(failure.description()));
+            QVERIFY2(failure.description().contains(QStringLiteral("Input/output error")),
+                     qPrintable(failure.description()));
+        }
+        QStringList expected = QString::fromLatin1(bytes.left(failAt)).split(QStringLiteral("\r\n"));
+        expected.removeLast(); // the unfinished line
+        QCOMPARE(lines.toStringList(), expected);
     }
 
     void emptyInputs_data() { readings_data(); }
