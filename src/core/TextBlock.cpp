@@ -122,16 +122,19 @@ void TextBlock::truncateEnds(qsizetype count)
         m_wraps.removeLast();
 }
 
+void TextBlock::copyCharacters(qsizetype start, qsizetype length, QChar* out) const
+{
+    if (m_narrow)
+        windows1252::decodeInto(reinterpret_cast<char16_t*>(out), QByteArrayView(m_bytes.constData() + start, length));
+    else
+        std::copy_n(m_wide.constData() + start, length, out);
+}
+
 void TextBlock::copyText(qsizetype index, QString& out) const
 {
     const qsizetype start = startOf(index);
-    const qsizetype length = endOf(index) - start;
-    out.resize(length);
-    if (m_narrow)
-        windows1252::decodeInto(reinterpret_cast<char16_t*>(out.data()),
-                                QByteArrayView(m_bytes.constData() + start, length));
-    else
-        std::copy_n(m_wide.constData() + start, length, out.data());
+    out.resize(endOf(index) - start);
+    copyCharacters(start, out.size(), out.data());
 }
 
 QString TextBlock::text(qsizetype index) const
@@ -142,12 +145,8 @@ QString TextBlock::text(qsizetype index) const
 QString TextBlock::text(qsizetype index, qsizetype maxLength) const
 {
     const qsizetype start = startOf(index);
-    const qsizetype length = std::min(endOf(index) - start, maxLength);
-    if (!m_narrow)
-        return QString(m_wide.constData() + start, length);
-    QString out(length, Qt::Uninitialized);
-    windows1252::decodeInto(reinterpret_cast<char16_t*>(out.data()),
-                            QByteArrayView(m_bytes.constData() + start, length));
+    QString out(std::min(endOf(index) - start, maxLength), Qt::Uninitialized);
+    copyCharacters(start, out.size(), out.data());
     return out;
 }
 
@@ -206,23 +205,20 @@ void TextBlock::add(const TextBlock& other)
     }
     const qsizetype offset = characterCount();
     const qsizetype added = other.characterCount();
-    if (m_narrow && !other.m_narrow) {
-        reserve(other.count(), added);
-        m_bytes.resize(offset + added);
-        if (!windows1252::encodeExactly(QStringView(other.m_wide.constData(), added), m_bytes.data() + offset)) {
-            m_bytes.truncate(offset);
-            widen(offset);
-        }
-    }
     reserve(other.count(), added);
     if (m_narrow && other.m_narrow) {
         m_bytes.append(other.m_bytes.constData(), added);
-    } else if (!m_narrow && other.m_narrow) {
+    } else if (m_narrow) {
+        m_bytes.resize(offset + added);
+        if (!windows1252::encodeExactly(QStringView(other.m_wide.constData(), added), m_bytes.data() + offset)) {
+            // A character without a byte: this block turns wide, and the texts are added as they are.
+            m_bytes.truncate(offset);
+            widen(offset);
+            m_wide.append(other.m_wide.constData(), added);
+        }
+    } else {
         m_wide.resize(offset + added);
-        windows1252::decodeInto(reinterpret_cast<char16_t*>(m_wide.data()) + offset,
-                                QByteArrayView(other.m_bytes.constData(), added));
-    } else if (!m_narrow) {
-        m_wide.append(other.m_wide.constData(), added);
+        other.copyCharacters(0, added, m_wide.data() + offset);
     }
     for (qsizetype index = 0; index < other.count(); ++index)
         appendEnd(offset + other.endOf(index));

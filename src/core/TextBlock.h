@@ -64,8 +64,7 @@ public:
 
     qsizetype count() const { return m_ends.size(); }
     bool isEmpty() const { return m_ends.isEmpty(); }
-    // Whether the characters are kept one byte each (narrowCharacters()) rather than as UTF-16
-    // (wideCharacters()).
+    // Whether the characters are kept one byte each rather than as UTF-16 (wideCharacters()).
     bool isNarrow() const { return m_narrow; }
 
     // Where text i ends and begins, counted in characters from the start of the block.
@@ -87,11 +86,11 @@ public:
     QString text(qsizetype index, qsizetype maxLength) const;
     // Replaces `out` with text i, reusing its buffer.
     void copyText(qsizetype index, QString& out) const;
+    // Writes the `length` characters from `start` (counted from the start of the block) at `out` as UTF-16.
+    void copyCharacters(qsizetype start, qsizetype length, QChar* out) const;
     QStringList toStringList() const;
 
-    // The texts end to end, as Windows-1252 bytes in a narrow block and as UTF-16 in a wide one. For tight
-    // loops over many texts; valid until the block changes.
-    const char* narrowCharacters() const { return m_bytes.constData(); }
+    // The texts of a wide block end to end, for tight loops over many texts; valid until the block changes.
     const QChar* wideCharacters() const { return m_wide.constData(); }
 
     // Room for `texts` more texts of `characters` characters in all; the room grows at least twofold, so that

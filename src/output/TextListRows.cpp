@@ -2,7 +2,6 @@
 
 #include "core/EventPump.h"
 #include "core/Failure.h"
-#include "text/Windows1252.h"
 
 #include <algorithm>
 
@@ -34,8 +33,7 @@ void TextListRows::beginRun(int first, int end)
     // A run of a list kept one byte per character is read from a wide copy of its own.
     const qsizetype start = m_runEnds[0];
     m_decoded.resize(m_runEnds.back() - start);
-    windows1252::decodeInto(reinterpret_cast<char16_t*>(m_decoded.data()),
-                            QByteArrayView(block.narrowCharacters() + start, m_decoded.size()));
+    block.copyCharacters(start, m_decoded.size(), m_decoded.data());
     for (qsizetype& at : m_runEnds)
         at -= start;
     m_characters = m_decoded.constData();

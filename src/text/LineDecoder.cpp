@@ -140,7 +140,6 @@ LineDecoder::LineDecoder(TextBlock& lines, TextEncoding encoding, LineBreaks bre
     }
     // Lines that start a block are kept one byte per character for as long as they can be.
     m_lines.startNarrow();
-    m_narrow = m_lines.isNarrow();
 }
 
 LineDecoder::~LineDecoder()
@@ -164,7 +163,7 @@ void LineDecoder::expectBytes(qint64 bytes)
     const qint64 characters =
         m_encoding == TextEncoding::Ansi || m_encoding == TextEncoding::Utf8 ? bytes : bytes / 2 + 1;
     try {
-        if (m_narrow)
+        if (m_lines.isNarrow())
             m_lines.narrowWriteBuffer(m_written + characters + writeAhead);
         else
             m_lines.writeBuffer(m_written + characters + writeAhead);
@@ -264,14 +263,13 @@ qsizetype LineDecoder::feedPiece(const char* bytes, qsizetype size, bool last)
 template <LineBreaks breaks, LineDecoder::Source source>
 qsizetype LineDecoder::feedSource(const unsigned char* src, qsizetype size, bool last)
 {
-    if (!m_narrow)
+    if (!m_lines.isNarrow())
         return feedText<breaks, source, char16_t>(src, size, last);
     const qsizetype taken = feedText<breaks, source, char>(src, size, last);
     if (!m_mustWiden)
         return taken;
     // A character without a byte of its own: the block turns wide, and the text goes on from that character.
     m_mustWiden = false;
-    m_narrow = false;
     m_lines.widen(m_written);
     return taken + feedText<breaks, source, char16_t>(src + taken, size - taken, last);
 }

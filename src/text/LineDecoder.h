@@ -103,7 +103,6 @@ private:
     qsizetype m_lineStart;  // where the unfinished line begins
     bool m_afterCr = false; // the last unit was a CR that ended a line: an LF right after it belongs to it
     bool m_finished = false;
-    bool m_narrow = false;      // the block keeps one byte per character
     bool m_mustWiden = false;   // the narrow pass stopped at a character that needs two
     qint64 m_expectedBytes = 0; // what expectBytes announced, until the line ends are reserved from it
     qint64 m_bytesSeen = 0;
