@@ -58,6 +58,10 @@ public:
     // The same rows, each as UTF-8 ended by LF, written straight into `output` as they are found.
     Outcome writeRows(const QString& entry, bool showOriginal, qsizetype maxCandidates, RowOutput& output);
 
+    // Whether writeRows() copies with 64-byte registers where the processor has them (the default); the rows
+    // are the same either way.
+    void useWideCopies(bool use) { m_segmenter.useWideCopies(use); }
+
 private:
     // Cleans the entry into m_text and starts m_row with the row's start; false (with the failure noted)
     // when cleaning failed.

@@ -317,12 +317,112 @@ namespace {
 // call and no branch on the length. Both sides must have the room past the bytes that count.
 constexpr qsizetype rowBlock = 64;
 
-inline void copyBlock(char* to, const char* from)
+// The depth-first walk over the end masks of a short ASCII text that writes its rows.
+struct RowWalk
 {
-    std::memcpy(to, from, rowBlock);
+    const quint64* endMasks;
+    qint32 size;
+    const char* bytes; // the text's bytes and an LF, with a block's room past them
+    char* row;         // the row's start, with room for the pieces and their blanks and a block past them
+    qsizetype startBytes;
+    qsizetype bound;
+    RowOutput* output;
+    qsizetype rows;
+};
+
+// Inlined into each of the walkers below, so that its block copies are made with their instructions.
+[[gnu::always_inline]] inline bool walkRows(RowWalk& walk)
+{
+    const quint64* const endMasks = walk.endMasks;
+    const qint32 size = walk.size;
+    const char* const bytes = walk.bytes;
+    char* const row = walk.row;
+    char* const pieces = row + walk.startBytes;
+    RowOutput& output = *walk.output;
+    qsizetype rows = 0;
+    const auto copyBlock = [](char* to, const char* from) { std::memcpy(to, from, rowBlock); };
+    // A row is what has been built up to its last piece's place, then the rest of the text and the LF.
+    const auto writeRow = [&](qint32 at, qsizetype built) {
+        const qsizetype length = built + (size - at) + 1;
+        char* out = output.reserve(length + rowBlock);
+        copyBlock(out, row);
+        for (qsizetype done = rowBlock; done < built; done += rowBlock)
+            copyBlock(out + done, row + done);
+        copyBlock(out + built, bytes + at);
+        output.commit(out + length);
+        ++rows;
+    };
+    // Per depth: the place its piece starts at, and the ends from there not yet taken.
+    std::array<quint64, Segmenter::maxShortAscii + 1> rest;
+    std::array<qint32, Segmenter::maxShortAscii + 1> from;
+    qint32 depth = 0;
+    rest[0] = endMasks[0];
+    from[0] = 0;
+    bool cut = false;
+    for (;;) {
+        const quint64 ends = rest[static_cast<std::size_t>(depth)];
+        if (ends == 0) {
+            if (depth == 0)
+                break;
+            --depth;
+            continue;
+        }
+        const qint32 at = from[static_cast<std::size_t>(depth)];
+        const qint32 end = at + 1 + __builtin_ctzll(ends);
+        rest[static_cast<std::size_t>(depth)] = ends & (ends - 1);
+        if (end == size) {
+            if (rows == walk.bound) {
+                cut = true;
+                break;
+            }
+            writeRow(at, walk.startBytes + at + depth);
+            continue;
+        }
+        copyBlock(pieces + at + depth, bytes + at);
+        pieces[end + depth] = ' ';
+        const quint64 next = endMasks[static_cast<std::size_t>(end)];
+        if (next == quint64(1) << (size - end - 1)) {
+            // The rest of the text is the one piece from there: its row, without going a level deeper.
+            if (rows == walk.bound) {
+                cut = true;
+                break;
+            }
+            writeRow(end, walk.startBytes + end + depth + 1);
+            continue;
+        }
+        ++depth;
+        from[static_cast<std::size_t>(depth)] = end;
+        rest[static_cast<std::size_t>(depth)] = next;
+    }
+    walk.rows = rows;
+    return cut;
+}
+
+bool walkRowsPortably(RowWalk& walk)
+{
+    return walkRows(walk);
+}
+
+// With 64-byte registers a block is one load and one store.
+[[gnu::target("avx512f,avx512bw,avx512vl,bmi,bmi2")]] bool walkRowsWide(RowWalk& walk)
+{
+    return walkRows(walk);
 }
 
 } // namespace
+
+bool Segmenter::wideCopiesSupported()
+{
+    static const bool supported = __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
+                                  __builtin_cpu_supports("avx512vl") && __builtin_cpu_supports("bmi") &&
+                                  __builtin_cpu_supports("bmi2");
+    return supported;
+}
+
+void Segmenter::useWideCopies(bool use)
+{
+    m_wideCopies = use && wideCopiesSupported();
+}
 
 bool Segmenter::writeShortAsciiRows(QStringView text, QByteArrayView start, qsizetype maxCandidates, RowOutput& output,
                                     qsizetype& rows)
@@ -336,67 +436,29 @@ bool Segmenter::writeShortAsciiRows(QStringView text, QByteArrayView start, qsiz
         bytes[static_cast<std::size_t>(k)] = static_cast<char>(text[k].unicode());
     bytes[static_cast<std::size_t>(size)] = '\n';
     // The row being built: `start`, then piece k, from place `from` of the text on, at from + k, each but the
-    // last followed by its blank. A row is what has been built up to its last piece's place, then the rest
-    // of the text and the LF.
+    // last followed by its blank.
     m_rowBytes.resize(static_cast<std::size_t>(startBytes + 2 * maskBits + 2 * rowBlock));
     char* const row = m_rowBytes.data();
     if (startBytes > 0) // an empty start may have no bytes at all
         std::memcpy(row, start.data(), static_cast<std::size_t>(startBytes));
-    char* const pieces = row + startBytes;
-    const auto writeRow = [&](qint32 at, qsizetype built) {
-        const qsizetype length = built + (size - at) + 1;
-        char* out = output.reserve(length + rowBlock);
-        copyBlock(out, row);
-        for (qsizetype done = rowBlock; done < built; done += rowBlock)
-            copyBlock(out + done, row + done);
-        copyBlock(out + built, bytes.data() + at);
-        output.commit(out + length);
-        ++rows;
-    };
     if (size == 0) { // one candidate, the empty one
-        writeRow(0, startBytes);
+        char* out = output.reserve(startBytes + 1);
+        if (startBytes > 0)
+            std::memcpy(out, row, static_cast<std::size_t>(startBytes));
+        out[startBytes] = '\n';
+        output.commit(out + startBytes + 1);
+        rows = 1;
         return false;
     }
     markReachable(text);
     Q_ASSERT(m_masked);
-    const qsizetype bound = maxCandidates > 0 ? maxCandidates : std::numeric_limits<qsizetype>::max();
-    // Per depth: the place its piece starts at, and the ends from there not yet taken.
-    std::array<quint64, maskBits + 1> rest;
-    std::array<qint32, maskBits + 1> from;
-    qint32 depth = 0;
-    rest[0] = m_endMasks[0];
-    from[0] = 0;
-    for (;;) {
-        const quint64 ends = rest[static_cast<std::size_t>(depth)];
-        if (ends == 0) {
-            if (depth == 0)
-                return false;
-            --depth;
-            continue;
-        }
-        const qint32 at = from[static_cast<std::size_t>(depth)];
-        const qint32 end = at + 1 + __builtin_ctzll(ends);
-        rest[static_cast<std::size_t>(depth)] = ends & (ends - 1);
-        if (end == size) {
-            if (rows == bound)
-                return true;
-            writeRow(at, startBytes + at + depth);
-            continue;
-        }
-        copyBlock(pieces + at + depth, bytes.data() + at);
-        pieces[end + depth] = ' ';
-        const quint64 next = m_endMasks[static_cast<std::size_t>(end)];
-        if (next == quint64(1) << (size - end - 1)) {
-            // The rest of the text is the one piece from there: its row, without going a level deeper.
-            if (rows == bound)
-                return true;
-            writeRow(end, startBytes + end + depth + 1);
-            continue;
-        }
-        ++depth;
-        from[static_cast<std::size_t>(depth)] = end;
-        rest[static_cast<std::size_t>(depth)] = next;
-    }
+    RowWalk walk{m_endMasks.data(), size,
+                 bytes.data(),      row,
+                 startBytes,        maxCandidates > 0 ? maxCandidates : std::numeric_limits<qsizetype>::max(),
+                 &output,           0};
+    const bool cut = m_wideCopies ? walkRowsWide(walk) : walkRowsPortably(walk);
+    rows = walk.rows;
+    return cut;
 }
 
 } // namespace quorvane

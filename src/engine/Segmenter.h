@@ -78,6 +78,13 @@ public:
     // the number of rows written.
     bool writeShortAsciiRows(QStringView text, QByteArrayView start, qsizetype maxCandidates, RowOutput& output,
                              qsizetype& rows);
+    // The longest text that writeShortAsciiRows() takes.
+    static constexpr std::size_t maxShortAscii = 64;
+
+    // Whether this processor has the 64-byte registers with which writeShortAsciiRows() copies its blocks
+    // (used by default where it has them); the other copies give the same rows, and tests use both.
+    static bool wideCopiesSupported();
+    void useWideCopies(bool use);
 
 private:
     // Finds, in ascending order, every end j for which text[start, j) lower-cased is a word.
@@ -127,7 +134,7 @@ private:
     std::vector<quint8> m_reachable; // per place: the rest of the text from there can be split
     // An ASCII text of at most maskBits characters keeps, per place, the ends of the pieces from there from
     // which the rest can be split as one mask (bit k: the piece of k + 1 characters), instead of m_ends.
-    static constexpr std::size_t maskBits = 64;
+    static constexpr std::size_t maskBits = maxShortAscii;
     bool m_masked = false;
     std::array<quint64, maskBits> m_endMasks{};
     // Before: those of its words and numbers, as found by findShortAsciiPieces().
@@ -143,6 +150,7 @@ private:
     std::vector<qint32> m_next;
     std::vector<qint32> m_last;
     std::vector<char> m_rowBytes; // writeShortAsciiRows: the row being built
+    bool m_wideCopies = wideCopiesSupported();
     std::vector<char16_t> m_candidate;
     std::vector<qsizetype> m_candidateLength; // per piece: the candidate's length up to its end
 };

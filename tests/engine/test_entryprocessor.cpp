@@ -157,15 +157,25 @@ private slots:
     }
 
     // Random names, each written as bytes and listed as rows: the same rows, bound and outcome. Most are short
-    // ASCII texts, whose rows are written by the search itself; some are longer than 64 characters or not
-    // ASCII, whose rows are built piece by piece.
+    // ASCII texts, whose rows are written by the search itself, with either kind of block copies; some are
+    // longer than 64 characters or not ASCII, whose rows are built piece by piece.
+    void writtenRowsAreTheRowsOfRandomNames_data()
+    {
+        QTest::addColumn<bool>("wideCopies");
+        QTest::newRow("portable block copies") << false;
+        QTest::newRow("64-byte register copies") << true;
+    }
     void writtenRowsAreTheRowsOfRandomNames()
     {
+        QFETCH(bool, wideCopies);
+        if (wideCopies && !Segmenter::wideCopiesSupported())
+            QSKIP("this processor has no 64-byte registers");
         WordDictionary words;
         for (const char* word : {"a", "ab", "b", "ba", "abc", "c", "e", "d1"})
             words.add(QString::fromLatin1(word));
         words.add(QStringLiteral("\u00E9"));
         EntryProcessor processor(words, m_folder.path());
+        processor.useWideCopies(wideCopies);
         const QStringList parts{"a", "B", "ab", "c", "1", "2", "e5", ".", "-", "/", " ", ".com", "x", "\u00E9", "D1"};
         QRandomGenerator random(20261209);
         int shortAscii = 0;
