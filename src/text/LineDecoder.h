@@ -49,6 +49,10 @@ public:
     LineDecoder(const LineDecoder&) = delete;
     LineDecoder& operator=(const LineDecoder&) = delete;
 
+    // Whether the bulk paths may use the processor's widest vectors where it has them (the default). Tests
+    // turn them off to check the portable path on a machine that has them.
+    static void allowWideVectors(bool allowed);
+
     // Makes room for the text of `bytes` more bytes at once, so that the buffer need not grow piece by piece.
     void expectBytes(qint64 bytes);
     // Decodes the piece and returns how many of its bytes it took; the rest, the start of a character that
