@@ -8,8 +8,12 @@
 
 #include <algorithm>
 #include <atomic>
+#include <condition_variable>
 #include <cstring>
+#include <mutex>
 #include <new>
+#include <system_error>
+#include <thread>
 #include <type_traits>
 
 #ifdef __SSE2__
@@ -623,32 +627,187 @@ void appendFileLines(QFile& file, TextEncoding encoding, LineBreaks breaks, Text
     appendDeviceLines(file, file.fileName(), encoding, breaks, lines, pieceBytes);
 }
 
+namespace {
+
+// Files at least this large are read a few pieces ahead on a second thread.
+constexpr qint64 readAheadBytes = 2 * 1024 * 1024;
+
+// Reads a device's pieces on a second thread, a few pieces ahead of the decoding, so that the system's copying
+// of the file and the decoding overlap. When the next piece is not there yet and nobody is reading it, the
+// decoding thread reads it itself instead of waiting for the other thread to be given a processor. One piece is
+// read at a time, in order. Each piece has room before it for the bytes that the piece before left over, and
+// after it for the decoder's look-ahead.
+class ReadAhead final
+{
+public:
+    struct Piece
+    {
+        char* bytes; // after LineDecoder::maxLeftOver bytes of room
+        qint64 got;  // 0 at the end, negative when the read failed
+    };
+
+    ReadAhead(QIODevice& device, qsizetype pieceBytes) : m_device(device), m_pieceBytes(pieceBytes)
+    {
+        for (int i = 0; i < slotCount; ++i) {
+            m_slots[i] = QByteArray(LineDecoder::maxLeftOver + pieceBytes + LineDecoder::readAhead, Qt::Uninitialized);
+            m_slotBytes[i] = m_slots[i].data() + LineDecoder::maxLeftOver;
+        }
+        m_thread = std::thread([this] { run(); });
+    }
+
+    ~ReadAhead()
+    {
+        {
+            const std::lock_guard lock(m_mutex);
+            m_stop = true;
+        }
+        m_changed.notify_all();
+        m_thread.join();
+    }
+
+    ReadAhead(const ReadAhead&) = delete;
+    ReadAhead& operator=(const ReadAhead&) = delete;
+
+    // The next piece. After a failed read or the end, the device is no longer read from.
+    Piece next()
+    {
+        std::unique_lock lock(m_mutex);
+        for (;;) {
+            if (m_read > m_taken)
+                break;
+            if (!m_reading) {
+                readNext(lock); // all pieces before it are decoded: every slot is free
+                break;
+            }
+            m_changed.wait(lock);
+        }
+        const qsizetype slot = qsizetype(m_taken % slotCount);
+        return {m_slotBytes[slot], m_got[slot]};
+    }
+
+    // The piece that next() gave may now be read into again.
+    void release()
+    {
+        {
+            const std::lock_guard lock(m_mutex);
+            ++m_taken;
+        }
+        m_changed.notify_all();
+    }
+
+private:
+    static constexpr int slotCount = 4;
+
+    // Reads piece m_read, with the lock held on entry and on return but not while reading.
+    void readNext(std::unique_lock<std::mutex>& lock)
+    {
+        const qint64 piece = m_read;
+        m_reading = true;
+        lock.unlock();
+        const qsizetype slot = qsizetype(piece % slotCount);
+        const qint64 got = m_device.read(m_slotBytes[slot], m_pieceBytes);
+        lock.lock();
+        m_got[slot] = got;
+        m_read = piece + 1;
+        m_reading = false;
+        m_ended = got <= 0;
+        m_changed.notify_all();
+    }
+
+    void run()
+    {
+        std::unique_lock lock(m_mutex);
+        for (;;) {
+            m_changed.wait(lock, [&] { return m_stop || m_ended || (!m_reading && m_read - m_taken < slotCount); });
+            if (m_stop || m_ended)
+                return;
+            readNext(lock);
+        }
+    }
+
+    QIODevice& m_device;
+    const qsizetype m_pieceBytes;
+    QByteArray m_slots[slotCount];
+    char* m_slotBytes[slotCount] = {}; // taken once: both threads use them
+    qint64 m_got[slotCount] = {};
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    qint64 m_read = 0;      // pieces read
+    qint64 m_taken = 0;     // pieces decoded
+    bool m_reading = false; // one of the threads is reading piece m_read
+    bool m_ended = false;   // the last read found the end or failed
+    bool m_stop = false;
+    std::thread m_thread; // last: it starts once everything it uses is there
+};
+
+void decodePieces(QIODevice& device, const QString& name, LineDecoder& decoder, qsizetype pieceBytes)
+{
+    QByteArray buffer(pieceBytes + LineDecoder::maxLeftOver + LineDecoder::readAhead, Qt::Uninitialized);
+    qsizetype leftOver = 0;
+    for (;;) {
+        const qint64 got = device.read(buffer.data() + leftOver, pieceBytes);
+        if (got < 0)
+            throwReadError(device, name);
+        if (got == 0) {
+            decoder.finish(buffer.constData(), leftOver);
+            return;
+        }
+        const qsizetype size = leftOver + got;
+        const qsizetype taken = decoder.feed(buffer.constData(), size);
+        leftOver = size - taken;
+        std::memmove(buffer.data(), buffer.constData() + taken, leftOver);
+    }
+}
+
+void decodePiecesReadAhead(ReadAhead& ahead, QIODevice& device, const QString& name, LineDecoder& decoder)
+{
+    char carried[LineDecoder::maxLeftOver];
+    qsizetype leftOver = 0;
+    for (;;) {
+        const ReadAhead::Piece piece = ahead.next();
+        if (piece.got < 0)
+            throwReadError(device, name); // the reading thread has stopped: the device is this thread's again
+        char* const start = piece.bytes - leftOver;
+        std::memcpy(start, carried, size_t(leftOver));
+        if (piece.got == 0) {
+            decoder.finish(start, leftOver);
+            return;
+        }
+        const qsizetype size = leftOver + piece.got;
+        const qsizetype taken = decoder.feed(start, size);
+        leftOver = size - taken;
+        std::memcpy(carried, start + taken, size_t(leftOver));
+        ahead.release();
+    }
+}
+
+} // namespace
+
 void appendDeviceLines(QIODevice& device, const QString& name, TextEncoding encoding, LineBreaks breaks,
                        TextBlock& lines, qsizetype pieceBytes)
 {
     pieceBytes = std::max<qsizetype>(pieceBytes, 1);
     LineDecoder decoder(lines, encoding, breaks);
+    qint64 left = 0;
     if (!device.isSequential()) {
-        const qint64 left = device.size() - device.pos();
+        left = device.size() - device.pos();
         if (left > 0)
             decoder.expectBytes(left);
     }
     try {
-        QByteArray buffer(pieceBytes + LineDecoder::maxLeftOver + LineDecoder::readAhead, Qt::Uninitialized);
-        qsizetype leftOver = 0;
-        for (;;) {
-            const qint64 got = device.read(buffer.data() + leftOver, pieceBytes);
-            if (got < 0)
-                throwReadError(device, name);
-            if (got == 0) {
-                decoder.finish(buffer.constData(), leftOver);
+        if (left >= readAheadBytes) {
+            std::optional<ReadAhead> ahead;
+            try {
+                ahead.emplace(device, pieceBytes);
+            } catch (const std::system_error&) {
+                // No second thread to be had: the file is read in turn with the decoding.
+            }
+            if (ahead) {
+                decodePiecesReadAhead(*ahead, device, name, decoder);
                 return;
             }
-            const qsizetype size = leftOver + got;
-            const qsizetype taken = decoder.feed(buffer.constData(), size);
-            leftOver = size - taken;
-            std::memmove(buffer.data(), buffer.constData() + taken, leftOver);
         }
+        decodePieces(device, name, decoder, pieceBytes);
     } catch (const std::bad_alloc&) {
         // A file larger than memory (a disk image chosen by mistake) is a failure to report, not the end of the
         // program; the lines read so far stay.
