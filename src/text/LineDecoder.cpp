@@ -682,6 +682,8 @@ public:
             m_changed.wait(lock);
         }
         const qsizetype slot = qsizetype(m_taken % slotCount);
+        if (m_outOfMemory[slot])
+            throw std::bad_alloc();
         return {m_slotBytes[slot], m_got[slot]};
     }
 
@@ -705,8 +707,15 @@ private:
         m_reading = true;
         lock.unlock();
         const qsizetype slot = qsizetype(piece % slotCount);
-        const qint64 got = m_device.read(m_slotBytes[slot], m_pieceBytes);
+        qint64 got = -1;
+        bool outOfMemory = false;
+        try {
+            got = m_device.read(m_slotBytes[slot], m_pieceBytes);
+        } catch (const std::bad_alloc&) {
+            outOfMemory = true; // told to the decoding thread, which reports it
+        }
         lock.lock();
+        m_outOfMemory[slot] = outOfMemory;
         m_got[slot] = got;
         m_read = piece + 1;
         m_reading = false;
@@ -732,10 +741,11 @@ private:
     qint64 m_got[slotCount] = {};
     std::mutex m_mutex;
     std::condition_variable m_changed;
-    qint64 m_read = 0;      // pieces read
-    qint64 m_taken = 0;     // pieces decoded
-    bool m_reading = false; // one of the threads is reading piece m_read
-    bool m_ended = false;   // the last read found the end or failed
+    qint64 m_read = 0;                  // pieces read
+    qint64 m_taken = 0;                 // pieces decoded
+    bool m_reading = false;             // one of the threads is reading piece m_read
+    bool m_ended = false;               // the last read found the end or failed
+    bool m_outOfMemory[slotCount] = {}; // the piece's read ran out of memory
     bool m_stop = false;
     std::thread m_thread; // last: it starts once everything it uses is there
 };
