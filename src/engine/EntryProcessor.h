@@ -58,9 +58,9 @@ public:
     // The same rows, each as UTF-8 ended by LF, written straight into `output` as they are found.
     Outcome writeRows(const QString& entry, bool showOriginal, qsizetype maxCandidates, RowOutput& output);
 
-    // Whether writeRows() copies with 64-byte registers where the processor has them (the default); the rows
+    // How writeRows() writes the rows of short ASCII texts (the best the processor has, by default); the rows
     // are the same either way.
-    void useWideCopies(bool use) { m_segmenter.useWideCopies(use); }
+    void useRowWriter(Segmenter::RowWriter writer) { m_segmenter.useRowWriter(writer); }
 
 private:
     // Cleans the entry into m_text and starts m_row with the row's start; false (with the failure noted)

@@ -19,6 +19,9 @@ public:
         return m_end;
     }
     void commit(char* end) { m_end = end; }
+    // The room after the place reserve() returned, so that a writer can keep the place in a local and write
+    // several rows before it commits them.
+    qsizetype room() const { return m_limit - m_end; }
 
 protected:
     // Makes room for `bytes` more bytes after m_end, by writing out or growing; updates the pointers.

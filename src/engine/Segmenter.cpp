@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <immintrin.h>
 #include <iterator>
 #include <limits>
 
@@ -409,19 +410,119 @@ bool walkRowsPortably(RowWalk& walk)
     return walkRows(walk);
 }
 
-} // namespace
-
-bool Segmenter::wideCopiesSupported()
+// The same walk for rows without a start, each made in registers: the row is the text's bytes and its LF
+// spread out by the byte expansion instruction, with a blank in each gap, the gaps at the places kept per
+// depth as a 128-bit mask (a row of a 64-character text has at most 128 bytes). No row is built in memory
+// and read back: reading a row just built from several stores would wait for them to reach the cache.
+[[gnu::target("avx512f,avx512bw,avx512vbmi2,bmi,bmi2,popcnt")]] bool walkRowsByExpansion(RowWalk& walk)
 {
-    static const bool supported = __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
-                                  __builtin_cpu_supports("avx512vl") && __builtin_cpu_supports("bmi") &&
-                                  __builtin_cpu_supports("bmi2");
-    return supported;
+    const quint64* const endMasks = walk.endMasks;
+    const qint32 size = walk.size;
+    const char* const bytes = walk.bytes;
+    RowOutput& output = *walk.output;
+    const qsizetype bound = walk.bound;
+    qsizetype rows = 0;
+    const __m512i text = _mm512_loadu_si512(bytes);
+    const __m512i blanks = _mm512_set1_epi8(' ');
+    char* out = output.reserve(0);
+    char* limit = out + output.room();
+    // Per depth: the place its piece starts at, the ends from there not yet taken, and the places of the
+    // blanks before it in the row (0-63 and 64-127).
+    std::array<quint64, Segmenter::maxShortAscii + 1> rest;
+    std::array<qint32, Segmenter::maxShortAscii + 1> from;
+    std::array<quint64, Segmenter::maxShortAscii + 1> lowBlanks;
+    std::array<quint64, Segmenter::maxShortAscii + 1> highBlanks;
+    qint32 depth = 0;
+    rest[0] = endMasks[0];
+    from[0] = 0;
+    lowBlanks[0] = highBlanks[0] = 0;
+    bool cut = false;
+    for (;;) {
+        const auto level = static_cast<std::size_t>(depth);
+        const quint64 ends = rest[level];
+        if (ends == 0) {
+            if (depth == 0)
+                break;
+            --depth;
+            continue;
+        }
+        const qint32 end = from[level] + 1 + __builtin_ctzll(ends);
+        rest[level] = ends & (ends - 1);
+        // The row's blanks and length with the LF, when the piece ends one.
+        quint64 low = lowBlanks[level];
+        quint64 high = highBlanks[level];
+        qsizetype length = size + depth + 1;
+        if (end < size) {
+            // The blank before the next piece: after the text up to `end` and the `depth` blanks before.
+            const auto place = static_cast<quint32>(end + depth);
+            low |= place < 64 ? quint64(1) << place : 0;
+            high |= place >= 64 ? quint64(1) << (place - 64) : 0;
+            const quint64 next = endMasks[static_cast<std::size_t>(end)];
+            if (next != quint64(1) << (size - end - 1)) {
+                ++depth;
+                from[level + 1] = end;
+                rest[level + 1] = next;
+                lowBlanks[level + 1] = low;
+                highBlanks[level + 1] = high;
+                continue;
+            }
+            // The rest of the text is the one piece from there: its row, without going a level deeper.
+            ++length;
+        }
+        if (rows == bound) {
+            cut = true;
+            break;
+        }
+        if (limit - out < 2 * rowBlock) {
+            output.commit(out);
+            out = output.reserve(2 * rowBlock);
+            limit = out + output.room();
+        }
+        _mm512_storeu_si512(out, _mm512_mask_expand_epi8(blanks, _cvtu64_mask64(~low), text));
+        if (length > rowBlock) {
+            // The rest of the row: the text from the first byte that the first 64 did not take.
+            const __m512i more = _mm512_loadu_si512(bytes + (rowBlock - __builtin_popcountll(low)));
+            _mm512_storeu_si512(out + rowBlock, _mm512_mask_expand_epi8(blanks, _cvtu64_mask64(~high), more));
+        }
+        out += length;
+        ++rows;
+    }
+    output.commit(out);
+    walk.rows = rows;
+    return cut;
 }
 
-void Segmenter::useWideCopies(bool use)
+} // namespace
+
+bool Segmenter::supports(RowWriter writer)
 {
-    m_wideCopies = use && wideCopiesSupported();
+    static const bool wide = __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
+                             __builtin_cpu_supports("avx512vl") && __builtin_cpu_supports("bmi") &&
+                             __builtin_cpu_supports("bmi2");
+    static const bool expansion = wide && __builtin_cpu_supports("avx512vbmi2") && __builtin_cpu_supports("popcnt");
+    switch (writer) {
+    case RowWriter::Portable:
+        return true;
+    case RowWriter::WideCopies:
+        return wide;
+    case RowWriter::Expansion:
+        return expansion;
+    }
+    return false;
+}
+
+Segmenter::RowWriter Segmenter::bestRowWriter()
+{
+    for (const RowWriter writer : {RowWriter::Expansion, RowWriter::WideCopies}) {
+        if (supports(writer))
+            return writer;
+    }
+    return RowWriter::Portable;
+}
+
+void Segmenter::useRowWriter(RowWriter writer)
+{
+    m_rowWriter = supports(writer) ? writer : bestRowWriter();
 }
 
 bool Segmenter::writeShortAsciiRows(QStringView text, QByteArrayView start, qsizetype maxCandidates, RowOutput& output,
@@ -456,7 +557,13 @@ bool Segmenter::writeShortAsciiRows(QStringView text, QByteArrayView start, qsiz
                  bytes.data(),      row,
                  startBytes,        maxCandidates > 0 ? maxCandidates : std::numeric_limits<qsizetype>::max(),
                  &output,           0};
-    const bool cut = m_wideCopies ? walkRowsWide(walk) : walkRowsPortably(walk);
+    bool cut = false;
+    if (m_rowWriter == RowWriter::Expansion && startBytes == 0)
+        cut = walkRowsByExpansion(walk);
+    else if (m_rowWriter != RowWriter::Portable)
+        cut = walkRowsWide(walk);
+    else
+        cut = walkRowsPortably(walk);
     rows = walk.rows;
     return cut;
 }

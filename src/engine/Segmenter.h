@@ -81,10 +81,19 @@ public:
     // The longest text that writeShortAsciiRows() takes.
     static constexpr std::size_t maxShortAscii = 64;
 
-    // Whether this processor has the 64-byte registers with which writeShortAsciiRows() copies its blocks
-    // (used by default where it has them); the other copies give the same rows, and tests use both.
-    static bool wideCopiesSupported();
-    void useWideCopies(bool use);
+    // How writeShortAsciiRows() writes its rows; each gives the same bytes, and tests use every one.
+    enum class RowWriter
+    {
+        Portable,   // whole blocks copied with any processor's instructions
+        WideCopies, // whole blocks copied with 64-byte registers
+        Expansion,  // each row made in registers from the text, spreading its bytes around the blanks
+    };
+    // Whether this processor has the instructions of the writer.
+    static bool supports(RowWriter writer);
+    // The best writer this processor has, used by default.
+    static RowWriter bestRowWriter();
+    // Uses `writer`, or the best one when the processor lacks it.
+    void useRowWriter(RowWriter writer);
 
 private:
     // Finds, in ascending order, every end j for which text[start, j) lower-cased is a word.
@@ -150,7 +159,7 @@ private:
     std::vector<qint32> m_next;
     std::vector<qint32> m_last;
     std::vector<char> m_rowBytes; // writeShortAsciiRows: the row being built
-    bool m_wideCopies = wideCopiesSupported();
+    RowWriter m_rowWriter = bestRowWriter();
     std::vector<char16_t> m_candidate;
     std::vector<qsizetype> m_candidateLength; // per piece: the candidate's length up to its end
 };

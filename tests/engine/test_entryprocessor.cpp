@@ -122,6 +122,8 @@ private slots:
         QTest::newRow("empty text, original shown") << " www. " << true << qsizetype(0) << qsizetype(4096);
         QTest::newRow("empty text") << "www." << false << qsizetype(0) << qsizetype(4096);
         QTest::newRow("cut by the bound") << "12345678" << false << qsizetype(20) << qsizetype(4096);
+        QTest::newRow("rows longer than 64 bytes")
+            << "1234567890123456789012345678901234567890.com" << false << qsizetype(50) << qsizetype(4096);
         QTest::newRow("rows larger than the buffer") << "1234567" << true << qsizetype(0) << qsizetype(5);
         QTest::newRow("buffer full within a row") << "car1234567" << false << qsizetype(0) << qsizetype(37);
         QTest::newRow("no split") << "carx.com" << true << qsizetype(0) << qsizetype(4096);
@@ -147,13 +149,20 @@ private slots:
         for (const QString& row : std::as_const(rows))
             expectedBytes += row.toUtf8() + '\n';
 
-        CollectedRows output(room);
-        const EntryProcessor::Outcome got = processor.writeRows(entry, showOriginal, bound, output);
-        QCOMPARE(output.bytes(), expectedBytes);
-        QCOMPARE(got.rows, expected.rows);
-        QCOMPARE(got.cut, expected.cut);
-        QCOMPARE(got.failures, expected.failures);
-        QVERIFY(got.rows > 0 || entry.contains(QStringLiteral("carx")));
+        // Every way of writing rows that this processor has.
+        for (const auto writer :
+             {Segmenter::RowWriter::Portable, Segmenter::RowWriter::WideCopies, Segmenter::RowWriter::Expansion}) {
+            if (!Segmenter::supports(writer))
+                continue;
+            processor.useRowWriter(writer);
+            CollectedRows output(room);
+            const EntryProcessor::Outcome got = processor.writeRows(entry, showOriginal, bound, output);
+            QCOMPARE(output.bytes(), expectedBytes);
+            QCOMPARE(got.rows, expected.rows);
+            QCOMPARE(got.cut, expected.cut);
+            QCOMPARE(got.failures, expected.failures);
+            QVERIFY(got.rows > 0 || entry.contains(QStringLiteral("carx")));
+        }
     }
 
     // Random names, each written as bytes and listed as rows: the same rows, bound and outcome. Most are short
@@ -161,21 +170,22 @@ private slots:
     // longer than 64 characters or not ASCII, whose rows are built piece by piece.
     void writtenRowsAreTheRowsOfRandomNames_data()
     {
-        QTest::addColumn<bool>("wideCopies");
-        QTest::newRow("portable block copies") << false;
-        QTest::newRow("64-byte register copies") << true;
+        QTest::addColumn<Segmenter::RowWriter>("writer");
+        QTest::newRow("portable block copies") << Segmenter::RowWriter::Portable;
+        QTest::newRow("64-byte register copies") << Segmenter::RowWriter::WideCopies;
+        QTest::newRow("rows made by byte expansion") << Segmenter::RowWriter::Expansion;
     }
     void writtenRowsAreTheRowsOfRandomNames()
     {
-        QFETCH(bool, wideCopies);
-        if (wideCopies && !Segmenter::wideCopiesSupported())
-            QSKIP("this processor has no 64-byte registers");
+        QFETCH(Segmenter::RowWriter, writer);
+        if (!Segmenter::supports(writer))
+            QSKIP("this processor lacks the instructions of this way of writing rows");
         WordDictionary words;
         for (const char* word : {"a", "ab", "b", "ba", "abc", "c", "e", "d1"})
             words.add(QString::fromLatin1(word));
         words.add(QStringLiteral("\u00E9"));
         EntryProcessor processor(words, m_folder.path());
-        processor.useWideCopies(wideCopies);
+        processor.useRowWriter(writer);
         const QStringList parts{"a", "B", "ab", "c", "1", "2", "e5", ".", "-", "/", " ", ".com", "x", "\u00E9", "D1"};
         QRandomGenerator random(20261209);
         int shortAscii = 0;
