@@ -1,17 +1,40 @@
 // The search against the plain recursion on short texts and a fuzzed small dictionary: the input is up to
 // eight words separated by "|", then a "#", then the text. Any difference in the candidates or their order
-// is a finding, and so is a cut list that is not a prefix of the full one.
+// is a finding, and so is a cut list that is not a prefix of the full one, or rows written as bytes by any of
+// the ways the processor has that differ from the candidates.
 #include "core/Failure.h"
 #include "engine/NumericPieces.h"
 #include "engine/Segmenter.h"
 #include "engine/WordDictionary.h"
 #include "text/Windows1252.h"
 
+#include <algorithm>
 #include <cstdint>
 
 using namespace quorvane;
 
 namespace {
+
+// Rows written into a growing array.
+class GrowingRows final : public RowOutput
+{
+public:
+    GrowingRows() { makeRoom(0); }
+    QByteArray bytes() const { return m_bytes.left(m_end - m_begin); }
+
+protected:
+    void makeRoom(qsizetype bytes) override
+    {
+        const qsizetype used = m_end - m_begin;
+        m_bytes.resize(std::max(2 * m_bytes.size(), used + bytes + 64));
+        m_begin = m_bytes.data();
+        m_end = m_begin + used;
+        m_limit = m_begin + m_bytes.size();
+    }
+
+private:
+    QByteArray m_bytes;
+};
 
 void plainRecursion(const QString& rest, const QString& built, const WordDictionary& dictionary, QStringList& out)
 {
@@ -62,5 +85,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const bool boundedCut = segmenter.splitIntoWords(text, bounded, bound);
     if (bounded != expected.mid(0, bound) || boundedCut != (expected.size() > bound))
         abort();
+
+    if (!segmenter.takesShortAscii(text))
+        return 0;
+    QByteArray expectedRows;
+    for (const QString& candidate : std::as_const(bounded))
+        expectedRows += candidate.mid(1).toLatin1() + '\n';
+    for (const auto writer :
+         {Segmenter::RowWriter::Portable, Segmenter::RowWriter::WideCopies, Segmenter::RowWriter::Expansion}) {
+        if (!Segmenter::supports(writer))
+            continue;
+        segmenter.useRowWriter(writer);
+        GrowingRows rows;
+        qsizetype written = 0;
+        const bool rowsCut = segmenter.writeShortAsciiRows(text, QByteArrayView(), bound, rows, written);
+        if (rows.bytes() != expectedRows || written != bounded.size() || rowsCut != boundedCut)
+            abort();
+    }
     return 0;
 }
