@@ -137,6 +137,8 @@ Q_ALWAYS_INLINE Window readWindow(const unsigned char* p, Unit* out)
     return window;
 }
 
+#if QUORVANE_WIDE_VECTORS
+
 // 8-bit text kept one byte per character, where a CR LF pair, a lone CR and a lone LF each end a line: the
 // characters are the bytes that are neither CR nor LF, so whole 64-byte blocks are taken at once. A block's
 // line ends are the CRs and the LFs not right after a CR.
@@ -153,84 +155,9 @@ constexpr qsizetype bulkBlock = 64;
 // Line ends one block can add at most.
 constexpr qsizetype bulkEndsPerBlock = bulkBlock;
 
-#if defined(__SSE2__)
-Q_ALWAYS_INLINE void copy32(char* out, const unsigned char* from)
-{
-    const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from));
-    const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + 16));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(out), a);
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 16), b);
-}
-
-Q_ALWAYS_INLINE quint64 byteMask(__m128i a, __m128i b, __m128i c, __m128i d, __m128i byte)
-{
-    return quint64(unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(a, byte)))) |
-           quint64(unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(b, byte)))) << 16 |
-           quint64(unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(c, byte)))) << 32 |
-           quint64(unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(d, byte)))) << 48;
-}
-
-// Takes blocks while the input has two blocks left (a run is copied with whole 64 bytes) and the pending
-// ends have room for one block's. The text between breaks is copied run by run, 32 bytes at a time.
-void takeBulkBlocks(BulkCursor& c, const unsigned char* end, const char* base, const qsizetype* pendingEnd)
-{
-    const __m128i crs = _mm_set1_epi8('\r');
-    const __m128i lfs = _mm_set1_epi8('\n');
-    const unsigned char* p = c.p;
-    char* out = c.out;
-    qsizetype* pending = c.pending;
-    qsizetype lineStart = c.lineStart;
-    quint64 afterCr = c.afterCr;
-    while (end - p >= 2 * bulkBlock && pendingEnd - pending >= bulkEndsPerBlock) {
-        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16));
-        const __m128i cc = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 32));
-        const __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 48));
-        const quint64 cr = byteMask(a, b, cc, d, crs);
-        quint64 removed = cr | byteMask(a, b, cc, d, lfs);
-        if (removed == 0) {
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(out), a);
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 16), b);
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 32), cc);
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 48), d);
-            out += bulkBlock;
-            p += bulkBlock;
-            afterCr = 0;
-            continue;
-        }
-        const quint64 ends = cr | (removed & ~cr & ~((cr << 1) | afterCr));
-        afterCr = cr >> 63;
-        const unsigned char* run = p;
-        do {
-            const int bit = __builtin_ctzll(removed);
-            const unsigned char* const at = p + bit;
-            const qsizetype length = at - run;
-            copy32(out, run);
-            if (length > 32)
-                copy32(out + 32, run + 32);
-            out += length;
-            const qsizetype offset = out - base;
-            const quint64 isEnd = (ends >> bit) & 1;
-            *pending = offset;
-            pending += isEnd;
-            lineStart = isEnd ? offset : lineStart;
-            run = at + 1;
-            removed &= removed - 1;
-        } while (removed != 0);
-        const qsizetype rest = p + bulkBlock - run;
-        copy32(out, run);
-        copy32(out + 32, run + 32);
-        out += rest;
-        p += bulkBlock;
-    }
-    c = {p, out, pending, lineStart, afterCr != 0};
-}
-#endif
-
-#if QUORVANE_WIDE_VECTORS
-
-// The same with 64-byte vectors: a block's characters are gathered by one compress instruction. (Stores that
-// bypass the cache were tried, and were slower on the machines measured.)
+// A block's characters are gathered by one compress instruction of 64-byte vectors. (Stores that bypass the
+// cache were tried, and were slower on the machines measured; a portable version that copies the text between
+// breaks run by run was no faster than the window-by-window decoding below.)
 __attribute__((target("avx512f,avx512bw,avx512vbmi2,bmi,bmi2,popcnt"))) void
 takeBulkBlocksWide(BulkCursor& c, const unsigned char* end, const char* base, const qsizetype* pendingEnd)
 {
@@ -271,22 +198,6 @@ bool hasWideVectors()
 }
 #endif
 
-#if defined(__SSE2__)
-#define QUORVANE_BULK_BLOCKS 1
-void takeBulk(BulkCursor& c, const unsigned char* end, const char* base, const qsizetype* pendingEnd)
-{
-#if QUORVANE_WIDE_VECTORS
-    if (hasWideVectors() && wideVectorsAllowed.load(std::memory_order_relaxed)) {
-        takeBulkBlocksWide(c, end, base, pendingEnd);
-        return;
-    }
-#endif
-    takeBulkBlocks(c, end, base, pendingEnd);
-}
-#else
-#define QUORVANE_BULK_BLOCKS 0
-#endif
-
 } // namespace
 
 LineDecoder::LineDecoder(TextBlock& lines, TextEncoding encoding, LineBreaks breaks)
@@ -303,6 +214,16 @@ LineDecoder::LineDecoder(TextBlock& lines, TextEncoding encoding, LineBreaks bre
     }
     // Lines that start a block are kept one byte per character for as long as they can be.
     m_lines.startNarrow();
+}
+
+bool LineDecoder::decodesInBulk() const
+{
+#if QUORVANE_WIDE_VECTORS
+    return m_encoding == TextEncoding::Ansi && m_breaks == LineBreaks::CrLfCrOrLf && m_lines.isNarrow() &&
+           hasWideVectors() && wideVectorsAllowed.load(std::memory_order_relaxed);
+#else
+    return false;
+#endif
 }
 
 void LineDecoder::allowWideVectors(bool allowed)
@@ -469,11 +390,11 @@ qsizetype LineDecoder::feedText(const unsigned char* src, qsizetype size, bool l
 
     const unsigned char* p = src;
     const unsigned char* const end = src + units * step;
-#if QUORVANE_BULK_BLOCKS
+#if QUORVANE_WIDE_VECTORS
     if constexpr (narrow && source == Source::Ansi && breaks == LineBreaks::CrLfCrOrLf) {
         BulkCursor cursor{p, out, pending, lineStart - base, afterCr};
-        for (;;) {
-            takeBulk(cursor, end, base, pendingEnd);
+        while (decodesInBulk()) {
+            takeBulkBlocksWide(cursor, end, base, pendingEnd);
             if (pendingEnd - cursor.pending >= bulkEndsPerBlock)
                 break;
             m_pending.count = int(cursor.pending - m_pending.ends);
@@ -805,7 +726,9 @@ void appendDeviceLines(QIODevice& device, const QString& name, TextEncoding enco
             decoder.expectBytes(left);
     }
     try {
-        if (left >= readAheadBytes) {
+        // Only a decoding that takes whole blocks at once is fast enough to gain from it: the window-by-window
+        // decoding, reading what the other processor core copied, was slower than copying and decoding in turn.
+        if (left >= readAheadBytes && decoder.decodesInBulk()) {
             std::optional<ReadAhead> ahead;
             try {
                 ahead.emplace(device, pieceBytes);

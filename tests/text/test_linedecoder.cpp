@@ -313,8 +313,8 @@ class TestLineDecoder : public QObject
     }
 
 private slots:
-    // A row may keep the decoder from the processor's widest vectors, so that the portable path of the bulk
-    // reading is checked also on a machine that has them.
+    // A row may keep the decoder from the processor's widest vectors, so that the reading that processors
+    // without them use is checked also on a machine that has them.
     void init()
     {
         bool wide = true;
