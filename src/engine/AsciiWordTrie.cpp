@@ -55,6 +55,9 @@ bool AsciiWordTrie::build(const WordTrie& words)
     flags.reserve(expected);
     nextFree.reserve(expected);
     failures.reserve(expected);
+    // The used cells again as bits, so that whether the cells of all of a node's children are free is one test
+    // of a 64-bit window (for alphabets of fewer than 64 characters), not one test per child.
+    std::vector<quint64> usedBits(2, 1);
     const auto grow = [&](std::size_t size) {
         for (std::size_t cell = m_cells.size(); cell < size; ++cell) {
             m_cells.push_back(emptyLabel);
@@ -62,6 +65,12 @@ bool AsciiWordTrie::build(const WordTrie& words)
             failures.push_back(0);
             nextFree.push_back(static_cast<quint32>(cell + 1));
         }
+        usedBits.resize(size / 64 + 2, 0);
+    };
+    const auto usedFrom = [&](std::size_t cell) {
+        const std::size_t word = cell / 64;
+        const std::size_t shift = cell % 64;
+        return shift == 0 ? usedBits[word] : (usedBits[word] >> shift) | (usedBits[word + 1] << (64 - shift));
     };
     grow(alphabet + 2);
     std::size_t firstFree = 1;
@@ -74,9 +83,14 @@ bool AsciiWordTrie::build(const WordTrie& words)
         if (firstChild == child)
             continue; // base 0: no step leads on
         const std::size_t lowest = numbers[nodes[firstChild].unit];
+        quint64 codes = 0; // bit k: a child over the character numbered k
+        for (std::size_t c = firstChild; c < child && alphabet < 64; ++c)
+            codes |= quint64(1) << numbers[nodes[c].unit];
         const auto fits = [&](std::size_t base) {
             if ((flags[base] & baseTaken) != 0)
                 return false;
+            if (alphabet < 64)
+                return (usedFrom(base) & codes) == 0;
             for (std::size_t c = firstChild; c < child; ++c) {
                 if ((flags[base + numbers[nodes[c].unit]] & cellUsed) != 0)
                     return false;
@@ -119,6 +133,7 @@ bool AsciiWordTrie::build(const WordTrie& words)
             const quint8 code = numbers[nodes[c].unit];
             const std::size_t cell = base + code;
             flags[cell] |= cellUsed;
+            usedBits[cell / 64] |= quint64(1) << (cell % 64);
             m_cells[cell] = (words.isWord(nodes[c].wordTrieNode) ? Cell(1) << wordShift : 0) | code;
             cellOf[c] = cell;
         }
