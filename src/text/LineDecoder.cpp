@@ -158,7 +158,7 @@ constexpr qsizetype bulkEndsPerBlock = bulkBlock;
 // A block's characters are gathered by one compress instruction of 64-byte vectors. (Stores that bypass the
 // cache were tried, and were slower on the machines measured; a portable version that copies the text between
 // breaks run by run was no faster than the window-by-window decoding below.)
-__attribute__((target("avx512f,avx512bw,avx512vbmi2,bmi,bmi2,popcnt"))) void
+__attribute__((target("avx512f,avx512bw,avx512vbmi2,bmi,bmi2,popcnt,prfchw"))) void
 takeBulkBlocksWide(BulkCursor& c, const unsigned char* end, const char* base, const qsizetype* pendingEnd)
 {
     const __m512i crs = _mm512_set1_epi8('\r');
@@ -169,6 +169,10 @@ takeBulkBlocksWide(BulkCursor& c, const unsigned char* end, const char* base, co
     qsizetype lineStart = c.lineStart;
     quint64 afterCr = c.afterCr;
     while (end - p >= bulkBlock && pendingEnd - pending >= bulkEndsPerBlock) {
+        // The text ahead was mostly copied by the other core, and the names' room ahead is not in the cache:
+        // asked for early, neither keeps the loop waiting.
+        _mm_prefetch(reinterpret_cast<const char*>(p) + 2048, _MM_HINT_T0);
+        __builtin_prefetch(out + 256, 1);
         const __m512i v = _mm512_loadu_si512(p);
         const quint64 cr = _mm512_cmpeq_epi8_mask(v, crs);
         const quint64 lf = _mm512_cmpeq_epi8_mask(v, lfs);
