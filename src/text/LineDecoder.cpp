@@ -413,6 +413,10 @@ qsizetype LineDecoder::feedText(const unsigned char* src, qsizetype size, bool l
     }
 #endif
     while (p < end) {
+        // The text ahead may have been copied by the other core: asked for early, it does not keep the loop
+        // waiting, nor does the room ahead of the lines.
+        __builtin_prefetch(p + 2048);
+        __builtin_prefetch(out + 256, 1);
         const qsizetype left = (end - p) / step;
         const Window window = readWindow<source>(p, out);
         const unsigned valid = left < width ? (1u << (left << unitShift)) - 1 : 0xFFFFu;
@@ -730,9 +734,7 @@ void appendDeviceLines(QIODevice& device, const QString& name, TextEncoding enco
             decoder.expectBytes(left);
     }
     try {
-        // Only a decoding that takes whole blocks at once is fast enough to gain from it: the window-by-window
-        // decoding, reading what the other processor core copied, was slower than copying and decoding in turn.
-        if (left >= readAheadBytes && decoder.decodesInBulk()) {
+        if (left >= readAheadBytes) {
             std::optional<ReadAhead> ahead;
             try {
                 ahead.emplace(device, pieceBytes);

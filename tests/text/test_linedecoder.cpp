@@ -413,25 +413,29 @@ private slots:
         compareWithReference(body, encoding, domainFile, {4093, 256 * 1024});
     }
 
-    // A read that fails in a large file, which is read ahead on a second thread: the failure names the file and
-    // the reason, and the lines ended before it stay.
+    // A read that fails: the failure names the file and the reason, and the lines ended before it stay. A file
+    // of several megabytes is read ahead on a second thread; a small one is read in turn with the decoding.
     void readFailure_data()
     {
+        QTest::addColumn<int>("fileBytes");
         QTest::addColumn<qint64>("failAt");
         QTest::addColumn<bool>("wideVectors");
         for (const bool wide : {true, false}) {
             const char* const vectors = wide ? "" : ", without the widest vectors";
-            QTest::addRow("at the start%s", vectors) << qint64(0) << wide;
-            QTest::addRow("after the first piece%s", vectors) << qint64(256 * 1024) << wide;
-            QTest::addRow("in the middle%s", vectors) << qint64(5 * 1024 * 1024 + 3) << wide;
-            QTest::addRow("before the last byte%s", vectors) << qint64(-1) << wide;
+            QTest::addRow("at the start%s", vectors) << 6 * 1024 * 1024 << qint64(0) << wide;
+            QTest::addRow("after the first piece%s", vectors) << 6 * 1024 * 1024 << qint64(256 * 1024) << wide;
+            QTest::addRow("in the middle%s", vectors) << 6 * 1024 * 1024 << qint64(5 * 1024 * 1024 + 3) << wide;
+            QTest::addRow("before the last byte%s", vectors) << 6 * 1024 * 1024 << qint64(-1) << wide;
+            QTest::addRow("small file, after the first piece%s", vectors)
+                << 1024 * 1024 << qint64(256 * 1024 + 7) << wide;
         }
     }
     void readFailure()
     {
+        QFETCH(int, fileBytes);
         QFETCH(qint64, failAt);
         QByteArray bytes;
-        for (int i = 0; bytes.size() < 6 * 1024 * 1024; ++i)
+        for (int i = 0; bytes.size() < fileBytes; ++i)
             bytes += "name" + QByteArray::number(i) + ".com\r\n";
         if (failAt < 0)
             failAt += bytes.size();
