@@ -3,5 +3,6 @@ target_sources(quorvane_core PRIVATE
     core/ErrorTrap.cpp
     core/Failure.cpp
     core/Pointer.cpp
+    core/ProcessorFeatures.cpp
     core/TextBlock.cpp
     core/TextListModel.cpp)

@@ -2,6 +2,7 @@
 
 #include "WordDictionary.h"
 #include "core/Failure.h"
+#include "core/ProcessorFeatures.h"
 
 #include <algorithm>
 #include <cstring>
@@ -496,17 +497,13 @@ bool walkRowsPortably(RowWalk& walk)
 
 bool Segmenter::supports(RowWriter writer)
 {
-    static const bool wide = __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
-                             __builtin_cpu_supports("avx512vl") && __builtin_cpu_supports("bmi") &&
-                             __builtin_cpu_supports("bmi2");
-    static const bool expansion = wide && __builtin_cpu_supports("avx512vbmi2") && __builtin_cpu_supports("popcnt");
     switch (writer) {
     case RowWriter::Portable:
         return true;
     case RowWriter::WideCopies:
-        return wide;
+        return processor::hasWideVectors();
     case RowWriter::Expansion:
-        return expansion;
+        return processor::hasWideByteCompress();
     }
     return false;
 }

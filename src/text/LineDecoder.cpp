@@ -3,6 +3,7 @@
 #include "TextFiles.h"
 #include "Windows1252.h"
 #include "core/Failure.h"
+#include "core/ProcessorFeatures.h"
 
 #include <QSysInfo>
 
@@ -147,7 +148,7 @@ struct BulkCursor
     const unsigned char* p;
     char* out;
     qsizetype* pending;  // where the next line end goes
-    qsizetype lineStart; // where the unfinished line begins, counted from the block's start
+    qsizetype lineStart; // where the unfinished line begins, counted from the start of the text block
     bool afterCr;        // the byte before p was a CR
 };
 
@@ -193,12 +194,10 @@ takeBulkBlocksWide(BulkCursor& c, const unsigned char* end, const char* base, co
     c = {p, out, pending, lineStart, afterCr != 0};
 }
 
-bool hasWideVectors()
+// Whether 8-bit text is taken 64 bytes at a time rather than window by window.
+bool decodesInBulk()
 {
-    static const bool has = __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
-                            __builtin_cpu_supports("avx512vbmi2") && __builtin_cpu_supports("bmi2") &&
-                            __builtin_cpu_supports("popcnt");
-    return has;
+    return processor::hasWideByteCompress() && wideVectorsAllowed.load(std::memory_order_relaxed);
 }
 #endif
 
@@ -218,16 +217,6 @@ LineDecoder::LineDecoder(TextBlock& lines, TextEncoding encoding, LineBreaks bre
     }
     // Lines that start a block are kept one byte per character for as long as they can be.
     m_lines.startNarrow();
-}
-
-bool LineDecoder::decodesInBulk() const
-{
-#if QUORVANE_WIDE_VECTORS
-    return m_encoding == TextEncoding::Ansi && m_breaks == LineBreaks::CrLfCrOrLf && m_lines.isNarrow() &&
-           hasWideVectors() && wideVectorsAllowed.load(std::memory_order_relaxed);
-#else
-    return false;
-#endif
 }
 
 void LineDecoder::allowWideVectors(bool allowed)
@@ -679,33 +668,17 @@ private:
     std::thread m_thread; // last: it starts once everything it uses is there
 };
 
-void decodePieces(QIODevice& device, const QString& name, LineDecoder& decoder, qsizetype pieceBytes)
-{
-    QByteArray buffer(pieceBytes + LineDecoder::maxLeftOver + LineDecoder::readAhead, Qt::Uninitialized);
-    qsizetype leftOver = 0;
-    for (;;) {
-        const qint64 got = device.read(buffer.data() + leftOver, pieceBytes);
-        if (got < 0)
-            throwReadError(device, name);
-        if (got == 0) {
-            decoder.finish(buffer.constData(), leftOver);
-            return;
-        }
-        const qsizetype size = leftOver + got;
-        const qsizetype taken = decoder.feed(buffer.constData(), size);
-        leftOver = size - taken;
-        std::memmove(buffer.data(), buffer.constData() + taken, leftOver);
-    }
-}
-
-void decodePiecesReadAhead(ReadAhead& ahead, QIODevice& device, const QString& name, LineDecoder& decoder)
+// Decodes the pieces that `next` gives until the end. Each piece has LineDecoder::maxLeftOver bytes of room
+// before it, where the bytes that the piece before left over go.
+template <typename Next, typename Release>
+void decodePieces(QIODevice& device, const QString& name, LineDecoder& decoder, Next&& next, Release&& release)
 {
     char carried[LineDecoder::maxLeftOver];
     qsizetype leftOver = 0;
     for (;;) {
-        const ReadAhead::Piece piece = ahead.next();
+        const ReadAhead::Piece piece = next();
         if (piece.got < 0)
-            throwReadError(device, name); // the reading thread has stopped: the device is this thread's again
+            throwReadError(device, name); // no other thread reads the device any more
         char* const start = piece.bytes - leftOver;
         std::memcpy(start, carried, size_t(leftOver));
         if (piece.got == 0) {
@@ -716,7 +689,7 @@ void decodePiecesReadAhead(ReadAhead& ahead, QIODevice& device, const QString& n
         const qsizetype taken = decoder.feed(start, size);
         leftOver = size - taken;
         std::memcpy(carried, start + taken, size_t(leftOver));
-        ahead.release();
+        release();
     }
 }
 
@@ -742,11 +715,19 @@ void appendDeviceLines(QIODevice& device, const QString& name, TextEncoding enco
                 // No second thread to be had: the file is read in turn with the decoding.
             }
             if (ahead) {
-                decodePiecesReadAhead(*ahead, device, name, decoder);
+                decodePieces(
+                    device, name, decoder, [&] { return ahead->next(); }, [&] { ahead->release(); });
                 return;
             }
         }
-        decodePieces(device, name, decoder, pieceBytes);
+        QByteArray buffer(LineDecoder::maxLeftOver + pieceBytes + LineDecoder::readAhead, Qt::Uninitialized);
+        char* const bytes = buffer.data() + LineDecoder::maxLeftOver;
+        decodePieces(
+            device, name, decoder,
+            [&] {
+                return ReadAhead::Piece{bytes, device.read(bytes, pieceBytes)};
+            },
+            [] {});
     } catch (const std::bad_alloc&) {
         // A file larger than memory (a disk image chosen by mistake) is a failure to report, not the end of the
         // program; the lines read so far stay.

@@ -49,8 +49,8 @@ public:
     LineDecoder(const LineDecoder&) = delete;
     LineDecoder& operator=(const LineDecoder&) = delete;
 
-    // Whether the bulk paths may use the processor's widest vectors where it has them (the default). Tests
-    // turn them off to check the portable path on a machine that has them.
+    // Whether 8-bit text whose lines end at CR LF, CR or LF may be taken 64 bytes at a time where the processor
+    // can (the default). Tests turn this off to check the window-by-window decoding on a machine that can.
     static void allowWideVectors(bool allowed);
 
     // Makes room for the text of `bytes` more bytes at once, so that the buffer need not grow piece by piece.
@@ -86,9 +86,6 @@ private:
         int count = 0;
     };
 
-    // Whether the text is taken 64 bytes at a time (8-bit text of lines ended by CR LF, CR or LF, kept one byte
-    // per character, on a processor with the widest vectors), and not window by window.
-    bool decodesInBulk() const;
     template <LineBreaks breaks, Source source>
     qsizetype feedSource(const unsigned char* src, qsizetype size, bool last);
     // Writes one byte per character (`Unit` char) until a character has none; it then sets m_mustWiden and
