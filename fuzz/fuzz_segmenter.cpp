@@ -79,6 +79,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const bool cut = segmenter.splitIntoWords(text, found, 0);
     if (cut || found != expected)
         abort();
+    // The words found by the walks one by one, where the default walks go side by side.
+    Segmenter oneByOne(dictionary);
+    oneByOne.allowWideWalks(false);
+    QStringList foundOneByOne;
+    if (oneByOne.splitIntoWords(text, foundOneByOne, 0) || foundOneByOne != expected)
+        abort();
 
     const qsizetype bound = 1 + qsizetype(size % 5);
     QStringList bounded;

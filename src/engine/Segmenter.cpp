@@ -150,6 +150,64 @@ void Segmenter::findAsciiWordEnds(QStringView text)
     std::sort(m_longWordEnds.begin(), m_longWordEnds.end());
 }
 
+namespace {
+
+// The words from every place of a text of at most 64 characters at once: a 64-byte vector holds sixteen
+// walks through the double-array trie, one from each of sixteen places, and each step of all of them is one
+// gather of their cells. A walk's steps wait on each other's reads; walks side by side in one vector do not,
+// and a step costs one wait for all. `codes` holds the text's character numbers and zeros past it, for at
+// least 64 + 16 places more, so that a walk dies at the text's end. Sets, per place, bit k when the k + 1
+// characters from there are a word.
+[[gnu::target("avx512f,avx512bw,avx512vl,avx512dq,bmi,bmi2")]] void
+findWordEndsSideBySide(const AsciiWordTrie::Cell* cells, AsciiWordTrie::Cell root, const quint8* codes,
+                       std::size_t size, quint64* wordEnds)
+{
+    constexpr std::size_t lanes = 16;
+    constexpr std::size_t maxVectors = Segmenter::maxShortAscii / lanes;
+    const std::size_t vectors = (size + lanes - 1) / lanes;
+    const __m512i labelMask = _mm512_set1_epi32(0x7F);
+    const __m512i wordFlag = _mm512_set1_epi32(0x80);
+    const __m512i lane = _mm512_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
+    __m512i cell[maxVectors];
+    __m512i lowEnds[maxVectors]; // the word ends of the vector's first eight places
+    __m512i highEnds[maxVectors];
+    __mmask16 alive[maxVectors];
+    for (std::size_t v = 0; v < maxVectors; ++v) {
+        const __m512i place = _mm512_add_epi32(lane, _mm512_set1_epi32(static_cast<int>(v * lanes)));
+        alive[v] = _mm512_cmplt_epu32_mask(place, _mm512_set1_epi32(static_cast<int>(size)));
+        cell[v] = _mm512_maskz_mov_epi32(alive[v], _mm512_set1_epi32(static_cast<int>(root)));
+        lowEnds[v] = highEnds[v] = _mm512_setzero_si512();
+    }
+    for (std::size_t step = 0; step < size; ++step) {
+        const __m512i bit = _mm512_set1_epi64(static_cast<long long>(quint64(1) << step));
+        __mmask16 any = 0;
+        for (std::size_t v = 0; v < vectors; ++v) {
+            if (alive[v] == 0)
+                continue;
+            // The zero-masked forms: the plain ones start from an undefined vector, which the compiler warns of.
+            const __m512i code = _mm512_maskz_cvtepu8_epi32(
+                0xFFFF, _mm_loadu_si128(reinterpret_cast<const __m128i*>(codes + v * lanes + step)));
+            const __m512i index = _mm512_add_epi32(_mm512_maskz_srli_epi32(0xFFFF, cell[v], 8), code);
+            const __m512i next = _mm512_mask_i32gather_epi32(_mm512_setzero_si512(), alive[v], index, cells, 4);
+            const __mmask16 taken = _mm512_mask_cmpeq_epi32_mask(alive[v], _mm512_and_si512(next, labelMask), code);
+            const __mmask16 word = _mm512_mask_test_epi32_mask(taken, next, wordFlag);
+            cell[v] = _mm512_maskz_mov_epi32(taken, next);
+            alive[v] = taken;
+            any |= taken;
+            lowEnds[v] = _mm512_mask_or_epi64(lowEnds[v], static_cast<__mmask8>(word), lowEnds[v], bit);
+            highEnds[v] = _mm512_mask_or_epi64(highEnds[v], static_cast<__mmask8>(word >> 8), highEnds[v], bit);
+        }
+        if (any == 0)
+            break;
+    }
+    for (std::size_t v = 0; v < vectors; ++v) {
+        _mm512_storeu_si512(wordEnds + v * lanes, lowEnds[v]);
+        _mm512_storeu_si512(wordEnds + v * lanes + 8, highEnds[v]);
+    }
+}
+
+} // namespace
+
 // The pieces of a short ASCII text, with the numbers: per place from which pieces from the start go on, the
 // ends of the words and of the numbers from there as masks (bit k: the piece of k + 1 characters). Returns
 // the mask of those places. The walk from one place runs to its end before the next place, whose own walk
@@ -161,9 +219,27 @@ quint64 Segmenter::findShortAsciiPieces(QStringView text)
     const auto size = static_cast<std::size_t>(text.size());
     const AsciiWordTrie::Cell* const cells = m_asciiTrie.cells();
     const AsciiWordTrie::Cell root = m_asciiTrie.root();
-    std::array<quint8, maskBits> codes;
+    // Past the text, the codes of no character: every walk that gets there fails.
+    std::array<quint8, 2 * maskBits + 16> codes{};
     for (std::size_t k = 0; k < size; ++k)
         codes[k] = m_asciiTrie.codeOf(units[k]);
+    if (m_wideWalks) {
+        findWordEndsSideBySide(cells, root, codes.data(), size, m_wordEndMasks.data());
+        quint64 fromStart = 1;
+        for (std::size_t start = 0; start < size; ++start) {
+            if (((fromStart >> start) & 1) == 0)
+                continue;
+            quint64 numberEnds = 0;
+            if (NumericScanner::canStart(units[start])) {
+                NumericScanner numbers(text, static_cast<qsizetype>(start));
+                for (qsizetype end = numbers.next(); end >= 0; end = numbers.next())
+                    numberEnds |= quint64(1) << (static_cast<std::size_t>(end) - start - 1);
+            }
+            m_numberEndMasks[start] = numberEnds;
+            fromStart |= ((m_wordEndMasks[start] | numberEnds) << start) << 1;
+        }
+        return fromStart;
+    }
     quint64 fromStart = 1;
     for (std::size_t start = 0; start < size; ++start) {
         if (((fromStart >> start) & 1) == 0)
@@ -520,6 +596,11 @@ Segmenter::RowWriter Segmenter::bestRowWriter()
 void Segmenter::useRowWriter(RowWriter writer)
 {
     m_rowWriter = supports(writer) ? writer : bestRowWriter();
+}
+
+void Segmenter::allowWideWalks(bool allow)
+{
+    m_wideWalks = allow && processor::hasWideVectors();
 }
 
 bool Segmenter::writeShortAsciiRows(QStringView text, QByteArrayView start, qsizetype maxCandidates, RowOutput& output,

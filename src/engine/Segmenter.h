@@ -4,6 +4,7 @@
 #include "NumericPieces.h"
 #include "RowOutput.h"
 #include "WordTrie.h"
+#include "core/ProcessorFeatures.h"
 
 #include <QByteArrayView>
 #include <QString>
@@ -94,6 +95,9 @@ public:
     static RowWriter bestRowWriter();
     // Uses `writer`, or the best one when the processor lacks it.
     void useRowWriter(RowWriter writer);
+    // Whether the words of a short ASCII text may be found by walks side by side in 64-byte vectors, where
+    // the processor has them (the default); tests turn it off to compare with the walks one by one.
+    void allowWideWalks(bool allow);
 
 private:
     // Finds, in ascending order, every end j for which text[start, j) lower-cased is a word.
@@ -160,6 +164,7 @@ private:
     std::vector<qint32> m_last;
     std::vector<char> m_rowBytes; // writeShortAsciiRows: the row being built
     RowWriter m_rowWriter = bestRowWriter();
+    bool m_wideWalks = processor::hasWideVectors();
     std::vector<char16_t> m_candidate;
     std::vector<qsizetype> m_candidateLength; // per piece: the candidate's length up to its end
 };

@@ -1,5 +1,6 @@
 #include "PlainSplitter.h"
 #include "core/Failure.h"
+#include "core/ProcessorFeatures.h"
 #include "engine/AsciiWordTrie.h"
 #include "engine/NumericPieces.h"
 #include "engine/Segmenter.h"
@@ -477,6 +478,56 @@ private slots:
         const QStringList expected = plainSplit(dictionary, text);
         QVERIFY(!expected.isEmpty());
         QCOMPARE(engineSplit(dictionary, text), expected);
+    }
+
+    // The words of a text of up to 64 characters are found by walks side by side, sixteen to a vector, where
+    // the processor has 64-byte vectors: the same candidates as the walks one by one, for texts that fill
+    // one to four vectors, with words long enough to cross from one vector's places into the next.
+    void wideWalksSameAsWalksOneByOne_data()
+    {
+        QTest::addColumn<int>("shortest");
+        QTest::addColumn<int>("longest");
+        QTest::addColumn<int>("wordLength");
+        QTest::newRow("one vector") << 1 << 16 << 4;
+        QTest::newRow("two vectors") << 17 << 32 << 6;
+        QTest::newRow("three vectors") << 33 << 48 << 8;
+        QTest::newRow("four vectors") << 49 << 64 << 8;
+        QTest::newRow("words across vectors") << 30 << 64 << 24;
+    }
+    void wideWalksSameAsWalksOneByOne()
+    {
+        if (!processor::hasWideVectors())
+            QSKIP("This processor has no 64-byte vectors: every walk goes one by one.");
+        QFETCH(int, shortest);
+        QFETCH(int, longest);
+        QFETCH(int, wordLength);
+        QRandomGenerator random(static_cast<quint32>(20261207 + shortest + wordLength));
+        const QString letters = QStringLiteral("abc");
+        const QStringList fragments{"12", "1e5", ".5", "&h1f", "+3", "x"};
+        int split = 0;
+        for (int round = 0; round < 40; ++round) {
+            const QStringList words = randomWords(random, letters, 12, 1, wordLength + 1);
+            const WordDictionary dictionary = dictionaryOf(words);
+            Segmenter wide(dictionary);
+            Segmenter oneByOne(dictionary);
+            oneByOne.allowWideWalks(false);
+            for (int t = 0; t < 25; ++t) {
+                const int length = random.bounded(shortest, longest + 1);
+                QString text;
+                while (text.size() < length)
+                    appendRandomPart(random, text, words, fragments, letters, 12, 1, 15);
+                text.truncate(length);
+                QStringList expected;
+                const bool expectedCut = oneByOne.splitIntoWords(text, expected, 500);
+                QStringList got;
+                const bool cut = wide.splitIntoWords(text, got, 500);
+                QCOMPARE(got, expected);
+                QCOMPARE(cut, expectedCut);
+                split += expected.isEmpty() ? 0 : 1;
+            }
+        }
+        // Many texts split and many do not: both are compared.
+        QVERIFY2(split > 50 && split < 950, qPrintable(QString::number(split)));
     }
 
     void deadEndAnswersWithNothing()
