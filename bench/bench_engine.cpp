@@ -22,6 +22,7 @@
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QThread>
 
 #include <algorithm>
 #include <cstdio>
@@ -217,32 +218,43 @@ int main(int argc, char** argv)
         }
         file.write(bytes);
     }
-    // The machine is shared: each is run three times, and the best is compared.
+    // quorvane-split with one job, then with its default of one per processor; and the floor. The machine is
+    // shared: each is run three times, and the best is compared.
     constexpr int rounds = 3;
-    Runs splitCpu;
-    Runs splitWall;
-    Runs splitUser; // of each round, to show those of the best
-    Runs splitSystem;
+    struct SplitRuns
+    {
+        Runs cpu;
+        Runs wall;
+        Runs user; // of each round, to show those of the best
+        Runs system;
+    };
+    SplitRuns oneJob;
+    SplitRuns defaultJobs;
     Runs floorCpu;
     Runs floorWall;
     qint64 outputBytes = 0;
     int exitCode = -1;
-    for (int round = 0; round < rounds; ++round) {
+    const auto runSplit = [&](SplitRuns& runs, const QStringList& jobs) {
         QFile::remove(output);
         QProcess split;
         split.setStandardOutputFile(output);
         split.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         bench::Stopwatch splitTimer;
         const ChildTimes before = childrenTimes();
-        split.start(appDir + QStringLiteral("/quorvane-split"), {QStringLiteral("--list"), QStringLiteral("1"), input});
+        split.start(appDir + QStringLiteral("/quorvane-split"),
+                    QStringList{QStringLiteral("--list"), QStringLiteral("1")} + jobs + QStringList{input});
         split.waitForFinished(-1);
-        splitWall.values.push_back(splitTimer.seconds());
+        runs.wall.values.push_back(splitTimer.seconds());
         const ChildTimes after = childrenTimes();
-        splitUser.values.push_back(after.user - before.user);
-        splitSystem.values.push_back(after.system - before.system);
-        splitCpu.values.push_back(splitUser.values.back() + splitSystem.values.back());
-        exitCode = split.exitCode();
+        runs.user.values.push_back(after.user - before.user);
+        runs.system.values.push_back(after.system - before.system);
+        runs.cpu.values.push_back(runs.user.values.back() + runs.system.values.back());
+        exitCode = std::max(exitCode, split.exitCode());
         outputBytes = QFile(output).size();
+    };
+    for (int round = 0; round < rounds; ++round) {
+        runSplit(oneJob, {QStringLiteral("--jobs"), QStringLiteral("1")});
+        runSplit(defaultJobs, {});
 
         const QString floorFile = dir.filePath(QStringLiteral("floor.txt"));
         QFile::remove(floorFile);
@@ -251,15 +263,23 @@ int main(int argc, char** argv)
         floorCpu.values.push_back(processSeconds() - floorStart);
     }
     const auto rate = [&](double seconds) { return static_cast<double>(names.size()) / seconds; };
-    std::printf("quorvane-split        %10.0f names/s of processor time  (best of %d, slowest %.0f%% slower; user "
+    std::printf("quorvane-split, 1 job %10.0f names/s of processor time  (best of %d, slowest %.0f%% slower; user "
                 "%.2f s, system %.2f s; wall clock %.0f names/s; exit %d, %.1f MB in, %.1f MB out)\n",
-                rate(splitCpu.best()), rounds, splitCpu.spreadPercent(), splitUser.values[splitCpu.bestRound()],
-                splitSystem.values[splitCpu.bestRound()], rate(splitWall.best()), exitCode,
+                rate(oneJob.cpu.best()), rounds, oneJob.cpu.spreadPercent(), oneJob.user.values[oneJob.cpu.bestRound()],
+                oneJob.system.values[oneJob.cpu.bestRound()], rate(oneJob.wall.best()), exitCode,
                 static_cast<double>(QFile(input).size()) / 1e6, static_cast<double>(outputBytes) / 1e6);
+    std::printf("quorvane-split, %d jobs%9.0f names/s of wall clock      (best of %d, slowest %.0f%% slower; user "
+                "%.2f s, system %.2f s of processor time)\n",
+                std::clamp(QThread::idealThreadCount(), 1, 8), rate(defaultJobs.wall.best()), rounds,
+                defaultJobs.wall.spreadPercent(), defaultJobs.user.values[defaultJobs.wall.bestRound()],
+                defaultJobs.system.values[defaultJobs.wall.bestRound()]);
     std::printf("I/O floor             %10.0f names/s of processor time  (best of %d, slowest %.0f%% slower; wall "
-                "clock %.0f names/s)   quorvane-split / floor: %.1fx the processor time, %.1fx the wall clock\n",
-                rate(floorCpu.best()), rounds, floorCpu.spreadPercent(), rate(floorWall.best()),
-                splitCpu.best() / floorCpu.best(), splitWall.best() / floorWall.best());
+                "clock %.0f names/s)\n",
+                rate(floorCpu.best()), rounds, floorCpu.spreadPercent(), rate(floorWall.best()));
+    std::printf("quorvane-split / floor: 1 job %.1fx the processor time and %.1fx the wall clock; default jobs "
+                "%.1fx the wall clock\n",
+                oneJob.cpu.best() / floorCpu.best(), oneJob.wall.best() / floorWall.best(),
+                defaultJobs.wall.best() / floorWall.best());
 
     deadEnds();
     return 0;

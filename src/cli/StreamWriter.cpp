@@ -30,13 +30,22 @@ void StreamWriter::makeRoom(qsizetype bytes)
 
 bool StreamWriter::flush()
 {
-    const char* data = m_begin;
-    qsizetype left = m_end - m_begin;
+    const qsizetype size = m_end - m_begin;
     m_end = m_begin; // written or, after a failure, dropped
+    return writeOut(m_begin, size);
+}
+
+bool StreamWriter::write(const char* data, qsizetype size)
+{
+    return flush() && writeOut(data, size);
+}
+
+bool StreamWriter::writeOut(const char* data, qsizetype size)
+{
     if (failed())
         return false;
-    while (left > 0) {
-        const ssize_t written = ::write(m_descriptor, data, static_cast<size_t>(left));
+    while (size > 0) {
+        const ssize_t written = ::write(m_descriptor, data, static_cast<size_t>(size));
         if (written < 0) {
             if (errno == EINTR)
                 continue;
@@ -45,7 +54,7 @@ bool StreamWriter::flush()
             return false;
         }
         data += written;
-        left -= written;
+        size -= written;
     }
     return true;
 }

@@ -21,6 +21,9 @@ public:
     // disk, a closed pipe) further rows are dropped.
     bool flush();
 
+    // Writes out what is buffered, then `size` bytes from `data` as they are; false as flush().
+    bool write(const char* data, qsizetype size);
+
     bool failed() const { return !m_error.isEmpty(); }
     // What went wrong, with the system's reason; empty while nothing did.
     const QString& error() const { return m_error; }
@@ -29,6 +32,8 @@ protected:
     void makeRoom(qsizetype bytes) override;
 
 private:
+    bool writeOut(const char* data, qsizetype size);
+
     static constexpr qsizetype bufferBytes = 256 * 1024;
 
     int m_descriptor;

@@ -1,5 +1,6 @@
 // quorvane-split: splits domain names from files or standard input into words, as the window's
 // "Start Splitting" does, and writes the rows to standard output.
+#include "SplitRun.h"
 #include "StreamWriter.h"
 #include "TerminalProgress.h"
 #include "core/Failure.h"
@@ -12,9 +13,10 @@
 #include "input/DomainFileReader.h"
 
 #include <QCoreApplication>
-#include <QFile>
 #include <QStringList>
+#include <QThread>
 
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 #include <optional>
@@ -37,6 +39,8 @@ const char* const usageText = "Usage: quorvane-split [options] [FILE...]\n"
                               "(default: the program's folder)\n"
                               "  -o, --show-original   prefix each row with the trimmed name and \" - \"\n"
                               "      --max-splits N    per-name bound (default: the window's bound; 0 = none)\n"
+                              "  -j, --jobs N          split on N threads (default: one per processor, at most 8); the "
+                              "rows are the same\n"
                               "  -h, --help\n";
 
 enum ExitStatus
@@ -52,15 +56,6 @@ QString withNewlines(QString text)
     text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
     return text;
-}
-
-// A name as messages quote it: a very long one is cut short.
-QString quotedName(const QString& name)
-{
-    constexpr qsizetype longest = 100;
-    if (name.size() <= longest)
-        return QLatin1Char('"') + name + QLatin1Char('"');
-    return QStringLiteral("\"%1...\" (%2 characters)").arg(name.left(longest)).arg(name.size());
 }
 
 // Every message goes to standard error, after the progress line has been taken away.
@@ -110,9 +105,13 @@ struct Options
     QString dataDir;
     bool showOriginal = false;
     qsizetype maxSplits = Segmenter::defaultMaxCandidates;
+    int jobs = 0; // 0: one per processor
     QStringList files;
     bool help = false;
 };
+
+// More jobs than this gain nothing: writing the rows out in order becomes the limit.
+constexpr int maxJobs = 8;
 
 [[noreturn]] void badUsage(const QString& problem)
 {
@@ -168,6 +167,13 @@ Options parseOptions(const QStringList& arguments)
             options.maxSplits = number.toLongLong(&ok);
             if (!ok || options.maxSplits < 0)
                 badUsage(QStringLiteral("--max-splits needs a count of 0 or more, not \"%1\"").arg(number));
+        } else if (name == QStringLiteral("-j") || name == QStringLiteral("--jobs")) {
+            const QString number = value(name);
+            bool ok = false;
+            options.jobs = number.toInt(&ok);
+            if (!ok || options.jobs < 1)
+                badUsage(QStringLiteral("--jobs needs a count of 1 or more, not \"%1\"").arg(number));
+            options.jobs = std::min(options.jobs, maxJobs);
         } else {
             badUsage(QStringLiteral("unknown option \"%1\"").arg(argument));
         }
@@ -227,43 +233,13 @@ int main(int argc, char** argv)
 
     EntryProcessor processor(dictionary, options.dataDir);
     StreamWriter output(STDOUT_FILENO);
-    QFile standardInput;
-    qint64 names = 0;
-    qint64 rows = 0;
-
-    for (const QString& file : std::as_const(options.files)) {
-        try {
-            std::unique_ptr<DomainFileReader> reader;
-            if (file == QStringLiteral("-")) {
-                if (!standardInput.isOpen() && !standardInput.open(STDIN_FILENO, QIODevice::ReadOnly))
-                    throw Failure(QStringLiteral("Cannot read standard input: %1").arg(standardInput.errorString()));
-                reader = std::make_unique<DomainFileReader>(standardInput, QStringLiteral("standard input"));
-            } else {
-                reader = std::make_unique<DomainFileReader>(file);
-            }
-            QString name;
-            while (!output.failed() && reader->readName(name)) {
-                const EntryProcessor::Outcome outcome =
-                    processor.writeRows(name, options.showOriginal, options.maxSplits, output);
-                ++names;
-                rows += outcome.rows;
-                for (const QString& description : outcome.failures) {
-                    messages.print(QStringLiteral("%1: %2").arg(quotedName(name), description));
-                    failed = true;
-                }
-                if (outcome.cut)
-                    messages.print(
-                        QStringLiteral("%1: cut after %2 splits; it has more").arg(quotedName(name)).arg(outcome.rows));
-                progress.update(names, rows);
-            }
-        } catch (const Failure& failure) {
-            // The file's own problem: report it and go on with the next file.
-            messages.print(failure.description());
-            failed = true;
-        }
-        if (output.failed())
-            break;
-    }
+    SplitRun::Settings settings;
+    settings.showOriginal = options.showOriginal;
+    settings.maxSplits = options.maxSplits;
+    settings.jobs = options.jobs > 0 ? options.jobs : std::clamp(QThread::idealThreadCount(), 1, maxJobs);
+    SplitRun run(processor, settings, output, progress, [&](const QString& text) { messages.print(text); });
+    if (!run.run(options.files))
+        failed = true;
     if (!output.flush()) {
         // Nothing more can be delivered.
         messages.print(output.error());

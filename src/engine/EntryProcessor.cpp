@@ -27,6 +27,10 @@ EntryProcessor::EntryProcessor(const WordDictionary& dictionary, const QString& 
     : m_cleaner(applicationFolder), m_segmenter(dictionary)
 {}
 
+EntryProcessor::EntryProcessor(const EntryProcessor& other)
+    : m_cleaner(other.m_cleaner.applicationFolder(), other.m_cleaner.changeCheck()), m_segmenter(other.m_segmenter)
+{}
+
 QString EntryProcessor::rowText(QStringView entry, QStringView candidate, bool showOriginal)
 {
     QString row;

@@ -30,6 +30,13 @@ class EntryProcessor final
 public:
     // The dictionary must outlive the processor; "suffix.lst" is looked up in `applicationFolder`.
     EntryProcessor(const WordDictionary& dictionary, const QString& applicationFolder);
+    // A processor for another thread, with the same dictionary and folder: it copies `other`'s search index
+    // rather than building its own, and reads "suffix.lst" itself.
+    EntryProcessor(const EntryProcessor& other);
+    EntryProcessor& operator=(const EntryProcessor&) = delete;
+
+    // Builds the search index now (it is built with the first search otherwise), so that copies share it.
+    void prepareIndex() { m_segmenter.prepareIndex(); }
 
     QString clean(const QString& entry) { return m_cleaner.cleanDomainName(entry); }
 

@@ -52,6 +52,8 @@ public:
     // Throws Failure as cleanDomainName does.
     void cleanForSearch(QStringView entry, QString& text);
 
+    QString applicationFolder() const { return m_folder; }
+    ChangeCheck changeCheck() const { return m_check; }
     QString suffixListPath() const { return m_suffixPath; }
     // Whether changes are noticed by watching (false before the first call and where watching failed).
     bool watchesForChanges() const { return m_watch >= 0; }

@@ -50,6 +50,9 @@ public:
     // since the last split (a word list switched in between takes effect from the next text on).
     explicit Segmenter(const WordDictionary& dictionary);
 
+    // Builds the index of the dictionary now, unless it is up to date; a copy of the segmenter copies it.
+    void prepareIndex() { refreshIndex(); }
+
     // Hands every candidate of `text`, in order, to `sink`, at most `maxCandidates` of them (0: all).
     // Returns true when the text has further candidates that were not handed out (the list was cut).
     // Throws Failure for a text that is too long; the candidates handed out before stay handed out.

@@ -165,6 +165,66 @@ private slots:
         QVERIFY2(result.out.split('\n').contains("Blue Sky Gardens"), result.out.constData());
     }
 
+    // Several jobs split batches of names side by side: the rows and the messages come in input order, the
+    // same as with one job, across many batches, files that fail between good ones, names cut by the bound,
+    // names that fail, and a name whose rows alone outgrow what a job keeps before its turn.
+    void jobsGiveTheSameOutputAsOne_data()
+    {
+        QTest::addColumn<int>("jobs");
+        QTest::newRow("two jobs") << 2;
+        QTest::newRow("five jobs") << 5;
+    }
+    void jobsGiveTheSameOutputAsOne()
+    {
+        QFETCH(int, jobs);
+        QByteArray many;
+        for (int k = 0; k < 5000; ++k) {
+            many += QByteArray::number(k) + (k % 3 ? "carpet.com\n" : "BlueSky\r\n");
+            if (k % 997 == 0)
+                many += QByteArray(40000, 't') + "\n"; // too long to split: reported
+        }
+        const QString first = file(QStringLiteral("many.txt"), many);
+        // 2^20 rows of about 30 bytes: more than a job keeps before its turn. A file that fails ends a batch,
+        // so the two such names are in batches side by side, split at the same time.
+        const QString sevens = file(QStringLiteral("sevens.txt"), "sky\n" + QByteArray(21, '7') + "\n");
+        const QString eights = file(QStringLiteral("eights.txt"), QByteArray(21, '8') + "\ncarpet\n");
+        const QString missing = m_dir.filePath(QStringLiteral("absent.txt"));
+        const QStringList arguments{"--words", m_words, "--max-splits", "0", first, missing,
+                                    sevens,    missing, eights,         "-", first};
+        const QByteArray input = "carpet\nsky\n";
+        const Run one = run(QStringList{"--jobs", "1"} + arguments, input);
+        const Run several = run(QStringList{"--jobs", QString::number(jobs)} + arguments, input);
+        QCOMPARE(one.exitCode, 1);
+        QCOMPARE(several.exitCode, 1);
+        QVERIFY(one.out.size() > 60 * 1024 * 1024);
+        QVERIFY(one.out.startsWith("0 Blue Sky\n1 car pe t\n"));
+        QVERIFY(one.out == several.out); // QCOMPARE would print megabytes
+        QCOMPARE(several.err, one.err);
+        const QList<QByteArray> messages = one.err.trimmed().split('\n');
+        QCOMPARE(messages.size(), 2 * 6 + 2); // the long names of both readings, the missing file twice
+        QVERIFY2(messages[6].contains(missing.toLocal8Bit()), messages[6].constData());
+    }
+
+    // A failed output ends the run whatever the number of jobs, and is reported once.
+    void failedOutputEndsTheRun()
+    {
+        if (!QFile::exists(QStringLiteral("/dev/full")))
+            QSKIP("This system has no /dev/full.");
+        QByteArray many;
+        for (int k = 0; k < 20000; ++k)
+            many += "carpet.com\n";
+        const QString names = file(QStringLiteral("full.txt"), many);
+        for (const char* jobs : {"1", "3"}) {
+            QProcess process;
+            process.setStandardOutputFile(QStringLiteral("/dev/full"));
+            process.start(program(), {"--data-dir", m_dir.path(), "--words", m_words, "--jobs", jobs, names});
+            QVERIFY(process.waitForFinished(60000));
+            QCOMPARE(process.exitCode(), 1);
+            const QByteArray err = process.readAllStandardError();
+            QCOMPARE(err.count("Cannot write to standard output"), 1);
+        }
+    }
+
     void usage_data()
     {
         QTest::addColumn<QStringList>("arguments");
@@ -177,6 +237,8 @@ private slots:
         QTest::newRow("missing value") << QStringList{"--max-splits"} << 2;
         QTest::newRow("negative bound") << QStringList{"--max-splits", "-1"} << 2;
         QTest::newRow("list and words together") << QStringList{"--list", "2", "--words", "x"} << 2;
+        QTest::newRow("no jobs") << QStringList{"--jobs", "0"} << 2;
+        QTest::newRow("jobs not a number") << QStringList{"-j", "many"} << 2;
     }
     void usage()
     {
