@@ -4,3 +4,10 @@ target_include_directories(bench_engine PRIVATE ${CMAKE_SOURCE_DIR}/tests/suppor
 if(TARGET quorvane-split)
     add_dependencies(bench_engine quorvane-split quorvane_word_database)
 endif()
+# What quorvane-split costs before its first name and after its last, phase by phase.
+quorvane_add_bench(bench_startup bench_startup.cpp)
+if(TARGET quorvane-split)
+    add_dependencies(bench_startup quorvane-split quorvane_word_database)
+endif()
+# The per-name work outside the search: reading and cleaning the names.
+quorvane_add_bench(bench_cleaning bench_cleaning.cpp)

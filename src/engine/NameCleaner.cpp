@@ -20,6 +20,10 @@
 #include <time.h>
 #include <unistd.h>
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 namespace quorvane {
 
 namespace {
@@ -89,30 +93,60 @@ qsizetype removeEveryExact(char16_t* text, qsizetype size, std::u16string_view p
     return kept;
 }
 
-// Removes every occurrence of `foldedPattern`, compared in any letter case, from an ASCII text, in place.
-void removeEveryAsciiCaseless(QString& text, QStringView foldedPattern)
+// Removes every occurrence of `foldedDotPattern` (a "." and more), compared in any letter case, from an ASCII
+// text, in place; none starts before `firstDot`, the text's first ".". Returns the first "." left, or -1.
+qsizetype removeEveryAsciiCaseless(QString& text, QStringView foldedDotPattern, qsizetype firstDot)
 {
     char16_t* units = reinterpret_cast<char16_t*>(text.data());
     const qsizetype size = text.size();
-    const qsizetype length = foldedPattern.size();
+    const char16_t* pattern = foldedDotPattern.utf16();
+    const qsizetype length = foldedDotPattern.size();
     const auto matchesAt = [&](qsizetype at) {
-        for (qsizetype k = 0; k < length; ++k) {
+        for (qsizetype k = 1; k < length; ++k) {
             const char16_t unit = units[at + k];
-            if (((unit >= u'A' && unit <= u'Z') ? char16_t(unit + 32) : unit) != foldedPattern[k].unicode())
+            if (((unit >= u'A' && unit <= u'Z') ? char16_t(unit + 32) : unit) != pattern[k])
                 return false;
         }
         return true;
     };
-    qsizetype kept = 0;
-    qsizetype at = 0;
+    qsizetype kept = firstDot;
+    qsizetype at = firstDot;
+    qsizetype dotLeft = -1;
     while (at < size) {
-        if (size - at >= length && matchesAt(at)) {
-            at += length;
-            continue;
+        const char16_t unit = units[at];
+        if (unit == u'.') {
+            if (size - at >= length && matchesAt(at)) {
+                at += length;
+                continue;
+            }
+            if (dotLeft < 0)
+                dotLeft = kept;
         }
-        units[kept++] = units[at++];
+        units[kept++] = unit;
+        ++at;
     }
-    text.truncate(kept);
+    if (kept != size)
+        text.truncate(kept);
+    return dotLeft;
+}
+
+bool isAscii(QStringView text)
+{
+    const char16_t* units = text.utf16();
+    char16_t all = 0;
+    for (qsizetype k = 0; k < text.size(); ++k)
+        all |= units[k];
+    return all < 0x80;
+}
+
+// Whether "www." occurs: it ends at some ".".
+bool containsWwwDot(const char16_t* units, qsizetype size)
+{
+    for (qsizetype at = 3; at < size; ++at) {
+        if (units[at] == u'.' && units[at - 1] == u'w' && units[at - 2] == u'w' && units[at - 3] == u'w')
+            return true;
+    }
+    return false;
 }
 
 // Trims without copying when there is nothing to trim.
@@ -126,6 +160,58 @@ void trimBlanksInPlace(QString& text)
 bool isSeparatorOrBlank(char16_t unit)
 {
     return unit == u'.' || unit == u'/' || unit == u'-' || unit == u' ';
+}
+
+// Whether the text holds a "." or a ":".
+bool holdsDotOrColon(const char16_t* units, qsizetype size)
+{
+    qsizetype k = 0;
+#ifdef __SSE2__
+    const __m128i dot = _mm_set1_epi16(u'.');
+    const __m128i colon = _mm_set1_epi16(u':');
+    for (; k + 8 <= size; k += 8) {
+        const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(units + k));
+        if (_mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi16(block, dot), _mm_cmpeq_epi16(block, colon))) != 0)
+            return true;
+    }
+#endif
+    bool found = false;
+    for (; k < size; ++k)
+        found |= units[k] == u'.' || units[k] == u':';
+    return found;
+}
+
+// Copies the units that are no separator and no blank to `to`, which has room for all; returns their count.
+qsizetype copyWithoutSeparators(const char16_t* from, qsizetype size, char16_t* to)
+{
+    qsizetype kept = 0;
+    qsizetype k = 0;
+#ifdef __SSE2__
+    // Eight units at a time while there is none to leave out, as in most names.
+    const __m128i dot = _mm_set1_epi16(u'.');
+    const __m128i slash = _mm_set1_epi16(u'/');
+    const __m128i hyphen = _mm_set1_epi16(u'-');
+    const __m128i blank = _mm_set1_epi16(u' ');
+    for (; k + 8 <= size; k += 8) {
+        const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + k));
+        const __m128i left = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi16(block, dot), _mm_cmpeq_epi16(block, slash)),
+                                          _mm_or_si128(_mm_cmpeq_epi16(block, hyphen), _mm_cmpeq_epi16(block, blank)));
+        if (_mm_movemask_epi8(left) == 0) {
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(to + kept), block);
+            kept += 8;
+            continue;
+        }
+        for (qsizetype j = k; j < k + 8; ++j) {
+            to[kept] = from[j];
+            kept += isSeparatorOrBlank(from[j]) ? 0 : 1;
+        }
+    }
+#endif
+    for (; k < size; ++k) {
+        to[kept] = from[k];
+        kept += isSeparatorOrBlank(from[k]) ? 0 : 1;
+    }
+    return kept;
 }
 
 // Local file systems, on which the kernel notes every change to a watched folder or file.
@@ -405,66 +491,96 @@ void NameCleaner::readSuffixList()
 void NameCleaner::removeSuffixes(QString& text, const SuffixList& list) const
 {
     const auto entryCount = static_cast<quint32>(list.foldedEntries.size());
-    quint32 next = 0;
-    const auto hasDot = [&] {
-        const char16_t* units = QStringView(text).utf16();
-        return std::find(units, units + text.size(), u'.') != units + text.size();
-    };
-    while (next < entryCount && hasDot()) {
-        // Case folding keeps the length, unit for unit; for plain ASCII it is lower-casing.
+    // Removing keeps an ASCII text ASCII.
+    if (!isAscii(text)) {
+        removeSuffixesFolded(text, list);
+        return;
+    }
+    // Every entry starts with ".": the text before its first "." never changes.
+    qsizetype firstDot = QStringView(text).indexOf(u'.');
+    for (quint32 next = 0; next < entryCount && firstDot >= 0;) {
         const char16_t* units = QStringView(text).utf16();
         const qsizetype size = text.size();
-        const bool ascii = std::all_of(units, units + size, [](char16_t unit) { return unit < 0x80; });
-        QString folded;
-        if (!ascii) {
-            folded = text.toCaseFolded();
-            units = QStringView(folded).utf16();
-        }
-        quint32 best = entryCount;
-        for (qsizetype dot = 0; dot < size; ++dot) {
-            if (units[dot] != u'.')
-                continue;
-            quint32 node = WordTrie::root;
-            for (qsizetype k = dot + 1; k < size; ++k) {
-                const char16_t unit = units[k];
-                node = list.trie.child(node, (unit >= u'A' && unit <= u'Z') ? char16_t(unit + 32) : unit);
-                if (node == WordTrie::noNode)
-                    break;
-                const std::vector<quint32>& entries = list.entriesAtNode[node];
-                const auto found = std::lower_bound(entries.begin(), entries.end(), next);
-                if (found != entries.end() && *found < best)
-                    best = *found;
-            }
-        }
+        const quint32 best = firstEntryAfterDots(units, firstDot, size, list, next);
         if (best == entryCount)
             return;
         // An ASCII text only matches an entry that is ASCII too, compared as lower case.
-        if (ascii)
-            removeEveryAsciiCaseless(text, list.foldedEntries[best]);
-        else
-            text = removeEvery(text, list.foldedEntries[best], Qt::CaseInsensitive);
+        firstDot = removeEveryAsciiCaseless(text, list.foldedEntries[best], firstDot);
         next = best + 1;
     }
+}
+
+// The same for a text that is not all ASCII: walked in its case-folded form, which keeps the length, unit for unit.
+void NameCleaner::removeSuffixesFolded(QString& text, const SuffixList& list) const
+{
+    const auto entryCount = static_cast<quint32>(list.foldedEntries.size());
+    for (quint32 next = 0; next < entryCount;) {
+        const qsizetype firstDot = QStringView(text).indexOf(u'.');
+        if (firstDot < 0)
+            return;
+        const QString folded = text.toCaseFolded();
+        const quint32 best = firstEntryAfterDots(QStringView(folded).utf16(), firstDot, folded.size(), list, next);
+        if (best == entryCount)
+            return;
+        text = removeEvery(text, list.foldedEntries[best], Qt::CaseInsensitive);
+        next = best + 1;
+    }
+}
+
+// The lowest-numbered entry from `next` on that occurs right after a "." of the text (from `firstDot` on),
+// compared as lower case; the entry count when there is none.
+quint32 NameCleaner::firstEntryAfterDots(const char16_t* units, qsizetype firstDot, qsizetype size,
+                                         const SuffixList& list, quint32 next)
+{
+    auto best = static_cast<quint32>(list.foldedEntries.size());
+    for (qsizetype dot = firstDot; dot < size; ++dot) {
+        if (units[dot] != u'.')
+            continue;
+        quint32 node = WordTrie::root;
+        for (qsizetype k = dot + 1; k < size; ++k) {
+            const char16_t unit = units[k];
+            node = list.trie.child(node, (unit >= u'A' && unit <= u'Z') ? char16_t(unit + 32) : unit);
+            if (node == WordTrie::noNode)
+                break;
+            const std::vector<quint32>& entries = list.entriesAtNode[node];
+            const auto found = std::lower_bound(entries.begin(), entries.end(), next);
+            if (found != entries.end() && *found < best)
+                best = *found;
+        }
+    }
+    return best;
 }
 
 void NameCleaner::removeSchemeAndPrefix(QStringView entry)
 {
     m_text.resize(entry.size());
     char16_t* units = reinterpret_cast<char16_t*>(m_text.data());
-    std::copy(entry.utf16(), entry.utf16() + entry.size(), units);
-    // One pass each, the second over the result of the first.
-    qsizetype size = removeEveryExact(units, entry.size(), u"http://");
-    size = removeEveryExact(units, size, u"www.");
+    // Copied unit by unit: names are short, and the steps after read the units one by one, which a wide
+    // copy would leave waiting for its stores.
+    const char16_t* from = entry.utf16();
+    bool colon = false;
+    for (qsizetype k = 0; k < entry.size(); ++k) {
+        units[k] = from[k];
+        colon |= from[k] == u':';
+    }
+    // One pass each, the second over the result of the first. Most names hold neither, and a name without
+    // a ":" cannot hold "http://".
+    qsizetype size = entry.size();
+    if (colon)
+        size = removeEveryExact(units, size, u"http://");
+    if (containsWwwDot(units, size))
+        size = removeEveryExact(units, size, u"www.");
     qsizetype begin = 0;
     while (begin < size && units[begin] == u' ')
         ++begin;
     while (size > begin && units[size - 1] == u' ')
         --size;
-    std::copy(units + begin, units + size, units);
+    if (begin > 0)
+        std::copy(units + begin, units + size, units);
     m_text.truncate(size - begin);
 }
 
-void NameCleaner::applySuffixList()
+void NameCleaner::applySuffixList(bool textHoldsDot)
 {
     const SuffixList* list = currentSuffixList();
     if (!list)
@@ -479,7 +595,8 @@ void NameCleaner::applySuffixList()
     // The 16-bit line counter overflows on counting past the last line.
     if (list->lineCount > maxSuffixLines + 1)
         throw overflow();
-    removeSuffixes(m_text, *list);
+    if (textHoldsDot)
+        removeSuffixes(m_text, *list);
     if (list->lineCount > maxSuffixLines)
         throw overflow();
 }
@@ -498,20 +615,24 @@ QString NameCleaner::cleanDomainName(const QString& entry)
 
 void NameCleaner::cleanForSearch(QStringView entry, QString& text)
 {
-    removeSchemeAndPrefix(entry);
-    applySuffixList();
-    // Separators become blanks, and every blank goes.
-    const qsizetype size = m_text.size();
-    text.resize(size);
-    const char16_t* from = QStringView(m_text).utf16();
-    char16_t* to = reinterpret_cast<char16_t*>(text.data());
-    qsizetype kept = 0;
-    for (qsizetype k = 0; k < size; ++k) {
-        const char16_t unit = from[k];
-        to[kept] = unit;
-        kept += isSeparatorOrBlank(unit) ? 0 : 1;
+    // "http://" holds a ":", and "www." and every suffix a ".": without either, only the separators and the
+    // blanks go (the suffix list is still looked at, for its failures).
+    QStringView cleaned = entry;
+    if (holdsDotOrColon(entry.utf16(), entry.size())) {
+        removeSchemeAndPrefix(entry);
+        applySuffixList(true);
+        cleaned = m_text;
+    } else {
+        applySuffixList(false);
     }
-    text.truncate(kept);
+    // Separators become blanks, and every blank goes.
+    const qsizetype size = cleaned.size();
+    if (text.size() != size)
+        text.resize(size);
+    // `cleaned` may be `text` itself: the units kept never overtake those read.
+    const qsizetype kept = copyWithoutSeparators(cleaned.utf16(), size, reinterpret_cast<char16_t*>(text.data()));
+    if (kept != size)
+        text.truncate(kept);
 }
 
 } // namespace quorvane

@@ -84,8 +84,9 @@ private:
 
     // Steps up to the suffixes: "http://" and "www." removed, blanks trimmed; into m_text.
     void removeSchemeAndPrefix(QStringView entry);
-    // The suffix step on m_text, with the failures of the list.
-    void applySuffixList();
+    // The suffix step on m_text, with the failures of the list; a text without a "." can hold no suffix, and
+    // only the failures remain.
+    void applySuffixList(bool textHoldsDot = true);
     const SuffixList* currentSuffixList();
     const SuffixList* lookAtSuffixList();
     bool startWatching();
@@ -95,6 +96,9 @@ private:
     void stopWatching();
     void readSuffixList();
     void removeSuffixes(QString& text, const SuffixList& list) const;
+    void removeSuffixesFolded(QString& text, const SuffixList& list) const;
+    static quint32 firstEntryAfterDots(const char16_t* units, qsizetype firstDot, qsizetype size,
+                                       const SuffixList& list, quint32 next);
 
     QString m_folder;
     QString m_suffixPath;

@@ -1,13 +1,16 @@
 #include "TestFiles.h"
 #include "core/Failure.h"
 #include "engine/NameCleaner.h"
+#include "text/Windows1252.h"
 
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <optional>
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
@@ -18,6 +21,44 @@ using namespace quorvane;
 namespace {
 
 const QByteArray comNetAu("com\r\nnet\r\nau");
+
+// The cleaning written as plainly as it is told: each step on the whole text, with Qt's own removal. The
+// suffix list as bytes (Windows-1252), or none.
+QString plainClean(QString text, const std::optional<QByteArray>& suffixList)
+{
+    text.remove(QStringLiteral("http://"), Qt::CaseSensitive);
+    text.remove(QStringLiteral("www."), Qt::CaseSensitive);
+    text = trimBlanks(text).toString();
+    if (suffixList) {
+        const QString whole = suffixList->isEmpty() ? QStringLiteral("empty file") : windows1252::decode(*suffixList);
+        for (const QString& line : whole.split(QStringLiteral("\r\n"))) {
+            if (!line.isEmpty())
+                text.remove(QLatin1Char('.') + line, Qt::CaseInsensitive);
+        }
+    }
+    text.replace(QLatin1Char('.'), QLatin1Char(' '));
+    text.replace(QLatin1Char('/'), QLatin1Char(' '));
+    text.replace(QLatin1Char('-'), QLatin1Char(' '));
+    return trimBlanks(text).toString();
+}
+
+// Names made of pieces that each step acts on, and others, in both letter cases; short and long enough for
+// the cleaning's eight-unit blocks.
+QString randomName(QRandomGenerator& random)
+{
+    static const QStringList pieces = {
+        "http://", "HTTP://",    "www.",   "WWW.",       "w",          "ww",        "http:/",    ":",
+        ".",       "..",         "/",      "-",          " ",          "  ",        "com",       "COM",
+        "Com",     ".com",       ".CoM",   "co",         ".co.uk",     "uk",        "au",        ".au",
+        "net",     "x",          "blog",   "example",    "12",         "caf\u00E9", "CAF\u00C9", "\u00DF",
+        "SS",      "\u0178",     "\u00FF", "\u212A",     "k",          "\u017F",    "s",         "\u0130",
+        "i",       "\U0001F600", "\t",     "empty file", "EMPTY FILE", ":80",       "?q=1"};
+    QString name;
+    const int count = random.bounded(13);
+    for (int k = 0; k < count; ++k)
+        name += pieces[random.bounded(pieces.size())];
+    return name;
+}
 
 // Sets the file's modification time into the past, as for a suffix list installed long ago.
 void makeOld(const QString& path, time_t when)
@@ -89,6 +130,41 @@ private slots:
             testfiles::writeBytes(dir.filePath("suffix.lst"), suffixes);
         NameCleaner cleaner(dir.path());
         QCOMPARE(cleaner.cleanDomainName(entry), cleaned);
+    }
+
+    // Every way through the cleaning (names with and without "." or ":", ASCII or not) gives what the plain
+    // steps give, for suffix lists whose entries interact with each other and with the other steps.
+    void cleaningMatchesThePlainSteps_data()
+    {
+        QTest::addColumn<std::optional<QByteArray>>("suffixList");
+        QTest::newRow("common suffixes") << std::optional<QByteArray>("com\r\nnet\r\nau\r\nco.uk\r\nuk");
+        QTest::newRow("entries in other letter cases, non-ASCII, inner dots, empty lines")
+            << std::optional<QByteArray>("COM\r\n\r\ncaf\xE9\r\nco.UK\r\n\xDF\r\nk\r\ns\r\nI\r\nx.com\r\n");
+        QTest::newRow("entries that meet the scheme and the prefix")
+            << std::optional<QByteArray>("w\r\nwww\r\n/\r\n:80\r\n \r\n");
+        QTest::newRow("the same entry twice") << std::optional<QByteArray>("com\r\ncom");
+        QTest::newRow("empty file") << std::optional<QByteArray>(QByteArray());
+        QTest::newRow("no suffix list") << std::optional<QByteArray>();
+    }
+    void cleaningMatchesThePlainSteps()
+    {
+        QFETCH(std::optional<QByteArray>, suffixList);
+        QTemporaryDir dir;
+        if (suffixList)
+            testfiles::writeBytes(dir.filePath("suffix.lst"), *suffixList);
+        NameCleaner cleaner(dir.path());
+        QRandomGenerator random(20261207);
+        QString text;
+        for (int i = 0; i < 4000; ++i) {
+            const QString name = randomName(random);
+            const QString expected = plainClean(name, suffixList);
+            const QString cleaned = cleaner.cleanDomainName(name);
+            QVERIFY2(cleaned == expected,
+                     qPrintable(QStringLiteral("\"%1\" gave \"%2\", not \"%3\"").arg(name, cleaned, expected)));
+            cleaner.cleanForSearch(name, text);
+            QVERIFY2(text == removeBlanks(expected),
+                     qPrintable(QStringLiteral("\"%1\" gave \"%2\" for the search").arg(name, text)));
+        }
     }
 
     void folderNamedSuffixListCountsAsAbsent()
@@ -300,6 +376,9 @@ private slots:
         NameCleaner cleaner(dir.path());
         if (!fails) {
             QCOMPARE(cleaner.cleanDomainName("a.com"), QStringLiteral("a"));
+            QString text;
+            cleaner.cleanForSearch(u"plain-name", text);
+            QCOMPARE(text, QStringLiteral("plainname"));
             return;
         }
         try {
@@ -309,6 +388,10 @@ private slots:
             QVERIFY2(failure.description().startsWith(QStringLiteral("Overflow")), qPrintable(failure.description()));
             QVERIFY2(failure.description().contains(QStringLiteral("suffix.lst")), qPrintable(failure.description()));
         }
+        // A name that no entry can match fails the same way, and leaves the text alone.
+        QString text = QStringLiteral("before");
+        QVERIFY_THROWS_EXCEPTION(Failure, cleaner.cleanForSearch(u"plain-name", text));
+        QCOMPARE(text, QStringLiteral("before"));
     }
 
     void blanks_data()
