@@ -224,14 +224,18 @@ int main(int argc, char** argv)
     PrintingPrompter prompter(messages);
     bool failed = false;
 
-    WordDictionary dictionary;
+    // The words and their index are left to the system at exit, still reachable from here: freeing a hundred
+    // thousand words one by one costs more than splitting thousands of names.
+    static WordDictionary* const kept = new WordDictionary;
+    WordDictionary& dictionary = *kept;
     if (!loadDictionary(options, dictionary, prompter, messages)) {
         failed = true;
         if (options.list == WordListChoice::Database && options.wordsFile.isEmpty() && dictionary.isEmpty())
             return SomethingFailed; // without the word database there is nothing to split against
     }
 
-    EntryProcessor processor(dictionary, options.dataDir);
+    static EntryProcessor* const keptProcessor = new EntryProcessor(dictionary, options.dataDir);
+    EntryProcessor& processor = *keptProcessor;
     StreamWriter output(STDOUT_FILENO);
     SplitRun::Settings settings;
     settings.showOriginal = options.showOriginal;

@@ -6,6 +6,7 @@
 #include <QFileInfo>
 #include <QScopeGuard>
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <cstring>
@@ -244,6 +245,8 @@ std::vector<std::optional<QString>> WordDatabase::readWords()
 
     const int pageSize = int(mdb->fmt->pg_size);
     std::vector<std::optional<QString>> words;
+    // Room for the rows the definition counts, unless a damaged definition counts more than the file can hold.
+    words.reserve(std::min<std::size_t>(table->num_rows, std::size_t(m_handle->bytes.size()) / 4));
     while (mdb_fetch_row(table)) {
         if (decodeHere && column->cur_value_len > 0) {
             const int start = column->cur_value_start;

@@ -36,7 +36,7 @@ void WordDictionary::reserve(qsizetype count)
 {
     if (m_words.isEmpty())
         m_words = unseededSet(count);
-    else
+    else if (count > m_words.capacity()) // QSet::reserve() with less than its size shrinks: every word rehashed
         m_words.reserve(count);
 }
 
