@@ -158,13 +158,14 @@ namespace {
 // and a step costs one wait for all. `codes` holds the text's character numbers and zeros past it, for at
 // least 64 + 16 places more, so that a walk dies at the text's end. Sets, per place, bit k when the k + 1
 // characters from there are a word.
-[[gnu::target("avx512f,avx512bw,avx512vl,avx512dq,bmi,bmi2")]] void
-findWordEndsSideBySide(const AsciiWordTrie::Cell* cells, AsciiWordTrie::Cell root, const quint8* codes,
-                       std::size_t size, quint64* wordEnds)
+// The vectors are a constant, so that their walks stay in registers.
+template <std::size_t vectors>
+[[gnu::target("avx512f,avx512bw,avx512vl,avx512dq,bmi,bmi2")]] [[gnu::always_inline]] inline void
+walkSideBySide(const AsciiWordTrie::Cell* cells, AsciiWordTrie::Cell root, const quint8* codes, std::size_t size,
+               quint64* wordEnds)
 {
     constexpr std::size_t lanes = 16;
-    constexpr std::size_t maxVectors = Segmenter::maxShortAscii / lanes;
-    const std::size_t vectors = (size + lanes - 1) / lanes;
+    constexpr std::size_t maxVectors = vectors;
     const __m512i labelMask = _mm512_set1_epi32(0x7F);
     const __m512i wordFlag = _mm512_set1_epi32(0x80);
     const __m512i lane = _mm512_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
@@ -172,6 +173,7 @@ findWordEndsSideBySide(const AsciiWordTrie::Cell* cells, AsciiWordTrie::Cell roo
     __m512i lowEnds[maxVectors]; // the word ends of the vector's first eight places
     __m512i highEnds[maxVectors];
     __mmask16 alive[maxVectors];
+#pragma GCC unroll 4
     for (std::size_t v = 0; v < maxVectors; ++v) {
         const __m512i place = _mm512_add_epi32(lane, _mm512_set1_epi32(static_cast<int>(v * lanes)));
         alive[v] = _mm512_cmplt_epu32_mask(place, _mm512_set1_epi32(static_cast<int>(size)));
@@ -181,9 +183,8 @@ findWordEndsSideBySide(const AsciiWordTrie::Cell* cells, AsciiWordTrie::Cell roo
     for (std::size_t step = 0; step < size; ++step) {
         const __m512i bit = _mm512_set1_epi64(static_cast<long long>(quint64(1) << step));
         __mmask16 any = 0;
+#pragma GCC unroll 4
         for (std::size_t v = 0; v < vectors; ++v) {
-            if (alive[v] == 0)
-                continue;
             // The zero-masked forms: the plain ones start from an undefined vector, which the compiler warns of.
             const __m512i code = _mm512_maskz_cvtepu8_epi32(
                 0xFFFF, _mm_loadu_si128(reinterpret_cast<const __m128i*>(codes + v * lanes + step)));
@@ -200,9 +201,26 @@ findWordEndsSideBySide(const AsciiWordTrie::Cell* cells, AsciiWordTrie::Cell roo
         if (any == 0)
             break;
     }
+#pragma GCC unroll 4
     for (std::size_t v = 0; v < vectors; ++v) {
         _mm512_storeu_si512(wordEnds + v * lanes, lowEnds[v]);
         _mm512_storeu_si512(wordEnds + v * lanes + 8, highEnds[v]);
+    }
+}
+
+[[gnu::target("avx512f,avx512bw,avx512vl,avx512dq,bmi,bmi2")]] void
+findWordEndsSideBySide(const AsciiWordTrie::Cell* cells, AsciiWordTrie::Cell root, const quint8* codes,
+                       std::size_t size, quint64* wordEnds)
+{
+    switch ((size + 15) / 16) {
+    case 1:
+        return walkSideBySide<1>(cells, root, codes, size, wordEnds);
+    case 2:
+        return walkSideBySide<2>(cells, root, codes, size, wordEnds);
+    case 3:
+        return walkSideBySide<3>(cells, root, codes, size, wordEnds);
+    default:
+        return walkSideBySide<4>(cells, root, codes, size, wordEnds);
     }
 }
 
