@@ -509,7 +509,11 @@ bool walkRowsPortably(RowWalk& walk)
 // spread out by the byte expansion instruction, with a blank in each gap, the gaps at the places kept per
 // depth as a 128-bit mask (a row of a 64-character text has at most 128 bytes). No row is built in memory
 // and read back: reading a row just built from several stores would wait for them to reach the cache.
-[[gnu::target("avx512f,avx512bw,avx512vbmi2,bmi,bmi2,popcnt")]] bool walkRowsByExpansion(RowWalk& walk)
+//
+// Rows of texts of at most 32 characters are at most 64 bytes long: `longRows` false leaves out the second half.
+template <bool longRows>
+[[gnu::target("avx512f,avx512bw,avx512vbmi2,bmi,bmi2,popcnt")]] [[gnu::always_inline]] inline bool
+walkRowsByExpansion(RowWalk& walk)
 {
     const quint64* const endMasks = walk.endMasks;
     const qint32 size = walk.size;
@@ -545,20 +549,25 @@ bool walkRowsPortably(RowWalk& walk)
         rest[level] = ends & (ends - 1);
         // The row's blanks and length with the LF, when the piece ends one.
         quint64 low = lowBlanks[level];
-        quint64 high = highBlanks[level];
+        quint64 high = longRows ? highBlanks[level] : 0;
         qsizetype length = size + depth + 1;
         if (end < size) {
             // The blank before the next piece: after the text up to `end` and the `depth` blanks before.
             const auto place = static_cast<quint32>(end + depth);
-            low |= place < 64 ? quint64(1) << place : 0;
-            high |= place >= 64 ? quint64(1) << (place - 64) : 0;
+            if constexpr (longRows) {
+                low |= place < 64 ? quint64(1) << place : 0;
+                high |= place >= 64 ? quint64(1) << (place - 64) : 0;
+            } else {
+                low |= quint64(1) << place;
+            }
             const quint64 next = endMasks[static_cast<std::size_t>(end)];
             if (next != quint64(1) << (size - end - 1)) {
                 ++depth;
                 from[level + 1] = end;
                 rest[level + 1] = next;
                 lowBlanks[level + 1] = low;
-                highBlanks[level + 1] = high;
+                if constexpr (longRows)
+                    highBlanks[level + 1] = high;
                 continue;
             }
             // The rest of the text is the one piece from there: its row, without going a level deeper.
@@ -574,7 +583,7 @@ bool walkRowsPortably(RowWalk& walk)
             limit = out + output.room();
         }
         _mm512_storeu_si512(out, _mm512_mask_expand_epi8(blanks, _cvtu64_mask64(~low), text));
-        if (length > rowBlock) {
+        if (longRows && length > rowBlock) {
             // The rest of the row: the text from the first byte that the first 64 did not take.
             const __m512i more = _mm512_loadu_si512(bytes + (rowBlock - __builtin_popcountll(low)));
             _mm512_storeu_si512(out + rowBlock, _mm512_mask_expand_epi8(blanks, _cvtu64_mask64(~high), more));
@@ -585,6 +594,11 @@ bool walkRowsPortably(RowWalk& walk)
     output.commit(out);
     walk.rows = rows;
     return cut;
+}
+
+[[gnu::target("avx512f,avx512bw,avx512vbmi2,bmi,bmi2,popcnt")]] bool walkRowsByExpansion(RowWalk& walk)
+{
+    return walk.size <= 32 ? walkRowsByExpansion<false>(walk) : walkRowsByExpansion<true>(walk);
 }
 
 } // namespace

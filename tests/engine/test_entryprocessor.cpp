@@ -124,6 +124,11 @@ private slots:
         QTest::newRow("cut by the bound") << "12345678" << false << qsizetype(20) << qsizetype(4096);
         QTest::newRow("rows longer than 64 bytes")
             << "1234567890123456789012345678901234567890.com" << false << qsizetype(50) << qsizetype(4096);
+        // At 32 characters the longest row, one blank between every two, just fills 64 bytes with its LF.
+        QTest::newRow("32 characters, rows up to 64 bytes")
+            << "12345678901234567890123456789012" << false << qsizetype(40) << qsizetype(4096);
+        QTest::newRow("33 characters, rows up to 66 bytes")
+            << "123456789012345678901234567890123" << false << qsizetype(40) << qsizetype(4096);
         QTest::newRow("rows larger than the buffer") << "1234567" << true << qsizetype(0) << qsizetype(5);
         QTest::newRow("buffer full within a row") << "car1234567" << false << qsizetype(0) << qsizetype(37);
         QTest::newRow("no split") << "carx.com" << true << qsizetype(0) << qsizetype(4096);
