@@ -6,7 +6,9 @@
 
 #include <algorithm>
 #include <cstring>
+#if QUORVANE_WIDE_VECTORS
 #include <immintrin.h>
+#endif
 #include <iterator>
 #include <limits>
 
@@ -150,6 +152,7 @@ void Segmenter::findAsciiWordEnds(QStringView text)
     std::sort(m_longWordEnds.begin(), m_longWordEnds.end());
 }
 
+#if QUORVANE_WIDE_VECTORS
 namespace {
 
 // The words from every place of a text of at most 64 characters at once: a 64-byte vector holds sixteen
@@ -225,6 +228,7 @@ findWordEndsSideBySide(const AsciiWordTrie::Cell* cells, AsciiWordTrie::Cell roo
 }
 
 } // namespace
+#endif
 
 // The pieces of a short ASCII text, with the numbers: per place from which pieces from the start go on, the
 // ends of the words and of the numbers from there as masks (bit k: the piece of k + 1 characters). Returns
@@ -241,6 +245,7 @@ quint64 Segmenter::findShortAsciiPieces(QStringView text)
     std::array<quint8, 2 * maskBits + 16> codes{};
     for (std::size_t k = 0; k < size; ++k)
         codes[k] = m_asciiTrie.codeOf(units[k]);
+#if QUORVANE_WIDE_VECTORS
     if (m_wideWalks) {
         findWordEndsSideBySide(cells, root, codes.data(), size, m_wordEndMasks.data());
         quint64 fromStart = 1;
@@ -258,6 +263,7 @@ quint64 Segmenter::findShortAsciiPieces(QStringView text)
         }
         return fromStart;
     }
+#endif
     quint64 fromStart = 1;
     for (std::size_t start = 0; start < size; ++start) {
         if (((fromStart >> start) & 1) == 0)
@@ -499,6 +505,7 @@ bool walkRowsPortably(RowWalk& walk)
     return walkRows(walk);
 }
 
+#if QUORVANE_WIDE_VECTORS
 // With 64-byte registers a block is one load and one store.
 [[gnu::target("avx512f,avx512bw,avx512vl,bmi,bmi2")]] bool walkRowsWide(RowWalk& walk)
 {
@@ -601,6 +608,8 @@ walkRowsByExpansion(RowWalk& walk)
     return walk.size <= 32 ? walkRowsByExpansion<false>(walk) : walkRowsByExpansion<true>(walk);
 }
 
+#endif
+
 } // namespace
 
 bool Segmenter::supports(RowWriter writer)
@@ -668,11 +677,13 @@ bool Segmenter::writeShortAsciiRows(QStringView text, QByteArrayView start, qsiz
                  startBytes,        maxCandidates > 0 ? maxCandidates : std::numeric_limits<qsizetype>::max(),
                  &output,           0};
     bool cut = false;
+#if QUORVANE_WIDE_VECTORS
     if (m_rowWriter == RowWriter::Expansion && startBytes == 0)
         cut = walkRowsByExpansion(walk);
     else if (m_rowWriter != RowWriter::Portable)
         cut = walkRowsWide(walk);
     else
+#endif
         cut = walkRowsPortably(walk);
     rows = walk.rows;
     return cut;

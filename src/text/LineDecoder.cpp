@@ -20,11 +20,8 @@
 #ifdef __SSE2__
 #include <emmintrin.h>
 #endif
-#if defined(__GNUC__) && defined(__x86_64__)
-#define QUORVANE_WIDE_VECTORS 1
+#if QUORVANE_WIDE_VECTORS
 #include <immintrin.h>
-#else
-#define QUORVANE_WIDE_VECTORS 0
 #endif
 
 namespace quorvane {
