@@ -203,6 +203,36 @@ walkSideBySide(const AsciiWordTrie::Cell* cells, AsciiWordTrie::Cell root, const
         }
         if (any == 0)
             break;
+        // A single walk left, along a long word: its steps go on one by one, each a plain read, which waits
+        // on memory for less time than a gather.
+        std::size_t walks = 0;
+#pragma GCC unroll 4
+        for (std::size_t v = 0; v < vectors; ++v)
+            walks += static_cast<std::size_t>(__builtin_popcount(alive[v]));
+        if (walks == 1) {
+#pragma GCC unroll 4
+            for (std::size_t v = 0; v < vectors; ++v) {
+                _mm512_storeu_si512(wordEnds + v * lanes, lowEnds[v]);
+                _mm512_storeu_si512(wordEnds + v * lanes + 8, highEnds[v]);
+            }
+            std::size_t v = 0;
+            while (alive[v] == 0)
+                ++v;
+            const std::size_t start = v * lanes + static_cast<std::size_t>(__builtin_ctz(alive[v]));
+            alignas(64) AsciiWordTrie::Cell lastCells[lanes];
+            _mm512_store_si512(lastCells, cell[v]);
+            AsciiWordTrie::Cell last = lastCells[start - v * lanes];
+            quint64 ends = wordEnds[start];
+            // Past the text the codes are of no character: the walk ends there at the latest.
+            for (std::size_t next = step + 1;; ++next) {
+                last = AsciiWordTrie::step(cells, last, codes[start + next]);
+                if (last == AsciiWordTrie::noCell)
+                    break;
+                ends |= static_cast<quint64>(AsciiWordTrie::isWord(last)) << next;
+            }
+            wordEnds[start] = ends;
+            return;
+        }
     }
 #pragma GCC unroll 4
     for (std::size_t v = 0; v < vectors; ++v) {
