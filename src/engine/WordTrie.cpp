@@ -15,81 +15,92 @@ quint32 WordTrie::otherChildOfLargeNode(const LargeNode& large, char16_t unit) c
 void WordTrie::build(const QSet<QString>& words)
 {
     // Plain unit order, so that the children of every node are created in ascending unit order. The first
-    // four units, packed into one number (missing ones as 0), decide most comparisons at once.
+    // eight units, packed into two numbers (missing ones as 0), decide most comparisons at once.
     struct Keyed
     {
-        quint64 key;
-        QStringView word;
+        quint64 head;
+        quint64 next;
+        const char16_t* units;
+        std::size_t size;
     };
     std::vector<Keyed> keyed;
     keyed.reserve(static_cast<std::size_t>(words.size()));
+    std::size_t totalUnits = 0;
     for (const QString& word : words) {
         if (word.isEmpty()) // the empty piece is never tried
             continue;
-        quint64 key = 0;
-        for (qsizetype k = 0; k < 4; ++k)
-            key = (key << 16) | (k < word.size() ? word[k].unicode() : 0u);
-        keyed.push_back({key, word});
+        const char16_t* units = QStringView(word).utf16();
+        const auto size = static_cast<std::size_t>(word.size());
+        quint64 head = 0;
+        quint64 next = 0;
+        for (std::size_t k = 0; k < 4; ++k)
+            head = (head << 16) | (k < size ? units[k] : 0u);
+        for (std::size_t k = 4; k < 8; ++k)
+            next = (next << 16) | (k < size ? units[k] : 0u);
+        keyed.push_back({head, next, units, size});
+        totalUnits += size;
     }
     std::sort(keyed.begin(), keyed.end(), [](const Keyed& a, const Keyed& b) {
-        if (a.key != b.key)
-            return a.key < b.key;
-        return std::lexicographical_compare(a.word.utf16(), a.word.utf16() + a.word.size(), b.word.utf16(),
-                                            b.word.utf16() + b.word.size());
+        if (a.head != b.head)
+            return a.head < b.head;
+        if (a.next != b.next)
+            return a.next < b.next;
+        // Equal in their first eight units, where a missing unit counts as 0: compared whole.
+        return std::lexicographical_compare(a.units, a.units + a.size, b.units, b.units + b.size);
     });
-    std::vector<QStringView> sorted;
-    sorted.reserve(keyed.size());
-    for (const Keyed& entry : keyed)
-        sorted.push_back(entry.word);
 
-    // Prefix nodes in creation order (0 is the root).
-    std::vector<quint32> parent{0};
+    // Prefix nodes in creation order (0 is the root): the sorted words' prefixes in ascending order, so
+    // that the nodes of one depth are created in the order a breadth-first numbering gives them.
     std::vector<char16_t> unit{0};
-    std::vector<bool> endsWord{false};
+    std::vector<quint8> endsWord{0};
+    std::vector<quint32> depth{0};
+    std::vector<quint32> childCount{0};
+    std::vector<quint32> firstChild{0}; // the first created, which has the lowest unit
+    const std::size_t expectedNodes = totalUnits / 2 + 1;
+    for (auto* list : {&depth, &childCount, &firstChild})
+        list->reserve(expectedNodes);
+    unit.reserve(expectedNodes);
+    endsWord.reserve(expectedNodes);
     std::vector<quint32> path{0}; // path[d]: the node of the previous word's prefix of length d
-    QStringView previous;
-    for (const QStringView word : sorted) {
-        qsizetype common = 0;
-        while (common < word.size() && common < previous.size() && word[common] == previous[common])
-            ++common;
-        path.resize(static_cast<std::size_t>(common) + 1);
-        for (qsizetype k = common; k < word.size(); ++k) {
-            parent.push_back(path.back());
-            unit.push_back(word[k].unicode());
-            endsWord.push_back(false);
-            path.push_back(static_cast<quint32>(parent.size() - 1));
+    std::size_t deepest = 0;
+    const Keyed* previous = nullptr;
+    for (const Keyed& word : keyed) {
+        std::size_t common = 0;
+        if (previous) {
+            const std::size_t shorter = std::min(word.size, previous->size);
+            while (common < shorter && word.units[common] == previous->units[common])
+                ++common;
         }
-        endsWord[path.back()] = true;
-        previous = word;
+        path.resize(common + 1);
+        for (std::size_t k = common; k < word.size; ++k) {
+            const quint32 parent = path.back();
+            const auto node = static_cast<quint32>(unit.size());
+            if (childCount[parent]++ == 0)
+                firstChild[parent] = node;
+            unit.push_back(word.units[k]);
+            endsWord.push_back(0);
+            depth.push_back(static_cast<quint32>(k + 1));
+            childCount.push_back(0);
+            firstChild.push_back(0);
+            path.push_back(node);
+        }
+        endsWord[path.back()] = 1;
+        deepest = std::max<std::size_t>(deepest, word.size);
+        previous = &word;
     }
 
-    // Edges grouped by the node they leave; within a group, creation order is ascending unit order.
-    const std::size_t nodes = parent.size();
-    std::vector<quint32> firstChild(nodes + 1, 0);
-    for (std::size_t node = 1; node < nodes; ++node)
-        ++firstChild[parent[node] + 1];
-    for (std::size_t node = 0; node < nodes; ++node)
-        firstChild[node + 1] += firstChild[node];
-    std::vector<quint32> childInCreationOrder(nodes > 0 ? nodes - 1 : 0);
-    {
-        std::vector<quint32> filled(firstChild.begin(), firstChild.end() - 1);
-        for (std::size_t node = 1; node < nodes; ++node)
-            childInCreationOrder[filled[parent[node]]++] = static_cast<quint32>(node);
-    }
     // Edges are numbered breadth first, so that the short prefixes every walk passes through lie together
-    // in a small, hot part of the array; the edges of one node stay together, in ascending unit order.
-    std::vector<quint32> slot(nodes, 0); // the edge of each node
-    std::vector<quint32> queue{root};
-    queue.reserve(nodes);
-    quint32 nextSlot = 1; // edge 0 stands for the root
-    for (std::size_t head = 0; head < queue.size(); ++head) {
-        const quint32 node = queue[head];
-        for (quint32 child = firstChild[node]; child < firstChild[node + 1]; ++child) {
-            const quint32 created = childInCreationOrder[child];
-            slot[created] = nextSlot++;
-            queue.push_back(created);
-        }
-    }
+    // in a small, hot part of the array; the edges of one node stay together, in ascending unit order. Within
+    // one depth that is creation order, so each node's edge follows from the number of nodes less deep.
+    const std::size_t nodes = unit.size();
+    std::vector<quint32> levelStart(deepest + 2, 0);
+    for (std::size_t node = 0; node < nodes; ++node)
+        ++levelStart[depth[node] + 1];
+    for (std::size_t level = 1; level < levelStart.size(); ++level)
+        levelStart[level] += levelStart[level - 1];
+    std::vector<quint32> slot(nodes, 0); // the edge of each node; edge 0 stands for the root
+    for (std::size_t node = 0; node < nodes; ++node)
+        slot[node] = levelStart[depth[node]]++;
     m_edges.assign(nodes, Edge{});
     m_rootChildren.assign(0x10000, noNode);
     m_largeNodes.clear();
@@ -97,8 +108,8 @@ void WordTrie::build(const QSet<QString>& words)
     for (std::size_t node = 1; node < nodes; ++node) {
         Edge& edge = m_edges[slot[node]];
         edge.unit = unit[node];
-        edge.endsWord = endsWord[node];
-        if (parent[node] == root)
+        edge.endsWord = endsWord[node] != 0;
+        if (depth[node] == 1)
             m_rootChildren[unit[node]] = slot[node];
     }
     m_units.assign(nodes + maxScannedChildren, 0);
@@ -106,8 +117,8 @@ void WordTrie::build(const QSet<QString>& words)
         m_units[e] = m_edges[e].unit;
     for (std::size_t node = 1; node < nodes; ++node) {
         Edge& edge = m_edges[slot[node]];
-        const quint32 count = firstChild[node + 1] - firstChild[node];
-        const quint32 first = count > 0 ? slot[childInCreationOrder[firstChild[node]]] : 0;
+        const quint32 count = childCount[node];
+        const quint32 first = count > 0 ? slot[firstChild[node]] : 0;
         if (count <= maxScannedChildren) {
             edge.children = first;
             edge.count = static_cast<quint8>(count);
