@@ -37,44 +37,45 @@ bool AsciiWordTrie::build(const WordTrie& words)
         m_codes[unit] = numbers[(unit >= u'A' && unit <= u'Z') ? unit + 32 : unit];
 
     // Nodes are placed in the same breadth-first order, so that the short prefixes every walk passes through
-    // lie together at the front. Each node's children take the first base, other than 0, that no node has and
-    // whose cells for them are free, found along the list of free cells. A free cell that has failed to take
-    // many nodes' first child is passed over from then on, so that placing stays near linear; it stays empty.
-    enum : quint8
-    {
-        cellUsed = 1,
-        baseTaken = 2,
-    };
-    std::vector<quint8> flags(1, cellUsed | baseTaken);
-    // The free cells as a list in ascending order, cells taken meanwhile left out as the list is walked;
-    // the cells past the array's end are free.
-    std::vector<quint32> nextFree(1, 1);
-    std::vector<quint8> failures(1, 0);
+    // lie together at the front. Each node's children take the lowest free cell from the first free one on
+    // for its first child such that the base is not 0, no node has it, and the cells of the other children
+    // are free. A first free cell that has failed to take many nodes' first child is passed over from then
+    // on, so that placing stays near linear; it stays empty.
+    // Used cells and taken bases are lists of bits, so that 64 cells are tried at once: a cell fits when it
+    // is free, when the cells at the distances of the other children are free, and when its base is not
+    // taken, each of which is one shifted window of a list.
+    std::vector<quint64> usedBits{1, 0};  // cell 0 is never used
+    std::vector<quint64> takenBits{1, 0}; // base 0 belongs to no node
+    std::vector<quint8> failures;
     const std::size_t expected = nodes.size() + nodes.size() / 4 + alphabet + 2;
     m_cells.reserve(expected);
-    flags.reserve(expected);
-    nextFree.reserve(expected);
-    failures.reserve(expected);
-    // The used cells again as bits, so that whether the cells of all of a node's children are free is one test
-    // of a 64-bit window (for alphabets of fewer than 64 characters), not one test per child.
-    std::vector<quint64> usedBits(2, 1);
     const auto grow = [&](std::size_t size) {
-        for (std::size_t cell = m_cells.size(); cell < size; ++cell) {
-            m_cells.push_back(emptyLabel);
-            flags.push_back(0);
-            failures.push_back(0);
-            nextFree.push_back(static_cast<quint32>(cell + 1));
+        if (size > m_cells.size()) {
+            m_cells.resize(size, emptyLabel);
+            failures.resize(size, 0);
+            usedBits.resize(size / 64 + 2, 0);
+            takenBits.resize(size / 64 + 2, 0);
         }
-        usedBits.resize(size / 64 + 2, 0);
     };
-    const auto usedFrom = [&](std::size_t cell) {
-        const std::size_t word = cell / 64;
-        const std::size_t shift = cell % 64;
-        return shift == 0 ? usedBits[word] : (usedBits[word] >> shift) | (usedBits[word + 1] << (64 - shift));
+    // The 64 bits of `bits` from `from` on.
+    const auto window = [](const std::vector<quint64>& bits, std::size_t from) {
+        const std::size_t word = from / 64;
+        const std::size_t shift = from % 64;
+        return shift == 0 ? bits[word] : (bits[word] >> shift) | (bits[word + 1] << (64 - shift));
+    };
+    // The first free cell from `cell` on.
+    const auto freeFrom = [&](std::size_t cell) {
+        for (;; cell += 64) {
+            grow(cell + 64 + alphabet + 2);
+            const quint64 free = ~window(usedBits, cell);
+            if (free != 0)
+                return cell + static_cast<std::size_t>(__builtin_ctzll(free));
+        }
     };
     grow(alphabet + 2);
     std::size_t firstFree = 1;
     std::vector<std::size_t> cellOf(nodes.size(), 0); // 0 for the root
+    std::vector<std::size_t> distances;               // of the other children's cells from the first child's
     std::size_t child = 1;                            // the first child of the node being placed, in `nodes`
     for (std::size_t n = 0; n < nodes.size(); ++n) {
         const std::size_t firstChild = child;
@@ -83,59 +84,51 @@ bool AsciiWordTrie::build(const WordTrie& words)
         if (firstChild == child)
             continue; // base 0: no step leads on
         const std::size_t lowest = numbers[nodes[firstChild].unit];
-        quint64 codes = 0; // bit k: a child over the character numbered k
-        for (std::size_t c = firstChild; c < child && alphabet < 64; ++c)
-            codes |= quint64(1) << numbers[nodes[c].unit];
-        const auto fits = [&](std::size_t base) {
-            if ((flags[base] & baseTaken) != 0)
-                return false;
-            if (alphabet < 64)
-                return (usedFrom(base) & codes) == 0;
-            for (std::size_t c = firstChild; c < child; ++c) {
-                if ((flags[base + numbers[nodes[c].unit]] & cellUsed) != 0)
-                    return false;
-            }
-            return true;
+        distances.clear();
+        for (std::size_t c = firstChild + 1; c < child; ++c)
+            distances.push_back(numbers[nodes[c].unit] - lowest);
+        // Bit k: cell from + k takes the first child.
+        const auto fitting = [&](std::size_t from) {
+            quint64 fits = ~window(usedBits, from) & ~window(takenBits, from - lowest);
+            for (const std::size_t distance : distances)
+                fits &= ~window(usedBits, from + distance);
+            return fits;
         };
-        std::size_t base = 0;
-        std::size_t previous = 0; // 0: the cell is the first free one
-        for (std::size_t cell = firstFree;;) {
-            if (cell + alphabet + 1 >= m_cells.size())
-                grow(cell + alphabet + 2);
-            if ((flags[cell] & cellUsed) != 0) {
-                cell = nextFree[cell];
-                if (previous == 0)
-                    firstFree = cell;
-                else
-                    nextFree[previous] = static_cast<quint32>(cell);
-                continue;
-            }
-            if (cell > lowest && fits(cell - lowest)) {
-                base = cell - lowest;
+        firstFree = freeFrom(firstFree);
+        std::size_t cell = 0;
+        for (;;) {
+            if (firstFree > lowest && (fitting(firstFree) & 1) != 0) {
+                cell = firstFree;
                 break;
             }
-            if (cell == firstFree && ++failures[cell] > 16) {
-                firstFree = nextFree[cell]; // passed over from now on
-                cell = firstFree;
+            if (++failures[firstFree] > 16) {
+                firstFree = freeFrom(firstFree + 1); // passed over from now on
                 continue;
             }
-            previous = cell;
-            cell = nextFree[cell];
+            for (std::size_t from = std::max(firstFree + 1, lowest + 1);; from += 64) {
+                grow(from + 64 + alphabet + 2);
+                const quint64 fits = fitting(from);
+                if (fits != 0) {
+                    cell = from + static_cast<std::size_t>(__builtin_ctzll(fits));
+                    break;
+                }
+            }
+            break;
         }
+        const std::size_t base = cell - lowest;
         if (base > maxBase)
             return (*this = AsciiWordTrie(), false);
-        flags[base] |= baseTaken;
+        takenBits[base / 64] |= quint64(1) << (base % 64);
         if (n == 0)
             m_root = static_cast<Cell>(base << baseShift);
         else
             m_cells[cellOf[n]] |= static_cast<Cell>(base << baseShift);
         for (std::size_t c = firstChild; c < child; ++c) {
             const quint8 code = numbers[nodes[c].unit];
-            const std::size_t cell = base + code;
-            flags[cell] |= cellUsed;
-            usedBits[cell / 64] |= quint64(1) << (cell % 64);
-            m_cells[cell] = (words.isWord(nodes[c].wordTrieNode) ? Cell(1) << wordShift : 0) | code;
-            cellOf[c] = cell;
+            const std::size_t at = base + code;
+            usedBits[at / 64] |= quint64(1) << (at % 64);
+            m_cells[at] = (words.isWord(nodes[c].wordTrieNode) ? Cell(1) << wordShift : 0) | code;
+            cellOf[c] = at;
         }
     }
     return true;
