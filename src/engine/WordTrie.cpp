@@ -27,18 +27,20 @@ void WordTrie::build(const QSet<QString>& words)
     keyed.reserve(static_cast<std::size_t>(words.size()));
     std::size_t totalUnits = 0;
     for (const QString& word : words) {
-        if (word.isEmpty()) // the empty piece is never tried
-            continue;
-        const char16_t* units = QStringView(word).utf16();
-        const auto size = static_cast<std::size_t>(word.size());
-        quint64 head = 0;
-        quint64 next = 0;
+        if (!word.isEmpty()) // the empty piece is never tried
+            keyed.push_back({0, 0, QStringView(word).utf16(), static_cast<std::size_t>(word.size())});
+        totalUnits += static_cast<std::size_t>(word.size());
+    }
+    // The words lie all over the heap: each is asked for well before its units are read.
+    constexpr std::size_t readAhead = 16;
+    for (std::size_t w = 0; w < keyed.size(); ++w) {
+        if (w + readAhead < keyed.size())
+            __builtin_prefetch(keyed[w + readAhead].units);
+        Keyed& word = keyed[w];
         for (std::size_t k = 0; k < 4; ++k)
-            head = (head << 16) | (k < size ? units[k] : 0u);
+            word.head = (word.head << 16) | (k < word.size ? word.units[k] : 0u);
         for (std::size_t k = 4; k < 8; ++k)
-            next = (next << 16) | (k < size ? units[k] : 0u);
-        keyed.push_back({head, next, units, size});
-        totalUnits += size;
+            word.next = (word.next << 16) | (k < word.size ? word.units[k] : 0u);
     }
     std::sort(keyed.begin(), keyed.end(), [](const Keyed& a, const Keyed& b) {
         if (a.head != b.head)
@@ -64,12 +66,31 @@ void WordTrie::build(const QSet<QString>& words)
     std::vector<quint32> path{0}; // path[d]: the node of the previous word's prefix of length d
     std::size_t deepest = 0;
     const Keyed* previous = nullptr;
-    for (const Keyed& word : keyed) {
+    // The first eight units are read from the keys; a word's own units only beyond them.
+    const auto unitAt = [](const Keyed& word, std::size_t k) -> char16_t {
+        if (k < 4)
+            return static_cast<char16_t>(word.head >> (48 - 16 * k));
+        if (k < 8)
+            return static_cast<char16_t>(word.next >> (48 - 16 * (k - 4)));
+        return word.units[k];
+    };
+    for (std::size_t w = 0; w < keyed.size(); ++w) {
+        const Keyed& word = keyed[w];
+        if (w + readAhead < keyed.size() && keyed[w + readAhead].size > 8)
+            __builtin_prefetch(keyed[w + readAhead].units + 8);
         std::size_t common = 0;
         if (previous) {
             const std::size_t shorter = std::min(word.size, previous->size);
-            while (common < shorter && word.units[common] == previous->units[common])
-                ++common;
+            if (word.head != previous->head) {
+                common = static_cast<std::size_t>(__builtin_clzll(word.head ^ previous->head)) / 16;
+            } else if (word.next != previous->next) {
+                common = 4 + static_cast<std::size_t>(__builtin_clzll(word.next ^ previous->next)) / 16;
+            } else {
+                common = 8;
+                while (common < shorter && word.units[common] == previous->units[common])
+                    ++common;
+            }
+            common = std::min(common, shorter); // a key's missing units count as 0
         }
         path.resize(common + 1);
         for (std::size_t k = common; k < word.size; ++k) {
@@ -77,7 +98,7 @@ void WordTrie::build(const QSet<QString>& words)
             const auto node = static_cast<quint32>(unit.size());
             if (childCount[parent]++ == 0)
                 firstChild[parent] = node;
-            unit.push_back(word.units[k]);
+            unit.push_back(unitAt(word, k));
             endsWord.push_back(0);
             depth.push_back(static_cast<quint32>(k + 1));
             childCount.push_back(0);
