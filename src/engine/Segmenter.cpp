@@ -80,10 +80,8 @@ qsizetype Segmenter::WordEnds::next()
 
 Segmenter::Segmenter(const WordDictionary& dictionary) : m_dictionary(dictionary) {}
 
-void Segmenter::refreshIndex()
+void Segmenter::rebuildIndex()
 {
-    if (m_indexBuilt && m_indexGeneration == m_dictionary.generation())
-        return;
     m_trie = WordTrie();
     m_trie.build(m_dictionary.words());
     m_asciiTrieBuilt = m_asciiTrie.build(m_trie);

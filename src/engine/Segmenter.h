@@ -3,6 +3,7 @@
 #include "AsciiWordTrie.h"
 #include "NumericPieces.h"
 #include "RowOutput.h"
+#include "WordDictionary.h"
 #include "WordTrie.h"
 #include "core/ProcessorFeatures.h"
 
@@ -18,8 +19,6 @@
 #include <vector>
 
 namespace quorvane {
-
-class WordDictionary;
 
 // splitIntoWords: every way of writing a text as a sequence of pieces, each a word of the dictionary
 // (compared lower-cased) or a number (NumericPieces.h). Candidates come in the order of the plain
@@ -125,7 +124,13 @@ private:
     };
 
     [[noreturn]] static void throwTooLong(qsizetype length);
-    void refreshIndex();
+    // Every text asks whether the dictionary changed: the question is answered inline.
+    void refreshIndex()
+    {
+        if (!m_indexBuilt || m_indexGeneration != m_dictionary.generation())
+            rebuildIndex();
+    }
+    void rebuildIndex();
     // Lists, for every place, the ends of the pieces starting there from which the rest can be split.
     void markReachable(QStringView text);
     void findAsciiWordEnds(QStringView text);
