@@ -28,11 +28,11 @@ constexpr qsizetype batchNames = 1024;
 constexpr qsizetype heldBytes = 8 * 1024 * 1024;
 
 // A name as messages quote it: a very long one is cut short.
-QString quotedName(const QString& name)
+QString quotedName(QStringView name)
 {
     constexpr qsizetype longest = 100;
     if (name.size() <= longest)
-        return QLatin1Char('"') + name + QLatin1Char('"');
+        return QLatin1Char('"') + name.toString() + QLatin1Char('"');
     return QStringLiteral("\"%1...\" (%2 characters)").arg(name.left(longest)).arg(name.size());
 }
 
@@ -42,19 +42,20 @@ class NameSource final
 public:
     explicit NameSource(const QStringList& files) : m_files(files) {}
 
-    // Reads up to names.size() names into `names`, setting `count`. A file that cannot be opened or read ends
-    // the batch with its description in `problem`; the names read before stay, and the next batch goes on
-    // with the next file.
-    void read(std::vector<QString>& names, qsizetype& count, QString& problem)
+    // Reads up to ends.size() names, one after the other, into `text` (emptied first), setting `count` and
+    // where each name ends in the text. A file that cannot be opened or read ends the batch with its
+    // description in `problem`; the names read before stay, and the next batch goes on with the next file.
+    void read(QString& text, std::vector<qsizetype>& ends, qsizetype& count, QString& problem)
     {
         count = 0;
         problem.clear();
-        while (count < static_cast<qsizetype>(names.size())) {
+        text.resize(0);
+        while (count < static_cast<qsizetype>(ends.size())) {
             try {
                 if (!m_reader && !openNext())
                     return;
-                if (m_reader->readName(names[static_cast<std::size_t>(count)]))
-                    ++count;
+                if (m_reader->appendName(text))
+                    ends[static_cast<std::size_t>(count++)] = text.size();
                 else
                     m_reader.reset();
             } catch (const Failure& failure) {
@@ -141,7 +142,9 @@ bool SplitRun::run(const QStringList& files)
     bool failed = false;
 
     const auto job = [&](EntryProcessor& processor) {
-        std::vector<QString> names(static_cast<std::size_t>(batchNames));
+        // The batch's names one after the other in one string: they stay together in the cache.
+        QString names;
+        std::vector<qsizetype> nameEnds(static_cast<std::size_t>(batchNames));
         QString problem;
         QStringList messages;
         qint64 batch = 0;
@@ -165,14 +168,18 @@ bool SplitRun::run(const QStringList& files)
                 if (stop.load())
                     return;
                 batch = nextBatch++;
-                source.read(names, count, problem);
+                // A batch that held a very long name gives its room back.
+                if (names.capacity() > 64 * 1024 * 1024)
+                    names = QString();
+                source.read(names, nameEnds, count, problem);
             }
             haveTurn = false;
             messages.clear();
             qint64 rowCount = 0;
             bool batchFailed = false;
             for (qsizetype k = 0; k < count; ++k) {
-                const QString& name = names[static_cast<std::size_t>(k)];
+                const qsizetype start = k == 0 ? 0 : nameEnds[static_cast<std::size_t>(k - 1)];
+                const QStringView name = QStringView(names).mid(start, nameEnds[static_cast<std::size_t>(k)] - start);
                 const EntryProcessor::Outcome outcome =
                     processor.writeRows(name, m_settings.showOriginal, m_settings.maxSplits, rows);
                 rowCount += outcome.rows;

@@ -47,7 +47,7 @@ QStringList EntryProcessor::rowTexts(QStringView entry, const QStringList& candi
     return rows;
 }
 
-bool EntryProcessor::prepareEntry(const QString& entry, bool showOriginal, Outcome& outcome)
+bool EntryProcessor::prepareEntry(QStringView entry, bool showOriginal, Outcome& outcome)
 {
     try {
         m_cleaner.cleanForSearch(entry, m_text);
@@ -142,7 +142,7 @@ void EntryProcessor::writeRowsOfSurrogates(qsizetype maxCandidates, RowOutput& o
         maxCandidates);
 }
 
-EntryProcessor::Outcome EntryProcessor::writeRows(const QString& entry, bool showOriginal, qsizetype maxCandidates,
+EntryProcessor::Outcome EntryProcessor::writeRows(QStringView entry, bool showOriginal, qsizetype maxCandidates,
                                                   RowOutput& output)
 {
     Outcome outcome;

@@ -63,7 +63,7 @@ public:
                     const std::function<void(QStringView row)>& row);
 
     // The same rows, each as UTF-8 ended by LF, written straight into `output` as they are found.
-    Outcome writeRows(const QString& entry, bool showOriginal, qsizetype maxCandidates, RowOutput& output);
+    Outcome writeRows(QStringView entry, bool showOriginal, qsizetype maxCandidates, RowOutput& output);
 
     // How writeRows() writes the rows of short ASCII texts (the best the processor has, by default); the rows
     // are the same either way.
@@ -72,7 +72,7 @@ public:
 private:
     // Cleans the entry into m_text and starts m_row with the row's start; false (with the failure noted)
     // when cleaning failed.
-    bool prepareEntry(const QString& entry, bool showOriginal, Outcome& outcome);
+    bool prepareEntry(QStringView entry, bool showOriginal, Outcome& outcome);
     void writeRowsOfSurrogates(qsizetype maxCandidates, RowOutput& output, Outcome& outcome);
 
     NameCleaner m_cleaner;

@@ -69,6 +69,16 @@ bool DomainFileReader::readName(QString& name)
 {
     // Emptied, not released: a caller that copies each name out lets the reader reuse one buffer.
     name.resize(0);
+    if (!appendName(name))
+        return false;
+    // A name that grew over several chunks may hold far more capacity than text.
+    if (name.capacity() > 2 * name.size() + 64)
+        name.squeeze();
+    return true;
+}
+
+bool DomainFileReader::appendName(QString& text)
+{
     bool started = false; // bytes of this name were seen, possibly in an earlier chunk
     for (;;) {
         if (m_position == m_end && !fillBuffer())
@@ -83,7 +93,7 @@ bool DomainFileReader::readName(QString& name)
         }
         const char* begin = data + m_position;
         const char* stop = findBreak(begin, data + m_end);
-        windows1252::appendDecoded(name, QByteArrayView(begin, stop - begin));
+        windows1252::appendDecoded(text, QByteArrayView(begin, stop - begin));
         started = true;
         if (stop == data + m_end) {
             m_position = m_end;
@@ -91,9 +101,6 @@ bool DomainFileReader::readName(QString& name)
         }
         m_skipLineFeed = *stop == '\r';
         m_position = stop - data + 1;
-        // A name that grew over several chunks may hold far more capacity than text.
-        if (name.capacity() > 2 * name.size() + 64)
-            name.squeeze();
         return true;
     }
 }

@@ -35,6 +35,9 @@ public:
 
     // Sets `name` to the next name and returns true, or returns false after the last one.
     bool readName(QString& name);
+    // Appends the next name to `text` and returns true, or returns false after the last one, so that many
+    // names can be read one after the other into one string.
+    bool appendName(QString& text);
 
     // Every name of the file, in file order.
     static QStringList readAllNames(const QString& path);

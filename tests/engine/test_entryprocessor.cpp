@@ -262,7 +262,7 @@ private slots:
         testfiles::writeBytes(folder.filePath("suffix.lst"), QByteArray("com\r\n").repeated(40000));
         EntryProcessor overflowing(letters, folder.path());
         CollectedRows none(64);
-        outcome = overflowing.writeRows("a.com", true, 0, none);
+        outcome = overflowing.writeRows(u"a.com", true, 0, none);
         QVERIFY(none.bytes().isEmpty());
         QCOMPARE(outcome.rows, 0);
         QCOMPARE(outcome.failures.size(), 1);

@@ -99,6 +99,16 @@ private slots:
             DomainFileReader reader(path, chunk);
             QCOMPARE(readAll(reader), names);
         }
+        // Appended one after the other to what a string holds, each name begins where the one before ends.
+        for (const qsizetype chunk : {qsizetype(1), qsizetype(3), DomainFileReader::defaultChunkBytes}) {
+            DomainFileReader reader(path, chunk);
+            QString text = QStringLiteral("kept");
+            QStringList appended;
+            for (qsizetype start = text.size(); reader.appendName(text); start = text.size())
+                appended.append(text.mid(start));
+            QCOMPARE(appended, names);
+            QVERIFY(text.startsWith(QStringLiteral("kept")));
+        }
     }
 
     void longNameOverManyChunks()
