@@ -11,6 +11,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstring>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -90,11 +91,13 @@ private:
 };
 
 // The rows of one batch, kept until the batch's turn to be written. Past heldBytes, `writeEarly` is asked to
-// write out what is there (it waits for the turn); a single row longer than that still gets its room.
+// write out what is there (it waits for the turn); a single row longer than that still gets its room. Its
+// room is kept from batch to batch.
 class BatchRows final : public RowOutput
 {
 public:
-    explicit BatchRows(std::function<void()> writeEarly) : m_writeEarly(std::move(writeEarly)) {}
+    // Called by the job that fills the rows, before it does.
+    void setWriteEarly(std::function<void()> writeEarly) { m_writeEarly = std::move(writeEarly); }
 
     const char* data() const { return m_begin; }
     qsizetype size() const { return m_end - m_begin; }
@@ -103,7 +106,7 @@ public:
 protected:
     void makeRoom(qsizetype bytes) override
     {
-        if (size() + bytes > heldBytes && size() > 0)
+        if (size() + bytes > heldBytes && size() > 0 && m_writeEarly)
             m_writeEarly();
         if (m_limit - m_end >= bytes)
             return;
@@ -123,6 +126,18 @@ private:
     std::unique_ptr<char[]> m_buffer;
 };
 
+// A batch that has been split: its rows and messages, waiting for their turn to be written.
+struct SplitBatch
+{
+    qint64 number = 0;
+    std::unique_ptr<BatchRows> rows;
+    QStringList messages;
+    QString problem; // the failure of a file, reported after the batch's rows
+    qint64 names = 0;
+    qint64 rowCount = 0;
+    bool failed = false;
+};
+
 } // namespace
 
 SplitRun::SplitRun(EntryProcessor& processor, const Settings& settings, StreamWriter& output,
@@ -135,85 +150,129 @@ bool SplitRun::run(const QStringList& files)
     NameSource source(files);
     std::mutex reading; // the source and the batch numbers
     qint64 nextBatch = 0;
-    std::atomic<bool> stop{false}; // the output failed: no more batches are taken
+    std::atomic<bool> stop{false}; // the output failed, or every file has been read: no more batches are taken
+    // The batches are written in order by one job at a time, the writer: the job that finishes the batch
+    // whose turn it is writes it, then every batch after it that others finished meanwhile. A job that
+    // finishes a later batch leaves it waiting and goes on with the next, so no job waits for another
+    // that the system has not scheduled, unless too many batches wait.
     std::mutex turns;
-    std::condition_variable turnPassed;
-    qint64 turn = 0; // the batch whose rows are written next
+    std::condition_variable changed;
+    qint64 turn = 0;      // the batch written next
+    bool writing = false; // a job is the writer
+    std::map<qint64, SplitBatch> waiting;
+    std::vector<std::unique_ptr<BatchRows>> spareRows;
+    const std::size_t maxWaiting = 4 * static_cast<std::size_t>(m_settings.jobs);
     bool failed = false;
+
+    // Writes a batch's rows and messages, as the writer.
+    const auto publish = [&](SplitBatch& batch) {
+        m_output.write(batch.rows->data(), batch.rows->size());
+        batch.rows->clear();
+        for (const QString& message : std::as_const(batch.messages))
+            m_print(message);
+        if (!batch.problem.isEmpty())
+            m_print(batch.problem);
+        m_names += batch.names;
+        m_rows += batch.rowCount;
+        failed = failed || batch.failed || !batch.problem.isEmpty();
+        m_progress.update(m_names, m_rows);
+        if (m_output.failed())
+            stop = true;
+    };
+    // Hands a finished batch over: written now by its own job, when it is the writer or becomes it, otherwise
+    // left waiting for the writer.
+    const auto finish = [&](SplitBatch&& batch, bool writer) {
+        std::unique_lock<std::mutex> lock(turns);
+        if (!writer) {
+            changed.wait(lock, [&] { return (batch.number == turn && !writing) || waiting.size() < maxWaiting; });
+            if (batch.number != turn || writing) {
+                const qint64 number = batch.number;
+                waiting.emplace(number, std::move(batch));
+                return;
+            }
+            writing = true;
+        }
+        SplitBatch current = std::move(batch);
+        for (;;) {
+            lock.unlock();
+            publish(current);
+            lock.lock();
+            spareRows.push_back(std::move(current.rows));
+            ++turn;
+            const auto next = waiting.find(turn);
+            if (next == waiting.end())
+                break;
+            current = std::move(next->second);
+            waiting.erase(next);
+        }
+        writing = false;
+        lock.unlock();
+        changed.notify_all();
+    };
 
     const auto job = [&](EntryProcessor& processor) {
         // The batch's names one after the other in one string: they stay together in the cache.
         QString names;
         std::vector<qsizetype> nameEnds(static_cast<std::size_t>(batchNames));
-        QString problem;
-        QStringList messages;
-        qint64 batch = 0;
-        bool haveTurn = false;
-        const auto waitForTurn = [&] {
-            if (haveTurn)
-                return;
-            std::unique_lock<std::mutex> lock(turns);
-            turnPassed.wait(lock, [&] { return turn == batch; });
-            haveTurn = true;
-        };
-        BatchRows rows([&] {
-            waitForTurn();
-            m_output.write(rows.data(), rows.size());
-            rows.clear();
-        });
+        SplitBatch batch;
+        bool writer = false;
         for (;;) {
             qsizetype count = 0;
             {
                 std::lock_guard<std::mutex> lock(reading);
                 if (stop.load())
                     return;
-                batch = nextBatch++;
+                batch.number = nextBatch++;
                 // A batch that held a very long name gives its room back.
                 if (names.capacity() > 64 * 1024 * 1024)
                     names = QString();
-                source.read(names, nameEnds, count, problem);
+                source.read(names, nameEnds, count, batch.problem);
+                if (count == 0 && batch.problem.isEmpty())
+                    stop = true; // every file has been read; this empty batch still takes its turn
             }
-            haveTurn = false;
-            messages.clear();
-            qint64 rowCount = 0;
-            bool batchFailed = false;
+            {
+                std::lock_guard<std::mutex> lock(turns);
+                if (spareRows.empty()) {
+                    batch.rows = std::make_unique<BatchRows>();
+                } else {
+                    batch.rows = std::move(spareRows.back());
+                    spareRows.pop_back();
+                }
+            }
+            // Rows past what a job keeps are written at once, which waits for the batch's turn and makes this
+            // job the writer until the batch is finished.
+            writer = false;
+            batch.rows->setWriteEarly([&] {
+                if (!writer) {
+                    std::unique_lock<std::mutex> lock(turns);
+                    changed.wait(lock, [&] { return batch.number == turn && !writing; });
+                    writing = true;
+                    writer = true;
+                }
+                m_output.write(batch.rows->data(), batch.rows->size());
+                batch.rows->clear();
+            });
+            batch.messages.clear();
+            batch.names = count;
+            batch.rowCount = 0;
+            batch.failed = false;
             for (qsizetype k = 0; k < count; ++k) {
                 const qsizetype start = k == 0 ? 0 : nameEnds[static_cast<std::size_t>(k - 1)];
                 const QStringView name = QStringView(names).mid(start, nameEnds[static_cast<std::size_t>(k)] - start);
                 const EntryProcessor::Outcome outcome =
-                    processor.writeRows(name, m_settings.showOriginal, m_settings.maxSplits, rows);
-                rowCount += outcome.rows;
+                    processor.writeRows(name, m_settings.showOriginal, m_settings.maxSplits, *batch.rows);
+                batch.rowCount += outcome.rows;
                 for (const QString& description : outcome.failures) {
-                    messages.append(QStringLiteral("%1: %2").arg(quotedName(name), description));
-                    batchFailed = true;
+                    batch.messages.append(QStringLiteral("%1: %2").arg(quotedName(name), description));
+                    batch.failed = true;
                 }
                 if (outcome.cut)
-                    messages.append(
+                    batch.messages.append(
                         QStringLiteral("%1: cut after %2 splits; it has more").arg(quotedName(name)).arg(outcome.rows));
             }
-            waitForTurn();
-            m_output.write(rows.data(), rows.size());
-            rows.clear();
-            for (const QString& message : std::as_const(messages))
-                m_print(message);
-            if (!problem.isEmpty()) {
-                m_print(problem);
-                batchFailed = true;
-            }
-            m_names += count;
-            m_rows += rowCount;
-            failed = failed || batchFailed;
-            m_progress.update(m_names, m_rows);
-            const bool last = count == 0 && problem.isEmpty(); // every file has been read
-            if (m_output.failed() || last)
-                stop = true;
-            {
-                std::lock_guard<std::mutex> lock(turns);
-                ++turn;
-            }
-            turnPassed.notify_all();
-            if (last)
-                return;
+            batch.rows->setWriteEarly(nullptr);
+            finish(std::move(batch), writer);
+            batch = SplitBatch();
         }
     };
 
