@@ -276,7 +276,7 @@ bool SplitRun::run(const QStringList& files)
         }
     };
 
-    // The other jobs' processors copy the first one's search index instead of building their own.
+    // The other jobs' processors share the first one's search index instead of building their own.
     m_processor.prepareIndex();
     std::vector<std::unique_ptr<EntryProcessor>> processors;
     std::vector<std::thread> threads;

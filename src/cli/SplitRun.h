@@ -31,7 +31,7 @@ public:
     // whose turn it is, so never by two threads at once.
     using MessagePrinter = std::function<void(const QString& text)>;
 
-    // `processor` is the first job's and the prototype of the others' (its search index is copied, not built
+    // `processor` is the first job's and the prototype of the others' (its search index is shared, not built
     // again); all must outlive the run.
     SplitRun(EntryProcessor& processor, const Settings& settings, StreamWriter& output, TerminalProgress& progress,
              MessagePrinter print);

@@ -30,7 +30,7 @@ class EntryProcessor final
 public:
     // The dictionary must outlive the processor; "suffix.lst" is looked up in `applicationFolder`.
     EntryProcessor(const WordDictionary& dictionary, const QString& applicationFolder);
-    // A processor for another thread, with the same dictionary and folder: it copies `other`'s search index
+    // A processor for another thread, with the same dictionary and folder: it shares `other`'s search index
     // rather than building its own, and reads "suffix.lst" itself.
     EntryProcessor(const EntryProcessor& other);
     EntryProcessor& operator=(const EntryProcessor&) = delete;

@@ -82,11 +82,11 @@ Segmenter::Segmenter(const WordDictionary& dictionary) : m_dictionary(dictionary
 
 void Segmenter::rebuildIndex()
 {
-    m_trie = WordTrie();
-    m_trie.build(m_dictionary.words());
-    m_asciiTrieBuilt = m_asciiTrie.build(m_trie);
-    m_indexGeneration = m_dictionary.generation();
-    m_indexBuilt = true;
+    auto index = std::make_shared<Index>();
+    index->trie.build(m_dictionary.words());
+    index->asciiTrieBuilt = index->asciiTrie.build(index->trie);
+    index->generation = m_dictionary.generation();
+    m_index = std::move(index);
 }
 
 // The words of an ASCII text, found by walks through the trie that go along the text side by side: at each
@@ -96,6 +96,7 @@ void Segmenter::rebuildIndex()
 // characters on are kept as bits per place, longer ones in a list sorted by place and end.
 void Segmenter::findAsciiWordEnds(QStringView text)
 {
+    const WordTrie& trie = m_index->trie;
     const char16_t* units = text.utf16();
     const auto size = static_cast<std::size_t>(text.size());
     m_shortWordEnds.assign(size, 0);
@@ -115,9 +116,9 @@ void Segmenter::findAsciiWordEnds(QStringView text)
         quint64 anyWord = 0;
         std::size_t kept = 0;
         for (std::size_t k = 0; k < walks; ++k) {
-            const quint32 node = m_trie.childOfInnerNode(nodes[k], unit); // walks past their first step
+            const quint32 node = trie.childOfInnerNode(nodes[k], unit); // walks past their first step
             // No branch on what the trie holds: a mispredicted one would stall every walk behind it.
-            const auto word = static_cast<quint64>(m_trie.isWord(node));
+            const auto word = static_cast<quint64>(trie.isWord(node));
             const auto start = static_cast<std::size_t>(starts[k]);
             const std::size_t step = position - start;
             anyWord |= word;
@@ -132,8 +133,8 @@ void Segmenter::findAsciiWordEnds(QStringView text)
         walks = kept;
         // A walk starts here when the start can reach this place; its first step is taken at once.
         if (fromStart[position]) {
-            const quint32 node = m_trie.childOfAscii(unit);
-            const auto word = static_cast<quint64>(m_trie.isWord(node));
+            const quint32 node = trie.childOfAscii(unit);
+            const auto word = static_cast<quint64>(trie.isWord(node));
             anyWord |= word;
             m_shortWordEnds[position] = word;
             starts[walks] = static_cast<qint32>(position);
@@ -267,12 +268,13 @@ quint64 Segmenter::findShortAsciiPieces(QStringView text)
 {
     const char16_t* units = text.utf16();
     const auto size = static_cast<std::size_t>(text.size());
-    const AsciiWordTrie::Cell* const cells = m_asciiTrie.cells();
-    const AsciiWordTrie::Cell root = m_asciiTrie.root();
+    const AsciiWordTrie& asciiTrie = m_index->asciiTrie;
+    const AsciiWordTrie::Cell* const cells = asciiTrie.cells();
+    const AsciiWordTrie::Cell root = asciiTrie.root();
     // Past the text, the codes of no character: every walk that gets there fails.
     std::array<quint8, 2 * maskBits + 16> codes{};
     for (std::size_t k = 0; k < size; ++k)
-        codes[k] = m_asciiTrie.codeOf(units[k]);
+        codes[k] = asciiTrie.codeOf(units[k]);
 #if QUORVANE_WIDE_VECTORS
     if (m_wideWalks) {
         findWordEndsSideBySide(cells, root, codes.data(), size, m_wordEndMasks.data());
@@ -326,7 +328,7 @@ void Segmenter::markReachable(QStringView text)
     m_path.resize(size + 1);
     const char16_t* units = text.utf16();
     const bool ascii = std::all_of(units, units + size, [](char16_t unit) { return unit < 0x80; });
-    m_masked = ascii && size <= maskBits && m_asciiTrieBuilt;
+    m_masked = ascii && size <= maskBits && m_index->asciiTrieBuilt;
     if (m_masked) {
         // Every piece is at most 64 characters long: the ends from each place fit in one mask, and the
         // places from which the rest can be split, seen from one place, in another.
@@ -375,7 +377,7 @@ void Segmenter::markReachable(QStringView text)
             }
             longWordsEnd = longWords;
         } else {
-            WordEnds words(m_trie, text, static_cast<qsizetype>(at));
+            WordEnds words(m_index->trie, text, static_cast<qsizetype>(at));
             for (qsizetype end = words.next(); end >= 0; end = words.next()) {
                 if (m_reachable[static_cast<std::size_t>(end)])
                     m_ends.push_back(static_cast<qint32>(end));

@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <array>
 #include <functional>
+#include <memory>
 #include <utility>
 #include <vector>
 
@@ -49,7 +50,7 @@ public:
     // since the last split (a word list switched in between takes effect from the next text on).
     explicit Segmenter(const WordDictionary& dictionary);
 
-    // Builds the index of the dictionary now, unless it is up to date; a copy of the segmenter copies it.
+    // Builds the index of the dictionary now, unless it is up to date; copies of the segmenter share it.
     void prepareIndex() { refreshIndex(); }
 
     // Hands every candidate of `text`, in order, to `sink`, at most `maxCandidates` of them (0: all).
@@ -73,7 +74,7 @@ public:
     bool takesShortAscii(QStringView text)
     {
         refreshIndex();
-        return m_asciiTrieBuilt && text.size() <= qsizetype(maskBits) &&
+        return m_index->asciiTrieBuilt && text.size() <= qsizetype(maskBits) &&
                std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x80; });
     }
     // The candidates of such a text as rows of bytes, each `start`, the candidate without its leading blank,
@@ -127,7 +128,7 @@ private:
     // Every text asks whether the dictionary changed: the question is answered inline.
     void refreshIndex()
     {
-        if (!m_indexBuilt || m_indexGeneration != m_dictionary.generation())
+        if (!m_index || m_index->generation != m_dictionary.generation())
             rebuildIndex();
     }
     void rebuildIndex();
@@ -136,12 +137,18 @@ private:
     void findAsciiWordEnds(QStringView text);
     quint64 findShortAsciiPieces(QStringView text);
 
+    // The index of the dictionary's words, never changed once built: copies of the segmenter (one per
+    // thread) share it, and a changed dictionary gets a new one.
+    struct Index
+    {
+        WordTrie trie;
+        AsciiWordTrie asciiTrie;
+        bool asciiTrieBuilt = false;
+        quint64 generation = 0;
+    };
+
     const WordDictionary& m_dictionary;
-    WordTrie m_trie;
-    AsciiWordTrie m_asciiTrie;
-    bool m_asciiTrieBuilt = false;
-    quint64 m_indexGeneration = 0;
-    bool m_indexBuilt = false;
+    std::shared_ptr<const Index> m_index;
     std::vector<qint32> m_digitRunEnds;
     std::vector<qint32> m_numberEnds; // scratch: the numeric ends from one place
     std::vector<qint32> m_mergedEnds; // scratch: those and the word ends, each once
