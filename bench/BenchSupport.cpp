@@ -1,6 +1,8 @@
 #include "BenchSupport.h"
 
 #include "core/TextBlock.h"
+#include "engine/NameCleaner.h"
+#include "input/DomainFileReader.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -77,6 +79,32 @@ double freshMemorySeconds(qint64 bytes)
     qsizetype end = characters;
     block.endTexts(&end, 1); // the text is kept until here, so the writes cannot be left out
     return seconds;
+}
+
+QString corpusPath(const char* argument)
+{
+    QString path = argument ? QString::fromLocal8Bit(argument) : qEnvironmentVariable("QUORVANE_CORPUS");
+    if (path.isEmpty())
+        path = QStringLiteral(QUORVANE_SHARED_DIR "/quality/ccdn-train.txt");
+    return path;
+}
+
+QStringList corpusNames(const QString& path, qsizetype wanted)
+{
+    QStringList base;
+    DomainFileReader::forEachName(path, [&](const QString& line) {
+        QString joined = removeBlanks(line);
+        if (joined.isEmpty())
+            return;
+        if (base.size() % 2 == 1)
+            joined += QStringLiteral(".com");
+        base.append(joined);
+    });
+    QStringList names;
+    names.reserve(wanted);
+    while (names.size() < wanted && !base.isEmpty())
+        names.append(base[names.size() % base.size()]);
+    return names;
 }
 
 } // namespace quorvane::bench

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 #include <chrono>
 #include <cstdio>
@@ -32,5 +33,11 @@ qint64 readRaw(const QString& path);
 // Seconds to take `bytes` of new memory into a text block and write every byte once: the least that decoding
 // into that much memory costs, whatever the decoder (the system hands out new memory cleared, page by page).
 double freshMemorySeconds(qint64 bytes);
+
+// The corpus of names: `argument` when given, else $QUORVANE_CORPUS, else the quality corpus beside the sources.
+QString corpusPath(const char* argument);
+// The names the engine's benchmarks split: each line of the corpus with its blanks removed (its words joined),
+// ".com" added to every other one, repeated to `wanted` names.
+QStringList corpusNames(const QString& path, qsizetype wanted);
 
 } // namespace quorvane::bench

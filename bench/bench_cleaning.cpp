@@ -19,25 +19,6 @@ using namespace quorvane;
 
 namespace {
 
-// The names of bench_engine: a line's words joined, ".com" added to every other one, repeated.
-QStringList corpusNames(const QString& path, qsizetype wanted)
-{
-    QStringList base;
-    DomainFileReader::forEachName(path, [&](const QString& line) {
-        QString joined = removeBlanks(line);
-        if (joined.isEmpty())
-            return;
-        if (base.size() % 2 == 1)
-            joined += QStringLiteral(".com");
-        base.append(joined);
-    });
-    QStringList names;
-    names.reserve(wanted);
-    while (names.size() < wanted && !base.isEmpty())
-        names.append(base[names.size() % base.size()]);
-    return names;
-}
-
 double fastestSeconds(int runs, const std::function<void()>& body)
 {
     double best = 1e300;
@@ -54,14 +35,12 @@ double fastestSeconds(int runs, const std::function<void()>& body)
 int main(int argc, char** argv)
 {
     QCoreApplication application(argc, argv);
-    QString corpus = argc > 1 ? QString::fromLocal8Bit(argv[1]) : qEnvironmentVariable("QUORVANE_CORPUS");
-    if (corpus.isEmpty())
-        corpus = QStringLiteral(QUORVANE_SHARED_DIR "/quality/ccdn-train.txt");
+    const QString corpus = bench::corpusPath(argc > 1 ? argv[1] : nullptr);
     const qsizetype wanted = argc > 2 ? QByteArray(argv[2]).toLongLong() : 1000000;
     const int runs = argc > 3 ? std::max(1, std::atoi(argv[3])) : 7;
     const QString appDir = QStringLiteral(QUORVANE_APP_DIR);
 
-    const QStringList names = corpusNames(corpus, wanted);
+    const QStringList names = bench::corpusNames(corpus, wanted);
     QTemporaryDir dir;
     const QString input = dir.filePath(QStringLiteral("names.txt"));
     {

@@ -80,24 +80,6 @@ public:
     QString saveFileName(const FileDialogOptions&) override { return QString(); }
 };
 
-QStringList corpusNames(const QString& path, qsizetype wanted)
-{
-    QStringList base;
-    DomainFileReader::forEachName(path, [&](const QString& line) {
-        QString joined = removeBlanks(line);
-        if (joined.isEmpty())
-            return;
-        if (base.size() % 2 == 1)
-            joined += QStringLiteral(".com");
-        base.append(joined);
-    });
-    QStringList names;
-    names.reserve(wanted);
-    while (names.size() < wanted && !base.isEmpty())
-        names.append(base[names.size() % base.size()]);
-    return names;
-}
-
 // The I/O floor: read the input and write as many bytes as the output has, with plain buffered I/O.
 double ioFloorSeconds(const QString& input, const QString& output, qint64 outputBytes)
 {
@@ -146,13 +128,11 @@ void deadEnds()
 int main(int argc, char** argv)
 {
     QCoreApplication application(argc, argv);
-    QString corpus = argc > 1 ? QString::fromLocal8Bit(argv[1]) : qEnvironmentVariable("QUORVANE_CORPUS");
-    if (corpus.isEmpty())
-        corpus = QStringLiteral(QUORVANE_SHARED_DIR "/quality/ccdn-train.txt");
+    const QString corpus = bench::corpusPath(argc > 1 ? argv[1] : nullptr);
     const qsizetype wanted = argc > 2 ? QByteArray(argv[2]).toLongLong() : 1000000;
     const QString appDir = QStringLiteral(QUORVANE_APP_DIR);
 
-    const QStringList names = corpusNames(corpus, wanted);
+    const QStringList names = bench::corpusNames(corpus, wanted);
     if (names.isEmpty()) {
         std::fprintf(stderr, "no names in %s\n", qPrintable(corpus));
         return 1;

@@ -261,9 +261,10 @@ findWordEndsSideBySide(const AsciiWordTrie::Cell* cells, AsciiWordTrie::Cell roo
 
 // The pieces of a short ASCII text, with the numbers: per place from which pieces from the start go on, the
 // ends of the words and of the numbers from there as masks (bit k: the piece of k + 1 characters). Returns
-// the mask of those places. The walk from one place runs to its end before the next place, whose own walk
-// is needed only when an earlier piece ends there: with one read per step through the double-array trie,
-// a whole walk costs less than the bookkeeping of walks taken side by side, as measured.
+// the mask of those places. Without 64-byte vectors, the walk from one place runs to its end before the next
+// place, whose own walk is needed only when an earlier piece ends there: with one read per step through the
+// double-array trie, a whole walk costs less than the bookkeeping of plain walks taken side by side, as
+// measured. With them, the walks from all places go side by side in the vectors' lanes.
 quint64 Segmenter::findShortAsciiPieces(QStringView text)
 {
     const char16_t* units = text.utf16();
@@ -275,23 +276,13 @@ quint64 Segmenter::findShortAsciiPieces(QStringView text)
     std::array<quint8, 2 * maskBits + 16> codes{};
     for (std::size_t k = 0; k < size; ++k)
         codes[k] = asciiTrie.codeOf(units[k]);
+    // The words from every place at once, where the walks go side by side; otherwise each place's walk is
+    // taken when an earlier piece ends there.
+    bool wordsFound = false;
 #if QUORVANE_WIDE_VECTORS
     if (m_wideWalks) {
         findWordEndsSideBySide(cells, root, codes.data(), size, m_wordEndMasks.data());
-        quint64 fromStart = 1;
-        for (std::size_t start = 0; start < size; ++start) {
-            if (((fromStart >> start) & 1) == 0)
-                continue;
-            quint64 numberEnds = 0;
-            if (NumericScanner::canStart(units[start])) {
-                NumericScanner numbers(text, static_cast<qsizetype>(start));
-                for (qsizetype end = numbers.next(); end >= 0; end = numbers.next())
-                    numberEnds |= quint64(1) << (static_cast<std::size_t>(end) - start - 1);
-            }
-            m_numberEndMasks[start] = numberEnds;
-            fromStart |= ((m_wordEndMasks[start] | numberEnds) << start) << 1;
-        }
-        return fromStart;
+        wordsFound = true;
     }
 #endif
     quint64 fromStart = 1;
@@ -306,16 +297,18 @@ quint64 Segmenter::findShortAsciiPieces(QStringView text)
                 numberEnds |= quint64(1) << (static_cast<std::size_t>(end) - start - 1);
         }
         m_numberEndMasks[start] = numberEnds;
-        quint64 wordEnds = 0;
-        AsciiWordTrie::Cell cell = root;
-        for (std::size_t position = start; position < size; ++position) {
-            cell = AsciiWordTrie::step(cells, cell, codes[position]);
-            if (cell == AsciiWordTrie::noCell)
-                break;
-            wordEnds |= static_cast<quint64>(AsciiWordTrie::isWord(cell)) << (position - start);
+        if (!wordsFound) {
+            quint64 ends = 0;
+            AsciiWordTrie::Cell cell = root;
+            for (std::size_t position = start; position < size; ++position) {
+                cell = AsciiWordTrie::step(cells, cell, codes[position]);
+                if (cell == AsciiWordTrie::noCell)
+                    break;
+                ends |= static_cast<quint64>(AsciiWordTrie::isWord(cell)) << (position - start);
+            }
+            m_wordEndMasks[start] = ends;
         }
-        m_wordEndMasks[start] = wordEnds;
-        fromStart |= ((wordEnds | numberEnds) << start) << 1;
+        fromStart |= ((m_wordEndMasks[start] | numberEnds) << start) << 1;
     }
     return fromStart;
 }
