@@ -15,6 +15,8 @@ public:
     static QString lowerCase(QStringView text) { return text.toString().toLower(); }
     // The same for a whole string: a string that is already lower case comes back shared, without a copy.
     static QString lowerCase(const QString& text) { return text.toLower(); }
+    // The same, taking the text's own storage when it can (an already lower-case text is moved, not shared).
+    static QString lowerCase(QString&& text) { return std::move(text).toLower(); }
 
     void clear();
     // Makes room for this many words, so that a load does not grow the set step by step.

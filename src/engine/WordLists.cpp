@@ -107,10 +107,11 @@ void loadWordsFrom(WordListChoice choice, WordDatabase* database, const QString&
         });
         dictionary.reserve(qsizetype(rows.size()));
         qint64 rowNumber = 0;
-        for (const std::optional<QString>& row : rows) {
+        // Each row's word is moved into the dictionary: freeing the rows then touches no word again.
+        for (std::optional<QString>& row : rows) {
             ++rowNumber;
             if (row)
-                adder.add(step::addRowWord, WordDictionary::lowerCase(*row));
+                adder.add(step::addRowWord, WordDictionary::lowerCase(std::move(*row)));
             else
                 adder.unreadable(
                     step::takeRowWord,
