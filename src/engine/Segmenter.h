@@ -74,8 +74,14 @@ public:
     bool takesShortAscii(QStringView text)
     {
         refreshIndex();
-        return m_index->asciiTrieBuilt && text.size() <= qsizetype(maskBits) &&
-               std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x80; });
+        if (!m_index->asciiTrieBuilt || text.size() > qsizetype(maskBits))
+            return false;
+        // All units at once, without a branch per unit: the text is short.
+        const char16_t* units = text.utf16();
+        char16_t all = 0;
+        for (qsizetype k = 0; k < text.size(); ++k)
+            all |= units[k];
+        return all < 0x80;
     }
     // The candidates of such a text as rows of bytes, each `start`, the candidate without its leading blank,
     // and LF, written into `output` in order. Bound and result are those of splitIntoWords; `rows` is set to
