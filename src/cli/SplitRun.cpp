@@ -112,7 +112,7 @@ protected:
             return;
         const qsizetype used = size();
         const qsizetype capacity = std::max<qsizetype>({2 * (m_limit - m_begin), used + bytes, 64 * 1024});
-        auto grown = std::make_unique<char[]>(static_cast<std::size_t>(capacity));
+        auto grown = std::make_unique_for_overwrite<char[]>(static_cast<std::size_t>(capacity));
         if (used > 0)
             std::memcpy(grown.get(), m_begin, static_cast<std::size_t>(used));
         m_buffer = std::move(grown);
