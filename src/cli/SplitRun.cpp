@@ -14,6 +14,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <system_error>
 #include <thread>
 #include <unistd.h>
 #include <vector>
@@ -25,8 +26,10 @@ namespace {
 // Names per batch: enough that taking turns costs nothing beside the splitting, few enough that the rows of
 // a batch (about half a kilobyte per name) stay in the cache until they are written.
 constexpr qsizetype batchNames = 1024;
-// The rows a job keeps while the batches before it are not yet written; past this it waits for its turn.
-constexpr qsizetype heldBytes = 8 * 1024 * 1024;
+// The rows a job keeps while the batches before it are not yet written; past this it waits for its turn. With
+// the batches that may wait (maxWaitingPerJob per job), this bounds the memory a run takes for rows.
+constexpr qsizetype heldBytes = 4 * 1024 * 1024;
+constexpr std::size_t maxWaitingPerJob = 2;
 
 // A name as messages quote it: a very long one is cut short.
 QString quotedName(QStringView name)
@@ -161,7 +164,7 @@ bool SplitRun::run(const QStringList& files)
     bool writing = false; // a job is the writer
     std::map<qint64, SplitBatch> waiting;
     std::vector<std::unique_ptr<BatchRows>> spareRows;
-    const std::size_t maxWaiting = 4 * static_cast<std::size_t>(m_settings.jobs);
+    const std::size_t maxWaiting = maxWaitingPerJob * static_cast<std::size_t>(m_settings.jobs);
     bool failed = false;
 
     // Writes a batch's rows and messages, as the writer.
@@ -282,7 +285,11 @@ bool SplitRun::run(const QStringList& files)
     std::vector<std::thread> threads;
     for (int k = 1; k < m_settings.jobs; ++k) {
         processors.push_back(std::make_unique<EntryProcessor>(m_processor));
-        threads.emplace_back(job, std::ref(*processors.back()));
+        try {
+            threads.emplace_back(job, std::ref(*processors.back()));
+        } catch (const std::system_error&) {
+            break; // the system gives no more threads: the jobs started so far do the work
+        }
     }
     job(m_processor);
     for (std::thread& thread : threads)
