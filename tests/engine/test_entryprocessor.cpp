@@ -246,6 +246,33 @@ private slots:
         QCOMPARE(rows, (QStringList{"c a r", "car"}));
     }
 
+    // A processor made for another thread shares the first one's index of the words: the same rows; and
+    // when the word list changes, each of them searches the new words from its next entry on, whichever
+    // notices the change first.
+    void processorForAnotherThreadFollowsTheWords()
+    {
+        WordDictionary words;
+        for (const char* word : {"car", "pet"})
+            words.add(QString::fromLatin1(word));
+        EntryProcessor first(words, m_folder.path());
+        first.prepareIndex();
+        EntryProcessor second(first);
+        const auto rowsOf = [&](EntryProcessor& processor, const QString& entry) {
+            CollectedRows output(4096);
+            processor.writeRows(entry, false, 0, output);
+            return output.bytes();
+        };
+        QCOMPARE(rowsOf(second, "carpet.com"), QByteArray("car pet\n"));
+        QCOMPARE(rowsOf(first, "carpet.com"), QByteArray("car pet\n"));
+        words.add(QStringLiteral("carpet"));
+        QCOMPARE(rowsOf(second, "CarPet"), QByteArray("Car Pet\nCarPet\n"));
+        QCOMPARE(rowsOf(first, "CarPet"), QByteArray("Car Pet\nCarPet\n"));
+        words.clear();
+        words.add(QStringLiteral("pet"));
+        QCOMPARE(rowsOf(first, "carpet"), QByteArray());
+        QCOMPARE(rowsOf(second, "petpet"), QByteArray("pet pet\n"));
+    }
+
     void writtenRowsOfFailedEntries()
     {
         WordDictionary letters;
