@@ -1,6 +1,7 @@
 #include "NameCleaner.h"
 
 #include "core/Failure.h"
+#include "text/Ascii.h"
 #include "text/TextFiles.h"
 
 #include <QFile>
@@ -128,15 +129,6 @@ qsizetype removeEveryAsciiCaseless(QString& text, QStringView foldedDotPattern, 
     if (kept != size)
         text.truncate(kept);
     return dotLeft;
-}
-
-bool isAscii(QStringView text)
-{
-    const char16_t* units = text.utf16();
-    char16_t all = 0;
-    for (qsizetype k = 0; k < text.size(); ++k)
-        all |= units[k];
-    return all < 0x80;
 }
 
 // Whether "www." occurs: it ends at some ".".
@@ -492,7 +484,7 @@ void NameCleaner::removeSuffixes(QString& text, const SuffixList& list) const
 {
     const auto entryCount = static_cast<quint32>(list.foldedEntries.size());
     // Removing keeps an ASCII text ASCII.
-    if (!isAscii(text)) {
+    if (!ascii::isAscii(text)) {
         removeSuffixesFolded(text, list);
         return;
     }

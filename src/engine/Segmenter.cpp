@@ -159,32 +159,31 @@ namespace {
 // gather of their cells. A walk's steps wait on each other's reads; walks side by side in one vector do not,
 // and a step costs one wait for all. `codes` holds the text's character numbers and zeros past it, for at
 // least 64 + 16 places more, so that a walk dies at the text's end. Sets, per place, bit k when the k + 1
-// characters from there are a word.
-// The vectors are a constant, so that their walks stay in registers.
+// characters from there are a word. The count of vectors is a constant, so that the walks stay in registers.
 template <std::size_t vectors>
 [[gnu::target("avx512f,avx512bw,avx512vl,avx512dq,bmi,bmi2")]] [[gnu::always_inline]] inline void
 walkSideBySide(const AsciiWordTrie::Cell* cells, AsciiWordTrie::Cell root, const quint8* codes, std::size_t size,
                quint64* wordEnds)
 {
     constexpr std::size_t lanes = 16;
-    constexpr std::size_t maxVectors = vectors;
     const __m512i labelMask = _mm512_set1_epi32(0x7F);
     const __m512i wordFlag = _mm512_set1_epi32(0x80);
     const __m512i lane = _mm512_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
-    __m512i cell[maxVectors];
-    __m512i lowEnds[maxVectors]; // the word ends of the vector's first eight places
-    __m512i highEnds[maxVectors];
-    __mmask16 alive[maxVectors];
+    __m512i cell[vectors];
+    __m512i lowEnds[vectors]; // the word ends of the vector's first eight places
+    __m512i highEnds[vectors];
+    __mmask16 alive[vectors];
 #pragma GCC unroll 4
-    for (std::size_t v = 0; v < maxVectors; ++v) {
+    for (std::size_t v = 0; v < vectors; ++v) {
         const __m512i place = _mm512_add_epi32(lane, _mm512_set1_epi32(static_cast<int>(v * lanes)));
         alive[v] = _mm512_cmplt_epu32_mask(place, _mm512_set1_epi32(static_cast<int>(size)));
         cell[v] = _mm512_maskz_mov_epi32(alive[v], _mm512_set1_epi32(static_cast<int>(root)));
         lowEnds[v] = highEnds[v] = _mm512_setzero_si512();
     }
-    for (std::size_t step = 0; step < size; ++step) {
+    std::size_t step = 0;
+    std::size_t walks = 0; // still going after the step
+    for (; step < size; ++step) {
         const __m512i bit = _mm512_set1_epi64(static_cast<long long>(quint64(1) << step));
-        __mmask16 any = 0;
 #pragma GCC unroll 4
         for (std::size_t v = 0; v < vectors; ++v) {
             // The zero-masked forms: the plain ones start from an undefined vector, which the compiler warns of.
@@ -196,48 +195,41 @@ walkSideBySide(const AsciiWordTrie::Cell* cells, AsciiWordTrie::Cell root, const
             const __mmask16 word = _mm512_mask_test_epi32_mask(taken, next, wordFlag);
             cell[v] = _mm512_maskz_mov_epi32(taken, next);
             alive[v] = taken;
-            any |= taken;
             lowEnds[v] = _mm512_mask_or_epi64(lowEnds[v], static_cast<__mmask8>(word), lowEnds[v], bit);
             highEnds[v] = _mm512_mask_or_epi64(highEnds[v], static_cast<__mmask8>(word >> 8), highEnds[v], bit);
         }
-        if (any == 0)
-            break;
-        // A single walk left, along a long word: its steps go on one by one, each a plain read, which waits
-        // on memory for less time than a gather.
-        std::size_t walks = 0;
+        walks = 0;
 #pragma GCC unroll 4
         for (std::size_t v = 0; v < vectors; ++v)
             walks += static_cast<std::size_t>(__builtin_popcount(alive[v]));
-        if (walks == 1) {
-#pragma GCC unroll 4
-            for (std::size_t v = 0; v < vectors; ++v) {
-                _mm512_storeu_si512(wordEnds + v * lanes, lowEnds[v]);
-                _mm512_storeu_si512(wordEnds + v * lanes + 8, highEnds[v]);
-            }
-            std::size_t v = 0;
-            while (alive[v] == 0)
-                ++v;
-            const std::size_t start = v * lanes + static_cast<std::size_t>(__builtin_ctz(alive[v]));
-            alignas(64) AsciiWordTrie::Cell lastCells[lanes];
-            _mm512_store_si512(lastCells, cell[v]);
-            AsciiWordTrie::Cell last = lastCells[start - v * lanes];
-            quint64 ends = wordEnds[start];
-            // Past the text the codes are of no character: the walk ends there at the latest.
-            for (std::size_t next = step + 1;; ++next) {
-                last = AsciiWordTrie::step(cells, last, codes[start + next]);
-                if (last == AsciiWordTrie::noCell)
-                    break;
-                ends |= static_cast<quint64>(AsciiWordTrie::isWord(last)) << next;
-            }
-            wordEnds[start] = ends;
-            return;
-        }
+        // A single walk left, along a long word, goes on below one step at a time.
+        if (walks <= 1)
+            break;
     }
 #pragma GCC unroll 4
     for (std::size_t v = 0; v < vectors; ++v) {
         _mm512_storeu_si512(wordEnds + v * lanes, lowEnds[v]);
         _mm512_storeu_si512(wordEnds + v * lanes + 8, highEnds[v]);
     }
+    if (walks != 1)
+        return;
+    // Its steps are plain reads, which wait on memory for less time than gathers. Past the text the codes are
+    // of no character: the walk ends there at the latest.
+    std::size_t v = 0;
+    while (alive[v] == 0)
+        ++v;
+    const std::size_t start = v * lanes + static_cast<std::size_t>(__builtin_ctz(alive[v]));
+    alignas(64) AsciiWordTrie::Cell lastCells[lanes];
+    _mm512_store_si512(lastCells, cell[v]);
+    AsciiWordTrie::Cell last = lastCells[start - v * lanes];
+    quint64 ends = wordEnds[start];
+    for (std::size_t next = step + 1;; ++next) {
+        last = AsciiWordTrie::step(cells, last, codes[start + next]);
+        if (last == AsciiWordTrie::noCell)
+            break;
+        ends |= static_cast<quint64>(AsciiWordTrie::isWord(last)) << next;
+    }
+    wordEnds[start] = ends;
 }
 
 [[gnu::target("avx512f,avx512bw,avx512vl,avx512dq,bmi,bmi2")]] void
@@ -320,8 +312,8 @@ void Segmenter::markReachable(QStringView text)
     const auto size = static_cast<std::size_t>(text.size());
     m_path.resize(size + 1);
     const char16_t* units = text.utf16();
-    const bool ascii = std::all_of(units, units + size, [](char16_t unit) { return unit < 0x80; });
-    m_masked = ascii && size <= maskBits && m_index->asciiTrieBuilt;
+    const bool asciiText = ascii::isAscii(text);
+    m_masked = asciiText && size <= maskBits && m_index->asciiTrieBuilt;
     if (m_masked) {
         // Every piece is at most 64 characters long: the ends from each place fit in one mask, and the
         // places from which the rest can be split, seen from one place, in another.
@@ -336,7 +328,7 @@ void Segmenter::markReachable(QStringView text)
         return;
     }
     NumericScanner::findDigitRunEnds(text, m_digitRunEnds);
-    if (ascii)
+    if (asciiText)
         findAsciiWordEnds(text);
     m_reachable.assign(size + 1, 0);
     m_reachable[size] = 1;
@@ -351,11 +343,11 @@ void Segmenter::markReachable(QStringView text)
     for (std::size_t at = size; at-- > 0;) {
         const auto first = m_ends.size();
         m_firstEnd[at] = static_cast<qint32>(first);
-        if (ascii && !m_fromStart[at]) {
+        if (asciiText && !m_fromStart[at]) {
             m_endCount[at] = 0; // no piece from the start ends here: the search never comes here
             continue;
         }
-        if (ascii) {
+        if (asciiText) {
             for (quint64 lengths = m_shortWordEnds[at]; lengths != 0; lengths &= lengths - 1) {
                 const std::size_t end = at + 1 + static_cast<std::size_t>(__builtin_ctzll(lengths));
                 if (m_reachable[end])
@@ -628,7 +620,7 @@ walkRowsByExpansion(RowWalk& walk)
 
 [[gnu::target("avx512f,avx512bw,avx512vbmi2,bmi,bmi2,popcnt")]] bool walkRowsByExpansion(RowWalk& walk)
 {
-    return walk.size <= 32 ? walkRowsByExpansion<false>(walk) : walkRowsByExpansion<true>(walk);
+    return walk.size <= rowBlock / 2 ? walkRowsByExpansion<false>(walk) : walkRowsByExpansion<true>(walk);
 }
 
 #endif

@@ -6,6 +6,7 @@
 #include "WordDictionary.h"
 #include "WordTrie.h"
 #include "core/ProcessorFeatures.h"
+#include "text/Ascii.h"
 
 #include <QByteArrayView>
 #include <QString>
@@ -74,14 +75,7 @@ public:
     bool takesShortAscii(QStringView text)
     {
         refreshIndex();
-        if (!m_index->asciiTrieBuilt || text.size() > qsizetype(maskBits))
-            return false;
-        // All units at once, without a branch per unit: the text is short.
-        const char16_t* units = text.utf16();
-        char16_t all = 0;
-        for (qsizetype k = 0; k < text.size(); ++k)
-            all |= units[k];
-        return all < 0x80;
+        return m_index->asciiTrieBuilt && text.size() <= qsizetype(maskBits) && ascii::isAscii(text);
     }
     // The candidates of such a text as rows of bytes, each `start`, the candidate without its leading blank,
     // and LF, written into `output` in order. Bound and result are those of splitIntoWords; `rows` is set to
