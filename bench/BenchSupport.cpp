@@ -1,8 +1,8 @@
 #include "BenchSupport.h"
 
-#include "core/TextBlock.h"
 #include "engine/NameCleaner.h"
 #include "input/DomainFileReader.h"
+#include "text/TextBlock.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -2,8 +2,8 @@
 // byte up so that terminators and CR LF pairs fall on every chunk boundary.
 #include "FuzzFile.h"
 #include "core/Failure.h"
-#include "core/TextBlock.h"
 #include "input/DomainFileReader.h"
+#include "text/TextBlock.h"
 #include "text/Windows1252.h"
 
 #include <cstdint>

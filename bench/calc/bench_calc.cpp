@@ -7,7 +7,7 @@
 #include "core/EventPump.h"
 #include "core/Pointer.h"
 #include "core/Prompter.h"
-#include "core/TextListModel.h"
+#include "model/TextListModel.h"
 #include "output/Clipboard.h"
 #include "output/LibreOfficeCalc.h"
 #include "output/OutputCommands.h"

@@ -5,7 +5,7 @@
 #include "core/EventPump.h"
 #include "core/ProgressIndicator.h"
 #include "core/Prompter.h"
-#include "core/TextListModel.h"
+#include "model/TextListModel.h"
 #include "output/AlignedTextExport.h"
 #include "output/Clipboard.h"
 #include "output/ClipboardCopy.h"

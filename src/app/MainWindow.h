@@ -2,8 +2,8 @@
 
 #include "Settings.h"
 #include "core/EventPump.h"
-#include "core/TextListModel.h"
 #include "engine/WordDictionary.h"
+#include "model/TextListModel.h"
 
 #include <QString>
 #include <QWidget>

@@ -3,6 +3,4 @@ target_sources(quorvane_core PRIVATE
     core/ErrorTrap.cpp
     core/Failure.cpp
     core/Pointer.cpp
-    core/ProcessorFeatures.cpp
-    core/TextBlock.cpp
-    core/TextListModel.cpp)
+    core/ProcessorFeatures.cpp)

@@ -3,8 +3,8 @@
 #include "DomainFileReader.h"
 #include "core/Failure.h"
 #include "core/Prompter.h"
-#include "core/TextBlock.h"
-#include "core/TextListModel.h"
+#include "model/TextListModel.h"
+#include "text/TextBlock.h"
 #include "text/TextFiles.h"
 
 #include <utility>

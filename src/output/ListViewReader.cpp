@@ -1,7 +1,7 @@
 #include "ListViewReader.h"
 
 #include "core/Failure.h"
-#include "core/TextListModel.h"
+#include "model/TextListModel.h"
 
 #include <algorithm>
 

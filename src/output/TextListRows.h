@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/TextListModel.h"
+#include "model/TextListModel.h"
 
 #include <QStringView>
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "LineDecoder.h"
-#include "core/TextBlock.h"
+#include "text/TextBlock.h"
 
 #include <QFile>
 #include <QString>

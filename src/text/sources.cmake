@@ -1,4 +1,5 @@
 target_sources(quorvane_core PRIVATE
     text/LineDecoder.cpp
+    text/TextBlock.cpp
     text/TextFiles.cpp
     text/Windows1252.cpp)

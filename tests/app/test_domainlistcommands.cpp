@@ -1,8 +1,8 @@
 #include "MainWindow.h"
 #include "WindowHarness.h"
 #include "core/Pointer.h"
-#include "core/TextListModel.h"
 #include "input/DomainListInput.h"
+#include "model/TextListModel.h"
 
 #include <QCheckBox>
 #include <QHeaderView>

@@ -9,7 +9,7 @@
 #include "TestFiles.h"
 #include "TestOffice.h"
 #include "UnoOffice.h"
-#include "core/TextListModel.h"
+#include "model/TextListModel.h"
 #include "output/LibreOfficeCalc.h"
 
 #include <QApplication>

@@ -2,7 +2,7 @@
 #include "OutputFakes.h"
 #include "QtClipboard.h"
 #include "core/EventPump.h"
-#include "core/TextListModel.h"
+#include "model/TextListModel.h"
 #include "output/ClipboardCopy.h"
 
 #include <QClipboard>

@@ -2,7 +2,7 @@
 #include "ScriptedPrompter.h"
 #include "core/EventPump.h"
 #include "core/Pointer.h"
-#include "core/TextListModel.h"
+#include "model/TextListModel.h"
 #include "output/OutputCommands.h"
 #include "output/SpreadsheetExport.h"
 

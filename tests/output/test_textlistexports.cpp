@@ -5,7 +5,7 @@
 #include "TestFiles.h"
 #include "core/EventPump.h"
 #include "core/Failure.h"
-#include "core/TextListModel.h"
+#include "model/TextListModel.h"
 #include "output/AlignedTextExport.h"
 #include "output/ClipboardCopy.h"
 #include "text/Windows1252.h"

@@ -3,7 +3,7 @@
 #include "MainWindow.h"
 #include "WindowHarness.h"
 #include "core/Pointer.h"
-#include "core/TextListModel.h"
+#include "model/TextListModel.h"
 #include "text/Windows1252.h"
 
 #include <QBuffer>

@@ -1,7 +1,7 @@
 // The lists of the window take a run's rows one name at a time: a million rows in many small appends must
 // cost linear time, which shows in how rarely the texts' buffers have to grow.
-#include "core/TextBlock.h"
-#include "core/TextListModel.h"
+#include "model/TextListModel.h"
+#include "text/TextBlock.h"
 
 #include <QSet>
 #include <QtTest>

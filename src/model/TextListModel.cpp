@@ -1,6 +1,6 @@
 #include "TextListModel.h"
 
-#include "Failure.h"
+#include "core/Failure.h"
 
 #include <utility>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "TextBlock.h"
+#include "text/TextBlock.h"
 
 #include <QAbstractItemModel>
 #include <QList>

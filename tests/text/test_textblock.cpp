@@ -2,8 +2,8 @@
 // turn from one to the other, and ends that pass a multiple of the segment size (made small here, so that
 // short texts reach it).
 #include "TestFiles.h"
-#include "core/TextBlock.h"
 #include "text/LineDecoder.h"
+#include "text/TextBlock.h"
 
 #include <QRandomGenerator>
 #include <QtTest>

@@ -1,5 +1,5 @@
 #include "core/Failure.h"
-#include "core/TextListModel.h"
+#include "model/TextListModel.h"
 
 #include <QAbstractItemModelTester>
 #include <QSignalSpy>

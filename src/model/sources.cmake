@@ -1,0 +1,2 @@
+target_sources(quorvane_core PRIVATE
+    model/TextListModel.cpp)

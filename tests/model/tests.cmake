@@ -1,0 +1,1 @@
+quorvane_add_test(NAME test_textlistmodel SOURCES model/test_textlistmodel.cpp)
