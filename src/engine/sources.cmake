@@ -13,3 +13,7 @@ target_sources(quorvane_core PRIVATE
 find_package(PkgConfig REQUIRED)
 pkg_check_modules(LIBMDB REQUIRED IMPORTED_TARGET libmdb)
 target_link_libraries(quorvane_core PRIVATE PkgConfig::LIBMDB)
+
+# OS plumbing the engine's classes use.
+target_sources(quorvane_core PRIVATE
+    engine/ProcessWideStderrSilencer.cpp)
