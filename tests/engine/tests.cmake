@@ -29,3 +29,4 @@ quorvane_add_test(NAME test_entryprocessor SOURCES engine/test_entryprocessor.cp
 quorvane_add_test(NAME test_shippedwords SOURCES engine/test_shippedwords.cpp)
 set_property(TEST test_shippedwords APPEND PROPERTY ENVIRONMENT "QUORVANE_DATA_SOURCE_DIR=${PROJECT_SOURCE_DIR}/data")
 quorvane_add_test(NAME test_stderrsilencer SOURCES engine/test_stderrsilencer.cpp)
+quorvane_add_test(NAME test_filechangewatcher SOURCES engine/test_filechangewatcher.cpp)
