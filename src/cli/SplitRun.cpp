@@ -1,5 +1,7 @@
 #include "SplitRun.h"
 
+#include "JobThreads.h"
+#include "OrderedBatches.h"
 #include "StreamWriter.h"
 #include "TerminalProgress.h"
 #include "core/Failure.h"
@@ -8,14 +10,10 @@
 #include <QFile>
 
 #include <algorithm>
-#include <atomic>
-#include <condition_variable>
 #include <cstring>
-#include <map>
 #include <memory>
 #include <mutex>
-#include <system_error>
-#include <thread>
+#include <optional>
 #include <unistd.h>
 #include <vector>
 
@@ -151,90 +149,50 @@ SplitRun::SplitRun(EntryProcessor& processor, const Settings& settings, StreamWr
 bool SplitRun::run(const QStringList& files)
 {
     NameSource source(files);
-    std::mutex reading; // the source and the batch numbers
-    qint64 nextBatch = 0;
-    std::atomic<bool> stop{false}; // the output failed, or every file has been read: no more batches are taken
-    // The batches are written in order by one job at a time, the writer: the job that finishes the batch
-    // whose turn it is writes it, then every batch after it that others finished meanwhile. A job that
-    // finishes a later batch leaves it waiting and goes on with the next, so no job waits for another
-    // that the system has not scheduled, unless too many batches wait.
-    std::mutex turns;
-    std::condition_variable changed;
-    qint64 turn = 0;      // the batch written next
-    bool writing = false; // a job is the writer
-    std::map<qint64, SplitBatch> waiting;
-    std::vector<std::unique_ptr<BatchRows>> spareRows;
-    const std::size_t maxWaiting = maxWaitingPerJob * static_cast<std::size_t>(m_settings.jobs);
     bool failed = false;
+    std::mutex spares; // rows handed on, kept for the next batches
+    std::vector<std::unique_ptr<BatchRows>> spareRows;
 
-    // Writes a batch's rows and messages, as the writer.
-    const auto publish = [&](SplitBatch& batch) {
-        m_output.write(batch.rows->data(), batch.rows->size());
-        batch.rows->clear();
-        for (const QString& message : std::as_const(batch.messages))
-            m_print(message);
-        if (!batch.problem.isEmpty())
-            m_print(batch.problem);
-        m_names += batch.names;
-        m_rows += batch.rowCount;
-        failed = failed || batch.failed || !batch.problem.isEmpty();
-        m_progress.update(m_names, m_rows);
-        if (m_output.failed())
-            stop = true;
-    };
-    // Hands a finished batch over: written now by its own job, when it is the writer or becomes it, otherwise
-    // left waiting for the writer.
-    const auto finish = [&](SplitBatch&& batch, bool writer) {
-        std::unique_lock<std::mutex> lock(turns);
-        if (!writer) {
-            changed.wait(lock, [&] { return (batch.number == turn && !writing) || waiting.size() < maxWaiting; });
-            if (batch.number != turn || writing) {
-                const qint64 number = batch.number;
-                waiting.emplace(number, std::move(batch));
-                return;
-            }
-            writing = true;
-        }
-        SplitBatch current = std::move(batch);
-        for (;;) {
-            lock.unlock();
-            publish(current);
-            lock.lock();
-            spareRows.push_back(std::move(current.rows));
-            ++turn;
-            const auto next = waiting.find(turn);
-            if (next == waiting.end())
-                break;
-            current = std::move(next->second);
-            waiting.erase(next);
-        }
-        writing = false;
-        lock.unlock();
-        changed.notify_all();
-    };
+    // Writes a batch's rows and messages, in the batches' order; a failed output ends the run.
+    OrderedBatches<SplitBatch> batches(maxWaitingPerJob * static_cast<std::size_t>(m_settings.jobs),
+                                       [&](SplitBatch& batch) {
+                                           m_output.write(batch.rows->data(), batch.rows->size());
+                                           batch.rows->clear();
+                                           for (const QString& message : std::as_const(batch.messages))
+                                               m_print(message);
+                                           if (!batch.problem.isEmpty())
+                                               m_print(batch.problem);
+                                           m_names += batch.names;
+                                           m_rows += batch.rowCount;
+                                           failed = failed || batch.failed || !batch.problem.isEmpty();
+                                           m_progress.update(m_names, m_rows);
+                                           {
+                                               const std::lock_guard<std::mutex> lock(spares);
+                                               spareRows.push_back(std::move(batch.rows));
+                                           }
+                                           return !m_output.failed();
+                                       });
 
     const auto job = [&](EntryProcessor& processor) {
         // The batch's names one after the other in one string: they stay together in the cache.
         QString names;
         std::vector<qsizetype> nameEnds(static_cast<std::size_t>(batchNames));
         SplitBatch batch;
-        bool writer = false;
         for (;;) {
             qsizetype count = 0;
-            {
-                std::lock_guard<std::mutex> lock(reading);
-                if (stop.load())
-                    return;
-                batch.number = nextBatch++;
+            const std::optional<qint64> number = batches.take([&](qint64) {
                 // A batch that held a very long name gives its room back.
                 if (names.capacity() > 64 * 1024 * 1024)
                     names = QString();
                 source.read(names, nameEnds, count, batch.problem);
-                if (count == 0 && batch.problem.isEmpty())
-                    stop = true; // every file has been read; this empty batch still takes its turn
-            }
+                // After every file has been read, this empty batch still takes its turn.
+                return count > 0 || !batch.problem.isEmpty();
+            });
+            if (!number)
+                return;
+            batch.number = *number;
             {
-                std::lock_guard<std::mutex> lock(turns);
+                const std::lock_guard<std::mutex> lock(spares);
                 if (spareRows.empty()) {
                     batch.rows = std::make_unique<BatchRows>();
                 } else {
@@ -244,12 +202,10 @@ bool SplitRun::run(const QStringList& files)
             }
             // Rows past what a job keeps are written at once, which waits for the batch's turn and makes this
             // job the writer until the batch is finished.
-            writer = false;
+            bool writer = false;
             batch.rows->setWriteEarly([&] {
                 if (!writer) {
-                    std::unique_lock<std::mutex> lock(turns);
-                    changed.wait(lock, [&] { return batch.number == turn && !writing; });
-                    writing = true;
+                    batches.waitForTurn(batch.number);
                     writer = true;
                 }
                 m_output.write(batch.rows->data(), batch.rows->size());
@@ -274,7 +230,7 @@ bool SplitRun::run(const QStringList& files)
                         QStringLiteral("%1: cut after %2 splits; it has more").arg(quotedName(name)).arg(outcome.rows));
             }
             batch.rows->setWriteEarly(nullptr);
-            finish(std::move(batch), writer);
+            batches.finish(batch.number, std::move(batch));
             batch = SplitBatch();
         }
     };
@@ -282,18 +238,13 @@ bool SplitRun::run(const QStringList& files)
     // The other jobs' processors share the first one's search index instead of building their own.
     m_processor.prepareIndex();
     std::vector<std::unique_ptr<EntryProcessor>> processors;
-    std::vector<std::thread> threads;
-    for (int k = 1; k < m_settings.jobs; ++k) {
+    runJobs(m_settings.jobs, [&](int k) -> std::function<void()> {
+        if (k == 0)
+            return [&] { job(m_processor); };
         processors.push_back(std::make_unique<EntryProcessor>(m_processor));
-        try {
-            threads.emplace_back(job, std::ref(*processors.back()));
-        } catch (const std::system_error&) {
-            break; // the system gives no more threads: the jobs started so far do the work
-        }
-    }
-    job(m_processor);
-    for (std::thread& thread : threads)
-        thread.join();
+        EntryProcessor* own = processors.back().get();
+        return [&job, own] { job(*own); };
+    });
     return !failed && !m_output.failed();
 }
 

@@ -8,22 +8,9 @@
 #include <QSet>
 
 #include <algorithm>
-#include <atomic>
-#include <cerrno>
-#include <cstring>
-#include <fcntl.h>
-#include <linux/magic.h>
-#include <signal.h>
 #include <string_view>
-#include <sys/inotify.h>
 #include <sys/stat.h>
-#include <sys/vfs.h>
 #include <time.h>
-#include <unistd.h>
-
-#ifdef __SSE2__
-#include <emmintrin.h>
-#endif
 
 namespace quorvane {
 
@@ -105,7 +92,7 @@ qsizetype removeEveryAsciiCaseless(QString& text, QStringView foldedDotPattern, 
     const auto matchesAt = [&](qsizetype at) {
         for (qsizetype k = 1; k < length; ++k) {
             const char16_t unit = units[at + k];
-            if (((unit >= u'A' && unit <= u'Z') ? char16_t(unit + 32) : unit) != pattern[k])
+            if (ascii::toLower(unit) != pattern[k])
                 return false;
         }
         return true;
@@ -157,18 +144,8 @@ bool isSeparatorOrBlank(char16_t unit)
 // Whether the text holds a "." or a ":".
 bool holdsDotOrColon(const char16_t* units, qsizetype size)
 {
-    qsizetype k = 0;
-#ifdef __SSE2__
-    const __m128i dot = _mm_set1_epi16(u'.');
-    const __m128i colon = _mm_set1_epi16(u':');
-    for (; k + 8 <= size; k += 8) {
-        const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(units + k));
-        if (_mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi16(block, dot), _mm_cmpeq_epi16(block, colon))) != 0)
-            return true;
-    }
-#endif
     bool found = false;
-    for (; k < size; ++k)
+    for (qsizetype k = 0; k < size; ++k)
         found |= units[k] == u'.' || units[k] == u':';
     return found;
 }
@@ -177,96 +154,11 @@ bool holdsDotOrColon(const char16_t* units, qsizetype size)
 qsizetype copyWithoutSeparators(const char16_t* from, qsizetype size, char16_t* to)
 {
     qsizetype kept = 0;
-    qsizetype k = 0;
-#ifdef __SSE2__
-    // Eight units at a time while there is none to leave out, as in most names.
-    const __m128i dot = _mm_set1_epi16(u'.');
-    const __m128i slash = _mm_set1_epi16(u'/');
-    const __m128i hyphen = _mm_set1_epi16(u'-');
-    const __m128i blank = _mm_set1_epi16(u' ');
-    for (; k + 8 <= size; k += 8) {
-        const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + k));
-        const __m128i left = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi16(block, dot), _mm_cmpeq_epi16(block, slash)),
-                                          _mm_or_si128(_mm_cmpeq_epi16(block, hyphen), _mm_cmpeq_epi16(block, blank)));
-        if (_mm_movemask_epi8(left) == 0) {
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(to + kept), block);
-            kept += 8;
-            continue;
-        }
-        for (qsizetype j = k; j < k + 8; ++j) {
-            to[kept] = from[j];
-            kept += isSeparatorOrBlank(from[j]) ? 0 : 1;
-        }
-    }
-#endif
-    for (; k < size; ++k) {
+    for (qsizetype k = 0; k < size; ++k) {
         to[kept] = from[k];
         kept += isSeparatorOrBlank(from[k]) ? 0 : 1;
     }
     return kept;
-}
-
-// Local file systems, on which the kernel notes every change to a watched folder or file.
-bool notesEveryChange(const QByteArray& folder)
-{
-    struct statfs info
-    {};
-    if (::statfs(folder.constData(), &info) != 0)
-        return false;
-    switch (static_cast<unsigned long>(info.f_type)) {
-    case EXT4_SUPER_MAGIC: // also ext2 and ext3
-    case XFS_SUPER_MAGIC:
-    case BTRFS_SUPER_MAGIC:
-    case F2FS_SUPER_MAGIC:
-    case TMPFS_MAGIC:
-    case RAMFS_MAGIC:
-    case OVERLAYFS_SUPER_MAGIC:
-        return true;
-    default:
-        return false; // network and user-space file systems change without telling this machine's kernel
-    }
-}
-
-const char* const suffixFileName = "suffix.lst";
-constexpr quint32 folderEvents = IN_ONLYDIR | IN_CREATE | IN_DELETE | IN_MODIFY | IN_ATTRIB | IN_CLOSE_WRITE |
-                                 IN_MOVED_FROM | IN_MOVED_TO | IN_DELETE_SELF | IN_MOVE_SELF;
-// The file's own watch also sees changes made through another name of it (a hard link elsewhere).
-constexpr quint32 fileEvents = IN_MODIFY | IN_ATTRIB | IN_CLOSE_WRITE | IN_DELETE_SELF | IN_MOVE_SELF;
-
-// Notes signalled: the kernel raises SIGIO in this process whenever it queues a note on a watch of a
-// cleaner that asked for it, so a cleaner need not ask the kernel at every call whether one is waiting.
-std::atomic<quint64> notesSignalled{0};
-static_assert(std::atomic<quint64>::is_always_lock_free, "the signal handler must not take a lock");
-
-void countSignalledNote(int)
-{
-    notesSignalled.fetch_add(1, std::memory_order_relaxed);
-}
-
-// Installs the handler once; false when SIGIO is the program's own business already (handled or ignored).
-bool notesCanBeSignalled()
-{
-    static const bool installed = [] {
-        struct sigaction current
-        {};
-        if (::sigaction(SIGIO, nullptr, &current) != 0 || (current.sa_flags & SA_SIGINFO) != 0 ||
-            current.sa_handler != SIG_DFL)
-            return false;
-        struct sigaction action
-        {};
-        action.sa_handler = countSignalledNote;
-        sigemptyset(&action.sa_mask);
-        action.sa_flags = SA_RESTART; // interrupted calls of other code go on
-        return ::sigaction(SIGIO, &action, nullptr) == 0;
-    }();
-    return installed;
-}
-
-// Identifies the calling thread without a system call.
-const void* callingThread()
-{
-    static thread_local const char marker = 0;
-    return &marker;
 }
 
 } // namespace
@@ -277,149 +169,37 @@ NameCleaner::NameCleaner(QString applicationFolder, ChangeCheck check)
       m_encodedSuffixPath(QFile::encodeName(m_suffixPath)), m_check(check)
 {}
 
-NameCleaner::~NameCleaner()
-{
-    stopWatching();
-}
-
-bool NameCleaner::startWatching()
-{
-    m_watchTried = true;
-    m_listKnown = false;
-    if (m_check != ChangeCheck::WatchWherePossible || !notesEveryChange(m_encodedFolder))
-        return false;
-    m_watch = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
-    if (m_watch < 0)
-        return false;
-    m_folderWatch = ::inotify_add_watch(m_watch, m_encodedFolder.constData(), folderEvents);
-    if (m_folderWatch < 0) {
-        stopWatching();
-        return false;
-    }
-    m_notes.resize(64 * 1024);
-    askForSignals();
-    return true;
-}
-
-// The signal goes to the thread that calls, so that a change made by that very thread is signalled before
-// the call that changed the file returns: the next name sees it. Notes queued before the asking are found
-// by the reading that the next call does in any case.
-void NameCleaner::askForSignals()
-{
-    m_signalled = false;
-    m_signalledThread = callingThread();
-    m_seenSignals = notesSignalled.load(std::memory_order_acquire) - 1; // read at the next call
-    if (!notesCanBeSignalled())
-        return;
-    const f_owner_ex owner{F_OWNER_TID, ::gettid()};
-    const int flags = ::fcntl(m_watch, F_GETFL);
-    m_signalled =
-        ::fcntl(m_watch, F_SETOWN_EX, &owner) == 0 && flags >= 0 && ::fcntl(m_watch, F_SETFL, flags | O_ASYNC) == 0;
-}
-
-// Whether notes may be waiting: always, unless they are signalled and none was since the last reading.
-bool NameCleaner::notesMayBeWaiting()
-{
-    if (!m_signalled)
-        return true;
-    if (m_signalledThread != callingThread())
-        askForSignals(); // another thread calls now: it is the one to be told
-    const quint64 signalled = notesSignalled.load(std::memory_order_acquire);
-    if (signalled == m_seenSignals)
-        return false;
-    m_seenSignals = signalled; // before reading: a note queued during the reading is signalled anew
-    return true;
-}
-
-void NameCleaner::stopWatching()
-{
-    if (m_watch >= 0)
-        ::close(m_watch);
-    m_watch = -1;
-    m_folderWatch = -1;
-    m_fileWatch = -1;
-    m_listKnown = false;
-}
-
-// Takes every waiting note; true when one concerns the suffix list.
-bool NameCleaner::watchedListChanged()
-{
-    bool changed = false;
-    bool restart = false;
-    const auto largestNote = static_cast<ssize_t>(sizeof(inotify_event) + NAME_MAX + 1);
-    for (;;) {
-        const ssize_t got = ::read(m_watch, m_notes.data(), m_notes.size());
-        if (got < 0) {
-            if (errno == EINTR)
-                continue;
-            restart = errno != EAGAIN; // nothing waiting, or the queue failed
-            break;
-        }
-        for (ssize_t at = 0; at < got;) {
-            inotify_event note{};
-            std::memcpy(&note, m_notes.data() + at, sizeof note);
-            const char* name = m_notes.data() + at + sizeof note;
-            at += static_cast<ssize_t>(sizeof note + note.len);
-            if (note.mask & IN_Q_OVERFLOW) {
-                restart = true; // notes were lost
-            } else if (note.wd == m_folderWatch) {
-                if (note.mask & (IN_DELETE_SELF | IN_MOVE_SELF | IN_IGNORED | IN_UNMOUNT))
-                    restart = true; // the path may name another folder now
-                else if (note.len > 0 && std::strcmp(name, suffixFileName) == 0)
-                    changed = true;
-            } else if (note.wd == m_fileWatch) {
-                changed = true;
-                if (note.mask & IN_IGNORED)
-                    m_fileWatch = -1;
-            }
-        }
-        // Every note queued before the reading began fits unless the buffer came back (nearly) full.
-        if (got <= static_cast<ssize_t>(m_notes.size()) - largestNote)
-            break;
-    }
-    if (restart) {
-        stopWatching();
-        startWatching();
-        return true;
-    }
-    return changed;
-}
-
 const NameCleaner::SuffixList* NameCleaner::currentSuffixList()
 {
-    if (!m_watchTried)
-        startWatching();
-    if (m_watch < 0)
-        return lookAtSuffixList();
-    if (notesMayBeWaiting() && watchedListChanged())
+    const auto watch = [&] {
+        m_watcher.reset();
+        m_watcher = std::make_unique<FileChangeWatcher>(m_encodedFolder, QByteArrayLiteral("suffix.lst"));
+        m_readingsWhenWatched = m_readings;
+        m_watchStarted = m_watcher->watching();
         m_listKnown = false;
-    if (m_watch < 0)
-        return lookAtSuffixList();
+    };
+    if (m_check == ChangeCheck::WatchWherePossible && !m_watcher)
+        watch();
+    if (!m_watcher || !m_watcher->watching()) {
+        const SuffixList* list = lookAtSuffixList();
+        // Watching stopped (the folder was replaced, say): it starts again once a look has found a change.
+        if (m_watchStarted && m_readings != m_readingsWhenWatched)
+            watch();
+        return list;
+    }
+    // Read before the file is: a change made while it is read moves the count on again.
+    const quint64 changes = m_watcher->changes();
+    if (changes != m_seenChanges)
+        m_listKnown = false;
     if (m_listKnown)
         return m_haveList ? &m_list : nullptr;
+    m_seenChanges = changes;
 
     struct stat link
     {};
-    const bool exists = ::lstat(m_encodedSuffixPath.constData(), &link) == 0;
-    if (exists && S_ISLNK(link.st_mode)) {
-        // A link's target may change in folders not watched: look at it every time.
-        if (m_fileWatch >= 0)
-            ::inotify_rm_watch(m_watch, m_fileWatch);
-        m_fileWatch = -1;
-        return lookAtSuffixList();
-    }
-    // The file's watch is set before reading it: a change during the reading is noted for the next call.
-    const int fileWatch = exists && S_ISREG(link.st_mode)
-                              ? ::inotify_add_watch(m_watch, m_encodedSuffixPath.constData(), fileEvents)
-                              : -1;
-    if (m_fileWatch >= 0 && m_fileWatch != fileWatch)
-        ::inotify_rm_watch(m_watch, m_fileWatch);
-    m_fileWatch = fileWatch;
-    if (exists && S_ISREG(link.st_mode) && fileWatch < 0) {
-        stopWatching(); // no more watches to be had: look at the file every time from now on
-        return lookAtSuffixList();
-    }
-    m_haveList = false; // read afresh
+    if (::lstat(m_encodedSuffixPath.constData(), &link) == 0 && S_ISLNK(link.st_mode))
+        return lookAtSuffixList(); // a link's target may change in folders not watched: look at it every time
+    m_haveList = false;            // read afresh
     const SuffixList* list = lookAtSuffixList();
     m_listKnown = true; // only reached when reading succeeded: a failed reading is tried again next time
     return list;
@@ -444,6 +224,7 @@ const NameCleaner::SuffixList* NameCleaner::lookAtSuffixList()
     if (!m_haveList || !m_stampTrusted || !(stamp == m_stamp)) {
         m_haveList = false;
         readSuffixList();
+        ++m_readings;
         timespec now{};
         clock_gettime(CLOCK_REALTIME, &now);
         const qint64 newest = std::max(stamp.modifiedSeconds, stamp.changedSeconds);
@@ -531,7 +312,7 @@ quint32 NameCleaner::firstEntryAfterDots(const char16_t* units, qsizetype firstD
         quint32 node = WordTrie::root;
         for (qsizetype k = dot + 1; k < size; ++k) {
             const char16_t unit = units[k];
-            node = list.trie.child(node, (unit >= u'A' && unit <= u'Z') ? char16_t(unit + 32) : unit);
+            node = list.trie.child(node, ascii::toLower(unit));
             if (node == WordTrie::noNode)
                 break;
             const std::vector<quint32>& entries = list.entriesAtNode[node];

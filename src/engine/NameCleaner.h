@@ -1,11 +1,13 @@
 #pragma once
 
+#include "FileChangeWatcher.h"
 #include "WordTrie.h"
 
 #include <QString>
 #include <QStringList>
 #include <QStringView>
 
+#include <memory>
 #include <vector>
 
 namespace quorvane {
@@ -19,11 +21,8 @@ namespace quorvane {
 // "suffix.lst" is optional: without a regular file of that name the suffix step does nothing. Its lines
 // are separated by CR LF; an empty file counts as the one line "empty file". A change to it is seen from
 // the next name on, while its parsed lines are kept as long as it does not change. How a change is noticed:
-//   - Watching (where the system offers it, on local file systems): the kernel queues a note for every
-//     change to the folder's entry "suffix.lst" and to the file itself, and for the folder being moved or
-//     removed; each call only looks whether a note is waiting, and reads the file again after one. Where
-//     the program leaves SIGIO to it, the kernel also signals each note to the calling thread, and a call
-//     asks for the notes only when one was signalled since it last did.
+//   - Watching (where the system offers it, on local file systems): a FileChangeWatcher counts the kernel's
+//     notes of changes; a call only compares that count with the one of the last reading.
 //   - Otherwise, at every call, the file's identity, size and change times are looked up and compared
 //     with those of the last reading (a file changed within the last seconds is read again every time,
 //     since a rewrite within one tick of the file system's clock leaves those unchanged).
@@ -40,7 +39,6 @@ public:
     };
 
     explicit NameCleaner(QString applicationFolder, ChangeCheck check = ChangeCheck::WatchWherePossible);
-    ~NameCleaner();
     NameCleaner(const NameCleaner&) = delete;
     NameCleaner& operator=(const NameCleaner&) = delete;
 
@@ -56,9 +54,7 @@ public:
     ChangeCheck changeCheck() const { return m_check; }
     QString suffixListPath() const { return m_suffixPath; }
     // Whether changes are noticed by watching (false before the first call and where watching failed).
-    bool watchesForChanges() const { return m_watch >= 0; }
-    // Whether, watching, the kernel signals the notes, so that calls need not ask for them.
-    bool changesAreSignalled() const { return m_watch >= 0 && m_signalled; }
+    bool watchesForChanges() const { return m_watcher && m_watcher->watching(); }
 
 private:
     struct FileStamp
@@ -89,11 +85,6 @@ private:
     void applySuffixList(bool textHoldsDot = true);
     const SuffixList* currentSuffixList();
     const SuffixList* lookAtSuffixList();
-    bool startWatching();
-    void askForSignals();
-    bool notesMayBeWaiting();
-    bool watchedListChanged();
-    void stopWatching();
     void readSuffixList();
     void removeSuffixes(QString& text, const SuffixList& list) const;
     void removeSuffixesFolded(QString& text, const SuffixList& list) const;
@@ -109,19 +100,14 @@ private:
     FileStamp m_stamp;
     bool m_haveList = false;
     bool m_stampTrusted = false;
-    // Watching: the notification queue, the folder's watch and the file's own (-1: none).
-    int m_watch = -1;
-    int m_folderWatch = -1;
-    int m_fileWatch = -1;
-    bool m_watchTried = false;
-    bool m_listKnown = false; // m_haveList tells the list's state as of the last note
-    // Whether the kernel signals each note on the watches (to m_signalledThread), and the count of signals
-    // as of the last reading of the notes.
-    bool m_signalled = false;
-    const void* m_signalledThread = nullptr;
-    quint64 m_seenSignals = 0;
-    QString m_text; // the text being cleaned
-    std::vector<char> m_notes;
+    // Watching: made at the first call; the watcher's count of changes as of the last reading.
+    std::unique_ptr<FileChangeWatcher> m_watcher;
+    quint64 m_seenChanges = 0;
+    quint64 m_readings = 0;            // of the file, in either way
+    quint64 m_readingsWhenWatched = 0; // as of the watcher's making
+    bool m_watchStarted = false;       // the watcher was watching when it was made: worth making again
+    bool m_listKnown = false;          // m_haveList tells the list's state as of m_seenChanges
+    QString m_text;                    // the text being cleaned
 };
 
 // Removes every blank (U+0020).

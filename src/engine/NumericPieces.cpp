@@ -1,5 +1,7 @@
 #include "NumericPieces.h"
 
+#include "text/Ascii.h"
+
 #include <algorithm>
 #include <charconv>
 #include <cmath>
@@ -19,11 +21,6 @@ constexpr qint64 certainOverflowDigits = largestDecimalExponent + 2;
 bool isDigit(char16_t c)
 {
     return c >= u'0' && c <= u'9';
-}
-
-char16_t asciiLower(char16_t c)
-{
-    return (c >= u'A' && c <= u'Z') ? char16_t(c + 32) : c;
 }
 
 bool isHexDigit(char16_t lower)
@@ -60,7 +57,7 @@ bool NumericScanner::decimalFits(qsizetype end) const
     // Same order of magnitude as the largest double: let correctly rounded parsing decide.
     std::string digits;
     for (qsizetype i = m_start; i < end; ++i) {
-        const char16_t c = asciiLower(m_text[i].unicode());
+        const char16_t c = ascii::toLower(m_text[i].unicode());
         if (c == u'e' || c == u'd')
             break;
         if (isDigit(c) && (!digits.empty() || c != u'0'))
@@ -96,7 +93,7 @@ qsizetype NumericScanner::next()
                 continue;
             }
         }
-        const char16_t c = asciiLower(m_text[m_position].unicode());
+        const char16_t c = ascii::toLower(m_text[m_position].unicode());
         ++m_position;
         const int digit = isDigit(c) ? c - u'0' : -1;
         bool accepted = false;

@@ -1,5 +1,6 @@
 #include "WordDatabase.h"
 
+#include "ProcessWideStderrSilencer.h"
 #include "core/Failure.h"
 
 #include <QFile>
@@ -28,36 +29,6 @@ constexpr int rowOffsetMask = 0x1fff;
 constexpr int minimumPages = 6;       // header, free-page map, catalog definition, usage maps, catalog data, a table
 constexpr int minimumMapRowBytes = 5; // a map's type byte and its start page
 constexpr qint64 largestJetFile = qint64(2) << 30; // Jet and ACE files never exceed 2 GB
-
-// libmdb writes its diagnostics to the standard error stream; they mean nothing to the user of a window
-// program, and every failure reaches the user through a Failure instead. Silences the stream meanwhile.
-class QuietStderr
-{
-public:
-    QuietStderr()
-    {
-        std::fflush(stderr);
-        m_saved = ::dup(STDERR_FILENO);
-        const int null = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
-        if (m_saved >= 0 && null >= 0)
-            ::dup2(null, STDERR_FILENO);
-        if (null >= 0)
-            ::close(null);
-    }
-    ~QuietStderr()
-    {
-        std::fflush(stderr);
-        if (m_saved >= 0) {
-            ::dup2(m_saved, STDERR_FILENO);
-            ::close(m_saved);
-        }
-    }
-    QuietStderr(const QuietStderr&) = delete;
-    QuietStderr& operator=(const QuietStderr&) = delete;
-
-private:
-    int m_saved = -1;
-};
 
 quint32 u32At(const unsigned char* page, int offset)
 {
@@ -128,7 +99,7 @@ struct WordDatabase::Handle
     ~Handle()
     {
         if (mdb) {
-            QuietStderr quiet;
+            const ProcessWideStderrSilencer silence; // libmdb writes diagnostics there
             mdb_close(mdb);
         }
     }
@@ -196,7 +167,7 @@ WordDatabase::WordDatabase(const QString& path) : m_path(path), m_handle(std::ma
         throw damaged();
     m_handle->pageCount = bytes.size() / pageSize;
 
-    QuietStderr quiet;
+    const ProcessWideStderrSilencer silence; // libmdb writes diagnostics there
     // libmdb only reads through the stream, but its interface takes a writable buffer.
     m_handle->mdb = mdb_open_buffer(m_handle->bytes.data(), std::size_t(bytes.size()), MDB_NOFLAGS);
     if (!m_handle->mdb)
@@ -212,7 +183,7 @@ WordDatabase::~WordDatabase() = default;
 std::vector<std::optional<QString>> WordDatabase::readWords()
 {
     MdbHandle* mdb = m_handle->mdb;
-    QuietStderr quiet;
+    const ProcessWideStderrSilencer silence; // libmdb writes diagnostics there
 
     // Access looks table names up without regard to letter case, and so does libmdb.
     MdbCatalogEntry* entry = mdb_get_catalogentry_by_name(mdb, wordsTable);

@@ -13,3 +13,8 @@ target_sources(quorvane_core PRIVATE
 find_package(PkgConfig REQUIRED)
 pkg_check_modules(LIBMDB REQUIRED IMPORTED_TARGET libmdb)
 target_link_libraries(quorvane_core PRIVATE PkgConfig::LIBMDB)
+
+# OS plumbing the engine's classes use: noticing changes to a file, silencing standard error around libmdb.
+target_sources(quorvane_core PRIVATE
+    engine/FileChangeWatcher.cpp
+    engine/ProcessWideStderrSilencer.cpp)

@@ -15,4 +15,11 @@ inline bool isAscii(QStringView text)
     return all < 0x80;
 }
 
+// The unit lower-cased in ASCII alone: "A" to "Z" become "a" to "z", every other unit stays. For texts already
+// known to be ASCII, or compared only with lower-case ASCII; Unicode lower-casing is WordDictionary::lowerCase.
+constexpr char16_t toLower(char16_t unit)
+{
+    return (unit >= u'A' && unit <= u'Z') ? char16_t(unit + (u'a' - u'A')) : unit;
+}
+
 } // namespace quorvane::ascii

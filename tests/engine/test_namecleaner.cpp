@@ -10,6 +10,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <chrono>
 #include <optional>
 #include <sys/stat.h>
 #include <thread>
@@ -75,6 +76,17 @@ void changeChecks()
 }
 
 } // namespace
+
+// Watching, a change is seen once the watcher's thread has taken the kernel's note: at once for every
+// purpose of a user, but not within the same instant. Looking at every call, it is seen at the very next call.
+#define COMPARE_SEEN(check, actual, expected)                                                                          \
+    do {                                                                                                               \
+        if ((check) == NameCleaner::ChangeCheck::LookAtEveryCall)                                                      \
+            QCOMPARE(actual, expected);                                                                                \
+        else                                                                                                           \
+            QTRY_COMPARE_WITH_TIMEOUT(actual, expected, 10000);                                                        \
+    } while (false)
+#define COMPARE_WATCHED(actual, expected) COMPARE_SEEN(NameCleaner::ChangeCheck::WatchWherePossible, actual, expected)
 
 class TestNameCleaner : public QObject
 {
@@ -185,12 +197,12 @@ private slots:
         NameCleaner cleaner(dir.path(), check);
         QCOMPARE(cleaner.cleanDomainName("a.com.net"), QStringLiteral("a com net"));
         testfiles::writeBytes(path, "com");
-        QCOMPARE(cleaner.cleanDomainName("a.com.net"), QStringLiteral("a net"));
+        COMPARE_SEEN(check, cleaner.cleanDomainName("a.com.net"), QStringLiteral("a net"));
         // Same size, same second: the content is still read anew.
         testfiles::writeBytes(path, "net");
-        QCOMPARE(cleaner.cleanDomainName("a.com.net"), QStringLiteral("a com"));
+        COMPARE_SEEN(check, cleaner.cleanDomainName("a.com.net"), QStringLiteral("a com"));
         QVERIFY(QFile::remove(path));
-        QCOMPARE(cleaner.cleanDomainName("a.com.net"), QStringLiteral("a com net"));
+        COMPARE_SEEN(check, cleaner.cleanDomainName("a.com.net"), QStringLiteral("a com net"));
     }
 
     void settledFileRewrittenWithItsOldTimeIsSeen_data() { changeChecks(); }
@@ -209,13 +221,13 @@ private slots:
         // time still tells.
         testfiles::writeBytes(path, "net");
         makeOld(path, old);
-        QCOMPARE(cleaner.cleanDomainName("a.com.net"), QStringLiteral("a com"));
+        COMPARE_SEEN(check, cleaner.cleanDomainName("a.com.net"), QStringLiteral("a com"));
         // Replaced by another file (a new inode) of the same size and time.
         const QString other = dir.filePath("other");
         testfiles::writeBytes(other, "com");
         makeOld(other, old);
         QVERIFY(::rename(QFile::encodeName(other).constData(), QFile::encodeName(path).constData()) == 0);
-        QCOMPARE(cleaner.cleanDomainName("a.com.net"), QStringLiteral("a net"));
+        COMPARE_SEEN(check, cleaner.cleanDomainName("a.com.net"), QStringLiteral("a net"));
     }
 
     // What only the watch sees at once, or sees without looking at the file: a settled file changed
@@ -240,7 +252,7 @@ private slots:
         QVERIFY(::link(QFile::encodeName(path).constData(), QFile::encodeName(otherName).constData()) == 0);
         testfiles::writeBytes(otherName, "net");
         makeOld(otherName, old);
-        QCOMPARE(cleaner.cleanDomainName("a.com.net"), QStringLiteral("a com"));
+        COMPARE_WATCHED(cleaner.cleanDomainName("a.com.net"), QStringLiteral("a com"));
 
         // Other files of the folder change, many times.
         for (int i = 0; i < 2000; ++i)
@@ -250,9 +262,9 @@ private slots:
         // The folder is moved away and another one takes its place.
         QVERIFY(QDir().rename(folder, root.filePath("moved")));
         QVERIFY(QDir().mkpath(folder));
-        QCOMPARE(cleaner.cleanDomainName("a.com.net"), QStringLiteral("a com net"));
+        COMPARE_WATCHED(cleaner.cleanDomainName("a.com.net"), QStringLiteral("a com net"));
         testfiles::writeBytes(path, "com");
-        QCOMPARE(cleaner.cleanDomainName("a.com.net"), QStringLiteral("a net"));
+        COMPARE_WATCHED(cleaner.cleanDomainName("a.com.net"), QStringLiteral("a net"));
         QVERIFY(cleaner.watchesForChanges());
 
         // A link to a file elsewhere, whose target is replaced.
@@ -260,16 +272,16 @@ private slots:
         testfiles::writeBytes(target, "net");
         QVERIFY(QFile::remove(path));
         QVERIFY(QFile::link(target, path));
-        QCOMPARE(cleaner.cleanDomainName("a.com.net"), QStringLiteral("a com"));
+        COMPARE_WATCHED(cleaner.cleanDomainName("a.com.net"), QStringLiteral("a com"));
         testfiles::writeBytes(root.filePath("new-target.lst"), "com");
         QVERIFY(::rename(QFile::encodeName(root.filePath("new-target.lst")).constData(),
                          QFile::encodeName(target).constData()) == 0);
-        QCOMPARE(cleaner.cleanDomainName("a.com.net"), QStringLiteral("a net"));
+        COMPARE_WATCHED(cleaner.cleanDomainName("a.com.net"), QStringLiteral("a net"));
     }
 
-    // Signalled notes: a change made by another program before this one goes on, or by the thread that
-    // calls, or by another thread that then calls, is seen at the next name.
-    void signalledChangesAreSeenAtTheNextName()
+    // A change made by another program, or by the thread that calls, or by another thread that then calls,
+    // is seen.
+    void changesByOthersAreSeen()
     {
         QTemporaryDir dir;
         const QString path = dir.filePath("suffix.lst");
@@ -278,7 +290,6 @@ private slots:
         QCOMPARE(cleaner.cleanDomainName("a.com.net"), QStringLiteral("a net"));
         if (!cleaner.watchesForChanges())
             QSKIP("the temporary folder's file system gives no notes of changes");
-        QVERIFY(cleaner.changesAreSignalled());
         for (int round = 0; round < 20; ++round) {
             const QByteArray suffix = round % 2 ? "com" : "net";
             QProcess writer;
@@ -287,21 +298,23 @@ private slots:
                 {QStringLiteral("-c"), QStringLiteral("printf %1 > \"$0\"").arg(QString::fromLatin1(suffix)), path});
             QVERIFY(writer.waitForFinished());
             QCOMPARE(writer.exitCode(), 0);
-            QCOMPARE(cleaner.cleanDomainName("a.com.net"),
-                     round % 2 ? QStringLiteral("a net") : QStringLiteral("a com"));
+            COMPARE_WATCHED(cleaner.cleanDomainName("a.com.net"),
+                            round % 2 ? QStringLiteral("a net") : QStringLiteral("a com"));
             testfiles::writeBytes(path, "com\r\nnet");
-            QCOMPARE(cleaner.cleanDomainName("a.com.net"), QStringLiteral("a"));
+            COMPARE_WATCHED(cleaner.cleanDomainName("a.com.net"), QStringLiteral("a"));
         }
-        QString seen;
         std::thread other([&] {
             testfiles::writeBytes(path, "net");
-            seen = cleaner.cleanDomainName("a.com.net");
+            // Only QCOMPARE's kind of check may run on the test's own thread: wait here by hand.
+            for (int tries = 0; tries < 1000 && cleaner.cleanDomainName("a.com.net") != QStringLiteral("a com");
+                 ++tries)
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
         });
         other.join();
-        QCOMPARE(seen, QStringLiteral("a com"));
+        QCOMPARE(cleaner.cleanDomainName("a.com.net"), QStringLiteral("a com"));
         testfiles::writeBytes(path, "com");
-        QCOMPARE(cleaner.cleanDomainName("a.com.net"), QStringLiteral("a net"));
-        QVERIFY(cleaner.changesAreSignalled());
+        COMPARE_WATCHED(cleaner.cleanDomainName("a.com.net"), QStringLiteral("a net"));
+        QVERIFY(cleaner.watchesForChanges());
     }
 
     void unreadableListFailsAtEveryNameUntilMended_data() { changeChecks(); }
@@ -316,10 +329,21 @@ private slots:
         NameCleaner cleaner(dir.path(), check);
         QCOMPARE(cleaner.cleanDomainName("a.com"), QStringLiteral("a"));
         QVERIFY(::chmod(QFile::encodeName(path).constData(), 0) == 0);
+        // Watching, the change of mode is seen once the note has been taken.
+        if (check == NameCleaner::ChangeCheck::WatchWherePossible) {
+            for (int tries = 0; tries < 1000; ++tries) {
+                try {
+                    cleaner.cleanDomainName("a.com");
+                } catch (const Failure&) {
+                    break;
+                }
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            }
+        }
         QVERIFY_THROWS_EXCEPTION(Failure, cleaner.cleanDomainName("a.com"));
         QVERIFY_THROWS_EXCEPTION(Failure, cleaner.cleanDomainName("a.com"));
         QVERIFY(::chmod(QFile::encodeName(path).constData(), 0644) == 0);
-        QCOMPARE(cleaner.cleanDomainName("a.com"), QStringLiteral("a"));
+        COMPARE_SEEN(check, cleaner.cleanDomainName("a.com"), QStringLiteral("a"));
     }
 
     void cleanedForSearch_data()
