@@ -4,7 +4,6 @@
 #include "BenchSupport.h"
 #include "core/Pointer.h"
 #include "core/Prompter.h"
-#include "engine/AsciiWordTrie.h"
 #include "engine/WordDatabase.h"
 #include "engine/WordDictionary.h"
 #include "engine/WordLists.h"
@@ -87,9 +86,6 @@ int main(int argc, char** argv)
     std::unique_ptr<WordTrie> trie;
     const double trieMs = fastestMs(
         runs, [&] { trie = std::make_unique<WordTrie>(); }, [&] { trie->build(dictionary->words()); });
-    std::unique_ptr<AsciiWordTrie> asciiTrie;
-    const double asciiMs = fastestMs(
-        runs, [&] { asciiTrie = std::make_unique<AsciiWordTrie>(); }, [&] { asciiTrie->build(*trie); });
 
     const double freeMs = fastestMs(
         runs,
@@ -103,7 +99,6 @@ int main(int argc, char** argv)
     std::printf("reading table \"words\"        %8.2f ms (%zu rows)\n", readMs, rows.size());
     std::printf("loadWords (reads the table)  %8.2f ms\n", loadMs);
     std::printf("WordTrie::build              %8.2f ms\n", trieMs);
-    std::printf("AsciiWordTrie::build         %8.2f ms\n", asciiMs);
     std::printf("destroying the dictionary    %8.2f ms\n", freeMs);
 
     // The whole program on one name: processor time of the child, best of the runs.

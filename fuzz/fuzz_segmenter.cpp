@@ -1,40 +1,31 @@
 // The search against the plain recursion on short texts and a fuzzed small dictionary: the input is up to
 // eight words separated by "|", then a "#", then the text. Any difference in the candidates or their order
-// is a finding, and so is a cut list that is not a prefix of the full one, or rows written as bytes by any of
-// the ways the processor has that differ from the candidates.
+// is a finding, and so is a cut list that is not a prefix of the full one, or a lattice of pieces whose walk
+// gives other splits or that holds a piece leading nowhere.
 #include "core/Failure.h"
 #include "engine/NumericPieces.h"
+#include "engine/PieceLattice.h"
 #include "engine/Segmenter.h"
 #include "engine/WordDictionary.h"
 #include "text/Windows1252.h"
 
-#include <algorithm>
 #include <cstdint>
 
 using namespace quorvane;
 
 namespace {
 
-// Rows written into a growing array.
-class GrowingRows final : public RowOutput
+// Every split that the lattice holds, by recursion over its pieces.
+void walkLattice(const PieceLattice& lattice, const QString& text, qsizetype place, const QString& built,
+                 QStringList& out)
 {
-public:
-    GrowingRows() { makeRoom(0); }
-    QByteArray bytes() const { return m_bytes.left(m_end - m_begin); }
-
-protected:
-    void makeRoom(qsizetype bytes) override
-    {
-        const qsizetype used = m_end - m_begin;
-        m_bytes.resize(std::max(2 * m_bytes.size(), used + bytes + 64));
-        m_begin = m_bytes.data();
-        m_end = m_begin + used;
-        m_limit = m_begin + m_bytes.size();
+    if (place == lattice.size()) {
+        out.append(built);
+        return;
     }
-
-private:
-    QByteArray m_bytes;
-};
+    for (const qint32 end : lattice.endsFrom(place))
+        walkLattice(lattice, text, end, built + QLatin1Char(' ') + text.mid(place, end - place), out);
+}
 
 void plainRecursion(const QString& rest, const QString& built, const WordDictionary& dictionary, QStringList& out)
 {
@@ -79,34 +70,27 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const bool cut = segmenter.splitIntoWords(text, found, 0);
     if (cut || found != expected)
         abort();
-    // The words found by the walks one by one, where the default walks go side by side.
-    Segmenter oneByOne(dictionary);
-    oneByOne.allowWideWalks(false);
-    QStringList foundOneByOne;
-    if (oneByOne.splitIntoWords(text, foundOneByOne, 0) || foundOneByOne != expected)
-        abort();
-
     const qsizetype bound = 1 + qsizetype(size % 5);
     QStringList bounded;
     const bool boundedCut = segmenter.splitIntoWords(text, bounded, bound);
     if (bounded != expected.mid(0, bound) || boundedCut != (expected.size() > bound))
         abort();
 
-    if (!segmenter.takesShortAscii(text))
-        return 0;
-    QByteArray expectedRows;
-    for (const QString& candidate : std::as_const(bounded))
-        expectedRows += candidate.mid(1).toLatin1() + '\n';
-    for (const auto writer :
-         {Segmenter::RowWriter::Portable, Segmenter::RowWriter::WideCopies, Segmenter::RowWriter::Expansion}) {
-        if (!Segmenter::supports(writer))
-            continue;
-        segmenter.useRowWriter(writer);
-        GrowingRows rows;
-        qsizetype written = 0;
-        const bool rowsCut = segmenter.writeShortAsciiRows(text, QByteArrayView(), bound, rows, written);
-        if (rows.bytes() != expectedRows || written != bounded.size() || rowsCut != boundedCut)
-            abort();
+    // The lattice of pieces holds exactly the splits, and no piece that leads nowhere.
+    PieceLattice lattice;
+    segmenter.findPieces(text, lattice);
+    QStringList walked;
+    if (text.isEmpty())
+        walked.append(QString());
+    else
+        walkLattice(lattice, text, 0, QString(), walked);
+    if (walked != expected)
+        abort();
+    for (qsizetype place = 0; place < text.size(); ++place) {
+        for (const qint32 end : lattice.endsFrom(place)) {
+            if (end != text.size() && lattice.endsFrom(end).empty())
+                abort();
+        }
     }
     return 0;
 }

@@ -1,6 +1,7 @@
 #include "EntryProcessor.h"
 
 #include "core/Failure.h"
+#include "core/ProcessorFeatures.h"
 #include "text/Utf8.h"
 
 #include <cstring>
@@ -25,11 +26,22 @@ void buildRow(QString& row, QStringView entry, QStringView candidate, bool showO
 
 EntryProcessor::EntryProcessor(const WordDictionary& dictionary, const QString& applicationFolder)
     : m_cleaner(applicationFolder), m_segmenter(dictionary)
-{}
+{
+    if (!processor::portableOnly())
+        m_shortAscii.emplace(dictionary);
+}
 
 EntryProcessor::EntryProcessor(const EntryProcessor& other)
-    : m_cleaner(other.m_cleaner.applicationFolder(), other.m_cleaner.changeCheck()), m_segmenter(other.m_segmenter)
+    : m_cleaner(other.m_cleaner.applicationFolder(), other.m_cleaner.changeCheck()), m_segmenter(other.m_segmenter),
+      m_shortAscii(other.m_shortAscii)
 {}
+
+void EntryProcessor::prepareIndex()
+{
+    m_segmenter.prepareIndex();
+    if (m_shortAscii)
+        m_shortAscii->takes(QStringView()); // builds its index
+}
 
 QString EntryProcessor::rowText(QStringView entry, QStringView candidate, bool showOriginal)
 {
@@ -86,22 +98,12 @@ EntryProcessor::Outcome EntryProcessor::process(const QString& entry, bool showO
 
 namespace {
 
-// Copies by whole blocks: both sides must have a block's room past the bytes copied. Pieces and rows are
-// short, so this beats a call of memcpy per piece.
-constexpr qsizetype copyBlock = 32;
-
-inline void copyBlocks(char* to, const char* from, qsizetype bytes)
-{
-    for (qsizetype done = 0; done < bytes; done += copyBlock)
-        std::memcpy(to + done, from + done, copyBlock);
-}
-
 // The UTF-8 bytes of a text without surrogates, and where each unit's bytes start. Each unit is then one
 // character, so the bytes of a piece are those of its units: a row's bytes are its pieces' bytes.
 bool encodeUnits(QStringView text, std::vector<char>& bytes, std::vector<qint32>& offsets)
 {
     const qsizetype size = text.size();
-    bytes.resize(static_cast<std::size_t>(3 * size + copyBlock));
+    bytes.resize(static_cast<std::size_t>(3 * size));
     offsets.resize(static_cast<std::size_t>(size + 1));
     char* out = bytes.data();
     qint32 length = 0;
@@ -150,9 +152,9 @@ EntryProcessor::Outcome EntryProcessor::writeRows(QStringView entry, bool showOr
         return outcome;
     try {
         const QStringView text(m_text);
-        if (m_segmenter.takesShortAscii(text)) {
-            const QByteArray start = showOriginal ? m_row.toUtf8() : QByteArray();
-            outcome.cut = m_segmenter.writeShortAsciiRows(text, start, maxCandidates, output, outcome.rows);
+        if (m_shortAscii && m_shortAscii->takes(text)) {
+            const QByteArray start = m_row.toUtf8();
+            outcome.cut = m_shortAscii->writeRows(text, start, maxCandidates, output, outcome.rows);
             return outcome;
         }
         if (!encodeUnits(text, m_bytes, m_byteOffsets)) {
@@ -162,7 +164,7 @@ EntryProcessor::Outcome EntryProcessor::writeRows(QStringView entry, bool showOr
         // The row's start, then per piece a blank (but before the first) and the piece's bytes.
         const QByteArray start = m_row.toUtf8();
         const qsizetype size = text.size();
-        m_rowBytes.resize(static_cast<std::size_t>(start.size() + m_byteOffsets.back() + size + copyBlock));
+        m_rowBytes.resize(static_cast<std::size_t>(start.size() + m_byteOffsets.back() + size + 1)); // never empty
         m_rowLengths.resize(static_cast<std::size_t>(size + 1));
         std::memcpy(m_rowBytes.data(), start.constData(), static_cast<std::size_t>(start.size()));
         m_rowLengths[0] = start.size();
@@ -170,25 +172,25 @@ EntryProcessor::Outcome EntryProcessor::writeRows(QStringView entry, bool showOr
         qsizetype* const lengths = m_rowLengths.data();
         const char* const bytes = m_bytes.data();
         const qint32* const offsets = m_byteOffsets.data();
-        outcome.cut = m_segmenter.forEachSplit(text, maxCandidates,
-                                               [&](const qint32* ends, qsizetype pieces, qsizetype firstNew) {
-                                                   qsizetype length = lengths[firstNew];
-                                                   for (qsizetype k = firstNew; k < pieces; ++k) {
-                                                       const qint32 from = k == 0 ? 0 : ends[k - 1];
-                                                       if (k > 0)
-                                                           row[length++] = ' ';
-                                                       const qsizetype pieceBytes = offsets[ends[k]] - offsets[from];
-                                                       copyBlocks(row + length, bytes + offsets[from], pieceBytes);
-                                                       length += pieceBytes;
-                                                       lengths[k + 1] = length;
-                                                   }
-                                                   char* out = output.reserve(length + 1 + copyBlock);
-                                                   copyBlocks(out, row, length);
-                                                   out[length] = '\n';
-                                                   output.commit(out + length + 1);
-                                                   ++outcome.rows;
-                                                   return true;
-                                               });
+        outcome.cut = m_segmenter.forEachSplit(
+            text, maxCandidates, [&](const qint32* ends, qsizetype pieces, qsizetype firstNew) {
+                qsizetype length = lengths[firstNew];
+                for (qsizetype k = firstNew; k < pieces; ++k) {
+                    const qint32 from = k == 0 ? 0 : ends[k - 1];
+                    if (k > 0)
+                        row[length++] = ' ';
+                    const qsizetype pieceBytes = offsets[ends[k]] - offsets[from];
+                    std::memcpy(row + length, bytes + offsets[from], static_cast<std::size_t>(pieceBytes));
+                    length += pieceBytes;
+                    lengths[k + 1] = length;
+                }
+                char* out = output.reserve(length + 1);
+                std::memcpy(out, row, static_cast<std::size_t>(length));
+                out[length] = '\n';
+                output.commit(out + length + 1);
+                ++outcome.rows;
+                return true;
+            });
     } catch (const Failure& failure) {
         outcome.failures.append(failure.description());
     }

@@ -3,12 +3,14 @@
 #include "NameCleaner.h"
 #include "RowOutput.h"
 #include "Segmenter.h"
+#include "ShortAsciiRows.h"
 
 #include <QString>
 #include <QStringList>
 #include <QStringView>
 
 #include <functional>
+#include <optional>
 
 namespace quorvane {
 
@@ -36,7 +38,7 @@ public:
     EntryProcessor& operator=(const EntryProcessor&) = delete;
 
     // Builds the search index now (it is built with the first search otherwise), so that copies share it.
-    void prepareIndex() { m_segmenter.prepareIndex(); }
+    void prepareIndex();
 
     QString clean(const QString& entry) { return m_cleaner.cleanDomainName(entry); }
 
@@ -62,12 +64,9 @@ public:
     Outcome process(const QString& entry, bool showOriginal, qsizetype maxCandidates,
                     const std::function<void(QStringView row)>& row);
 
-    // The same rows, each as UTF-8 ended by LF, written straight into `output` as they are found.
+    // The same rows, each as UTF-8 ended by LF, written straight into `output` as they are found (those of short
+    // ASCII texts by ShortAsciiRows).
     Outcome writeRows(QStringView entry, bool showOriginal, qsizetype maxCandidates, RowOutput& output);
-
-    // How writeRows() writes the rows of short ASCII texts (the best the processor has, by default); the rows
-    // are the same either way.
-    void useRowWriter(Segmenter::RowWriter writer) { m_segmenter.useRowWriter(writer); }
 
 private:
     // Cleans the entry into m_text and starts m_row with the row's start; false (with the failure noted)
@@ -77,6 +76,8 @@ private:
 
     NameCleaner m_cleaner;
     Segmenter m_segmenter;
+    // writeRows' fast path for short ASCII texts, unless the portable code alone runs: the same rows.
+    std::optional<ShortAsciiRows> m_shortAscii;
     QString m_text;
     QString m_row;
     // writeRows: the text's UTF-8 bytes, where each of its units starts in them, the row being built

@@ -1,23 +1,18 @@
 #pragma once
 
-#include "AsciiWordTrie.h"
 #include "NumericPieces.h"
-#include "RowOutput.h"
+#include "PieceLattice.h"
 #include "WordDictionary.h"
 #include "WordTrie.h"
-#include "core/ProcessorFeatures.h"
-#include "text/Ascii.h"
 
-#include <QByteArrayView>
 #include <QString>
 #include <QStringList>
 #include <QStringView>
 
 #include <algorithm>
-#include <array>
 #include <functional>
 #include <memory>
-#include <utility>
+#include <span>
 #include <vector>
 
 namespace quorvane {
@@ -28,9 +23,9 @@ namespace quorvane {
 // candidate is one blank followed by the piece, per piece, in the text's own letter case, so the empty
 // text has one candidate, the empty string.
 //
-// The cost follows the output, not the dead ends: the pieces starting at each place are found by a walk
-// through a trie of the words and a scan of the numeric grammar, a backward pass marks the places from
-// which the rest of the text can still be split, and the search only enters those.
+// The cost follows the output, not the dead ends: a backward pass finds, for each place, the pieces starting
+// there (by a walk through a trie of the words and a scan of the numeric grammar) from which the rest of the
+// text can still be split, and the search only takes those.
 class Segmenter final
 {
 public:
@@ -70,37 +65,10 @@ public:
     // the candidate. Bound, result and failures are those of splitIntoWords.
     template <typename Sink> bool forEachSplit(QStringView text, qsizetype maxCandidates, Sink&& sink);
 
-    // Whether writeShortAsciiRows() takes the text: ASCII, at most 64 characters, and the words' ASCII paths
-    // fit in the double-array trie.
-    bool takesShortAscii(QStringView text)
-    {
-        refreshIndex();
-        return m_index->asciiTrieBuilt && text.size() <= qsizetype(maskBits) && ascii::isAscii(text);
-    }
-    // The candidates of such a text as rows of bytes, each `start`, the candidate without its leading blank,
-    // and LF, written into `output` in order. Bound and result are those of splitIntoWords; `rows` is set to
-    // the number of rows written.
-    bool writeShortAsciiRows(QStringView text, QByteArrayView start, qsizetype maxCandidates, RowOutput& output,
-                             qsizetype& rows);
-    // The longest text that writeShortAsciiRows() takes.
-    static constexpr std::size_t maxShortAscii = 64;
-
-    // How writeShortAsciiRows() writes its rows; each gives the same bytes, and tests use every one.
-    enum class RowWriter
-    {
-        Portable,   // whole blocks copied with any processor's instructions
-        WideCopies, // whole blocks copied with 64-byte registers
-        Expansion,  // each row made in registers from the text, spreading its bytes around the blanks
-    };
-    // Whether this processor has the instructions of the writer.
-    static bool supports(RowWriter writer);
-    // The best writer this processor has, used by default.
-    static RowWriter bestRowWriter();
-    // Uses `writer`, or the best one when the processor lacks it.
-    void useRowWriter(RowWriter writer);
-    // Whether the words of a short ASCII text may be found by walks side by side in 64-byte vectors, where
-    // the processor has them (the default); tests turn it off to compare with the walks one by one.
-    void allowWideWalks(bool allow);
+    // The pieces of `text` that lead to its end (PieceLattice.h), which the search above walks. Throws Failure for
+    // a text longer than maxTextLength. At exactly that length the piece that is the whole text is left out: its
+    // 16-bit piece counter would overflow (the search fails after its other candidates).
+    void findPieces(QStringView text, PieceLattice& lattice);
 
 private:
     // Finds, in ascending order, every end j for which text[start, j) lower-cased is a word.
@@ -132,132 +100,64 @@ private:
             rebuildIndex();
     }
     void rebuildIndex();
-    // Lists, for every place, the ends of the pieces starting there from which the rest can be split.
-    void markReachable(QStringView text);
-    void findAsciiWordEnds(QStringView text);
-    quint64 findShortAsciiPieces(QStringView text);
 
     // The index of the dictionary's words, never changed once built: copies of the segmenter (one per
     // thread) share it, and a changed dictionary gets a new one.
     struct Index
     {
         WordTrie trie;
-        AsciiWordTrie asciiTrie;
-        bool asciiTrieBuilt = false;
         quint64 generation = 0;
     };
 
     const WordDictionary& m_dictionary;
     std::shared_ptr<const Index> m_index;
+    PieceLattice m_lattice;
+    // Scratch of findPieces(): the digit runs of the text, and the ends of the words and numbers from one place.
     std::vector<qint32> m_digitRunEnds;
-    std::vector<qint32> m_numberEnds; // scratch: the numeric ends from one place
-    std::vector<qint32> m_mergedEnds; // scratch: those and the word ends, each once
-    // Words of an ASCII text: per place, bit k set when the k + 1 characters from there are a word; words
-    // longer than 64 characters as (place, end), sorted.
-    std::vector<quint64> m_shortWordEnds;
-    std::vector<std::pair<qint32, qint32>> m_longWordEnds;
-    std::vector<quint8> m_fromStart;  // per place of an ASCII text: pieces from the start can reach it
-    std::vector<qint32> m_walkStarts; // the walks still going and where each has got to
-    std::vector<quint32> m_walkNodes;
-    std::vector<quint8> m_reachable; // per place: the rest of the text from there can be split
-    // An ASCII text of at most maskBits characters keeps, per place, the ends of the pieces from there from
-    // which the rest can be split as one mask (bit k: the piece of k + 1 characters), instead of m_ends.
-    static constexpr std::size_t maskBits = maxShortAscii;
-    bool m_masked = false;
-    std::array<quint64, maskBits> m_endMasks{};
-    // Before: those of its words and numbers, as found by findShortAsciiPieces().
-    std::array<quint64, maskBits> m_wordEndMasks{};
-    std::array<quint64, maskBits> m_numberEndMasks{};
-    // Per place, the ends of the pieces (words and numbers, each end once) starting there from which the
-    // rest can be split, ascending: m_ends[m_firstEnd[i] .. m_firstEnd[i] + m_endCount[i]).
-    std::vector<qint32> m_ends;
-    std::vector<qint32> m_firstEnd;
-    std::vector<qint32> m_endCount;
-    // The search's path: per depth, the end of its piece and the next and last of its place's ends.
+    std::vector<qint32> m_wordEnds;
+    std::vector<qint32> m_numberEnds;
+    std::vector<qint32> m_pieceEnds;
+    // The search's path: per depth, the end of its piece and the ends from its place not yet tried.
     std::vector<qint32> m_path;
-    std::vector<qint32> m_next;
-    std::vector<qint32> m_last;
-    std::vector<char> m_rowBytes; // writeShortAsciiRows: the row being built
-    RowWriter m_rowWriter = bestRowWriter();
-    bool m_wideWalks = processor::hasWideVectors();
+    std::vector<std::span<const qint32>> m_untried;
     std::vector<char16_t> m_candidate;
     std::vector<qsizetype> m_candidateLength; // per piece: the candidate's length up to its end
 };
 
+// Depth first: the pieces from a place are tried in ascending length, each followed by every split of the rest.
 template <typename Sink> bool Segmenter::forEachSplit(QStringView text, qsizetype maxCandidates, Sink&& sink)
 {
+    findPieces(text, m_lattice);
     const qsizetype size = text.size();
-    if (size > maxTextLength)
-        throwTooLong(size);
     if (size == 0)
         return !sink(static_cast<const qint32*>(nullptr), qsizetype(0), qsizetype(0));
-    markReachable(text);
-
+    m_path.resize(static_cast<std::size_t>(size));
+    m_untried.resize(static_cast<std::size_t>(size));
+    qint32* const path = m_path.data();
+    std::span<const qint32>* const untried = m_untried.data();
     bool cut = false;
     qsizetype found = 0;
-    qint32* const path = m_path.data();
-    if (m_masked) {
-        // The same walk over the masks: per depth, the place and the ends from it not yet taken.
-        std::array<quint64, maskBits + 1> rest;
-        std::array<qint32, maskBits + 1> from;
-        qsizetype depth = 0;
-        qsizetype firstNew = 0;
-        rest[0] = m_endMasks[0];
-        from[0] = 0;
-        for (;;) {
-            if (rest[depth] == 0) {
-                if (depth == 0)
-                    break;
-                --depth;
-                continue;
-            }
-            const qint32 end = from[depth] + 1 + __builtin_ctzll(rest[depth]);
-            rest[depth] &= rest[depth] - 1;
-            path[depth] = end;
-            firstNew = std::min(firstNew, depth);
-            if (end < size) {
-                ++depth;
-                from[depth] = end;
-                rest[depth] = m_endMasks[static_cast<std::size_t>(end)];
-                continue;
-            }
-            if (maxCandidates > 0 && found == maxCandidates)
-                return true;
-            if (!sink(static_cast<const qint32*>(path), depth + 1, firstNew))
-                return true;
-            ++found;
-            firstNew = depth + 1;
-        }
-        return false;
-    }
-    qint32* const next = m_next.data();
-    qint32* const last = m_last.data();
-    const qint32* const ends = m_ends.data();
     qsizetype depth = 0;
     qsizetype firstNew = 0;
-    next[0] = m_firstEnd[0];
-    last[0] = next[0] + m_endCount[0];
+    untried[0] = m_lattice.endsFrom(0);
     for (;;) {
-        if (next[depth] == last[depth]) {
+        if (untried[depth].empty()) {
             if (depth == 0)
                 break;
             --depth;
             continue;
         }
-        const qint32 end = ends[next[depth]++];
+        const qint32 end = untried[depth].front();
+        untried[depth] = untried[depth].subspan(1);
         path[depth] = end;
         firstNew = std::min(firstNew, depth);
         if (end < size) {
             ++depth;
-            next[depth] = m_firstEnd[static_cast<std::size_t>(end)];
-            last[depth] = next[depth] + m_endCount[static_cast<std::size_t>(end)];
+            untried[depth] = m_lattice.endsFrom(end);
             continue;
         }
-        if (maxCandidates > 0 && found == maxCandidates) {
-            cut = true;
-            break;
-        }
-        if (!sink(static_cast<const qint32*>(path), depth + 1, firstNew)) {
+        if ((maxCandidates > 0 && found == maxCandidates) ||
+            !sink(static_cast<const qint32*>(path), depth + 1, firstNew)) {
             cut = true;
             break;
         }

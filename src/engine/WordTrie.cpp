@@ -133,7 +133,7 @@ void WordTrie::build(const QSet<QString>& words)
         if (depth[node] == 1)
             m_rootChildren[unit[node]] = slot[node];
     }
-    m_units.assign(nodes + maxScannedChildren, 0);
+    m_units.assign(nodes, 0);
     for (std::size_t e = 0; e < nodes; ++e)
         m_units[e] = m_edges[e].unit;
     for (std::size_t node = 1; node < nodes; ++node) {
@@ -163,8 +163,6 @@ void WordTrie::build(const QSet<QString>& words)
         edge.children = static_cast<quint32>(m_largeNodes.size());
         m_largeNodes.push_back(large);
     }
-    for (char16_t ascii = 0; ascii < 128; ++ascii)
-        m_asciiChildren[ascii] = m_rootChildren[ascii];
 }
 
 } // namespace quorvane

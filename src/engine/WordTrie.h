@@ -6,10 +6,6 @@
 #include <array>
 #include <vector>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-
 namespace quorvane {
 
 // The words of a dictionary as a trie over their UTF-16 units, so that every word starting at one place
@@ -19,8 +15,8 @@ namespace quorvane {
 // Every node but the root is stored as the edge that leads to it: its unit, whether it ends a word, and
 // where its own edges lie. The edges of one node lie together in ascending unit order, and edges are
 // numbered breadth first, so the short prefixes that every walk passes through share a few cache lines.
-// A step of a walk reads the edge of the node it leaves and the packed units of that node's edges, compared
-// all at once; edges are 8 bytes, so that the trie of a large word list stays within the processor's
+// A step of a walk reads the edge of the node it leaves and the packed units of that node's edges; edges are
+// 8 bytes, so that the trie of a large word list stays within the processor's
 // second-level cache: walking it is bound by memory latency.
 class WordTrie
 {
@@ -44,21 +40,12 @@ public:
         const Edge& from = m_edges[node];
         if (from.kind == Kind::Scanned) {
             const quint32 first = from.children;
-#if defined(__SSE2__)
-            // All the units of the edges at once: no branch that depends on where the unit lies.
-            const __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i*>(m_units.data() + first));
-            const auto equal = static_cast<quint32>(
-                _mm_movemask_epi8(_mm_cmpeq_epi16(units, _mm_set1_epi16(static_cast<short>(unit)))));
-            const quint32 found = equal & ((quint32(1) << (2 * from.count)) - 1);
-            return found != 0 ? first + (static_cast<quint32>(__builtin_ctz(found)) >> 1) : noNode;
-#else
             const quint32 last = first + from.count;
             for (quint32 e = first; e < last; ++e) {
                 if (m_units[e] >= unit)
                     return m_units[e] == unit ? e : noNode;
             }
             return noNode;
-#endif
         }
         const LargeNode& large = m_largeNodes[from.children];
         if (unit < 0x80) {
@@ -68,19 +55,13 @@ public:
         return otherChildOfLargeNode(large, unit);
     }
 
-    // The node reached from the root over one ASCII unit (below 0x80).
-    quint32 childOfAscii(char16_t unit) const
-    {
-        return m_asciiChildren[unit];
-    }
-
     // Calls `visit(unit, child)` for each child over a unit below 0x80, in ascending unit order.
     template <typename Visit> void forEachAsciiChild(quint32 node, Visit&& visit) const
     {
         if (node == root) {
             for (char16_t unit = 0; unit < 0x80; ++unit) {
-                if (m_asciiChildren[unit] != noNode)
-                    visit(unit, m_asciiChildren[unit]);
+                if (const quint32 next = child(root, unit); next != noNode)
+                    visit(unit, next);
             }
             return;
         }
@@ -98,15 +79,9 @@ public:
     }
 
     // Whether the path to the node spells a word; false for the root and for noNode, without a branch.
-    bool isWord(quint32 node) const
-    {
-        return m_edges[node].endsWord;
-    }
+    bool isWord(quint32 node) const { return m_edges[node].endsWord; }
     // Node numbers are below this.
-    std::size_t nodeLimit() const
-    {
-        return m_edges.size();
-    }
+    std::size_t nodeLimit() const { return m_edges.size(); }
 
 private:
     // Nodes with more children than this find an ASCII child through a table over the span of their ASCII
@@ -140,11 +115,9 @@ private:
 
     quint32 otherChildOfLargeNode(const LargeNode& large, char16_t unit) const;
 
-    std::array<quint32, 128> m_asciiChildren{};       // the root's, again, kept close
     std::vector<quint32> m_rootChildren;              // indexed by unit: the root has many children
     std::vector<Edge> m_edges = std::vector<Edge>(1); // node n is m_edges[n]; m_edges[0], the root's, leads nowhere
-    // The edges' units again, packed, so that the units of one node's edges are read in one load; a
-    // node's worth of units past the end keeps that load within the array.
+    // The edges' units again, packed, so that the units of one node's edges lie in one cache line.
     std::vector<char16_t> m_units;
     std::vector<LargeNode> m_largeNodes;
     std::vector<quint32> m_tables; // child nodes by unit, noNode where there is none

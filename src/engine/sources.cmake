@@ -4,6 +4,7 @@ target_sources(quorvane_core PRIVATE
     engine/NameCleaner.cpp
     engine/NumericPieces.cpp
     engine/Segmenter.cpp
+    engine/ShortAsciiRows.cpp
     engine/WordDatabase.cpp
     engine/WordDictionary.cpp
     engine/WordLists.cpp

@@ -1,3 +1,4 @@
+#include "../engine/ReferenceSplit.h"
 #include "TestFiles.h"
 
 #include <QProcess>
@@ -95,6 +96,103 @@ private slots:
         QCOMPARE(result.exitCode, 0);
         if (!options.contains(QStringLiteral("2")))
             QCOMPARE(result.err, QByteArray()); // no progress line when standard error is no terminal
+    }
+
+    // A name whose cleaned text is one word of 64 characters: its row ends with its LF, before the next name's.
+    void rowOfOneWordOfSixtyFourCharacters_data()
+    {
+        QTest::addColumn<QStringList>("options");
+        QTest::addColumn<QByteArray>("rows");
+        const QByteArray word = QByteArray("ab").repeated(32);
+        QTest::newRow("candidate only") << QStringList() << QByteArray(word + "\nx\n");
+        QTest::newRow("with the original") << QStringList{"-o"} << QByteArray(word + ".com - " + word + "\nx - x\n");
+        QTest::newRow("two jobs") << QStringList{"--jobs", "2"} << QByteArray(word + "\nx\n");
+        QTest::newRow("two jobs, with the original")
+            << QStringList{"-o", "--jobs", "2"} << QByteArray(word + ".com - " + word + "\nx - x\n");
+    }
+    void rowOfOneWordOfSixtyFourCharacters()
+    {
+        QFETCH(QStringList, options);
+        QFETCH(QByteArray, rows);
+        const QByteArray word = QByteArray("ab").repeated(32);
+        const QString words = file(QStringLiteral("words64.txt"), word + "\r\nx\r\n");
+        const Run result = run(QStringList{"--words", words} + options, word + ".com\nx\n");
+        QCOMPARE(result.out, rows);
+        QCOMPARE(result.exitCode, 0);
+    }
+
+    // Names at every edge of a text's length (0 to 130 characters, one piece or two meeting around 16, 32, 64
+    // and 128, digit runs there and a wide character beside them): the rows of the plain recursion, with and
+    // without the original, on one job and on two.
+    void rowsAtTheEdgesOfLengths_data()
+    {
+        QTest::addColumn<QStringList>("options");
+        QTest::addColumn<bool>("showOriginal");
+        QTest::newRow("one job") << QStringList{"--jobs", "1"} << false;
+        QTest::newRow("one job, with the original") << QStringList{"--jobs", "1", "-o"} << true;
+        QTest::newRow("two jobs") << QStringList{"--jobs", "2"} << false;
+        QTest::newRow("two jobs, with the original") << QStringList{"--jobs", "2", "-o"} << true;
+    }
+    void rowsAtTheEdgesOfLengths()
+    {
+        QFETCH(QStringList, options);
+        QFETCH(bool, showOriginal);
+        const QString letters = QStringLiteral("abcdefghijklmnopqrstuvwxyz");
+        const auto cycle = [](const QString& from, qsizetype count, qsizetype offset) {
+            QString text;
+            for (qsizetype k = 0; k < count; ++k)
+                text += from[(offset + k) % from.size()];
+            return text;
+        };
+        const QString wide = QStringLiteral("\u00E9");
+        QStringList words{QStringLiteral("x"), wide};
+        QStringList texts;
+        for (qsizetype length = 0; length <= 130; ++length) {
+            words.append(cycle(QStringLiteral("ab"), length, 0));
+            texts << cycle(QStringLiteral("ab"), length, 0)
+                  << cycle(QStringLiteral("ab"), length, 0) + QStringLiteral("x") << QString(length, QLatin1Char('7'))
+                  << cycle(QStringLiteral("ab"), length, 0).toUpper() + wide;
+        }
+        for (const qsizetype edge : {16, 32, 64, 128}) {
+            for (qsizetype first = edge - 2; first <= edge + 2; ++first) {
+                for (const qsizetype second : {qsizetype(1), edge - first + 1, edge - first + 2}) {
+                    if (second < 1)
+                        continue;
+                    const QString one = cycle(letters, first, 2);
+                    const QString two = cycle(letters, second, 9);
+                    words << one << two;
+                    texts << one + two << one + wide + two << QString(first, QLatin1Char('1')) + two
+                          << one + QString(second, QLatin1Char('9')) << QString(first, QLatin1Char('2')) + wide
+                          << QString(first, QLatin1Char('3')) + wide + QString(second, QLatin1Char('4'));
+                }
+            }
+        }
+        WordDictionary dictionary;
+        QByteArray wordBytes;
+        for (const QString& word : std::as_const(words)) {
+            if (word.isEmpty() || dictionary.contains(word))
+                continue;
+            dictionary.add(word);
+            wordBytes += word.toLatin1() + "\r\n"; // Windows-1252
+        }
+        constexpr qsizetype bound = 40;
+        QByteArray names;
+        QByteArray expected;
+        for (qsizetype k = 0; k < texts.size(); ++k) {
+            const QString name = texts[k] + (k % 2 == 0 ? QStringLiteral(".com") : QString());
+            names += name.toLatin1() + '\n';
+            QStringList candidates;
+            referenceSplit(texts[k], dictionary, bound, candidates);
+            for (const QString& candidate : std::as_const(candidates))
+                expected +=
+                    ((showOriginal ? name + QStringLiteral(" - ") : QString()) + candidate.mid(1)).toUtf8() + '\n';
+        }
+        const QString wordFile = file(QStringLiteral("edgewords.txt"), wordBytes);
+        const Run result =
+            run(QStringList{"--words", wordFile, "--max-splits", QString::number(bound)} + options, names);
+        QCOMPARE(result.exitCode, 0);
+        QVERIFY(expected.count('\n') > texts.size());
+        QVERIFY(result.out == expected); // QCOMPARE would print the whole of both
     }
 
     void cutNameIsNamedOnStandardError()

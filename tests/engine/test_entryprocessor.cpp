@@ -154,43 +154,24 @@ private slots:
         for (const QString& row : std::as_const(rows))
             expectedBytes += row.toUtf8() + '\n';
 
-        // Every way of writing rows that this processor has.
-        for (const auto writer :
-             {Segmenter::RowWriter::Portable, Segmenter::RowWriter::WideCopies, Segmenter::RowWriter::Expansion}) {
-            if (!Segmenter::supports(writer))
-                continue;
-            processor.useRowWriter(writer);
-            CollectedRows output(room);
-            const EntryProcessor::Outcome got = processor.writeRows(entry, showOriginal, bound, output);
-            QCOMPARE(output.bytes(), expectedBytes);
-            QCOMPARE(got.rows, expected.rows);
-            QCOMPARE(got.cut, expected.cut);
-            QCOMPARE(got.failures, expected.failures);
-            QVERIFY(got.rows > 0 || entry.contains(QStringLiteral("carx")));
-        }
+        CollectedRows output(room);
+        const EntryProcessor::Outcome got = processor.writeRows(entry, showOriginal, bound, output);
+        QCOMPARE(output.bytes(), expectedBytes);
+        QCOMPARE(got.rows, expected.rows);
+        QCOMPARE(got.cut, expected.cut);
+        QCOMPARE(got.failures, expected.failures);
+        QVERIFY(got.rows > 0 || entry.contains(QStringLiteral("carx")));
     }
 
     // Random names, each written as bytes and listed as rows: the same rows, bound and outcome. Most are short
-    // ASCII texts, whose rows are written by the search itself, with either kind of block copies; some are
-    // longer than 64 characters or not ASCII, whose rows are built piece by piece.
-    void writtenRowsAreTheRowsOfRandomNames_data()
-    {
-        QTest::addColumn<Segmenter::RowWriter>("writer");
-        QTest::newRow("portable block copies") << Segmenter::RowWriter::Portable;
-        QTest::newRow("64-byte register copies") << Segmenter::RowWriter::WideCopies;
-        QTest::newRow("rows made by byte expansion") << Segmenter::RowWriter::Expansion;
-    }
+    // ASCII texts; some are longer than 64 characters or not ASCII.
     void writtenRowsAreTheRowsOfRandomNames()
     {
-        QFETCH(Segmenter::RowWriter, writer);
-        if (!Segmenter::supports(writer))
-            QSKIP("this processor lacks the instructions of this way of writing rows");
         WordDictionary words;
         for (const char* word : {"a", "ab", "b", "ba", "abc", "c", "e", "d1"})
             words.add(QString::fromLatin1(word));
         words.add(QStringLiteral("\u00E9"));
         EntryProcessor processor(words, m_folder.path());
-        processor.useRowWriter(writer);
         const QStringList parts{"a", "B", "ab", "c", "1", "2", "e5", ".", "-", "/", " ", ".com", "x", "\u00E9", "D1"};
         QRandomGenerator random(20261209);
         int shortAscii = 0;

@@ -1,7 +1,7 @@
 #include "PlainSplitter.h"
+#include "ReferenceSplit.h"
 #include "core/Failure.h"
 #include "core/ProcessorFeatures.h"
-#include "engine/AsciiWordTrie.h"
 #include "engine/NumericPieces.h"
 #include "engine/Segmenter.h"
 #include "engine/WordDictionary.h"
@@ -303,7 +303,7 @@ private slots:
 
     // The double-array trie of the ASCII words: a walk over any ASCII text, lower-cased, is alive exactly
     // while some word starts with what it has read, and at a word exactly when the dictionary holds it.
-    void asciiTrieAgreesWithTheDictionary_data()
+    void trieAgreesWithTheDictionary_data()
     {
         QTest::addColumn<QStringList>("words");
         QTest::addColumn<QString>("characters"); // of the texts walked
@@ -332,7 +332,7 @@ private slots:
             << "cafnaive";
         QTest::newRow("no words") << QStringList() << "abc";
     }
-    void asciiTrieAgreesWithTheDictionary()
+    void trieAgreesWithTheDictionary()
     {
         QFETCH(QStringList, words);
         QFETCH(QString, characters);
@@ -344,8 +344,6 @@ private slots:
         }
         WordTrie trie;
         trie.build(dictionary.words());
-        AsciiWordTrie ascii;
-        QVERIFY(ascii.build(trie));
         QRandomGenerator random(11);
         for (int t = 0; t < 300; ++t) {
             QString text;
@@ -361,12 +359,14 @@ private slots:
                 text += characters[random.bounded(characters.size())];
             }
             for (qsizetype start = 0; start < text.size(); ++start) {
-                AsciiWordTrie::Cell cell = ascii.root();
+                quint32 node = WordTrie::root;
                 for (qsizetype end = start + 1; end <= text.size(); ++end) {
-                    cell = ascii.step(cell, ascii.codeOf(text[end - 1].unicode()));
                     const QString key = WordDictionary::lowerCase(QStringView(text).mid(start, end - start));
-                    QCOMPARE(cell != AsciiWordTrie::noCell, prefixes.contains(key));
-                    QCOMPARE(AsciiWordTrie::isWord(cell), dictionary.contains(key));
+                    node = trie.child(node, key.back().unicode());
+                    QCOMPARE(node != WordTrie::noNode, prefixes.contains(key));
+                    QCOMPARE(node != WordTrie::noNode && trie.isWord(node), dictionary.contains(key));
+                    if (node == WordTrie::noNode)
+                        break;
                 }
             }
         }
@@ -480,10 +480,9 @@ private slots:
         QCOMPARE(engineSplit(dictionary, text), expected);
     }
 
-    // The words of a text of up to 64 characters are found by walks side by side, sixteen to a vector, where
-    // the processor has 64-byte vectors: the same candidates as the walks one by one, for texts that fill
-    // one to four vectors, with words long enough to cross from one vector's places into the next.
-    void wideWalksSameAsWalksOneByOne_data()
+    // Texts that fill one to four blocks of sixteen characters, with words long enough to cross from one block
+    // into the next: the same first candidates as the plain recursion.
+    void textsAcrossBlocksSameAsPlainRecursion_data()
     {
         QTest::addColumn<int>("shortest");
         QTest::addColumn<int>("longest");
@@ -494,10 +493,8 @@ private slots:
         QTest::newRow("four vectors") << 49 << 64 << 8;
         QTest::newRow("words across vectors") << 30 << 64 << 24;
     }
-    void wideWalksSameAsWalksOneByOne()
+    void textsAcrossBlocksSameAsPlainRecursion()
     {
-        if (!processor::hasWideVectors())
-            QSKIP("This processor has no 64-byte vectors: every walk goes one by one.");
         QFETCH(int, shortest);
         QFETCH(int, longest);
         QFETCH(int, wordLength);
@@ -508,9 +505,7 @@ private slots:
         for (int round = 0; round < 40; ++round) {
             const QStringList words = randomWords(random, letters, 12, 1, wordLength + 1);
             const WordDictionary dictionary = dictionaryOf(words);
-            Segmenter wide(dictionary);
-            Segmenter oneByOne(dictionary);
-            oneByOne.allowWideWalks(false);
+            Segmenter segmenter(dictionary);
             for (int t = 0; t < 25; ++t) {
                 const int length = random.bounded(shortest, longest + 1);
                 QString text;
@@ -518,9 +513,9 @@ private slots:
                     appendRandomPart(random, text, words, fragments, letters, 12, 1, 15);
                 text.truncate(length);
                 QStringList expected;
-                const bool expectedCut = oneByOne.splitIntoWords(text, expected, 500);
+                const bool expectedCut = referenceSplit(text, dictionary, 500, expected);
                 QStringList got;
-                const bool cut = wide.splitIntoWords(text, got, 500);
+                const bool cut = segmenter.splitIntoWords(text, got, 500);
                 QCOMPARE(got, expected);
                 QCOMPARE(cut, expectedCut);
                 split += expected.isEmpty() ? 0 : 1;
