@@ -1,5 +1,7 @@
 #include "AsciiWordTrie.h"
 
+#include "text/Ascii.h"
+
 #include <algorithm>
 
 namespace quorvane {
@@ -34,7 +36,7 @@ bool AsciiWordTrie::build(const WordTrie& words)
         return false;
     // A text's characters are lower-cased before they are looked up, as the words were.
     for (char16_t unit = 0; unit < 128; ++unit)
-        m_codes[unit] = numbers[(unit >= u'A' && unit <= u'Z') ? unit + 32 : unit];
+        m_codes[unit] = numbers[ascii::toLower(unit)];
 
     // Nodes are placed in the same breadth-first order, so that the short prefixes every walk passes through
     // lie together at the front. Each node's children take the lowest free cell from the first free one on

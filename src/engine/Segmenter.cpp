@@ -2,6 +2,7 @@
 
 #include "WordDictionary.h"
 #include "core/Failure.h"
+#include "text/Ascii.h"
 
 #include <algorithm>
 #include <iterator>
@@ -43,7 +44,7 @@ qsizetype Segmenter::WordEnds::next()
             }
             const char16_t unit = m_text[m_position].unicode();
             if (unit < 0x80) {
-                m_node = m_trie->child(m_node, (unit >= u'A' && unit <= u'Z') ? char16_t(unit + 32) : unit);
+                m_node = m_trie->child(m_node, ascii::toLower(unit));
                 if (m_node == WordTrie::noNode) {
                     m_dead = true;
                     break;
