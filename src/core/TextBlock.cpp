@@ -279,9 +279,14 @@ void TextBlock::removeRanges(const QList<std::pair<qsizetype, qsizetype>>& range
         else
             std::memmove(static_cast<void*>(wide + to), wide + from, size_t(length) * sizeof(QChar));
     };
-    // The ends of the texts that stay after the first removed one, as they will be.
+    // The ends of the texts that stay after the first removed one, as they will be. Without wrapped ends they
+    // are rewritten in place (every end only falls); otherwise they are gathered and appended again.
+    const bool inPlace = m_wraps.isEmpty();
+    quint32* const ends = m_ends.data();
+    qsizetype keptCount = firstRemoved;
     std::vector<qsizetype> keptEnds;
-    keptEnds.reserve(size_t(count() - firstRemoved));
+    if (!inPlace)
+        keptEnds.reserve(size_t(count() - firstRemoved));
     qsizetype write = startOf(firstRemoved); // where the next kept character goes
     qsizetype removedCharacters = 0;
     const auto keep = [&](qsizetype from, qsizetype to) { // the texts from..to-1 stay
@@ -290,8 +295,12 @@ void TextBlock::removeRanges(const QList<std::pair<qsizetype, qsizetype>>& range
         const qsizetype start = startOf(from);
         moveCharacters(start, write, endOf(to - 1) - start);
         write += endOf(to - 1) - start;
-        for (qsizetype index = from; index < to; ++index)
-            keptEnds.push_back(endOf(index) - removedCharacters);
+        for (qsizetype index = from; index < to; ++index) {
+            if (inPlace)
+                ends[keptCount++] = quint32(qsizetype(ends[index]) - removedCharacters);
+            else
+                keptEnds.push_back(endOf(index) - removedCharacters);
+        }
     };
     qsizetype next = firstRemoved; // the first text not yet looked at
     for (const auto& [first, removed] : ranges) {
@@ -306,6 +315,10 @@ void TextBlock::removeRanges(const QList<std::pair<qsizetype, qsizetype>>& range
         m_bytes.truncate(size - removedCharacters);
     else
         m_wide.truncate(size - removedCharacters);
+    if (inPlace) {
+        m_ends.resizeForOverwrite(keptCount);
+        return;
+    }
     truncateEnds(firstRemoved);
     for (const qsizetype end : keptEnds)
         appendEnd(end);
