@@ -102,6 +102,8 @@ MainWindow::MainWindow(const MainWindowSetup& setup, QWidget* parent)
     if (!setup.eventPump)
         m_ownEventPump = std::make_unique<TimeSlicedEventPump>();
     m_eventPump = setup.eventPump ? setup.eventPump : m_ownEventPump.get();
+    // An export or a copy in its yield when the window closes stops there, so that the program ends.
+    m_outputPump = std::make_unique<StoppingEventPump>(*m_eventPump, [this] { return m_closing; });
     if (!setup.settings)
         m_ownSettings = std::make_unique<Settings>();
     m_settings = setup.settings ? setup.settings : m_ownSettings.get();
@@ -235,11 +237,11 @@ void MainWindow::buildControls()
     m_copyClipboard =
         makeButton(this, "PushButton5", QStringLiteral("Copy Results To Clipboard"), 8040, 5970, 3840, 405);
     m_clearResults = makeButton(this, "PushButton2", QStringLiteral("Clear Results"), 12000, 5970, 3840, 405);
-    m_progressBar = new QProgressBar(this);
+    m_progressBar = new CaptionProgressBar(this);
     place(m_progressBar, "ProgressBar1", 8040, 6490, 7800, 405);
     m_progressBar->setRange(0, 100);
     m_progressBar->setValue(0);
-    m_progressBar->setFormat(QStringLiteral("Progress Bar"));
+    m_progressBar->setCaption(QStringLiteral("Progress Bar"));
     m_progressBar->setAlignment(Qt::AlignCenter);
     m_progressBar->setTextVisible(true);
 
@@ -612,7 +614,7 @@ void MainWindow::PushButton1_Click()
 OutputCommands& MainWindow::output()
 {
     if (!m_output)
-        m_output = std::make_unique<OutputCommands>(*m_prompter, *m_pointer, *m_eventPump, m_progress.get(),
+        m_output = std::make_unique<OutputCommands>(*m_prompter, *m_pointer, *m_outputPump, m_progress.get(),
                                                     *m_clipboard, *m_spreadsheet);
     return *m_output;
 }
@@ -644,7 +646,12 @@ void MainWindow::removeSelectedEntry(QTableView& view, TextListModel& model)
     const QModelIndexList selected = view.selectionModel()->selectedRows();
     if (selected.isEmpty())
         return;
-    model.remove(selected.first().row());
+    QList<int> rows;
+    rows.reserve(selected.size());
+    for (const QModelIndex& index : selected)
+        rows.append(index.row());
+    // Every selected row goes in one pass over the list, however many there are.
+    model.removeRowSet(rows);
     // The entry that moved up takes the selection, so Delete can go on down the list.
     const QModelIndex next = view.currentIndex();
     if (next.isValid())

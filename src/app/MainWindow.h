@@ -20,6 +20,7 @@ class QTableView;
 
 namespace quorvane {
 
+class CaptionProgressBar;
 class Clipboard;
 class OutputCommands;
 class Pointer;
@@ -121,6 +122,7 @@ private:
     std::unique_ptr<Settings> m_ownSettings;
     Prompter* m_prompter = nullptr;
     EventPump* m_eventPump = nullptr;
+    std::unique_ptr<StoppingEventPump> m_outputPump; // the output commands' yields
     Settings* m_settings = nullptr;
     std::unique_ptr<WindowPointer> m_pointer;
     std::unique_ptr<ProgressIndicator> m_progress;
@@ -136,26 +138,26 @@ private:
     std::unique_ptr<WordDatabase> m_database;
     std::unique_ptr<EntryProcessor> m_entryProcessor; // made on the first run, kept for its indexes
 
-    QPushButton* m_help = nullptr;            // PushButton8
-    QTableView* m_domainView = nullptr;       // ListView1
-    QPushButton* m_addDomain = nullptr;       // PushButton6
-    QPushButton* m_loadDomains = nullptr;     // PushButton3
-    QPushButton* m_clearList = nullptr;       // PushButton1
-    QPushButton* m_samples = nullptr;         // PushButton7
-    QGroupBox* m_displayFrame = nullptr;      // Frame1
-    QCheckBox* m_showOriginal = nullptr;      // Check5
-    QGroupBox* m_wordListFrame = nullptr;     // Frame2
-    QRadioButton* m_wordList1 = nullptr;      // Option1
-    QRadioButton* m_wordList2 = nullptr;      // Option2
-    QRadioButton* m_wordList3 = nullptr;      // Option3
-    QPushButton* m_wordListHelp = nullptr;    // PushButton10
-    QPushButton* m_startSplitting = nullptr;  // PushButton9
-    QTableView* m_resultView = nullptr;       // ListView2
-    QPushButton* m_saveText = nullptr;        // PushButton4
-    QPushButton* m_saveSpreadsheet = nullptr; // PushButton13
-    QPushButton* m_copyClipboard = nullptr;   // PushButton5
-    QPushButton* m_clearResults = nullptr;    // PushButton2
-    QProgressBar* m_progressBar = nullptr;    // ProgressBar1
+    QPushButton* m_help = nullptr;               // PushButton8
+    QTableView* m_domainView = nullptr;          // ListView1
+    QPushButton* m_addDomain = nullptr;          // PushButton6
+    QPushButton* m_loadDomains = nullptr;        // PushButton3
+    QPushButton* m_clearList = nullptr;          // PushButton1
+    QPushButton* m_samples = nullptr;            // PushButton7
+    QGroupBox* m_displayFrame = nullptr;         // Frame1
+    QCheckBox* m_showOriginal = nullptr;         // Check5
+    QGroupBox* m_wordListFrame = nullptr;        // Frame2
+    QRadioButton* m_wordList1 = nullptr;         // Option1
+    QRadioButton* m_wordList2 = nullptr;         // Option2
+    QRadioButton* m_wordList3 = nullptr;         // Option3
+    QPushButton* m_wordListHelp = nullptr;       // PushButton10
+    QPushButton* m_startSplitting = nullptr;     // PushButton9
+    QTableView* m_resultView = nullptr;          // ListView2
+    QPushButton* m_saveText = nullptr;           // PushButton4
+    QPushButton* m_saveSpreadsheet = nullptr;    // PushButton13
+    QPushButton* m_copyClipboard = nullptr;      // PushButton5
+    QPushButton* m_clearResults = nullptr;       // PushButton2
+    CaptionProgressBar* m_progressBar = nullptr; // ProgressBar1
 
     bool m_skinned = false;
     bool m_running = false;

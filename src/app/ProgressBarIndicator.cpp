@@ -19,7 +19,15 @@ void ProgressBarIndicator::setText(const QString& text)
     if (!m_bar)
         return;
     // The bar shows its caption text in place of a percentage.
-    m_bar->setFormat(text);
+    m_bar->setCaption(text);
+}
+
+void CaptionProgressBar::setCaption(const QString& caption)
+{
+    if (caption == m_caption)
+        return;
+    m_caption = caption;
+    update();
 }
 
 } // namespace quorvane

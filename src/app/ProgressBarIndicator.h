@@ -7,18 +7,35 @@
 
 namespace quorvane {
 
+// A progress bar that shows its caption exactly as given. QProgressBar's own format would put numbers in
+// place of "%p", "%v" and "%m", which a file name in the caption may well hold.
+class CaptionProgressBar final : public QProgressBar
+{
+    Q_OBJECT
+
+public:
+    explicit CaptionProgressBar(QWidget* parent = nullptr) : QProgressBar(parent) {}
+
+    QString caption() const { return m_caption; }
+    void setCaption(const QString& caption);
+    QString text() const override { return m_caption; }
+
+private:
+    QString m_caption;
+};
+
 // The window's progress bar seen as a ProgressIndicator: the value is rounded to a whole percentage and the
 // caption text is shown on the bar.
 class ProgressBarIndicator final : public ProgressIndicator
 {
 public:
-    explicit ProgressBarIndicator(QProgressBar& bar) : m_bar(&bar) {}
+    explicit ProgressBarIndicator(CaptionProgressBar& bar) : m_bar(&bar) {}
 
     void setValue(double percent) override;
     void setText(const QString& text) override;
 
 private:
-    QPointer<QProgressBar> m_bar;
+    QPointer<CaptionProgressBar> m_bar;
 };
 
 } // namespace quorvane

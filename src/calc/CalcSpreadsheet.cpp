@@ -14,6 +14,7 @@
 #include <com/sun/star/frame/XController.hpp>
 #include <com/sun/star/frame/XFrame.hpp>
 #include <com/sun/star/frame/XModel.hpp>
+#include <com/sun/star/lang/DisposedException.hpp>
 #include <com/sun/star/sheet/XCellRangeData.hpp>
 #include <com/sun/star/sheet/XSpreadsheetDocument.hpp>
 #include <com/sun/star/sheet/XSpreadsheetView.hpp>
@@ -30,6 +31,9 @@ template <typename Call> void guarded(Call&& call)
 {
     try {
         call();
+    } catch (const lang::DisposedException& failure) {
+        // The bridge is gone (the office ended or the connection broke): no later call can get through.
+        throw SpreadsheetGone(describe(failure));
     } catch (const uno::Exception& failure) {
         throw Failure(describe(failure));
     }

@@ -3,6 +3,7 @@
 #include <QtGlobal>
 
 #include <functional>
+#include <utility>
 
 namespace quorvane {
 
@@ -12,6 +13,30 @@ class EventPump
 public:
     virtual ~EventPump() = default;
     virtual void yield() = 0;
+};
+
+// Thrown by a StoppingEventPump's yield once the program is ending: the command that yielded stops there,
+// and its objects clean up as they go (a file being written is dropped). Not a std::exception, so that error
+// traps let it pass on to the command's handler, which ends quietly.
+struct CommandStopped
+{};
+
+// Passes yields on to another pump and throws CommandStopped after one once `stopping()` holds.
+class StoppingEventPump final : public EventPump
+{
+public:
+    StoppingEventPump(EventPump& pump, std::function<bool()> stopping) : m_pump(pump), m_stopping(std::move(stopping))
+    {}
+    void yield() override
+    {
+        m_pump.yield();
+        if (m_stopping())
+            throw CommandStopped{};
+    }
+
+private:
+    EventPump& m_pump;
+    std::function<bool()> m_stopping;
 };
 
 // Does nothing: for the batch splitter, which has no window.

@@ -7,9 +7,37 @@
 #include "text/TextBlock.h"
 #include "text/TextFiles.h"
 
+#include <QFile>
+
+#include <sys/stat.h>
 #include <utility>
 
 namespace quorvane {
+
+namespace {
+
+// Only plain files are read. Opening a named pipe waits for a writer that may never come, and what comes
+// through it (or a socket) may never end; a device may never end or be a whole disk. Any of these would hold
+// the window for good.
+void refuseAllButPlainFiles(const QString& path)
+{
+    struct stat info
+    {};
+    if (::stat(QFile::encodeName(path).constData(), &info) != 0 || S_ISREG(info.st_mode))
+        return; // opening the file tells why it cannot be read
+    QString kind = QStringLiteral("a special file");
+    if (S_ISDIR(info.st_mode))
+        kind = QStringLiteral("a folder");
+    else if (S_ISFIFO(info.st_mode))
+        kind = QStringLiteral("a named pipe");
+    else if (S_ISSOCK(info.st_mode))
+        kind = QStringLiteral("a socket");
+    else if (S_ISCHR(info.st_mode) || S_ISBLK(info.st_mode))
+        kind = QStringLiteral("a device");
+    throw Failure(QStringLiteral("Cannot open \"%1\": it is %2, not a file").arg(path, kind));
+}
+
+} // namespace
 
 void addFileLinesToList(TextListModel& list, const QString& path, Prompter& prompter)
 {
@@ -17,6 +45,7 @@ void addFileLinesToList(TextListModel& list, const QString& path, Prompter& prom
         prompter.message(QStringLiteral("File not found"));
         return;
     }
+    refuseAllButPlainFiles(path);
     // The names are decoded end to end into one block, which the list takes over whole when it is empty.
     TextBlock names;
     try {

@@ -2,6 +2,7 @@
 
 #include "core/Failure.h"
 
+#include <algorithm>
 #include <utility>
 
 namespace quorvane {
@@ -125,6 +126,43 @@ void TextListModel::remove(int row)
     removeRows(row, 1);
 }
 
+void TextListModel::removeRowSet(QList<int> rows)
+{
+    std::sort(rows.begin(), rows.end());
+    QList<std::pair<qsizetype, qsizetype>> runs; // {first, count}
+    for (const int row : std::as_const(rows)) {
+        if (row < 0 || row >= count())
+            continue;
+        if (!runs.isEmpty() && runs.back().first + runs.back().second >= row)
+            runs.back().second = row + 1 - runs.back().first; // a neighbour or a repeat
+        else
+            runs.append({row, 1});
+    }
+    if (runs.isEmpty())
+        return;
+    if (runs.size() <= resetRemovalRuns) {
+        // From the last run up, so that the rows of the runs before keep their numbers.
+        for (auto run = runs.crbegin(); run != runs.crend(); ++run)
+            removeRows(static_cast<int>(run->first), static_cast<int>(run->second));
+        return;
+    }
+    beginResetModel();
+    m_texts.removeRanges(runs);
+    if (m_marks == Marks::Checkable) {
+        // The marks that stay move up in the same single pass.
+        size_t write = static_cast<size_t>(runs.front().first);
+        size_t read = write;
+        for (qsizetype run = 0; run < runs.size(); ++run) {
+            read = static_cast<size_t>(runs[run].first + runs[run].second);
+            const size_t end = run + 1 < runs.size() ? static_cast<size_t>(runs[run + 1].first) : m_checked.size();
+            for (; read < end; ++read, ++write)
+                m_checked[write] = m_checked[read];
+        }
+        m_checked.resize(write);
+    }
+    endResetModel();
+}
+
 void TextListModel::clear()
 {
     if (isEmpty())
@@ -211,9 +249,14 @@ bool TextListModel::removeRows(int row, int rowCount, const QModelIndex& parent)
 {
     if (parent.isValid() || row < 0 || rowCount <= 0 || row + rowCount > count())
         return false;
+    if (rowCount == count()) {
+        // Every row: the views take a reset at once, where a removal of a million rows costs them far more.
+        clear();
+        return true;
+    }
     beginRemoveRows(QModelIndex(), row, row + rowCount - 1);
-    for (int removed = 0; removed < rowCount; ++removed)
-        m_texts.remove(row);
+    // The rows after the removed ones move up once, whatever their number.
+    m_texts.remove(row, rowCount);
     if (m_marks == Marks::Checkable)
         m_checked.erase(m_checked.begin() + row, m_checked.begin() + row + rowCount);
     endRemoveRows();

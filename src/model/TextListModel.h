@@ -33,6 +33,9 @@ public:
     static QString shownText(QString text);
     // At least this many rows appended to an empty list reach the views as a reset, not as an insertion.
     static constexpr qsizetype resetAppendRows = 4096;
+    // A removal of more separate runs of rows than this reaches the views as a reset: each run told apart
+    // would cost the views a pass over the rows after it.
+    static constexpr qsizetype resetRemovalRuns = 16;
 
     explicit TextListModel(Marks marks = Marks::None, QObject* parent = nullptr);
 
@@ -62,6 +65,10 @@ public:
     void append(TextBlock&& texts, bool checked = false);
     // Removes one row; throws Failure when the row does not exist.
     void remove(int row);
+    // Removes every row given (in any order, repeats allowed) in one pass over the list: each run of
+    // neighbouring rows is one removal for the views, and many scattered runs are one reset. Rows outside
+    // the list are left out.
+    void removeRowSet(QList<int> rows);
     void clear();
 
     QModelIndex index(int row, int column, const QModelIndex& parent = QModelIndex()) const override;

@@ -27,8 +27,20 @@ using CalcAddWorkbook = Spreadsheet* (*)(const CalcConnection* connection, QStri
 class LibreOfficeCalc final : public SpreadsheetApplication
 {
 public:
-    // `pluginPath` empty: the plugin beside the program. `pipeName` empty: one pipe per user.
-    explicit LibreOfficeCalc(QString pluginPath = {}, QString pipeName = {}, QStringList extraArguments = {});
+    // `pluginPath` empty: the plugin beside the program. `pipeName` empty: the user's own pipe (userPipeName()),
+    // its token kept in `tokenFolder` (empty: the program's configuration folder).
+    explicit LibreOfficeCalc(QString pluginPath = {}, QString pipeName = {}, QStringList extraArguments = {},
+                             QString tokenFolder = {});
+
+    // The pipe of the office that the user's exports start and join: "quorvane-calc-" and a random token of 128
+    // bits that only this user can read. Anyone who could guess the name could listen on it before the office
+    // does and be handed the exported rows. The token lives in the file "office-pipe" of `folder`, made with
+    // no rights for anyone else, so that later exports, and later runs, join the office an earlier one started.
+    // A file that others could read or write, or that is not a plain file of the user's own, is replaced by a
+    // new token. Throws Failure when no token can be kept.
+    static QString userPipeName(const QString& folder);
+    // The folder of userPipeName() when none is given.
+    static QString defaultTokenFolder();
 
     // LibreOffice's program folder when it holds everything the export needs (the program, the UNO runtime
     // and its type libraries, Calc itself), else the empty string. Reads only file names.
@@ -41,6 +53,7 @@ private:
     QString m_pluginPath;
     QString m_pipeName;
     QStringList m_extraArguments;
+    QString m_tokenFolder;
     QLibrary m_plugin;
 };
 

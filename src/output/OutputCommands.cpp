@@ -5,6 +5,7 @@
 #include "Spreadsheet.h"
 #include "SpreadsheetExport.h"
 #include "core/ErrorTrap.h"
+#include "core/EventPump.h"
 #include "core/Failure.h"
 #include "core/Locations.h"
 #include "core/Pointer.h"
@@ -13,6 +14,31 @@
 namespace quorvane {
 
 void OutputCommands::PushButton4_Click(const QAbstractItemModel& results)
+{
+    stoppable([&] { saveText(results); });
+}
+
+void OutputCommands::PushButton5_Click(const QAbstractItemModel& results)
+{
+    stoppable([&] { copy(results); });
+}
+
+void OutputCommands::PushButton13_Click(const QAbstractItemModel& results)
+{
+    stoppable([&] { exportToSpreadsheet(results); });
+}
+
+template <typename Command> void OutputCommands::stoppable(Command&& command)
+{
+    try {
+        command();
+    } catch (const CommandStopped&) {
+        // The program is ending: the command ends at the yield where it learnt so, and says nothing more.
+        m_pointer.setShape(PointerShape::Default);
+    }
+}
+
+void OutputCommands::saveText(const QAbstractItemModel& results)
 {
     ErrorTrap trap(location::saveTextClick, m_prompter);
     QString path;
@@ -28,7 +54,7 @@ void OutputCommands::PushButton4_Click(const QAbstractItemModel& results)
     trap.step(108, [&] { m_pointer.setShape(PointerShape::Default); });
 }
 
-void OutputCommands::PushButton5_Click(const QAbstractItemModel& results)
+void OutputCommands::copy(const QAbstractItemModel& results)
 {
     ErrorTrap trap(location::copyClipboardClick, m_prompter);
     trap.step(100, [&] { copyListviewToClipboard(results, m_clipboard, m_pump); });
@@ -57,7 +83,7 @@ bool OutputCommands::SaveResultsAsExcelFileIsExcelInstalled()
     return false;
 }
 
-void OutputCommands::PushButton13_Click(const QAbstractItemModel& results)
+void OutputCommands::exportToSpreadsheet(const QAbstractItemModel& results)
 {
     ErrorTrap trap(location::saveSpreadsheetClick, m_prompter);
     if (trap.test(100, [&] { return !SaveResultsAsExcelFileIsExcelInstalled(); })) {
@@ -70,7 +96,7 @@ void OutputCommands::PushButton13_Click(const QAbstractItemModel& results)
     if (trap.test(106, [&] { return results.rowCount() == 0; }))
         return;
     trap.step(108, [&] { m_pointer.setShape(PointerShape::Busy); });
-    const int leftOut = exportToSpreadsheet(results, m_spreadsheet, m_pump, trap);
+    const int leftOut = quorvane::exportToSpreadsheet(results, m_spreadsheet, m_pump, trap);
     trap.step(148, [&] { m_pointer.setShape(PointerShape::Default); });
     if (leftOut > 0) {
         trap.step(152, [&] {

@@ -14,7 +14,7 @@ class SpreadsheetApplication;
 // The commands of the window that act on the ResultList as a whole: saving it as an aligned text file,
 // copying it to the clipboard, handing it to the spreadsheet application and clearing it. Each runs under its own error
 // trap. The window's slots call these with its ResultList; everything they need of the window comes in through the
-// seams given here.
+// seams given here. A pump that throws CommandStopped (StoppingEventPump) ends a command at its next yield.
 class OutputCommands
 {
 public:
@@ -37,6 +37,12 @@ public:
     bool SaveResultsAsExcelFileIsExcelInstalled();
 
 private:
+    // Runs a command that yields; a CommandStopped thrown by a yield ends it quietly.
+    template <typename Command> void stoppable(Command&& command);
+    void saveText(const QAbstractItemModel& results);
+    void copy(const QAbstractItemModel& results);
+    void exportToSpreadsheet(const QAbstractItemModel& results);
+
     Prompter& m_prompter;
     Pointer& m_pointer;
     EventPump& m_pump;

@@ -1,11 +1,21 @@
 #pragma once
 
+#include "core/Failure.h"
+
 #include <QList>
 #include <QStringList>
 
 #include <memory>
 
 namespace quorvane {
+
+// Thrown by a Spreadsheet when the application no longer answers (it ended, or the connection to it broke):
+// an export stops there, whereas after the failure of one write it goes on with the rest.
+class SpreadsheetGone : public Failure
+{
+public:
+    using Failure::Failure;
+};
 
 // One new, unsaved document of the spreadsheet application, seen through its active sheet. Rows and
 // columns count from 0. Every operation throws Failure when the application fails or stops answering.

@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <future>
+#include <utility>
 
 namespace quorvane {
 
@@ -25,6 +26,12 @@ template <typename Call> auto whilePumping(EventPump& pump, Call&& call)
 // adding the document, 116-120 a caption and its column's width, 126-140 the rows (128 a row's check mark,
 // 130 its texts, 136 writing a block of rows), 144 fitting all columns, 146 showing the document, 150
 // letting go of it.
+//
+// A write the sheet refuses costs its cells only: the first such failure is reported, later ones are not,
+// and the export goes on with the rows after it, the fitting and the showing. A block that fails is written
+// again cell by cell, so that only the cells refused are missing. When the application no longer answers
+// (SpreadsheetGone), nothing more can reach it: that failure is reported (unless one was already) and the
+// export ends.
 class SpreadsheetWriter
 {
 public:
@@ -38,21 +45,48 @@ public:
             110, [&] { m_sheet = whilePumping(m_pump, [&application] { return application.addWorkbook(); }); });
         if (!started || !writeCaptions() || !writeRows())
             return m_leftOut;
-        if (m_trap.step(144, [&] { m_sheet->autofitAllColumns(); }))
-            m_trap.step(146, [&] { m_sheet->show(); });
+        write(144, [&] { m_sheet->autofitAllColumns(); });
+        write(146, [&] { m_sheet->show(); });
         m_trap.step(150, [&] { m_sheet.reset(); });
         return m_leftOut;
     }
 
 private:
+    // Runs one call to the sheet under the step. Returns false when it failed; m_gone tells whether the
+    // application has stopped answering.
+    template <typename Call> bool write(int step, Call&& call)
+    {
+        if (m_gone)
+            return false;
+        const auto classified = [&] {
+            try {
+                call();
+            } catch (const SpreadsheetGone&) {
+                m_gone = true;
+                throw;
+            }
+        };
+        if (!m_reported) {
+            const bool written = m_trap.step(step, classified);
+            m_reported = !written;
+            return written;
+        }
+        try {
+            classified();
+            return true;
+        } catch (const std::exception&) {
+            return false; // already reported once
+        }
+    }
+
     bool writeCaptions()
     {
         m_columns = m_list.columnCount();
         for (int c = 0; c < m_columns; ++c) {
             m_pump.yield();
-            if (!m_trap.step(118, [&] { m_sheet->setTexts(0, c, {{m_list.caption(c)}}); }))
-                return false;
-            if (!m_trap.step(120, [&] { m_sheet->autofitColumn(c); }))
+            write(118, [&] { m_sheet->setTexts(0, c, {{m_list.caption(c)}}); });
+            write(120, [&] { m_sheet->autofitColumn(c); });
+            if (m_gone)
                 return false;
         }
         return true;
@@ -101,14 +135,24 @@ private:
         });
     }
 
-    // Writes the gathered run of consecutive checked rows in one call.
+    // Writes the gathered run of consecutive checked rows in one call; when the sheet refuses it, cell by cell.
+    // Returns false once the application no longer answers.
     bool writeBlock()
     {
         if (m_block.isEmpty())
-            return true;
-        const bool written = m_trap.step(136, [&] { m_sheet->setTexts(m_blockRow, 0, m_block); });
-        m_block.clear();
-        return written;
+            return !m_gone;
+        const QList<QStringList> block = std::exchange(m_block, {});
+        if (!write(136, [&] { m_sheet->setTexts(m_blockRow, 0, block); })) {
+            for (qsizetype r = 0; r < block.size() && !m_gone; ++r) {
+                for (qsizetype c = 0; c < block[r].size() && !m_gone; ++c) {
+                    m_pump.yield();
+                    write(136, [&] {
+                        m_sheet->setTexts(m_blockRow + static_cast<int>(r), static_cast<int>(c), {{block[r][c]}});
+                    });
+                }
+            }
+        }
+        return !m_gone;
     }
 
     ListViewReader m_list;
@@ -119,6 +163,8 @@ private:
     QList<QStringList> m_block;
     int m_blockRow = 0;
     int m_leftOut = 0;
+    bool m_reported = false; // a failed write has been reported: later ones are not
+    bool m_gone = false;     // the application no longer answers
 };
 
 } // namespace

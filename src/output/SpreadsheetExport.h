@@ -19,7 +19,10 @@ inline constexpr int spreadsheetBlockCells = 8192;
 // sheet row 1, list row r in sheet row r + 1 (an unchecked row leaves its sheet row empty), every "=" removed
 // from the texts of columns 2 and up, every value stored as text; then the columns fitted, the document
 // shown and let go of. Starting the application runs on a worker thread while the pump serves the window.
-// The first failure is reported through the trap and ends the export. Returns the number of checked rows
+// A write the sheet refuses costs its cells: the first such failure is reported through the trap, and the
+// export goes on with the rows after it, the fitting and the showing. When the application no longer answers
+// (SpreadsheetGone), the failure is reported once and the export ends. A failure to read the list (it
+// changed under the export) is reported and ends the export. Returns the number of checked rows
 // that did not fit onto the sheet (they are not written).
 int exportToSpreadsheet(const QAbstractItemModel& listView, SpreadsheetApplication& application, EventPump& pump,
                         ErrorTrap& trap);

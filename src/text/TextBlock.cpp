@@ -258,6 +258,72 @@ void TextBlock::remove(qsizetype index)
         appendEnd(end);
 }
 
+void TextBlock::remove(qsizetype first, qsizetype count)
+{
+    removeRanges({{first, count}});
+}
+
+void TextBlock::removeRanges(const QList<std::pair<qsizetype, qsizetype>>& ranges)
+{
+    if (ranges.isEmpty())
+        return;
+    const qsizetype firstRemoved = ranges.front().first;
+    const qsizetype size = bufferSize();
+    char* const bytes = m_narrow ? m_bytes.data() : nullptr;
+    QChar* const wide = m_narrow ? nullptr : m_wide.data();
+    const auto moveCharacters = [&](qsizetype from, qsizetype to, qsizetype length) {
+        if (length == 0 || from == to)
+            return;
+        if (m_narrow)
+            std::memmove(bytes + to, bytes + from, size_t(length));
+        else
+            std::memmove(static_cast<void*>(wide + to), wide + from, size_t(length) * sizeof(QChar));
+    };
+    // The ends of the texts that stay after the first removed one, as they will be. Without wrapped ends they
+    // are rewritten in place (every end only falls); otherwise they are gathered and appended again.
+    const bool inPlace = m_wraps.isEmpty();
+    quint32* const ends = m_ends.data();
+    qsizetype keptCount = firstRemoved;
+    std::vector<qsizetype> keptEnds;
+    if (!inPlace)
+        keptEnds.reserve(size_t(count() - firstRemoved));
+    qsizetype write = startOf(firstRemoved); // where the next kept character goes
+    qsizetype removedCharacters = 0;
+    const auto keep = [&](qsizetype from, qsizetype to) { // the texts from..to-1 stay
+        if (from >= to)
+            return;
+        const qsizetype start = startOf(from);
+        moveCharacters(start, write, endOf(to - 1) - start);
+        write += endOf(to - 1) - start;
+        for (qsizetype index = from; index < to; ++index) {
+            if (inPlace)
+                ends[keptCount++] = quint32(qsizetype(ends[index]) - removedCharacters);
+            else
+                keptEnds.push_back(endOf(index) - removedCharacters);
+        }
+    };
+    qsizetype next = firstRemoved; // the first text not yet looked at
+    for (const auto& [first, removed] : ranges) {
+        keep(next, first);
+        removedCharacters += endOf(first + removed - 1) - startOf(first);
+        next = first + removed;
+    }
+    keep(next, count());
+    // Characters past the last text (none once writing has finished) keep their place after it.
+    moveCharacters(write + removedCharacters, write, size - write - removedCharacters);
+    if (m_narrow)
+        m_bytes.truncate(size - removedCharacters);
+    else
+        m_wide.truncate(size - removedCharacters);
+    if (inPlace) {
+        m_ends.resizeForOverwrite(keptCount);
+        return;
+    }
+    truncateEnds(firstRemoved);
+    for (const qsizetype end : keptEnds)
+        appendEnd(end);
+}
+
 void TextBlock::clear()
 {
     m_narrow = false;

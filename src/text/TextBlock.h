@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <iterator>
+#include <utility>
 
 namespace quorvane {
 
@@ -109,6 +110,11 @@ public:
     // Takes the other block's buffers over when this one is empty, instead of copying them.
     void add(TextBlock&& other);
     void remove(qsizetype index);
+    // Removes `count` texts from `first` on, moving the texts after them once.
+    void remove(qsizetype first, qsizetype count);
+    // Removes the texts of every range {first, count}; the ranges are disjoint and in rising order. Each text
+    // that stays moves at most once, so many ranges cost one pass over the block.
+    void removeRanges(const QList<std::pair<qsizetype, qsizetype>>& ranges);
     void clear();
 
     // Readers that decode straight into the block write past its last text. An empty block becomes narrow

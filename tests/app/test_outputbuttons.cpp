@@ -4,6 +4,7 @@
 #include "WindowHarness.h"
 #include "core/Pointer.h"
 
+#include <QDir>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QtTest>
@@ -61,6 +62,80 @@ private slots:
         click(window, "PushButton2");
         QCOMPARE(window.resultList().count(), 0);
         QCOMPARE(harness.prompter.errorReports(), QStringList());
+    }
+
+    // The window closes while a command is in one of its yields: the command stops at its next yield,
+    // changes nothing more, and the DomainList is stored as on any close.
+    void closingDuringACommandStopsIt_data()
+    {
+        QTest::addColumn<QString>("button");
+        QTest::newRow("text export") << QStringLiteral("PushButton4");
+        QTest::newRow("clipboard copy") << QStringLiteral("PushButton5");
+        QTest::newRow("spreadsheet export") << QStringLiteral("PushButton13");
+    }
+
+    void closingDuringACommandStopsIt()
+    {
+        QFETCH(QString, button);
+        WindowHarness harness;
+        FakeClipboard clipboard;
+        FakeSpreadsheetApplication spreadsheet;
+        harness.clipboard = &clipboard;
+        harness.spreadsheet = &spreadsheet;
+        MainWindow& window = harness.load();
+        window.show();
+        window.domainList().append(QStringList{QStringLiteral("kept.com"), QStringLiteral("also.com")});
+        // Enough rows for the text export's runs and the spreadsheet's blocks to yield several times.
+        QStringList rows;
+        for (int i = 0; i < 50000; ++i)
+            rows.append(QStringLiteral("result %1").arg(i));
+        window.resultList().append(rows, true);
+        harness.prompter.clear();
+
+        const QString folder = harness.temporaryPath(QStringLiteral("out"));
+        QVERIFY(QDir().mkpath(folder));
+        const QString path = folder + QStringLiteral("/results.txt");
+        testfiles::writeBytes(path, "the old file\r\n");
+        harness.prompter.saveAnswers.enqueue(path);
+
+        int closedAt = 0;
+        harness.pump.onYield = [&](int yieldNumber) {
+            if (yieldNumber == 3) {
+                closedAt = yieldNumber;
+                window.close();
+            }
+        };
+        click(window, qPrintable(button));
+
+        QCOMPARE(closedAt, 3);
+        QCOMPARE(harness.pump.count(), 3); // not one yield after the close
+        QVERIFY(!window.isVisible());
+        QCOMPARE(harness.storedSetting(QStringLiteral("Zip Codes")).toString(), QStringLiteral("kept.com;also.com"));
+        QCOMPARE(testfiles::readBytes(path), QByteArray("the old file\r\n"));
+        QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System), QStringList{"results.txt"});
+        QCOMPARE(clipboard.content, QStringLiteral("old content"));
+        QVERIFY(!spreadsheet.document.shown);
+        QCOMPARE(harness.prompter.messages(), QStringList()); // no confirmation
+        QCOMPARE(harness.prompter.errorReports(), QStringList());
+        QCOMPARE(window.pointer().shape(), PointerShape::Default);
+        QCOMPARE(window.resultList().count(), 50000);
+    }
+
+    // A caption holding what QProgressBar's format would replace is shown as it is.
+    void progressCaptionIsShownLiterally()
+    {
+        WindowHarness harness;
+        MainWindow& window = harness.load();
+        window.resultList().append(QStringList{QStringLiteral("a"), QStringLiteral("b")}, true);
+        QProgressBar* bar = window.findChild<QProgressBar*>(QStringLiteral("ProgressBar1"));
+        QVERIFY(bar);
+        const QString name = QStringLiteral("100%p of %v in %m %%.txt");
+        harness.prompter.saveAnswers.enqueue(harness.temporaryPath(name));
+        QStringList captions;
+        harness.pump.onYield = [&](int) { captions.append(bar->text()); };
+        click(window, "PushButton4");
+        QVERIFY2(captions.contains(QStringLiteral("Writing file: ") + name), qPrintable(captions.join(u'|')));
+        QCOMPARE(bar->text(), QStringLiteral("Progress Bar"));
     }
 };
 

@@ -1,1 +1,2 @@
 quorvane_add_test(NAME test_domainfilereader SOURCES input/test_domainfilereader.cpp)
+quorvane_add_test(NAME test_domainlistinput SOURCES input/test_domainlistinput.cpp)

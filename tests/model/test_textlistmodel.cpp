@@ -5,6 +5,9 @@
 #include <QSignalSpy>
 #include <QtTest>
 
+#include <algorithm>
+#include <vector>
+
 using namespace quorvane;
 
 class TestTextListModel : public QObject
@@ -163,6 +166,106 @@ private slots:
         model.append(block);
         QCOMPARE(model.texts(), QStringList{QStringLiteral("first")} + texts);
         QCOMPARE(model.text(2), QStringLiteral("cde"));
+    }
+
+    // Removals checked against the same removals on a plain list, with the model tester watching every
+    // signal: neighbouring rows, repeats, rows out of order or outside the list, many scattered runs (a
+    // reset), narrow and wide texts.
+    void removalsMatchAPlainList_data()
+    {
+        QTest::addColumn<bool>("wide");
+        QTest::addColumn<QList<int>>("rows");
+        QTest::newRow("one row in the middle") << false << QList<int>{5};
+        QTest::newRow("first and last rows") << false << QList<int>{0, 39};
+        QTest::newRow("a run of neighbours") << false << QList<int>{10, 11, 12, 13};
+        QTest::newRow("repeats and disorder") << false << QList<int>{13, 2, 13, 3, 2, 30};
+        QTest::newRow("rows outside the list left out") << false << QList<int>{-1, 40, 7};
+        QList<int> scattered;
+        for (int row = 1; row < 40; row += 2)
+            scattered.append(row);
+        QTest::newRow("more runs than the reset threshold") << false << scattered;
+        QTest::newRow("scattered wide texts") << true << scattered;
+        QList<int> all;
+        for (int row = 39; row >= 0; --row)
+            all.append(row);
+        QTest::newRow("every row") << true << all;
+    }
+
+    void removalsMatchAPlainList()
+    {
+        QFETCH(bool, wide);
+        QFETCH(QList<int>, rows);
+        QStringList plain;
+        std::vector<bool> plainMarks;
+        for (int i = 0; i < 40; ++i) {
+            // Lengths vary, empty texts included, so that a wrong shift of an end shows.
+            plain.append(QString(i % 5, QLatin1Char('a' + i % 26)) + QString::number(i) +
+                         (wide && i % 3 == 0 ? QStringLiteral("\u20ac\u4e2d") : QString()));
+            if (i % 7 == 0)
+                plain[i].clear();
+            plainMarks.push_back(i % 3 != 1);
+        }
+        TextListModel model(TextListModel::Marks::Checkable);
+        QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+        for (int i = 0; i < plain.size(); ++i)
+            model.append(plain[i], plainMarks[size_t(i)]);
+
+        model.removeRowSet(rows);
+
+        QList<int> doomed = rows;
+        std::sort(doomed.begin(), doomed.end());
+        doomed.erase(std::unique(doomed.begin(), doomed.end()), doomed.end());
+        for (auto row = doomed.crbegin(); row != doomed.crend(); ++row) {
+            if (*row < 0 || *row >= plain.size())
+                continue;
+            plain.removeAt(*row);
+            plainMarks.erase(plainMarks.begin() + *row);
+        }
+        QCOMPARE(model.texts(), plain);
+        for (int i = 0; i < plain.size(); ++i)
+            QCOMPARE(model.isChecked(i), bool(plainMarks[size_t(i)]));
+        // The list still takes rows at its end.
+        model.append(QStringLiteral("after"));
+        QCOMPARE(model.text(model.count() - 1), QStringLiteral("after"));
+    }
+
+    void contiguousRemovalIsOneSignalAndEveryRowIsAReset()
+    {
+        TextListModel model(TextListModel::Marks::Checkable);
+        QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+        QStringList texts;
+        for (int i = 0; i < 5000; ++i)
+            texts.append(QString::number(i));
+        model.append(texts, true);
+        QSignalSpy removed(&model, &QAbstractItemModel::rowsRemoved);
+        QSignalSpy reset(&model, &QAbstractItemModel::modelReset);
+        QVERIFY(model.removeRows(1000, 1000));
+        QCOMPARE(removed.count(), 1);
+        QCOMPARE(model.count(), 4000);
+        QCOMPARE(model.text(999), QStringLiteral("999"));
+        QCOMPARE(model.text(1000), QStringLiteral("2000"));
+        QVERIFY(model.removeRows(0, model.count()));
+        QCOMPARE(reset.count(), 1);
+        QCOMPARE(removed.count(), 1);
+        QVERIFY(model.isEmpty());
+    }
+
+    // Ends that pass a multiple of the segment size are recomputed when texts before them go.
+    void rangeRemovalAcrossWrappedEnds()
+    {
+        TextBlock block(4); // ends wrap every 16 characters
+        QStringList plain;
+        for (int i = 0; i < 30; ++i) {
+            plain.append(QString(i % 6, QLatin1Char('x')) + QString::number(i));
+            block.add(plain.last());
+        }
+        block.removeRanges({{2, 3}, {10, 1}, {12, 8}});
+        plain.remove(12, 8);
+        plain.remove(10, 1);
+        plain.remove(2, 3);
+        QCOMPARE(block.toStringList(), plain);
+        block.add(QStringLiteral("tail"));
+        QCOMPARE(block.text(block.count() - 1), QStringLiteral("tail"));
     }
 
     void rowsOutsideTheListFail_data()

@@ -8,6 +8,7 @@
 #include <QList>
 #include <QMap>
 #include <QPair>
+#include <QSet>
 #include <QStandardItemModel>
 #include <QString>
 #include <QStringList>
@@ -134,7 +135,8 @@ public:
 
     bool installed = true;
     int checks = 0;
-    int failAtCall = -1; // the document call (counted from 0) that throws, -1 for none
+    int failAtCall = -1;                // the document call (counted from 0) that throws SpreadsheetGone, -1 for none
+    QSet<QPair<int, int>> refusedCells; // (row, column) from 0: a write that touches one throws Failure
     Document document;
     int workbooks = 0;
 };
@@ -148,6 +150,12 @@ public:
     void setTexts(int row, int column, const QList<QStringList>& rows) override
     {
         log(QStringLiteral("setTexts %1,%2 %3x%4").arg(row).arg(column).arg(rows.size()).arg(rows.first().size()));
+        for (int r = 0; r < rows.size(); ++r) {
+            for (int c = 0; c < rows[r].size(); ++c) {
+                if (m_application.refusedCells.contains({row + r, column + c}))
+                    throw Failure(QStringLiteral("The cell refused its text"));
+            }
+        }
         for (int r = 0; r < rows.size(); ++r) {
             for (int c = 0; c < rows[r].size(); ++c)
                 m_application.document.cells[{row + r, column + c}] = rows[r][c];
@@ -165,7 +173,7 @@ private:
     void log(const QString& call)
     {
         if (m_application.document.calls.size() == m_application.failAtCall)
-            throw Failure(QStringLiteral("Binary URP bridge disposed during call"));
+            throw SpreadsheetGone(QStringLiteral("Binary URP bridge disposed during call"));
         m_application.document.calls.append(call);
     }
 

@@ -10,14 +10,69 @@
 #include "output/OutputCommands.h"
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QFile>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QUrl>
 #include <QtTest>
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+#include <vector>
 
 using namespace css;
 using namespace quorvane;
 using namespace quorvane::testing;
 using namespace quorvane::testoffice;
+
+namespace {
+
+// A Unix socket listening at a path, as another local user could set one up: counts who connects.
+class ListeningSocket
+{
+public:
+    explicit ListeningSocket(const QString& path) : m_path(QFile::encodeName(path))
+    {
+        ::unlink(m_path.constData());
+        m_handle = ::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        std::memcpy(address.sun_path, m_path.constData(),
+                    std::min(size_t(m_path.size()), sizeof(address.sun_path) - 1));
+        m_listening = m_handle >= 0 &&
+                      ::bind(m_handle, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) == 0 &&
+                      ::listen(m_handle, 8) == 0;
+    }
+    ~ListeningSocket()
+    {
+        if (m_handle >= 0)
+            ::close(m_handle);
+        ::unlink(m_path.constData());
+    }
+    ListeningSocket(const ListeningSocket&) = delete;
+    ListeningSocket& operator=(const ListeningSocket&) = delete;
+
+    bool isListening() const { return m_listening; }
+    int acceptedConnections()
+    {
+        int accepted = 0;
+        for (int client; (client = ::accept(m_handle, nullptr, nullptr)) >= 0; ++accepted)
+            ::close(client);
+        return accepted;
+    }
+
+private:
+    QByteArray m_path;
+    int m_handle = -1;
+    bool m_listening = false;
+};
+
+} // namespace
 
 class TestCalcEndToEnd : public QObject
 {
@@ -71,6 +126,69 @@ private slots:
         QCOMPARE(cellAt(sheet, 0, 5).type, table::CellContentType_EMPTY);
         QVERIFY2(columnWidth(sheet, 0) > columnWidth(sheet, 3) * 2,
                  qPrintable(QStringLiteral("%1 vs %2").arg(columnWidth(sheet, 0)).arg(columnWidth(sheet, 3))));
+    }
+
+    // A second export started inside the first one's wait for the office, through the user's own pipe: each
+    // gives its document in the one office they start, and a listener set up beforehand on the old,
+    // predictable pipe name is never joined.
+    void overlappingExportsEachGiveTheirDocumentAndNoGuessablePipeIsJoined()
+    {
+        const QString programFolder = LibreOfficeCalc::findProgramFolder();
+        QVERIFY2(!programFolder.isEmpty(), "LibreOffice Calc is not installed (tools/install-deps.sh)");
+        QTemporaryDir profile;
+        QTemporaryDir tokens;
+        const QStringList arguments{QStringLiteral("--headless"), QStringLiteral("--invisible"),
+                                    QStringLiteral("-env:UserInstallation=") +
+                                        QUrl::fromLocalFile(profile.path()).toString()};
+        // The office's named pipes are sockets in /tmp named after the pipe, with or without the user's id.
+        const QString oldName = QStringLiteral("quorvane-calc-%1").arg(getuid());
+        const QStringList squatted{QStringLiteral("/tmp/OSL_PIPE_%1_%2").arg(getuid()).arg(oldName),
+                                   QStringLiteral("/tmp/OSL_PIPE_%1").arg(oldName)};
+        std::vector<std::unique_ptr<ListeningSocket>> squatters;
+        for (const QString& path : squatted) {
+            squatters.push_back(std::make_unique<ListeningSocket>(path));
+            QVERIFY2(squatters.back()->isListening(), qPrintable(path));
+        }
+
+        LibreOfficeCalc calcApplication(testfiles::applicationFolder() + QStringLiteral("/libquorvane_calc.so"), {},
+                                        arguments, tokens.path());
+        const QString pipe = LibreOfficeCalc::userPipeName(tokens.path());
+        const OfficeEnding ending(CalcConnection{programFolder, pipe, arguments},
+                                  QStringLiteral("name=%1;").arg(pipe).toUtf8());
+        const auto first = resultList({{{QStringLiteral("first export")}, true}});
+        const auto second = resultList({{{QStringLiteral("second export")}, true}});
+        ScriptedPrompter prompter;
+        PlainPointer pointer;
+        CountingEventPump pump;
+        FakeClipboard clipboard;
+        OutputCommands commands(prompter, pointer, pump, nullptr, clipboard, calcApplication);
+        bool secondStarted = false;
+        pump.onYield = [&](int) {
+            if (!secondStarted) {
+                secondStarted = true;
+                commands.PushButton13_Click(*second);
+            }
+            QThread::msleep(2);
+        };
+        commands.PushButton13_Click(*first);
+        QVERIFY(secondStarted);
+        QVERIFY2(prompter.shown().isEmpty(), qPrintable(prompter.shown().value(0).text));
+
+        calc::UnoOffice office(CalcConnection{programFolder, pipe, arguments});
+        QStringList texts;
+        for (const auto& document : calcDocuments(office))
+            texts.append(cellAt(firstSheet(document), 0, 1).text);
+        texts.sort();
+        QCOMPARE(texts, (QStringList{QStringLiteral("first export"), QStringLiteral("second export")}));
+
+        for (const auto& squatter : squatters)
+            QCOMPARE(squatter->acceptedConnections(), 0);
+        // The squatted paths are where an office on the old name would listen: the user's pipe lies beside them.
+        const QStringList ownPipe =
+            QDir(QStringLiteral("/tmp"))
+                .entryList({QStringLiteral("OSL_PIPE_*") + pipe}, QDir::System | QDir::AllEntries);
+        QVERIFY2(!ownPipe.isEmpty(), "the office's pipe was not found in /tmp");
+        QVERIFY(squatted.contains(QStringLiteral("/tmp/") + QString(ownPipe.first()).replace(pipe, oldName)));
     }
 };
 

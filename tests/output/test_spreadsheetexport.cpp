@@ -122,7 +122,7 @@ private slots:
         QCOMPARE(window.pointer.changes(), 0);
     }
 
-    void firstFailureIsReportedOnceAndEndsTheExport()
+    void applicationThatStopsAnsweringEndsTheExportWithOneReport()
     {
         Window window;
         window.spreadsheet.failAtCall = 2; // the first block of rows
@@ -141,6 +141,34 @@ private slots:
         QCOMPARE(window.spreadsheet.document.calls.size(), 2); // nothing tried after the failure
         QVERIFY(!window.spreadsheet.document.shown);
         QVERIFY(window.spreadsheet.document.released);
+        QCOMPARE(window.pointer.shape(), PointerShape::Default);
+    }
+
+    // A refused cell costs that cell: one report for the first, none for later ones, and every other cell,
+    // the fitting and the showing still happen.
+    void refusedCellsCostOnlyThemselves()
+    {
+        Window window;
+        QList<Row> rows;
+        for (int i = 0; i < 20; ++i)
+            rows.append({{QStringLiteral("r%1").arg(i)}, i != 7});
+        window.spreadsheet.refusedCells = {{3, 0}, {12, 0}, {0, 0}}; // rows 2 and 11, and the caption
+        const auto results = resultList(rows);
+        window.commands.PushButton13_Click(*results);
+
+        const QStringList reports = window.prompter.errorReports();
+        QCOMPARE(reports.size(), 1);
+        QVERIFY2(reports[0].startsWith(QStringLiteral("The cell refused its text\r\n"
+                                                      "in Velmodra2021/08/31.Form1.PushButton13_Click at line 118")),
+                 qPrintable(reports[0]));
+        Cells expected;
+        for (int i = 0; i < 20; ++i) {
+            if (i != 7 && i != 2 && i != 11)
+                expected[{i + 1, 0}] = QStringLiteral("r%1").arg(i);
+        }
+        QCOMPARE(window.spreadsheet.document.cells, expected);
+        QVERIFY(window.spreadsheet.document.calls.contains(QStringLiteral("autofit all")));
+        QVERIFY(window.spreadsheet.document.shown);
         QCOMPARE(window.pointer.shape(), PointerShape::Default);
     }
 

@@ -3,6 +3,7 @@ quorvane_add_test(NAME test_clipboardcopy SOURCES output/test_clipboardcopy.cpp 
 quorvane_add_test(NAME test_outputcommands SOURCES output/test_outputcommands.cpp LIBS Qt6::Gui)
 quorvane_add_test(NAME test_spreadsheetexport SOURCES output/test_spreadsheetexport.cpp LIBS Qt6::Gui)
 quorvane_add_test(NAME test_textlistexports SOURCES output/test_textlistexports.cpp LIBS Qt6::Gui)
+quorvane_add_test(NAME test_officepipe SOURCES output/test_officepipe.cpp)
 
 # The clipboard adapter against a real X server: another program reads what was copied.
 add_executable(test_qtclipboard output/test_qtclipboard.cpp)

@@ -10,6 +10,7 @@ quorvane_add_window_test(test_hostilenames)
 quorvane_add_window_test(test_hostilesettings)
 quorvane_add_window_test(test_hostileexports)
 quorvane_add_window_test(test_hostilewordlists)
+quorvane_add_window_test(test_windowsoak)
 target_link_libraries(test_hostilewordlists PRIVATE quorvane_jetwriter)
 quorvane_add_test(NAME test_largelists SOURCES reliability/test_largelists.cpp)
 
