@@ -2,9 +2,9 @@
 // the window cannot be held by a pipe that never ends; quorvane-split's reader keeps reading pipes.
 #include "ScriptedPrompter.h"
 #include "core/Failure.h"
-#include "core/TextListModel.h"
 #include "input/DomainFileReader.h"
 #include "input/DomainListInput.h"
+#include "model/TextListModel.h"
 
 #include <QElapsedTimer>
 #include <QFile>
