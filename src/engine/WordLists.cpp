@@ -7,6 +7,9 @@
 #include "core/Pointer.h"
 #include "text/TextFiles.h"
 
+#include <QFileInfo>
+#include <QSet>
+
 #include <optional>
 #include <vector>
 
@@ -38,17 +41,20 @@ constexpr int defaultPointer = 134;
 class WordAdder
 {
 public:
-    WordAdder(WordDictionary& dictionary, ErrorTrap& trap) : m_dictionary(dictionary), m_trap(trap) {}
+    WordAdder(WordDictionary& dictionary, ErrorTrap& trap, const QSet<QString>& unlisted)
+        : m_dictionary(dictionary), m_trap(trap), m_unlisted(unlisted)
+    {}
 
     void add(int number, const QString& lowerWord)
     {
+        const quint8 flags = m_unlisted.contains(lowerWord) ? WordDictionary::Unlisted : WordDictionary::NoFlags;
         if (reportsLeft()) {
-            if (!m_trap.step(number, [&] { m_dictionary.add(lowerWord); }))
+            if (!m_trap.step(number, [&] { m_dictionary.add(lowerWord, flags); }))
                 ++m_reported;
         } else if (m_dictionary.contains(lowerWord)) {
             ++m_skipped;
         } else {
-            m_trap.step(number, [&] { m_dictionary.add(lowerWord); });
+            m_trap.step(number, [&] { m_dictionary.add(lowerWord, flags); });
         }
     }
 
@@ -80,19 +86,46 @@ private:
 
     WordDictionary& m_dictionary;
     ErrorTrap& m_trap;
+    const QSet<QString>& m_unlisted;
     int m_reported = 0;
     qint64 m_skipped = 0;
 };
 
-// loadWords with the paths of the two word-list files given.
+// The words of "unlisted.lst", which no spelling list holds. The file only sharpens the ranking of splits:
+// without it (or when it cannot be read) every word counts as listed, and nothing is reported.
+QSet<QString> readUnlisted(const QString& path)
+{
+    QSet<QString> words;
+    if (path.isEmpty() || !QFileInfo(path).isFile())
+        return words;
+    try {
+        const TextBlock lines = readFileLines(path);
+        words.reserve(lines.count());
+        for (const QString& line : lines) {
+            if (!line.isEmpty())
+                words.insert(WordDictionary::lowerCase(line));
+        }
+    } catch (const std::exception&) { // unreadable, or too large to hold: the ranking goes without it
+        words.clear();
+    }
+    return words;
+}
+
+// loadWords with the paths of the word-list files given; `unlistedPath` is empty for a list of the user's own.
 void loadWordsFrom(WordListChoice choice, WordDatabase* database, const QString& googlePath, const QString& mitPath,
-                   WordDictionary& dictionary, Prompter& prompter, Pointer& pointer)
+                   const QString& unlistedPath, WordDictionary& dictionary, Prompter& prompter, Pointer& pointer)
 {
     ErrorTrap trap(location::loadWords, prompter);
-    WordAdder adder(dictionary, trap);
+    QSet<QString> unlisted;
+    WordAdder adder(dictionary, trap, unlisted);
 
     trap.step(step::busyPointer, [&] { pointer.setShape(PointerShape::Busy); });
-    trap.step(step::clearDictionary, [&] { dictionary.clear(); });
+    unlisted = readUnlisted(unlistedPath);
+    trap.step(step::clearDictionary, [&] {
+        dictionary.clear();
+        dictionary.setOrigin(unlistedPath.isEmpty() ? WordDictionary::Origin::UserList
+                                                    : WordDictionary::Origin::ShippedList);
+    });
 
     TextBlock lines;
     int lastAddStep = step::addLine;
@@ -140,12 +173,13 @@ void loadWords(WordListChoice choice, WordDatabase* database, const QString& app
                WordDictionary& dictionary, Prompter& prompter, Pointer& pointer)
 {
     loadWordsFrom(choice, database, applicationFolder + QStringLiteral("/google.col"),
-                  applicationFolder + QStringLiteral("/mit.col"), dictionary, prompter, pointer);
+                  applicationFolder + QStringLiteral("/mit.col"), applicationFolder + QStringLiteral("/unlisted.lst"),
+                  dictionary, prompter, pointer);
 }
 
 void loadWordsFromFile(const QString& path, WordDictionary& dictionary, Prompter& prompter, Pointer& pointer)
 {
-    loadWordsFrom(WordListChoice::Google, nullptr, path, QString(), dictionary, prompter, pointer);
+    loadWordsFrom(WordListChoice::Google, nullptr, path, QString(), QString(), dictionary, prompter, pointer);
 }
 
 } // namespace quorvane
