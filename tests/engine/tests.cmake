@@ -30,3 +30,4 @@ quorvane_add_test(NAME test_shippedwords SOURCES engine/test_shippedwords.cpp)
 set_property(TEST test_shippedwords APPEND PROPERTY ENVIRONMENT "QUORVANE_DATA_SOURCE_DIR=${PROJECT_SOURCE_DIR}/data")
 
 quorvane_add_test(NAME test_wordscores SOURCES engine/test_wordscores.cpp)
+add_dependencies(test_shippedwords quorvane_word_database)
