@@ -30,7 +30,7 @@ void WordDictionary::clear()
 {
     m_words = unseededSet(0);
     m_inOrder = {};
-    m_flags = {};
+    m_unlisted.clear();
     ++m_generation;
 }
 
@@ -40,13 +40,11 @@ void WordDictionary::reserve(qsizetype count)
         m_words = unseededSet(count);
     else if (count > m_words.capacity()) // QSet::reserve() with less than its size shrinks: every word rehashed
         m_words.reserve(count);
-    if (count > 0) {
+    if (count > 0)
         m_inOrder.reserve(std::size_t(count));
-        m_flags.reserve(std::size_t(count));
-    }
 }
 
-void WordDictionary::add(const QString& lowerWord, quint8 flags)
+void WordDictionary::add(const QString& lowerWord)
 {
     const qsizetype before = m_words.size();
     m_words.insert(lowerWord);
@@ -54,13 +52,16 @@ void WordDictionary::add(const QString& lowerWord, quint8 flags)
         throw Failure(QStringLiteral("The word \"%1\" is already in the word list.").arg(lowerWord));
     try {
         m_inOrder.push_back(lowerWord);
-        m_flags.push_back(flags);
     } catch (...) { // out of memory: the word is not added at all
-        if (m_inOrder.size() > m_flags.size())
-            m_inOrder.pop_back();
         m_words.remove(lowerWord);
         throw;
     }
+    ++m_generation;
+}
+
+void WordDictionary::setUnlistedWords(TextBlock words)
+{
+    m_unlisted = std::move(words);
     ++m_generation;
 }
 

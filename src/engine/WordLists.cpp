@@ -8,7 +8,6 @@
 #include "text/TextFiles.h"
 
 #include <QFileInfo>
-#include <QSet>
 
 #include <optional>
 #include <vector>
@@ -41,20 +40,17 @@ constexpr int defaultPointer = 134;
 class WordAdder
 {
 public:
-    WordAdder(WordDictionary& dictionary, ErrorTrap& trap, const QSet<QString>& unlisted)
-        : m_dictionary(dictionary), m_trap(trap), m_unlisted(unlisted)
-    {}
+    WordAdder(WordDictionary& dictionary, ErrorTrap& trap) : m_dictionary(dictionary), m_trap(trap) {}
 
     void add(int number, const QString& lowerWord)
     {
-        const quint8 flags = m_unlisted.contains(lowerWord) ? WordDictionary::Unlisted : WordDictionary::NoFlags;
         if (reportsLeft()) {
-            if (!m_trap.step(number, [&] { m_dictionary.add(lowerWord, flags); }))
+            if (!m_trap.step(number, [&] { m_dictionary.add(lowerWord); }))
                 ++m_reported;
         } else if (m_dictionary.contains(lowerWord)) {
             ++m_skipped;
         } else {
-            m_trap.step(number, [&] { m_dictionary.add(lowerWord, flags); });
+            m_trap.step(number, [&] { m_dictionary.add(lowerWord); });
         }
     }
 
@@ -86,29 +82,21 @@ private:
 
     WordDictionary& m_dictionary;
     ErrorTrap& m_trap;
-    const QSet<QString>& m_unlisted;
     int m_reported = 0;
     qint64 m_skipped = 0;
 };
 
-// The words of "unlisted.lst", which no spelling list holds. The file only sharpens the ranking of splits:
-// without it (or when it cannot be read) every word counts as listed, and nothing is reported.
-QSet<QString> readUnlisted(const QString& path)
+// The lines of "unlisted.lst", the words no spelling list holds. The file only sharpens the ranking of
+// splits: without it (or when it cannot be read) every word counts as listed, and nothing is reported.
+TextBlock readUnlisted(const QString& path)
 {
-    QSet<QString> words;
     if (path.isEmpty() || !QFileInfo(path).isFile())
-        return words;
+        return {};
     try {
-        const TextBlock lines = readFileLines(path);
-        words.reserve(lines.count());
-        for (const QString& line : lines) {
-            if (!line.isEmpty())
-                words.insert(WordDictionary::lowerCase(line));
-        }
+        return readFileLines(path);
     } catch (const std::exception&) { // unreadable, or too large to hold: the ranking goes without it
-        words.clear();
+        return {};
     }
-    return words;
 }
 
 // loadWords with the paths of the word-list files given; `unlistedPath` is empty for a list of the user's own.
@@ -116,15 +104,14 @@ void loadWordsFrom(WordListChoice choice, WordDatabase* database, const QString&
                    const QString& unlistedPath, WordDictionary& dictionary, Prompter& prompter, Pointer& pointer)
 {
     ErrorTrap trap(location::loadWords, prompter);
-    QSet<QString> unlisted;
-    WordAdder adder(dictionary, trap, unlisted);
+    WordAdder adder(dictionary, trap);
 
     trap.step(step::busyPointer, [&] { pointer.setShape(PointerShape::Busy); });
-    unlisted = readUnlisted(unlistedPath);
     trap.step(step::clearDictionary, [&] {
         dictionary.clear();
         dictionary.setOrigin(unlistedPath.isEmpty() ? WordDictionary::Origin::UserList
                                                     : WordDictionary::Origin::ShippedList);
+        dictionary.setUnlistedWords(readUnlisted(unlistedPath));
     });
 
     TextBlock lines;

@@ -129,6 +129,13 @@ void WordScores::rebuild()
         }
         return otherPlaces.value(lowerWord.toString(), -1);
     };
+    // The places of the words no spelling list holds.
+    std::vector<bool> unlisted(words.size());
+    for (const QString& line : m_dictionary->unlistedWords()) {
+        const qsizetype place = placeOf(WordDictionary::lowerCase(line));
+        if (place >= 0)
+            unlisted[std::size_t(place)] = true;
+    }
     const auto isCommon = [&](QStringView part) {
         const qsizetype place = placeOf(part);
         return place >= 0 && place < compoundPartPlaces;
@@ -147,7 +154,7 @@ void WordScores::rebuild()
         WordFacts facts;
         facts.place = place;
         facts.length = word.size();
-        facts.unlisted = (m_dictionary->flags(place) & WordDictionary::Unlisted) != 0;
+        facts.unlisted = unlisted[std::size_t(place)];
         facts.compound = shipped && isCompound(word);
         return units(wordNats(facts, harmonic, shipped));
     };

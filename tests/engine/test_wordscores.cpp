@@ -18,13 +18,17 @@ namespace {
 
 using Origin = WordDictionary::Origin;
 
-// The words in this order, those in `unlisted` flagged.
+// The words in this order, and the words no spelling list holds.
 WordDictionary dictionaryOf(const QStringList& words, Origin origin, const QStringList& unlisted = {})
 {
     WordDictionary dictionary;
     dictionary.setOrigin(origin);
     for (const QString& word : words)
-        dictionary.add(word, unlisted.contains(word) ? WordDictionary::Unlisted : WordDictionary::NoFlags);
+        dictionary.add(word);
+    TextBlock block;
+    for (const QString& word : unlisted)
+        block.add(word);
+    dictionary.setUnlistedWords(std::move(block));
     return dictionary;
 }
 
@@ -100,6 +104,9 @@ private slots:
         QTest::newRow("two letters") << common << QStringList() << "an" << WordScores::twoLetterPenalty;
         QTest::newRow("three letters") << common << QStringList() << "cat" << 0.0;
         QTest::newRow("unlisted") << common << QStringList{"zorb"} << "zorb" << WordScores::unlistedPenalty;
+        QTest::newRow("unlisted in another letter case")
+            << common << QStringList{"Zorb", "emu"} << "zorb" << WordScores::unlistedPenalty;
+        QTest::newRow("another word unlisted") << common << QStringList{"catdo", "zorbs"} << "zorb" << 0.0;
         QTest::newRow("compound of two common words")
             << common << QStringList() << "catdog" << WordScores::compoundBonus;
         QTest::newRow("unlisted compound")
