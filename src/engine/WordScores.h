@@ -27,11 +27,13 @@ namespace quorvane {
 //
 // Scores are fixed point: unitsPerNat units per nat, so sums are exact and equal candidates compare equal.
 // 64 units per nat keeps the rounding of each piece within 1/128 nat, far below the differences that decide
-// a ranking; a split of 32,767 pieces still sums far within 32 bits.
+// a ranking (on the train half of the corpus, splits rank exactly as with unrounded scores); a split of 32,767
+// pieces still sums far within 32 bits.
 //
-// Built from the dictionary at construction; refresh() rebuilds it when the dictionary has changed since. The
-// scores themselves are never changed once built: copies share them, and pieceScore() may be called from
-// several threads at once (each refreshing only its own copy, between texts, like the segmenter's index).
+// Built from the dictionary at construction; refresh() rebuilds it when the dictionary has changed since, and
+// is to be called before each text, as the segmenter checks its index (the check is inline). The scores are
+// never changed once built: copies share them, and pieceScore() may be called from several threads at once
+// (each thread refreshing only its own copy, between texts).
 class WordScores final
 {
 public:
