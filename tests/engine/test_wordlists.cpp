@@ -174,7 +174,7 @@ private slots:
 
     // Each word keeps its place (the words added before it); the shipped lists come with the words of
     // "unlisted.lst", a list of the user's own without. The file is optional and never reported.
-    void wordsKeepTheirPlacesAndFlags_data()
+    void wordsKeepTheirPlacesBesideTheUnlistedWords_data()
     {
         QTest::addColumn<int>("choice"); // 0: a word-list file of the user's own
         QTest::addColumn<QByteArray>("unlisted");
@@ -198,7 +198,7 @@ private slots:
         QTest::newRow("a list of the user's own, after a shipped one, reads no unlisted.lst")
             << 0 << unlisted << false << google << QStringList{};
     }
-    void wordsKeepTheirPlacesAndFlags()
+    void wordsKeepTheirPlacesBesideTheUnlistedWords()
     {
         QFETCH(int, choice);
         QFETCH(QByteArray, unlisted);
