@@ -14,10 +14,12 @@ The npm tarball is fetched with `npm pack` unless --npm-dir already holds it; it
 against the digest recorded below, so a changed package cannot slip in. The SCOWL lists are read from
 --scowl-dir (Debian's /usr/share/dict/scowl after `apt-get install scowl`).
 
-Writes data/dbwords.txt, data/google.col, data/mit.col and data/suffix.lst: ASCII, lower case,
-one entry a line, CR LF after every line, no duplicates, no empty lines. The word lists are in order of
-use, most used first (a possessive right after its word, SCOWL's other words at the end). The output
-depends on nothing but the sources, so a second run changes nothing.
+Writes data/dbwords.txt, data/google.col, data/mit.col, data/suffix.lst and data/unlisted.lst: ASCII,
+lower case, one entry a line, CR LF after every line, no duplicates, no empty lines. The word lists are in
+order of use, most used first (a possessive right after its word, SCOWL's other words at the end); the
+ranking of splits scores a word by its line there. unlisted.lst holds, in alphabetical order, the words of
+the three lists that no SCOWL list holds (names, brands, foreign words, run-together words), which the
+ranking trusts less. The output depends on nothing but the sources, so a second run changes nothing.
 """
 import argparse
 import base64
@@ -214,6 +216,17 @@ def select(word_list, popular, two_letter, extras):
     return sorted(chosen, key=lambda w: (*place.get(w, (rank.get(w, len(rank)), 0)), w))
 
 
+def unlisted_words(scowl_dir, lists):
+    """The words of the shipped lists that are in no SCOWL list of any level, variant or kind, in
+    alphabetical order. A possessive counts as SCOWL's when SCOWL holds it with its apostrophe ("bobbys")."""
+    known = set()
+    for entry in scowl_words(scowl_dir, "*"):
+        known.add(entry)
+        if entry.endswith("'s"):
+            known.add(entry[:-2] + "s")
+    return sorted({w for words in lists for w in words} - known)
+
+
 def write_lines(path, lines):
     with open(path, "wb") as f:
         f.write("".join(line + "\r\n" for line in lines).encode("ascii"))
@@ -232,10 +245,15 @@ def main():
     two_letter = two_letter_words(args.scowl_dir, popular)
     extras = ScowlExtras(args.scowl_dir, popular)
 
+    lists = []
     for word_list in WORD_LISTS:
         words = select(word_list, popular, two_letter, extras)
         write_lines(os.path.join(args.out, word_list.file_name), words)
         print(f"{word_list.file_name}: {len(words)} words")
+        lists.append(words)
+    unlisted = unlisted_words(args.scowl_dir, lists)
+    write_lines(os.path.join(args.out, "unlisted.lst"), unlisted)
+    print(f"unlisted.lst: {len(unlisted)} words")
     write_lines(os.path.join(args.out, "suffix.lst"), SUFFIXES)
     print(f"suffix.lst: {len(SUFFIXES)} entries")
 

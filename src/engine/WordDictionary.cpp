@@ -29,6 +29,8 @@ QSet<QString> unseededSet(qsizetype count)
 void WordDictionary::clear()
 {
     m_words = unseededSet(0);
+    m_inOrder = {};
+    m_unlisted.clear();
     ++m_generation;
 }
 
@@ -38,6 +40,8 @@ void WordDictionary::reserve(qsizetype count)
         m_words = unseededSet(count);
     else if (count > m_words.capacity()) // QSet::reserve() with less than its size shrinks: every word rehashed
         m_words.reserve(count);
+    if (count > 0)
+        m_inOrder.reserve(std::size_t(count));
 }
 
 void WordDictionary::add(const QString& lowerWord)
@@ -46,7 +50,27 @@ void WordDictionary::add(const QString& lowerWord)
     m_words.insert(lowerWord);
     if (m_words.size() == before)
         throw Failure(QStringLiteral("The word \"%1\" is already in the word list.").arg(lowerWord));
+    try {
+        m_inOrder.push_back(lowerWord);
+    } catch (...) { // out of memory: the word is not added at all
+        m_words.remove(lowerWord);
+        throw;
+    }
     ++m_generation;
+}
+
+void WordDictionary::setUnlistedWords(TextBlock words)
+{
+    m_unlisted = std::move(words);
+    ++m_generation;
+}
+
+void WordDictionary::setOrigin(Origin origin)
+{
+    if (origin != m_origin) {
+        m_origin = origin;
+        ++m_generation;
+    }
 }
 
 } // namespace quorvane

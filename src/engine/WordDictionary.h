@@ -1,15 +1,29 @@
 #pragma once
 
+#include "core/TextBlock.h"
+
 #include <QSet>
 #include <QString>
 #include <QStringView>
 
+#include <vector>
+
 namespace quorvane {
 
 // The set of known words, every key lower-cased. Membership tests take constant time on average.
+// Each word also keeps its place, the number of words added before it (its 0-based line in a list without
+// empty or repeated lines); beside the words the dictionary holds what the ranking of splits knows of them.
 class WordDictionary
 {
 public:
+    // Where the words come from: the shipped lists, whose scores the ranking has tuned, or a list of the
+    // user's own, ranked by its line order alone.
+    enum class Origin : quint8
+    {
+        ShippedList,
+        UserList,
+    };
+
     // The one lower-casing of the program, used on load and on lookup alike: full Unicode lower-casing,
     // independent of the user's locale.
     static QString lowerCase(QStringView text) { return text.toString().toLower(); }
@@ -18,22 +32,38 @@ public:
     // The same, taking the text's own storage when it can (an already lower-case text is moved, not shared).
     static QString lowerCase(QString&& text) { return std::move(text).toLower(); }
 
+    // Empties the dictionary, the unlisted words too; the origin is kept.
     void clear();
     // Makes room for this many words, so that a load does not grow the set step by step.
     void reserve(qsizetype count);
-    // Adds an already lower-cased word. Throws Failure naming the word when it is already present.
+    // Adds an already lower-cased word at the next place. Throws Failure naming the word when it is already
+    // present; the word then takes no place.
     void add(const QString& lowerWord);
     bool contains(const QString& lowerKey) const { return m_words.contains(lowerKey); }
 
     qsizetype size() const { return m_words.size(); }
     bool isEmpty() const { return m_words.isEmpty(); }
     const QSet<QString>& words() const { return m_words; }
+    // The words in the order they were added: the word at index i has place i.
+    const std::vector<QString>& wordsInOrder() const { return m_inOrder; }
+
+    // The words that no spelling list holds (names, brands, foreign words), as "unlisted.lst" gives them,
+    // in any letter case; they need not be words of the dictionary. The ranking trusts these words less. Kept
+    // as read, since only the ranking, when it is asked for, looks them up.
+    const TextBlock& unlistedWords() const { return m_unlisted; }
+    void setUnlistedWords(TextBlock words);
+
+    Origin origin() const { return m_origin; }
+    void setOrigin(Origin origin);
 
     // Changes whenever the contents change, so that indexes built from the words know when to rebuild.
     quint64 generation() const { return m_generation; }
 
 private:
     QSet<QString> m_words;
+    std::vector<QString> m_inOrder; // shares each word's text with the set
+    TextBlock m_unlisted;
+    Origin m_origin = Origin::ShippedList;
     quint64 m_generation = 0;
 };
 

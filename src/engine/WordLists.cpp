@@ -7,6 +7,8 @@
 #include "core/Pointer.h"
 #include "text/TextFiles.h"
 
+#include <QFileInfo>
+
 #include <optional>
 #include <vector>
 
@@ -84,15 +86,33 @@ private:
     qint64 m_skipped = 0;
 };
 
-// loadWords with the paths of the two word-list files given.
+// The lines of "unlisted.lst", the words no spelling list holds. The file only sharpens the ranking of
+// splits: without it (or when it cannot be read) every word counts as listed, and nothing is reported.
+TextBlock readUnlisted(const QString& path)
+{
+    if (path.isEmpty() || !QFileInfo(path).isFile())
+        return {};
+    try {
+        return readFileLines(path);
+    } catch (const std::exception&) { // unreadable, or too large to hold: the ranking goes without it
+        return {};
+    }
+}
+
+// loadWords with the paths of the word-list files given; `unlistedPath` is empty for a list of the user's own.
 void loadWordsFrom(WordListChoice choice, WordDatabase* database, const QString& googlePath, const QString& mitPath,
-                   WordDictionary& dictionary, Prompter& prompter, Pointer& pointer)
+                   const QString& unlistedPath, WordDictionary& dictionary, Prompter& prompter, Pointer& pointer)
 {
     ErrorTrap trap(location::loadWords, prompter);
     WordAdder adder(dictionary, trap);
 
     trap.step(step::busyPointer, [&] { pointer.setShape(PointerShape::Busy); });
-    trap.step(step::clearDictionary, [&] { dictionary.clear(); });
+    trap.step(step::clearDictionary, [&] {
+        dictionary.clear();
+        dictionary.setOrigin(unlistedPath.isEmpty() ? WordDictionary::Origin::UserList
+                                                    : WordDictionary::Origin::ShippedList);
+        dictionary.setUnlistedWords(readUnlisted(unlistedPath));
+    });
 
     TextBlock lines;
     int lastAddStep = step::addLine;
@@ -140,12 +160,13 @@ void loadWords(WordListChoice choice, WordDatabase* database, const QString& app
                WordDictionary& dictionary, Prompter& prompter, Pointer& pointer)
 {
     loadWordsFrom(choice, database, applicationFolder + QStringLiteral("/google.col"),
-                  applicationFolder + QStringLiteral("/mit.col"), dictionary, prompter, pointer);
+                  applicationFolder + QStringLiteral("/mit.col"), applicationFolder + QStringLiteral("/unlisted.lst"),
+                  dictionary, prompter, pointer);
 }
 
 void loadWordsFromFile(const QString& path, WordDictionary& dictionary, Prompter& prompter, Pointer& pointer)
 {
-    loadWordsFrom(WordListChoice::Google, nullptr, path, QString(), dictionary, prompter, pointer);
+    loadWordsFrom(WordListChoice::Google, nullptr, path, QString(), QString(), dictionary, prompter, pointer);
 }
 
 } // namespace quorvane

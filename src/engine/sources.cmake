@@ -9,6 +9,7 @@ target_sources(quorvane_core PRIVATE
     engine/WordDictionary.cpp
     engine/WordLists.cpp
     engine/WordTrie.cpp)
+target_sources(quorvane_core PRIVATE engine/WordScores.cpp)
 
 # Word list #1 is an Access database, read through mdbtools' libmdb.
 find_package(PkgConfig REQUIRED)

@@ -1,5 +1,11 @@
+#include "ScriptedPrompter.h"
 #include "TestFiles.h"
+#include "core/Pointer.h"
+#include "engine/Segmenter.h"
+#include "engine/WordDatabase.h"
 #include "engine/WordDictionary.h"
+#include "engine/WordLists.h"
+#include "engine/WordScores.h"
 #include "text/TextFiles.h"
 
 #include <QDir>
@@ -92,6 +98,27 @@ QStringList suffixProblems(const QStringList& entries)
     return problems;
 }
 
+// The split of `text` with the highest score, the first in search order among equals: every split listed and
+// scored the plain way.
+QString bestSplit(const WordDictionary& dictionary, const WordScores& scores, const QString& text)
+{
+    Segmenter segmenter(dictionary);
+    QStringList candidates;
+    segmenter.splitIntoWords(text, candidates, 0);
+    QString best;
+    qint64 bestScore = std::numeric_limits<qint64>::min();
+    for (const QString& candidate : candidates) {
+        qint64 score = 0;
+        for (const QString& piece : candidate.split(u' ', Qt::SkipEmptyParts))
+            score += scores.pieceScore(piece);
+        if (score > bestScore) {
+            bestScore = score;
+            best = candidate.trimmed();
+        }
+    }
+    return best;
+}
+
 } // namespace
 
 class TestShippedWords : public QObject
@@ -180,12 +207,90 @@ private slots:
         QVERIFY(entries.contains(QStringLiteral("com")));
     }
 
+    // The words no spelling list knows: words of the shipped lists (any other would be dead weight), once
+    // each, in alphabetical order; never a common word.
+    void unlistedWordsKeepTheRules()
+    {
+        const QDir folder(testfiles::applicationFolder());
+        QStringList unlisted;
+        QStringList problems = lineProblems(testfiles::readBytes(folder.filePath("unlisted.lst")), unlisted);
+        problems += wordProblems(unlisted);
+        QVERIFY2(problems.isEmpty(), qPrintable(problems.mid(0, 20).join(u'\n')));
+        QStringList sorted = unlisted;
+        sorted.sort();
+        QVERIFY(sorted == unlisted);
+
+        QSet<QString> shipped;
+        for (const char* path : {"google.col", "mit.col"}) {
+            for (const QString& word : readFileLines(folder.filePath(QLatin1String(path))))
+                shipped.insert(word);
+        }
+        for (const QString& word : readFileLines(QDir(dataSourceFolder()).filePath("dbwords.txt")))
+            shipped.insert(word);
+        QStringList stray;
+        for (const QString& word : std::as_const(unlisted)) {
+            if (!shipped.contains(word))
+                stray << word;
+        }
+        QVERIFY2(stray.isEmpty(), qPrintable(stray.mid(0, 20).join(u' ')));
+        QVERIFY2(unlisted.size() > 10000 && unlisted.size() < shipped.size() / 2,
+                 qPrintable(QString::number(unlisted.size())));
+        for (const char* common : {"the", "house", "flowers", "local", "sale", "a", "i"})
+            QVERIFY2(!unlisted.contains(QLatin1String(common)), common);
+    }
+
+    // The shipped lists with their scores put the right split of these names first (checked by hand).
+    void shippedListsRankTheRightSplitFirst_data()
+    {
+        QTest::addColumn<int>("list");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("split");
+        for (const int list : {1, 2}) {
+            const QString name = QStringLiteral("list #%1: ").arg(list);
+            QTest::addRow("%s", qPrintable(name + "your local ford festiva")) << list << "yourlocalfordfestiva"
+                                                                              << "your local ford festiva";
+            QTest::addRow("%s", qPrintable(name + "1800 flowers")) << list << "1800flowers"
+                                                                   << "1800 flowers";
+            QTest::addRow("%s", qPrintable(name + "4 sale")) << list << "4sale"
+                                                             << "4 sale";
+            QTest::addRow("%s", qPrintable(name + "letter case kept")) << list << "BestBuy"
+                                                                       << "Best Buy";
+            QTest::addRow("%s", qPrintable(name + "experts exchange")) << list << "expertsexchange"
+                                                                       << "experts exchange";
+            QTest::addRow("%s", qPrintable(name + "route 66")) << list << "route66"
+                                                               << "route 66";
+        }
+    }
+    void shippedListsRankTheRightSplitFirst()
+    {
+        QFETCH(int, list);
+        QFETCH(QString, text);
+        QFETCH(QString, split);
+        const QString folder = testfiles::applicationFolder();
+        std::unique_ptr<WordDatabase> database;
+        if (list == 1)
+            database = std::make_unique<WordDatabase>(QDir(folder).filePath(QStringLiteral("dbWords.mdb")));
+        static WordDictionary dictionary;
+        static int loaded = 0;
+        if (loaded != list) {
+            ScriptedPrompter prompter;
+            PlainPointer pointer;
+            loadWords(WordListChoice(list), database.get(), folder, dictionary, prompter, pointer);
+            QCOMPARE(prompter.shown().size(), 0);
+            loaded = list;
+        }
+        static WordScores scores(dictionary);
+        scores.refresh();
+        QCOMPARE(bestSplit(dictionary, scores, text), split);
+    }
+
     void applicationFolderHoldsTheSources_data()
     {
         QTest::addColumn<QString>("name");
         QTest::newRow("google.col") << QStringLiteral("google.col");
         QTest::newRow("mit.col") << QStringLiteral("mit.col");
         QTest::newRow("suffix.lst") << QStringLiteral("suffix.lst");
+        QTest::newRow("unlisted.lst") << QStringLiteral("unlisted.lst");
     }
     void applicationFolderHoldsTheSources()
     {

@@ -172,6 +172,68 @@ private slots:
         QCOMPARE(m_prompter.messages(), QStringList{});
     }
 
+    // Each word keeps its place (the words added before it); the shipped lists come with the words of
+    // "unlisted.lst", a list of the user's own without. The file is optional and never reported.
+    void wordsKeepTheirPlacesBesideTheUnlistedWords_data()
+    {
+        QTest::addColumn<int>("choice"); // 0: a word-list file of the user's own
+        QTest::addColumn<QByteArray>("unlisted");
+        QTest::addColumn<bool>("unlistedIsFolder");
+        QTest::addColumn<QStringList>("inOrder");
+        QTest::addColumn<QStringList>("unlistedWords");
+
+        const QByteArray unlisted("Zorb\r\nquux\r\n");
+        const QStringList read{"Zorb", "quux"};
+        const QStringList google{"search", "zorb", "google", "quux"};
+        QTest::newRow("#2: places skip empty and repeated lines")
+            << int(WordListChoice::Google) << unlisted << false << google << read;
+        QTest::newRow("#1: places follow the table's rows, a Null row takes none")
+            << int(WordListChoice::Database) << unlisted << false << QStringList{"database", "zorb", "alpha"} << read;
+        QTest::newRow("#3") << int(WordListChoice::Mit) << unlisted << false << QStringList{"zeta", "quux", "mit"}
+                            << read;
+        QTest::newRow("no unlisted.lst: no unlisted words")
+            << int(WordListChoice::Google) << QByteArray() << false << google << QStringList{};
+        QTest::newRow("an unreadable unlisted.lst: no unlisted words")
+            << int(WordListChoice::Google) << QByteArray() << true << google << QStringList{};
+        QTest::newRow("a list of the user's own, after a shipped one, reads no unlisted.lst")
+            << 0 << unlisted << false << google << QStringList{};
+    }
+    void wordsKeepTheirPlacesBesideTheUnlistedWords()
+    {
+        QFETCH(int, choice);
+        QFETCH(QByteArray, unlisted);
+        QFETCH(bool, unlistedIsFolder);
+        QFETCH(QStringList, inOrder);
+        QFETCH(QStringList, unlistedWords);
+        openDatabase({QStringLiteral("Database"), QStringLiteral("Zorb"), std::nullopt, QStringLiteral("alpha"),
+                      QStringLiteral("zorb")});
+        writeList(QStringLiteral("google.col"), "search\r\n\r\nZorb\r\ngoogle\r\nzorb\r\nSEARCH\r\nquux\r\n");
+        writeList(QStringLiteral("mit.col"),
+                  crlf({QStringLiteral("zeta"), QStringLiteral("quux"), QStringLiteral("MIT")}));
+        if (unlistedIsFolder)
+            QVERIFY(QDir(folder()).mkdir(QStringLiteral("unlisted.lst")));
+        else if (!unlisted.isNull())
+            writeList(QStringLiteral("unlisted.lst"), unlisted);
+        m_dictionary.setOrigin(choice == 0 ? WordDictionary::Origin::ShippedList : WordDictionary::Origin::UserList);
+        if (choice == 0) {
+            load(WordListChoice::Google);
+            QCOMPARE(m_dictionary.origin(), WordDictionary::Origin::ShippedList);
+            loadWordsFromFile(folder() + QStringLiteral("/google.col"), m_dictionary, m_prompter, m_pointer);
+        } else {
+            load(WordListChoice(choice));
+        }
+
+        QCOMPARE(m_dictionary.origin(),
+                 choice == 0 ? WordDictionary::Origin::UserList : WordDictionary::Origin::ShippedList);
+        QCOMPARE(QStringList(m_dictionary.wordsInOrder().cbegin(), m_dictionary.wordsInOrder().cend()), inOrder);
+        QCOMPARE(m_dictionary.unlistedWords().toStringList(), unlistedWords);
+        for (const QString& report : m_prompter.errorReports())
+            QVERIFY2(report.contains(QStringLiteral("already in the word list")) ||
+                         report.contains(QStringLiteral("Null")),
+                     qPrintable(report));
+        QCOMPARE(m_pointer.shape(), PointerShape::Default);
+    }
+
     // The dictionary's set goes without a hash seed for speed; every other hash of the process keeps its seed.
     void loadingLeavesTheProcessHashSeedAlone()
     {

@@ -30,5 +30,8 @@ quorvane_add_test(NAME test_entryprocessor SOURCES engine/test_entryprocessor.cp
 # The shipped word lists and suffix list keep the format rules the loaders rely on.
 quorvane_add_test(NAME test_shippedwords SOURCES engine/test_shippedwords.cpp)
 set_property(TEST test_shippedwords APPEND PROPERTY ENVIRONMENT "QUORVANE_DATA_SOURCE_DIR=${PROJECT_SOURCE_DIR}/data")
+quorvane_add_test(NAME test_wordscores SOURCES engine/test_wordscores.cpp)
+add_dependencies(test_shippedwords quorvane_word_database)
+
 quorvane_add_test(NAME test_stderrsilencer SOURCES engine/test_stderrsilencer.cpp)
 quorvane_add_test(NAME test_filechangewatcher SOURCES engine/test_filechangewatcher.cpp)

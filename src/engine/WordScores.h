@@ -1,0 +1,105 @@
+#pragma once
+
+#include "WordDictionary.h"
+
+#include <QHash>
+#include <QString>
+#include <QStringView>
+
+#include <limits>
+#include <memory>
+#include <vector>
+
+namespace quorvane {
+
+// How likely each piece of a split is, so that splits can be ranked: a split's score is the sum of its
+// pieces' scores, and the higher the more likely.
+//
+// A word's score comes from its place i among the N words of its list, which is written in order of use: the
+// Zipf estimate of its probability, ln(1 / ((i + 1) · H_N)) with H_N = ln N + 0.5772, plus a bonus per piece
+// (without it, fewer and longer pieces would win too often). For the shipped lists, whose words were
+// measured, a one- or two-letter word loses some (short words are frequent in text, rarely a word of a name),
+// a word no spelling list holds loses more, and a word made of two common words gains a little, unless no
+// spelling list holds it. A list of the user's own is ranked by its line order alone: Zipf and the piece
+// bonus. A number that is no word of the list scores the same whatever its value, low enough that one run
+// of digits beats the same digits in several pieces. A piece that is both a word and a number (a user's
+// list holding "911") scores as the word: the list gave it a place.
+//
+// Scores are fixed point: unitsPerNat units per nat, so sums are exact and equal candidates compare equal.
+// 64 units per nat keeps the rounding of each piece within 1/128 nat, far below the differences that decide
+// a ranking (on the train half of the corpus, splits rank exactly as with unrounded scores); a split of 32,767
+// pieces still sums far within 32 bits.
+//
+// Built from the dictionary at construction; refresh() rebuilds it when the dictionary has changed since, and
+// is to be called before each text, as the segmenter checks its index (the check is inline). The scores are
+// never changed once built: copies share them, and pieceScore() may be called from several threads at once
+// (each thread refreshing only its own copy, between texts).
+class WordScores final
+{
+public:
+    static constexpr qint32 unitsPerNat = 64;
+
+    // The weights, in nats, tuned on the train half of a corpus of names with known word boundaries.
+    static constexpr double pieceBonus = 1.0;
+    static constexpr double oneLetterPenalty = -1.85;
+    static constexpr double twoLetterPenalty = -1.6;
+    static constexpr double unlistedPenalty = -3.0;
+    static constexpr double compoundBonus = 0.25;
+    static constexpr double unlistedCompoundPenalty = -3.0; // beside unlistedPenalty
+    static constexpr double numberPenalty = -4.5;
+    // A compound is two words of at least this many letters, each among the list's first compoundPartPlaces.
+    static constexpr qsizetype compoundPartLength = 3;
+    static constexpr qsizetype compoundPartPlaces = 100000;
+
+    // The score of a piece that is neither a word nor a number. Never part of a split; not to be summed.
+    static constexpr qint32 notAPiece = std::numeric_limits<qint32>::min();
+
+    // Nats to units, rounded to the nearest unit (halves away from zero).
+    static constexpr qint32 units(double nats) { return qint32(nats * unitsPerNat + (nats < 0 ? -0.5 : 0.5)); }
+    // The score of every number piece that is no word.
+    static constexpr qint32 numberScore() { return units(pieceBonus + numberPenalty); }
+
+    // Builds what it needs; the dictionary must outlive the scores.
+    explicit WordScores(const WordDictionary& dictionary);
+
+    // Rebuilds the scores when the dictionary has changed since they were built.
+    void refresh()
+    {
+        if (m_table->generation != m_dictionary->generation())
+            rebuild();
+    }
+
+    // The score of one piece of a candidate: a word of the dictionary (compared lower-cased) or a number; the
+    // per-piece bonus included. `piece` is in the text's own letter case. notAPiece for anything else, the
+    // empty piece included.
+    qint32 pieceScore(QStringView piece) const;
+
+private:
+    // A lower-case ASCII word in the open-addressing table: its bytes in `bytes` and its score.
+    struct Cell
+    {
+        quint32 offset = 0;
+        quint32 length = 0; // 0: the cell is empty
+        qint32 score = 0;
+    };
+
+    struct Table
+    {
+        quint64 generation = 0;
+        std::vector<char> bytes;
+        std::vector<Cell> cells; // a power of two of them, at most half full
+        std::size_t mask = 0;
+        qsizetype longestAscii = 0;
+        QHash<QString, qint32> others; // the words with characters beyond ASCII
+
+        const Cell* findAscii(QStringView piece) const;
+    };
+
+    void rebuild();
+    qint32 nonAsciiScore(QStringView piece) const;
+
+    const WordDictionary* m_dictionary;
+    std::shared_ptr<const Table> m_table;
+};
+
+} // namespace quorvane

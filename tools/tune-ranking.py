@@ -1,0 +1,220 @@
+#!/usr/bin/env python3
+"""Measures, and tunes, the scores that rank splits (src/engine/WordScores.h) on a corpus of names with
+known word boundaries.
+
+usage: tools/tune-ranking.py CORPUS LIST [LIST...] [--unlisted FILE] [--own] [--set NAME=VALUE...] [--tune]
+
+CORPUS: one name a line, its words separated by blanks (ccdn-train.txt, ccdn-eval.txt).
+LIST: a word list as shipped (google.col, dbwords.txt, mit.col): one word a line, in order of use.
+--unlisted: the words no spelling list knows (data/unlisted.lst); without it no word is flagged.
+--own: score the lists as lists of the user's own (place alone), as `quorvane-split --words` does.
+--set: change a weight (names as below, in nats), e.g. --set unlisted=-2.5.
+--tune: search the weights one at a time, keeping a change while the sum of top-1 over the lists rises.
+        Tune on the train half only; then measure the eval half with the weights found.
+
+Prints, per list, top-1, top-3 and top-5 (share of names whose right split is the first row, among the
+first three, the first five) and the ceiling (share whose right split is among all rows). The scores are
+those of WordScores, in the same fixed point: a split's score is the sum of its pieces'; equal scores keep
+the search order (shorter first piece first). The best five splits of each name are found by a k-best
+pass over the lattice of pieces, so no name's splits are all listed. Numbers here are runs of digits only
+(the corpus has none; their weight was chosen by judgement, not measured).
+"""
+import argparse
+import math
+
+UNITS_PER_NAT = 64
+WEIGHTS = {
+    "piece": 1.0,  # per piece
+    "one_letter": -1.85,
+    "two_letters": -1.6,
+    "unlisted": -3.0,
+    "compound": 0.25,
+    "unlisted_compound": -3.0,  # beside "unlisted"
+    "number": -4.5,  # beside "piece"; a number that is no word
+}
+COMPOUND_PART_LENGTH = 3
+COMPOUND_PART_PLACES = 100000
+TOP = 5
+
+
+def read_list(path):
+    raw = open(path, "rb").read()
+    text = raw.decode("utf-8-sig", "replace").replace("\r\n", "\n")
+    words, seen = [], set()
+    for line in text.split("\n"):
+        word = line.lower()
+        if word and word not in seen:
+            seen.add(word)
+            words.append(word)
+    return words
+
+
+def units(nats):
+    return int(nats * UNITS_PER_NAT + (-0.5 if nats < 0 else 0.5))
+
+
+class Lexicon:
+    """What is known of each word of a list: place, length, flags."""
+
+    def __init__(self, words, unlisted, own):
+        self.place = {w: i for i, w in enumerate(words)}
+        self.count = len(words)
+        self.own = own
+        self.unlisted = {w for w in words if w in unlisted} if not own else set()
+        common = lambda part: self.place.get(part, COMPOUND_PART_PLACES) < COMPOUND_PART_PLACES
+        self.compound = set()
+        if not own:
+            for w in words:
+                for k in range(COMPOUND_PART_LENGTH, len(w) - COMPOUND_PART_LENGTH + 1):
+                    if common(w[:k]) and common(w[k:]):
+                        self.compound.add(w)
+                        break
+        self.longest = max((len(w) for w in words), default=0)
+
+    def scores(self, weights, needed):
+        harmonic = math.log(max(self.count, 1)) + 0.5772
+        out = {}
+        for w in needed:
+            nats = -math.log((self.place[w] + 1) * harmonic) + weights["piece"]
+            if not self.own:
+                nats += {1: weights["one_letter"], 2: weights["two_letters"]}.get(len(w), 0.0)
+                if w in self.unlisted:
+                    nats += weights["unlisted"]
+                if w in self.compound:
+                    nats += weights["compound"] + (weights["unlisted_compound"] if w in self.unlisted else 0.0)
+            out[w] = units(nats)
+        return out
+
+
+def lattice(text, lexicon):
+    """Per place, the pieces starting there: (end, word or None for a run of digits)."""
+    edges = []
+    for i in range(len(text)):
+        here = []
+        for j in range(i + 1, min(len(text), i + max(lexicon.longest, 1)) + 1):
+            if text[i:j] in lexicon.place:
+                here.append((j, text[i:j]))
+        for j in range(i + 1, len(text) + 1):
+            if not text[i:j].isdigit():
+                break
+            if text[i:j] not in lexicon.place:
+                here.append((j, None))
+        here.sort(key=lambda e: e[0])
+        edges.append(here)
+    return edges
+
+
+def best_splits(edges, scores, number_score):
+    """The TOP best splits as tuples of piece ends, best first; equal scores in search order."""
+    n = len(edges)
+    best = [None] * (n + 1)
+    best[n] = [(0, ())]
+    for i in range(n - 1, -1, -1):
+        found = []
+        for j, word in edges[i]:
+            s = number_score if word is None else scores[word]
+            found.extend((s + t, (j,) + rest) for t, rest in best[j])
+        found.sort(key=lambda c: (-c[0], c[1]))
+        best[i] = found[:TOP]
+    return [ends for _, ends in best[0]]
+
+
+def count_splits(edges):
+    n = len(edges)
+    ways = [0] * (n + 1)
+    ways[n] = 1
+    for i in range(n - 1, -1, -1):
+        ways[i] = sum(ways[j] for j, _ in edges[i])
+    return ways[0]
+
+
+class Measure:
+    """The names of a corpus and their lattices. Only the names whose right split is among several need
+    scoring: the others are counted once."""
+
+    def __init__(self, corpus, lexicon):
+        self.lexicon = lexicon
+        self.names = []
+        self.count = 0
+        self.only_split = 0  # names whose right split is their only one
+        self.reachable = 0
+        gold = {}
+        for line in open(corpus, encoding="utf-8"):
+            words = line.split()
+            if words:
+                gold.setdefault("".join(words).lower(), [w.lower() for w in words])
+        for text, words in gold.items():
+            self.count += 1
+            if not all(w in lexicon.place or w.isdigit() for w in words):
+                continue
+            self.reachable += 1
+            ends, at = [], 0
+            for w in words:
+                at += len(w)
+                ends.append(at)
+            edges = lattice(text, lexicon)
+            if count_splits(edges) == 1:
+                self.only_split += 1
+            else:
+                self.names.append((edges, tuple(ends)))
+        self.needed = {w for edges, _ in self.names for here in edges for _, w in here if w}
+
+    def run(self, weights):
+        scores = self.lexicon.scores(weights, self.needed)
+        number = units(weights["piece"] + weights["number"])
+        hits = [self.only_split] * (TOP + 1)
+        for edges, want in self.names:
+            got = best_splits(edges, scores, number)
+            if want in got:
+                for k in range(got.index(want) + 1, TOP + 1):
+                    hits[k] += 1
+        n = self.count
+        return {"top1": hits[1] / n, "top3": hits[3] / n, "top5": hits[5] / n, "ceiling": self.reachable / n}
+
+
+def show(path, result):
+    print(f"{path}: top1={result['top1']:.4f} top3={result['top3']:.4f} top5={result['top5']:.4f} "
+          f"ceiling={result['ceiling']:.4f}", flush=True)
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
+    parser.add_argument("corpus")
+    parser.add_argument("lists", nargs="+")
+    parser.add_argument("--unlisted")
+    parser.add_argument("--own", action="store_true")
+    parser.add_argument("--set", action="append", default=[])
+    parser.add_argument("--tune", action="store_true")
+    args = parser.parse_args()
+
+    weights = dict(WEIGHTS)
+    for item in args.set:
+        name, value = item.split("=")
+        if name not in weights:
+            parser.error(f"no weight {name}; there are {', '.join(weights)}")
+        weights[name] = float(value)
+    unlisted = set(read_list(args.unlisted)) if args.unlisted else set()
+    measures = [(path, Measure(args.corpus, Lexicon(read_list(path), unlisted, args.own))) for path in args.lists]
+
+    if args.tune:
+        objective = lambda w: sum(m.run(w)["top1"] for _, m in measures)
+        best = objective(weights)
+        for step in (0.5, 0.25, 0.1):
+            for name in weights:
+                if name == "number":
+                    continue  # the corpus has no digits: chosen by judgement
+                for direction in (1, -1):
+                    while True:
+                        trial = dict(weights, **{name: round(weights[name] + direction * step, 3)})
+                        value = objective(trial)
+                        if value <= best:
+                            break
+                        best, weights = value, trial
+                        print(f"{name}={weights[name]} sum of top-1 {best:.4f}", flush=True)
+        print("weights:", ", ".join(f"{k}={v}" for k, v in weights.items()))
+    for path, measure in measures:
+        show(path, measure.run(weights))
+
+
+if __name__ == "__main__":
+    main()
