@@ -391,6 +391,31 @@ void Segmenter::markReachable(QStringView text)
     }
 }
 
+void Segmenter::findPieces(QStringView text, PieceLattice& lattice)
+{
+    const qsizetype size = text.size();
+    if (size > maxTextLength)
+        throwTooLong(size);
+    lattice.m_size = size;
+    lattice.m_ends.clear();
+    lattice.m_first.assign(static_cast<std::size_t>(size + 1), 0);
+    if (size == 0)
+        return;
+    markReachable(text);
+    for (qsizetype at = 0; at < size; ++at) {
+        const auto place = static_cast<std::size_t>(at);
+        lattice.m_first[place] = static_cast<qint32>(lattice.m_ends.size());
+        if (m_masked) {
+            for (quint64 rest = m_endMasks[place]; rest != 0; rest &= rest - 1)
+                lattice.m_ends.push_back(static_cast<qint32>(at + 1 + __builtin_ctzll(rest)));
+        } else {
+            const auto first = m_ends.begin() + m_firstEnd[place];
+            lattice.m_ends.insert(lattice.m_ends.end(), first, first + m_endCount[place]);
+        }
+    }
+    lattice.m_first[static_cast<std::size_t>(size)] = static_cast<qint32>(lattice.m_ends.size());
+}
+
 bool Segmenter::splitIntoWords(QStringView text, const CandidateSink& sink, qsizetype maxCandidates)
 {
     // The candidate is built in place: one blank and the piece per piece, redone from the first new one.

@@ -2,6 +2,7 @@
 
 #include "AsciiWordTrie.h"
 #include "NumericPieces.h"
+#include "PieceLattice.h"
 #include "RowOutput.h"
 #include "WordDictionary.h"
 #include "WordTrie.h"
@@ -69,6 +70,10 @@ public:
     // that keeps what it built for each piece only redoes the rest. It returns false when it does not take
     // the candidate. Bound, result and failures are those of splitIntoWords.
     template <typename Sink> bool forEachSplit(QStringView text, qsizetype maxCandidates, Sink&& sink);
+
+    // The pieces of `text` from which the rest can still be split, per place. Throws Failure for a text that
+    // is too long.
+    void findPieces(QStringView text, PieceLattice& lattice);
 
     // Whether writeShortAsciiRows() takes the text: ASCII, at most 64 characters, and the words' ASCII paths
     // fit in the double-array trie.
