@@ -28,3 +28,4 @@ quorvane_add_test(NAME test_entryprocessor SOURCES engine/test_entryprocessor.cp
 # The shipped word lists and suffix list keep the format rules the loaders rely on.
 quorvane_add_test(NAME test_shippedwords SOURCES engine/test_shippedwords.cpp)
 set_property(TEST test_shippedwords APPEND PROPERTY ENVIRONMENT "QUORVANE_DATA_SOURCE_DIR=${PROJECT_SOURCE_DIR}/data")
+quorvane_add_test(NAME test_rankedsearch SOURCES engine/test_rankedsearch.cpp)

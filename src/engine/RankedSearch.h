@@ -1,0 +1,87 @@
+#pragma once
+
+#include "PieceLattice.h"
+
+#include <QStringView>
+#include <QtGlobal>
+
+#include <functional>
+#include <span>
+#include <vector>
+
+namespace quorvane {
+
+class WordScores;
+
+// The splits of a text best first: a split's score is the sum of its pieces' scores, and splits of equal
+// score keep search order (ascending by the sequence of their piece ends).
+//
+// A backward pass over the lattice gives, per place, the best score of any split of the rest and the piece
+// that starts it (the shortest among equal ones). Every split is then a path of the lattice that follows
+// those best pieces except at a few places, where it takes another piece. A queue holds splits described
+// that way, each by the split it was derived from, the depth where it leaves it and the piece it takes
+// there; its score is exact. The best one taken from the queue is the next answer, and the splits that
+// leave it after its own turning point go into the queue. Each answer thus costs about the number of pieces
+// along its path, however many splits the text has.
+class RankedSearch final
+{
+public:
+    // Scores the lattice's pieces of `text` and prepares the walk. `wanted` is how many splits will be asked
+    // for at most (0: all): the queue keeps no more than can still be asked for, so memory follows it.
+    void start(QStringView text, const PieceLattice& lattice, const WordScores& scores, qsizetype wanted);
+    // The same with the score of each piece text[from, to) given by `pieceScore`.
+    using PieceScore = std::function<qint64(qsizetype from, qsizetype to)>;
+    void start(const PieceLattice& lattice, const PieceScore& pieceScore, qsizetype wanted);
+
+    // Takes the next best split; false when there is none left.
+    bool next();
+    // Whether a further split exists beyond those taken (answered exactly even after `wanted` were taken).
+    bool hasMore() const { return !m_queue.empty(); }
+
+    // The split taken last: piece k is text[ends[k - 1], ends[k]), the first starting at 0.
+    std::span<const qint32> ends() const { return m_path; }
+    // Its pieces below this are those of the split taken before it.
+    qsizetype firstNew() const { return m_firstNew; }
+    // Its score, in WordScores units.
+    qint64 score() const { return m_score; }
+
+private:
+    // A split in the queue: the answer `parent` (an index into m_taken; -1 for the best split, which follows
+    // the best pieces from the start) up to `depth`, then piece `edge`, then the best pieces to the end.
+    struct Entry
+    {
+        qint64 score = 0;
+        qint32 parent = -1;
+        qint32 depth = -1;
+        qint32 edge = -1;
+    };
+
+    void materialize(const Entry& entry, std::vector<qint32>& edges) const;
+    // Whether `a` comes after `b`: lower score, or the same score and later in search order.
+    bool after(const Entry& a, const Entry& b) const;
+    void push(const Entry& entry);
+    void trim();
+
+    qsizetype m_size = 0;
+    qsizetype m_wanted = 0;
+    qsizetype m_given = 0;
+    // The lattice's pieces: those from place i are m_firstEdge[i] .. m_firstEdge[i + 1], each with its end
+    // and score.
+    std::vector<qint32> m_firstEdge;
+    std::vector<qint32> m_edgeEnd;
+    std::vector<qint64> m_edgeScore;
+    std::vector<qint64> m_best;     // per place: the best score of a split of the rest
+    std::vector<qint32> m_bestEdge; // per place: the piece that starts it, -1 when the rest cannot be split
+    std::vector<Entry> m_queue;     // a heap, best on top
+    std::vector<Entry> m_taken;     // the answers given, as they were in the queue
+    std::vector<qint32> m_path;
+    std::vector<qint32> m_pathEdges;
+    mutable std::vector<const Entry*> m_chain; // scratch of materialize()
+    mutable std::vector<qint32> m_left;        // scratch of after()
+    mutable std::vector<qint32> m_right;
+    qsizetype m_firstNew = 0;
+    qint64 m_score = 0;
+    bool m_emptyPending = false; // the empty text's one split, not yet taken
+};
+
+} // namespace quorvane
