@@ -36,44 +36,49 @@ void RankedSearch::start(const PieceLattice& lattice, const PieceScore& pieceSco
     if (size == 0)
         return;
 
-    m_firstEdge.resize(static_cast<std::size_t>(size + 1));
+    const auto places = static_cast<std::size_t>(size);
+    m_firstEdge.resize(places + 1);
+    m_edgeFrom.clear();
     m_edgeEnd.clear();
     m_edgeScore.clear();
     for (qsizetype place = 0; place < size; ++place) {
         m_firstEdge[static_cast<std::size_t>(place)] = static_cast<qint32>(m_edgeEnd.size());
         for (const qint32 end : lattice.endsFrom(place)) {
+            m_edgeFrom.push_back(static_cast<qint32>(place));
             m_edgeEnd.push_back(end);
             m_edgeScore.push_back(pieceScore(place, end));
         }
     }
-    m_firstEdge[static_cast<std::size_t>(size)] = static_cast<qint32>(m_edgeEnd.size());
+    m_firstEdge[places] = static_cast<qint32>(m_edgeEnd.size());
 
-    // Backwards: the best rest from each place, and the shortest piece that starts one.
-    m_best.assign(static_cast<std::size_t>(size + 1), noSplit);
-    m_bestEdge.assign(static_cast<std::size_t>(size + 1), -1);
-    m_best[static_cast<std::size_t>(size)] = 0;
+    // Backwards: the best rest from each place, and its pieces ordered by the best split they begin.
+    m_best.assign(places + 1, noSplit);
+    m_best[places] = 0;
+    m_ordered.resize(m_edgeEnd.size());
+    m_usable.assign(places, 0);
     for (qsizetype place = size; place-- > 0;) {
-        qint64 best = noSplit;
-        qint32 bestEdge = -1;
-        for (qint32 edge = m_firstEdge[static_cast<std::size_t>(place)];
-             edge < m_firstEdge[static_cast<std::size_t>(place + 1)]; ++edge) {
-            const qint64 rest = m_best[static_cast<std::size_t>(m_edgeEnd[static_cast<std::size_t>(edge)])];
-            if (rest == noSplit)
-                continue;
-            const qint64 score = m_edgeScore[static_cast<std::size_t>(edge)] + rest;
-            if (score > best) {
-                best = score;
-                bestEdge = edge;
-            }
+        const auto at = static_cast<std::size_t>(place);
+        const auto first = m_ordered.begin() + m_firstEdge[at];
+        auto last = first;
+        for (qint32 edge = m_firstEdge[at]; edge < m_firstEdge[at + 1]; ++edge) {
+            if (m_best[static_cast<std::size_t>(m_edgeEnd[static_cast<std::size_t>(edge)])] != noSplit)
+                *last++ = edge;
         }
-        m_best[static_cast<std::size_t>(place)] = best;
-        m_bestEdge[static_cast<std::size_t>(place)] = bestEdge;
+        const auto key = [this](qint32 edge) {
+            const auto e = static_cast<std::size_t>(edge);
+            return m_edgeScore[e] + m_best[static_cast<std::size_t>(m_edgeEnd[e])];
+        };
+        // Ascending ends already: a stable sort by score keeps the shorter first among equals.
+        std::stable_sort(first, last, [&](qint32 a, qint32 b) { return key(a) > key(b); });
+        m_usable[at] = static_cast<qint32>(last - first);
+        if (last != first)
+            m_best[at] = key(*first);
     }
-    if (m_bestEdge[0] >= 0)
-        m_queue.push_back(Entry{m_best[0], -1, -1, -1});
+    if (m_usable[0] > 0)
+        m_queue.push_back(Entry{m_best[0], -1, -1, -1, 0, 0});
 }
 
-void RankedSearch::materialize(const Entry& entry, std::vector<qint32>& edges) const
+void RankedSearch::materialize(const Entry& entry, std::vector<qint32>& edges)
 {
     // The turning points from the best split on, in ascending depth (each lies deeper than its parent's).
     m_chain.clear();
@@ -81,36 +86,50 @@ void RankedSearch::materialize(const Entry& entry, std::vector<qint32>& edges) c
         m_chain.push_back(at);
     edges.clear();
     qsizetype place = 0;
+    const auto follow = [&] {
+        const qint32 edge = m_ordered[static_cast<std::size_t>(m_firstEdge[static_cast<std::size_t>(place)])];
+        edges.push_back(edge);
+        place = m_edgeEnd[static_cast<std::size_t>(edge)];
+    };
     for (auto turn = m_chain.rbegin(); turn != m_chain.rend(); ++turn) {
-        while (static_cast<qsizetype>(edges.size()) < (*turn)->depth) {
-            const qint32 edge = m_bestEdge[static_cast<std::size_t>(place)];
-            edges.push_back(edge);
-            place = m_edgeEnd[static_cast<std::size_t>(edge)];
-        }
+        while (static_cast<qsizetype>(edges.size()) < (*turn)->depth)
+            follow();
         edges.push_back((*turn)->edge);
         place = m_edgeEnd[static_cast<std::size_t>((*turn)->edge)];
     }
-    while (place < m_size) {
-        const qint32 edge = m_bestEdge[static_cast<std::size_t>(place)];
-        edges.push_back(edge);
-        place = m_edgeEnd[static_cast<std::size_t>(edge)];
-    }
+    while (place < m_size)
+        follow();
 }
 
 bool RankedSearch::after(const Entry& a, const Entry& b) const
 {
     if (a.score != b.score)
         return a.score < b.score;
-    // Equal scores: search order, which is the order of the piece ends. Two different splits differ in some
-    // piece; the first differing piece starts at the same place, so its end decides.
-    materialize(a, m_left);
-    materialize(b, m_right);
-    const std::size_t common = std::min(m_left.size(), m_right.size());
-    for (std::size_t k = 0; k < common; ++k) {
-        if (m_left[k] != m_right[k])
-            return m_edgeEnd[static_cast<std::size_t>(m_left[k])] > m_edgeEnd[static_cast<std::size_t>(m_right[k])];
+    // Equal scores: search order. Below the answer both derive from last, they leave its path at their
+    // turning points; before the first of those they are that path, so the first difference is there.
+    const Entry* x = &a;
+    const Entry* y = &b;
+    while (x->level > y->level)
+        x = &m_taken[static_cast<std::size_t>(x->parent)];
+    while (y->level > x->level)
+        y = &m_taken[static_cast<std::size_t>(y->parent)];
+    while (x->parent != y->parent) {
+        x = &m_taken[static_cast<std::size_t>(x->parent)];
+        y = &m_taken[static_cast<std::size_t>(y->parent)];
     }
-    return false; // the same split
+    if (x == y)
+        return false; // the same split
+    const auto endOf = [this](qint32 edge) { return m_edgeEnd[static_cast<std::size_t>(edge)]; };
+    // Past its own turning point the common answer takes the first piece of each place.
+    const auto firstFrom = [this](qint32 edge) {
+        const auto place = static_cast<std::size_t>(m_edgeFrom[static_cast<std::size_t>(edge)]);
+        return m_ordered[static_cast<std::size_t>(m_firstEdge[place])];
+    };
+    if (x->depth == y->depth)
+        return endOf(x->edge) > endOf(y->edge);
+    if (x->depth < y->depth)
+        return endOf(x->edge) > endOf(firstFrom(x->edge));
+    return endOf(firstFrom(y->edge)) > endOf(y->edge);
 }
 
 void RankedSearch::push(const Entry& entry)
@@ -154,41 +173,50 @@ bool RankedSearch::next()
     materialize(taken, m_pathEdges);
 
     // The pieces shared with the split given before.
-    const qsizetype pieces = static_cast<qsizetype>(m_pathEdges.size());
+    const auto pieces = static_cast<qsizetype>(m_pathEdges.size());
+    const auto endAt = [this](qsizetype k) {
+        return m_edgeEnd[static_cast<std::size_t>(m_pathEdges[static_cast<std::size_t>(k)])];
+    };
     qsizetype same = 0;
     while (same < pieces && same < static_cast<qsizetype>(m_path.size()) &&
-           m_path[static_cast<std::size_t>(same)] ==
-               m_edgeEnd[static_cast<std::size_t>(m_pathEdges[static_cast<std::size_t>(same)])])
+           m_path[static_cast<std::size_t>(same)] == endAt(same))
         ++same;
     m_firstNew = same;
     m_path.resize(static_cast<std::size_t>(pieces));
     for (qsizetype k = same; k < pieces; ++k)
-        m_path[static_cast<std::size_t>(k)] =
-            m_edgeEnd[static_cast<std::size_t>(m_pathEdges[static_cast<std::size_t>(k)])];
+        m_path[static_cast<std::size_t>(k)] = endAt(k);
     m_score = taken.score;
     ++m_given;
 
-    // The splits that follow this one up to some depth past its turning point and leave it there.
-    if (m_wanted <= 0 || m_given < m_wanted + 1) {
-        qint64 scoreSoFar = 0;
-        qsizetype place = 0;
-        for (qsizetype depth = 0; depth < pieces; ++depth) {
-            const qint32 own = m_pathEdges[static_cast<std::size_t>(depth)];
-            if (depth > taken.depth) {
-                for (qint32 edge = m_firstEdge[static_cast<std::size_t>(place)];
-                     edge < m_firstEdge[static_cast<std::size_t>(place + 1)]; ++edge) {
-                    const qint64 rest = m_best[static_cast<std::size_t>(m_edgeEnd[static_cast<std::size_t>(edge)])];
-                    if (edge == own || rest == noSplit)
-                        continue;
-                    push(Entry{scoreSoFar + m_edgeScore[static_cast<std::size_t>(edge)] + rest, takenIndex,
-                               static_cast<qint32>(depth), edge});
-                }
-            }
-            scoreSoFar += m_edgeScore[static_cast<std::size_t>(own)];
-            place = m_edgeEnd[static_cast<std::size_t>(own)];
+    // Once past what can be asked for, one more split is enough to tell whether more exist.
+    if (m_wanted > 0 && m_given > m_wanted)
+        return true;
+    const auto keyOf = [this](qint32 edge) {
+        const auto e = static_cast<std::size_t>(edge);
+        return m_edgeScore[e] + m_best[static_cast<std::size_t>(m_edgeEnd[e])];
+    };
+    // The split that takes the next piece at this one's turning point.
+    if (taken.depth >= 0) {
+        const auto place = static_cast<std::size_t>(m_edgeFrom[static_cast<std::size_t>(taken.edge)]);
+        if (taken.rank + 1 < m_usable[place]) {
+            const qint32 edge = m_ordered[static_cast<std::size_t>(m_firstEdge[place] + taken.rank + 1)];
+            push(Entry{taken.score - keyOf(taken.edge) + keyOf(edge), taken.parent, taken.depth, edge, taken.rank + 1,
+                       taken.level});
         }
-        trim();
     }
+    // Per depth past the turning point, the split that leaves this one there by the next best piece.
+    qint64 scoreSoFar = 0;
+    qsizetype place = 0;
+    for (qsizetype depth = 0; depth < pieces; ++depth) {
+        const qint32 own = m_pathEdges[static_cast<std::size_t>(depth)];
+        if (depth > taken.depth && m_usable[static_cast<std::size_t>(place)] > 1) {
+            const qint32 edge = m_ordered[static_cast<std::size_t>(m_firstEdge[static_cast<std::size_t>(place)] + 1)];
+            push(Entry{scoreSoFar + keyOf(edge), takenIndex, static_cast<qint32>(depth), edge, 1, taken.level + 1});
+        }
+        scoreSoFar += m_edgeScore[static_cast<std::size_t>(own)];
+        place = m_edgeEnd[static_cast<std::size_t>(own)];
+    }
+    trim();
     return true;
 }
 

@@ -16,13 +16,14 @@ class WordScores;
 // The splits of a text best first: a split's score is the sum of its pieces' scores, and splits of equal
 // score keep search order (ascending by the sequence of their piece ends).
 //
-// A backward pass over the lattice gives, per place, the best score of any split of the rest and the piece
-// that starts it (the shortest among equal ones). Every split is then a path of the lattice that follows
-// those best pieces except at a few places, where it takes another piece. A queue holds splits described
-// that way, each by the split it was derived from, the depth where it leaves it and the piece it takes
-// there; its score is exact. The best one taken from the queue is the next answer, and the splits that
-// leave it after its own turning point go into the queue. Each answer thus costs about the number of pieces
-// along its path, however many splits the text has.
+// A backward pass over the lattice gives, per place, the best score of any split of the rest, and orders the
+// pieces from each place by the best split they begin (the shortest first among equal ones). Every split is
+// then a path that follows the first piece of each place except at a few depths. A queue holds splits
+// described that way: the answer they were derived from, the depth where they leave it and the piece they
+// take there; their scores are exact. The best one taken from the queue is the next answer. What goes into
+// the queue then is, per depth past its turning point, the split that leaves it there by the next best
+// piece, and the split that takes the next piece after its own at its turning point. Each answer thus costs
+// about the number of pieces along it, however many splits the text has.
 class RankedSearch final
 {
 public:
@@ -46,17 +47,20 @@ public:
     qint64 score() const { return m_score; }
 
 private:
-    // A split in the queue: the answer `parent` (an index into m_taken; -1 for the best split, which follows
-    // the best pieces from the start) up to `depth`, then piece `edge`, then the best pieces to the end.
+    // A split in the queue: the answer `parent` (an index into m_taken; -1 for the best split) up to
+    // `depth`, then piece `edge`, then the first pieces of each place to the end.
     struct Entry
     {
         qint64 score = 0;
         qint32 parent = -1;
         qint32 depth = -1;
-        qint32 edge = -1;
+        qint32 edge = -1; // the piece taken at `depth`
+        qint32 rank = 0;  // its place among the pieces from there, in m_ordered
+        qint32 level = 0; // the number of answers it derives from
     };
 
-    void materialize(const Entry& entry, std::vector<qint32>& edges) const;
+    // The pieces of the entry's split, in order.
+    void materialize(const Entry& entry, std::vector<qint32>& edges);
     // Whether `a` comes after `b`: lower score, or the same score and later in search order.
     bool after(const Entry& a, const Entry& b) const;
     void push(const Entry& entry);
@@ -65,20 +69,21 @@ private:
     qsizetype m_size = 0;
     qsizetype m_wanted = 0;
     qsizetype m_given = 0;
-    // The lattice's pieces: those from place i are m_firstEdge[i] .. m_firstEdge[i + 1], each with its end
-    // and score.
+    // The lattice's pieces: those from place i are m_firstEdge[i] .. m_firstEdge[i + 1], each with its
+    // place, end and score; m_ordered lists them per place by the best split they begin, those that begin
+    // none left out (m_usable per place).
     std::vector<qint32> m_firstEdge;
+    std::vector<qint32> m_edgeFrom;
     std::vector<qint32> m_edgeEnd;
     std::vector<qint64> m_edgeScore;
-    std::vector<qint64> m_best;     // per place: the best score of a split of the rest
-    std::vector<qint32> m_bestEdge; // per place: the piece that starts it, -1 when the rest cannot be split
-    std::vector<Entry> m_queue;     // a heap, best on top
-    std::vector<Entry> m_taken;     // the answers given, as they were in the queue
+    std::vector<qint32> m_ordered;
+    std::vector<qint32> m_usable;
+    std::vector<qint64> m_best; // per place: the best score of a split of the rest
+    std::vector<Entry> m_queue; // a heap, best on top
+    std::vector<Entry> m_taken; // the answers given, as they were in the queue
+    std::vector<const Entry*> m_chain;
     std::vector<qint32> m_path;
     std::vector<qint32> m_pathEdges;
-    mutable std::vector<const Entry*> m_chain; // scratch of materialize()
-    mutable std::vector<qint32> m_left;        // scratch of after()
-    mutable std::vector<qint32> m_right;
     qsizetype m_firstNew = 0;
     qint64 m_score = 0;
     bool m_emptyPending = false; // the empty text's one split, not yet taken
