@@ -235,6 +235,19 @@ private slots:
         }
     }
 
+    // More splits than are listed whole and sorted: all of them come from the queue, in the same order.
+    void everySplitOfAManySplitText()
+    {
+        const WordDictionary dictionary = dictionaryOf({"a", "aa", "aaa"});
+        Segmenter segmenter(dictionary);
+        TableScore score;
+        score.table = {{"a", -4}, {"aa", -7}, {"aaa", -11}};
+        const QString text(20, QLatin1Char('a')); // 121,415 splits, with many ties
+        const std::vector<Split> expected = sortedSplits(segmenter, text, score);
+        QCOMPARE(expected.size(), std::size_t(121415));
+        QVERIFY(rankedSplits(segmenter, text, score, 0) == expected);
+    }
+
     // Billions of splits: the best few come at once, and in order.
     void bestOfAStringWithBillionsOfSplits()
     {
