@@ -11,3 +11,8 @@ if(TARGET quorvane-split)
 endif()
 # The per-name work outside the search: reading and cleaning the names.
 quorvane_add_bench(bench_cleaning bench_cleaning.cpp)
+# Ranking off and on (--rank, --best 1), in the engine and in quorvane-split.
+quorvane_add_bench(bench_ranking bench_ranking.cpp)
+if(TARGET quorvane-split)
+    add_dependencies(bench_ranking quorvane-split quorvane_word_database)
+endif()

@@ -18,6 +18,7 @@ test_packages=(
     clang libclang-rt-14-dev
     dpkg-dev lintian appstream desktop-file-utils
     python3 scowl
+    parallel
 )
 
 wanted=("${build_packages[@]}")

@@ -18,6 +18,7 @@
 #include "output/OutputCommands.h"
 #include "text/TextFiles.h"
 
+#include <QAction>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -231,6 +232,11 @@ void MainWindow::buildControls()
     m_wordListHelp = makeButton(m_wordListFrame, "PushButton10", QStringLiteral("?"), 7080, 270, 480, 405);
     m_startSplitting = makeButton(this, "PushButton9", QStringLiteral("Start Splitting"), 120, 6490, 7800, 405);
     m_resultView = makeList("ListView2", m_resultList, 8040, 120, 7800, 5235);
+    m_rankResults = new QAction(QStringLiteral("Most Likely Splits First"), m_resultView);
+    m_rankResults->setObjectName(QStringLiteral("RankResults"));
+    m_rankResults->setCheckable(true);
+    m_resultView->addAction(m_rankResults);
+    m_resultView->setContextMenuPolicy(Qt::ActionsContextMenu);
     m_saveText = makeButton(this, "PushButton4", QStringLiteral("Save Results As Text File"), 8040, 5460, 3840, 405);
     m_saveSpreadsheet =
         makeButton(this, "PushButton13", QStringLiteral("Save Results As Excel File"), 12000, 5460, 3840, 405);
@@ -262,6 +268,7 @@ void MainWindow::buildControls()
     connect(m_wordList2, &QRadioButton::clicked, this, &MainWindow::Option2_Click);
     connect(m_wordList3, &QRadioButton::clicked, this, &MainWindow::Option3_Click);
     connect(m_showOriginal, &QCheckBox::clicked, this, &MainWindow::Check5_Click);
+    connect(m_rankResults, &QAction::triggered, this, &MainWindow::RankResults_Click);
 }
 
 void MainWindow::setTabOrder()
@@ -323,6 +330,7 @@ bool MainWindow::Form_Load()
     trap.step(124, [&] {
         m_resultList.setCaption(QStringLiteral("Results"));
         m_resultView->horizontalHeader()->resizeSection(0, twipsToPixels(columnWidthTwips, logicalDpiX()));
+        m_rankResults->setChecked(m_settings->rankResults().trimmed() == QStringLiteral("1"));
     });
     trap.step(126, [&] {
         const QString stored = m_settings->domainList();
@@ -445,6 +453,11 @@ void MainWindow::Check5_Click()
     storeSetting([&] { m_settings->storeShowOriginal(m_showOriginal->isChecked()); });
 }
 
+void MainWindow::RankResults_Click()
+{
+    storeSetting([&] { m_settings->storeRankResults(m_rankResults->isChecked()); });
+}
+
 void MainWindow::PushButton8_Click()
 {
     ErrorTrap trap(location::helpClick, *m_prompter);
@@ -508,7 +521,10 @@ void MainWindow::PushButton9_Click()
                 QStringList candidates;
                 bool cut = false;
                 trap.step(118, [&] { text = removeBlanks(cleaned); });
-                trap.step(120, [&] { cut = entryProcessor().search(text, candidates); });
+                trap.step(120, [&] {
+                    const SplitOrder order = m_rankResults->isChecked() ? SplitOrder::Ranked : SplitOrder::Search;
+                    cut = entryProcessor().search(text, candidates, Segmenter::defaultMaxCandidates, order);
+                });
                 if (cut) {
                     cutNames.append(entry);
                     cutListed.append(candidates.size());

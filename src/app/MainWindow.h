@@ -11,6 +11,7 @@
 #include <functional>
 #include <memory>
 
+class QAction;
 class QCheckBox;
 class QGroupBox;
 class QProgressBar;
@@ -72,6 +73,8 @@ public:
     const QString& applicationTitle() const { return m_applicationTitle; }
     bool hasHandCursor() const;
     bool isSkinned() const { return m_skinned; }
+    // The Results list's context menu entry "Most Likely Splits First".
+    QAction* rankResultsAction() const { return m_rankResults; }
     // True once the window has been asked to close: long commands stop at their next yield.
     bool isClosing() const { return m_closing; }
 
@@ -91,6 +94,8 @@ public slots:
     void Option2_Click();
     void Option3_Click();
     void Check5_Click();
+    // The Results list's "Most Likely Splits First" was chosen: stores whether it is now checked.
+    void RankResults_Click();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -153,6 +158,7 @@ private:
     QPushButton* m_wordListHelp = nullptr;       // PushButton10
     QPushButton* m_startSplitting = nullptr;     // PushButton9
     QTableView* m_resultView = nullptr;          // ListView2
+    QAction* m_rankResults = nullptr;            // its context menu's "Most Likely Splits First"
     QPushButton* m_saveText = nullptr;           // PushButton4
     QPushButton* m_saveSpreadsheet = nullptr;    // PushButton13
     QPushButton* m_copyClipboard = nullptr;      // PushButton5

@@ -12,6 +12,7 @@ const QString groupPrefix = QStringLiteral("Quorvane/");
 const QString optionKey = QStringLiteral("Option");
 const QString showOriginalKey = QStringLiteral("Show ASIN");
 const QString domainListKey = QStringLiteral("Zip Codes");
+const QString rankResultsKey = QStringLiteral("Rank Results");
 
 } // namespace
 
@@ -55,6 +56,16 @@ QString Settings::showOriginal() const
 void Settings::storeShowOriginal(bool shown)
 {
     write(showOriginalKey, shown ? QStringLiteral("1") : QStringLiteral("0"));
+}
+
+QString Settings::rankResults() const
+{
+    return read(rankResultsKey, QStringLiteral("0"));
+}
+
+void Settings::storeRankResults(bool ranked)
+{
+    write(rankResultsKey, ranked ? QStringLiteral("1") : QStringLiteral("0"));
 }
 
 QString Settings::domainList() const

@@ -9,7 +9,7 @@ class QSettings;
 namespace quorvane {
 
 // The per-user settings: organisation "Tarnwick", application "Quorvane", group "Quorvane". This class
-// owns the three keys and their defaults. Values are kept as the texts they were stored as, so a value
+// owns the keys and their defaults. Values are kept as the texts they were stored as, so a value
 // written by hand comes back unchanged and start-up decides what it means.
 class Settings final
 {
@@ -28,6 +28,9 @@ public:
     // "Show ASIN": "1" when the original name is shown in the results, else "0"; "1" when absent.
     QString showOriginal() const;
     void storeShowOriginal(bool shown);
+    // "Rank Results": "1" when each name's results come most likely first, else "0"; "0" when absent.
+    QString rankResults() const;
+    void storeRankResults(bool ranked);
     // "Zip Codes": the DomainList's entries joined with ";"; empty when absent.
     QString domainList() const;
     void storeDomainList(const QString& joined);

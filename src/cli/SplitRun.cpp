@@ -173,6 +173,7 @@ bool SplitRun::run(const QStringList& files)
                                            return !m_output.failed();
                                        });
 
+    const SplitOptions split{m_settings.showOriginal, m_settings.maxSplits, m_settings.order, m_settings.best};
     const auto job = [&](EntryProcessor& processor) {
         // The batch's names one after the other in one string: they stay together in the cache.
         QString names;
@@ -218,8 +219,7 @@ bool SplitRun::run(const QStringList& files)
             for (qsizetype k = 0; k < count; ++k) {
                 const qsizetype start = k == 0 ? 0 : nameEnds[static_cast<std::size_t>(k - 1)];
                 const QStringView name = QStringView(names).mid(start, nameEnds[static_cast<std::size_t>(k)] - start);
-                const EntryProcessor::Outcome outcome =
-                    processor.writeRows(name, m_settings.showOriginal, m_settings.maxSplits, *batch.rows);
+                const EntryProcessor::Outcome outcome = m_settings.format.write(processor, name, split, *batch.rows);
                 batch.rowCount += outcome.rows;
                 for (const QString& description : outcome.failures) {
                     batch.messages.append(QStringLiteral("%1: %2").arg(quotedName(name), description));
@@ -235,8 +235,10 @@ bool SplitRun::run(const QStringList& files)
         }
     };
 
-    // The other jobs' processors share the first one's search index instead of building their own.
+    // The other jobs' processors share the first one's search index (and scores) instead of building their own.
     m_processor.prepareIndex();
+    if (m_settings.order == SplitOrder::Ranked || m_settings.format.needsScores())
+        m_processor.prepareScores();
     std::vector<std::unique_ptr<EntryProcessor>> processors;
     runJobs(m_settings.jobs, [&](int k) -> std::function<void()> {
         if (k == 0)

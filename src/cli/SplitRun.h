@@ -1,5 +1,6 @@
 #pragma once
 
+#include "RowFormat.h"
 #include "engine/EntryProcessor.h"
 
 #include <QString>
@@ -26,6 +27,9 @@ public:
         bool showOriginal = false;
         qsizetype maxSplits = Segmenter::defaultMaxCandidates;
         int jobs = 1;
+        SplitOrder order = SplitOrder::Search;
+        qsizetype best = 0; // ranked: at most this many rows per name (0: all)
+        RowFormat format;
     };
     // Prints one message on standard error (the progress line taken away first); called only by the job
     // whose turn it is, so never by two threads at once.

@@ -12,6 +12,8 @@
 #include "engine/WordLists.h"
 #include "input/DomainFileReader.h"
 
+#include <QCommandLineOption>
+#include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QStringList>
 #include <QThread>
@@ -19,7 +21,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <memory>
-#include <optional>
 #include <unistd.h>
 
 using namespace quorvane;
@@ -28,20 +29,26 @@ namespace {
 
 const char* const programName = "quorvane-split";
 
-const char* const usageText = "Usage: quorvane-split [options] [FILE...]\n"
-                              "Splits domain names and URLs, one per line, into words; every way found is one row.\n"
-                              "Names come from the FILEs, or from standard input when there is none or for \"-\".\n"
-                              "\n"
-                              "  -l, --list N          word list 1, 2 or 3 (default 1)\n"
-                              "      --words FILE      use this word-list file (read like google.col) instead of a "
-                              "numbered list\n"
-                              "      --data-dir DIR    folder holding dbWords.mdb, google.col, mit.col and suffix.lst "
-                              "(default: the program's folder)\n"
-                              "  -o, --show-original   prefix each row with the trimmed name and \" - \"\n"
-                              "      --max-splits N    per-name bound (default: the window's bound; 0 = none)\n"
-                              "  -j, --jobs N          split on N threads (default: one per processor, at most 8); the "
-                              "rows are the same\n"
-                              "  -h, --help\n";
+const char* const usageText =
+    "Usage: quorvane-split [options] [FILE...]\n"
+    "Splits domain names and URLs, one per line, into words; every way found is one row.\n"
+    "Names come from the FILEs, or from standard input when there is none or for \"-\".\n"
+    "\n"
+    "  -l, --list N          word list 1, 2 or 3 (default 1)\n"
+    "      --words FILE      use this word-list file (read like google.col) instead of a numbered list\n"
+    "      --data-dir DIR    folder holding dbWords.mdb, google.col, mit.col and suffix.lst (default: the "
+    "program's folder)\n"
+    "  -o, --show-original   prefix each row with the trimmed name and \" - \"\n"
+    "      --max-splits N    per-name bound (default: the window's bound; 0 = none); ranked, the best N are kept\n"
+    "  -j, --jobs N          split on N threads (default: one per processor, at most 8); the rows are the same\n"
+    "      --rank            each name's rows most likely first (equal scores in search order)\n"
+    "      --best N          only the N most likely rows of each name; implies --rank\n"
+    "      --scores          append a TAB and the row's score (natural log of its likelihood, 3 decimals)\n"
+    "      --format FORMAT   text (the rows, the default), tsv (name TAB rank TAB score TAB split) or jsonl\n"
+    "                        (one object per name: {\"name\":...,\"splits\":[{\"words\":[...],\"score\":...}],"
+    "\"cut\":...})\n"
+    "  -h, --help            print this summary\n"
+    "      --version         print the version\n";
 
 enum ExitStatus
 {
@@ -106,8 +113,12 @@ struct Options
     bool showOriginal = false;
     qsizetype maxSplits = Segmenter::defaultMaxCandidates;
     int jobs = 0; // 0: one per processor
+    SplitOrder order = SplitOrder::Search;
+    qsizetype best = 0;
+    RowFormat format;
     QStringList files;
     bool help = false;
+    bool version = false;
 };
 
 // More jobs than this gain nothing: writing the rows out in order becomes the limit.
@@ -120,66 +131,96 @@ constexpr int maxJobs = 8;
     std::exit(BadUsage);
 }
 
+// The last value given for the option (a later one overrides an earlier one).
+QString lastValue(const QCommandLineParser& parser, const QCommandLineOption& option)
+{
+    const QStringList values = parser.values(option);
+    return values.isEmpty() ? QString() : values.last();
+}
+
 Options parseOptions(const QStringList& arguments)
 {
+    const auto valued = [](const QStringList& names, const char* value) {
+        return QCommandLineOption(names, QString(), QString::fromLatin1(value));
+    };
+    const QCommandLineOption list = valued({"l", "list"}, "N");
+    const QCommandLineOption words = valued({"words"}, "FILE");
+    const QCommandLineOption dataDir = valued({"data-dir"}, "DIR");
+    const QCommandLineOption showOriginal(QStringList{"o", "show-original"});
+    const QCommandLineOption maxSplits = valued({"max-splits"}, "N");
+    const QCommandLineOption jobs = valued({"j", "jobs"}, "N");
+    const QCommandLineOption rank(QStringLiteral("rank"));
+    const QCommandLineOption best = valued({"best"}, "N");
+    const QCommandLineOption scores(QStringLiteral("scores"));
+    const QCommandLineOption format = valued({"format"}, "FORMAT");
+    const QCommandLineOption help(QStringList{"h", "help"});
+    const QCommandLineOption version(QStringLiteral("version"));
+    QCommandLineParser parser;
+    parser.addOptions({list, words, dataDir, showOriginal, maxSplits, jobs, rank, best, scores, format, help, version});
+    if (!parser.parse(arguments))
+        badUsage(parser.errorText());
+
     Options options;
-    bool onlyFiles = false;
-    for (qsizetype i = 1; i < arguments.size(); ++i) {
-        const QString& argument = arguments[i];
-        const auto valueOf = [&](const QString& option) -> QString {
-            if (i + 1 >= arguments.size())
-                badUsage(QStringLiteral("option %1 needs a value").arg(option));
-            return arguments[++i];
-        };
-        // "--option=value" is accepted beside "--option value".
-        QString name = argument;
-        std::optional<QString> inlineValue;
-        if (!onlyFiles && argument.startsWith(QStringLiteral("--")) && argument.contains(QLatin1Char('='))) {
-            name = argument.section(QLatin1Char('='), 0, 0);
-            inlineValue = argument.section(QLatin1Char('='), 1);
-        }
-        const auto value = [&](const QString& option) { return inlineValue ? *inlineValue : valueOf(option); };
-        if (onlyFiles || argument == QStringLiteral("-") || !argument.startsWith(QLatin1Char('-'))) {
-            options.files.append(argument);
-        } else if (argument == QStringLiteral("--")) {
-            onlyFiles = true;
-        } else if (name == QStringLiteral("-h") || name == QStringLiteral("--help")) {
-            options.help = true;
-        } else if (name == QStringLiteral("-o") || name == QStringLiteral("--show-original")) {
-            options.showOriginal = true;
-        } else if (name == QStringLiteral("-l") || name == QStringLiteral("--list")) {
-            const QString number = value(name);
-            if (number != QStringLiteral("1") && number != QStringLiteral("2") && number != QStringLiteral("3"))
-                badUsage(QStringLiteral("the word list must be 1, 2 or 3, not \"%1\"").arg(number));
-            options.list = static_cast<WordListChoice>(number.toInt());
-            options.listGiven = true;
-        } else if (name == QStringLiteral("--words")) {
-            options.wordsFile = value(name);
-            if (options.wordsFile.isEmpty())
-                badUsage(QStringLiteral("--words needs a file name"));
-        } else if (name == QStringLiteral("--data-dir")) {
-            options.dataDir = value(name);
-            if (options.dataDir.isEmpty())
-                badUsage(QStringLiteral("--data-dir needs a folder name"));
-        } else if (name == QStringLiteral("--max-splits")) {
-            const QString number = value(name);
-            bool ok = false;
-            options.maxSplits = number.toLongLong(&ok);
-            if (!ok || options.maxSplits < 0)
-                badUsage(QStringLiteral("--max-splits needs a count of 0 or more, not \"%1\"").arg(number));
-        } else if (name == QStringLiteral("-j") || name == QStringLiteral("--jobs")) {
-            const QString number = value(name);
-            bool ok = false;
-            options.jobs = number.toInt(&ok);
-            if (!ok || options.jobs < 1)
-                badUsage(QStringLiteral("--jobs needs a count of 1 or more, not \"%1\"").arg(number));
-            options.jobs = std::min(options.jobs, maxJobs);
-        } else {
-            badUsage(QStringLiteral("unknown option \"%1\"").arg(argument));
-        }
+    options.help = parser.isSet(help);
+    options.version = parser.isSet(version);
+    options.showOriginal = parser.isSet(showOriginal);
+    if (parser.isSet(list)) {
+        const QString number = lastValue(parser, list);
+        if (number != QStringLiteral("1") && number != QStringLiteral("2") && number != QStringLiteral("3"))
+            badUsage(QStringLiteral("the word list must be 1, 2 or 3, not \"%1\"").arg(number));
+        options.list = static_cast<WordListChoice>(number.toInt());
+        options.listGiven = true;
+    }
+    if (parser.isSet(words)) {
+        options.wordsFile = lastValue(parser, words);
+        if (options.wordsFile.isEmpty())
+            badUsage(QStringLiteral("--words needs a file name"));
+    }
+    if (parser.isSet(dataDir)) {
+        options.dataDir = lastValue(parser, dataDir);
+        if (options.dataDir.isEmpty())
+            badUsage(QStringLiteral("--data-dir needs a folder name"));
+    }
+    if (parser.isSet(maxSplits)) {
+        const QString number = lastValue(parser, maxSplits);
+        bool ok = false;
+        options.maxSplits = number.toLongLong(&ok);
+        if (!ok || options.maxSplits < 0)
+            badUsage(QStringLiteral("--max-splits needs a count of 0 or more, not \"%1\"").arg(number));
+    }
+    if (parser.isSet(jobs)) {
+        const QString number = lastValue(parser, jobs);
+        bool ok = false;
+        options.jobs = number.toInt(&ok);
+        if (!ok || options.jobs < 1)
+            badUsage(QStringLiteral("--jobs needs a count of 1 or more, not \"%1\"").arg(number));
+        options.jobs = std::min(options.jobs, maxJobs);
+    }
+    if (parser.isSet(rank))
+        options.order = SplitOrder::Ranked;
+    if (parser.isSet(best)) {
+        const QString number = lastValue(parser, best);
+        bool ok = false;
+        options.best = number.toLongLong(&ok);
+        if (!ok || options.best < 1)
+            badUsage(QStringLiteral("--best needs a count of 1 or more, not \"%1\"").arg(number));
+        options.order = SplitOrder::Ranked;
+    }
+    options.format.scores = parser.isSet(scores);
+    if (parser.isSet(format)) {
+        const QString name = lastValue(parser, format);
+        if (name == QStringLiteral("text"))
+            options.format.layout = RowFormat::Layout::Text;
+        else if (name == QStringLiteral("tsv"))
+            options.format.layout = RowFormat::Layout::Tsv;
+        else if (name == QStringLiteral("jsonl"))
+            options.format.layout = RowFormat::Layout::Jsonl;
+        else
+            badUsage(QStringLiteral("the format must be text, tsv or jsonl, not \"%1\"").arg(name));
     }
     if (options.listGiven && !options.wordsFile.isEmpty())
         badUsage(QStringLiteral("--list and --words choose the word list both; give only one"));
+    options.files = parser.positionalArguments();
     if (options.files.isEmpty())
         options.files.append(QStringLiteral("-"));
     return options;
@@ -216,6 +257,10 @@ int main(int argc, char** argv)
         std::fputs(usageText, stdout);
         return Success;
     }
+    if (options.version) {
+        std::printf("%s %s\n", programName, QUORVANE_VERSION);
+        return Success;
+    }
     if (options.dataDir.isEmpty())
         options.dataDir = QCoreApplication::applicationDirPath();
 
@@ -240,6 +285,9 @@ int main(int argc, char** argv)
     SplitRun::Settings settings;
     settings.showOriginal = options.showOriginal;
     settings.maxSplits = options.maxSplits;
+    settings.order = options.order;
+    settings.best = options.best;
+    settings.format = options.format;
     settings.jobs = options.jobs > 0 ? options.jobs : std::clamp(QThread::idealThreadCount(), 1, maxJobs);
     SplitRun run(processor, settings, output, progress, [&](const QString& text) { messages.print(text); });
     if (!run.run(options.files))

@@ -25,15 +25,15 @@ void buildRow(QString& row, QStringView entry, QStringView candidate, bool showO
 } // namespace
 
 EntryProcessor::EntryProcessor(const WordDictionary& dictionary, const QString& applicationFolder)
-    : m_cleaner(applicationFolder), m_segmenter(dictionary)
+    : m_dictionary(dictionary), m_cleaner(applicationFolder), m_segmenter(dictionary)
 {
     if (!processor::portableOnly())
         m_shortAscii.emplace(dictionary);
 }
 
 EntryProcessor::EntryProcessor(const EntryProcessor& other)
-    : m_cleaner(other.m_cleaner.applicationFolder(), other.m_cleaner.changeCheck()), m_segmenter(other.m_segmenter),
-      m_shortAscii(other.m_shortAscii)
+    : m_dictionary(other.m_dictionary), m_cleaner(other.m_cleaner.applicationFolder(), other.m_cleaner.changeCheck()),
+      m_segmenter(other.m_segmenter), m_shortAscii(other.m_shortAscii), m_scores(other.m_scores)
 {}
 
 void EntryProcessor::prepareIndex()
@@ -41,6 +41,71 @@ void EntryProcessor::prepareIndex()
     m_segmenter.prepareIndex();
     if (m_shortAscii)
         m_shortAscii->takes(QStringView()); // builds its index
+}
+
+const WordScores& EntryProcessor::scores()
+{
+    if (m_scores)
+        m_scores->refresh();
+    else
+        m_scores.emplace(m_dictionary);
+    return *m_scores;
+}
+
+void EntryProcessor::buildSplitRow(qsizetype prefixLength, const qint32* ends, qsizetype pieces)
+{
+    m_row.truncate(prefixLength);
+    const QStringView text(m_text);
+    for (qsizetype k = 0; k < pieces; ++k) {
+        const qint32 from = k == 0 ? 0 : ends[k - 1];
+        if (k > 0)
+            m_row += QLatin1Char(' ');
+        m_row += text.mid(from, ends[k] - from);
+    }
+}
+
+bool EntryProcessor::search(QStringView text, QStringList& candidates, qsizetype maxCandidates, SplitOrder order)
+{
+    if (order == SplitOrder::Search)
+        return m_segmenter.splitIntoWords(text, candidates, maxCandidates);
+    // The same candidates as the search's, each a blank before each piece, and the same bound on the text kept.
+    qsizetype keptUnits = 0;
+    QString candidate;
+    return forEachSplit(text, SplitOptions{false, maxCandidates, order}, false,
+                        [&](const qint32* ends, qsizetype pieces, qsizetype, qint64) {
+                            candidate.clear();
+                            for (qsizetype k = 0; k < pieces; ++k) {
+                                const qint32 from = k == 0 ? 0 : ends[k - 1];
+                                candidate += QLatin1Char(' ');
+                                candidate += text.mid(from, ends[k] - from);
+                            }
+                            keptUnits += candidate.size();
+                            if (keptUnits > Segmenter::maxKeptUnits)
+                                return false;
+                            candidates.append(candidate);
+                            return true;
+                        });
+}
+
+EntryProcessor::Outcome EntryProcessor::splitEntry(QStringView entry, const SplitOptions& options, bool withScores,
+                                                   const SplitSink& sink)
+{
+    Outcome outcome;
+    if (!prepareEntry(entry, options.showOriginal, outcome))
+        return outcome;
+    try {
+        const QStringView text(m_text);
+        outcome.cut =
+            forEachSplit(text, options, withScores, [&](const qint32* ends, qsizetype pieces, qsizetype, qint64 score) {
+                if (!sink(text, std::span<const qint32>(ends, static_cast<std::size_t>(pieces)), score))
+                    return false;
+                ++outcome.rows;
+                return true;
+            });
+    } catch (const Failure& failure) {
+        outcome.failures.append(failure.description());
+    }
+    return outcome;
 }
 
 QString EntryProcessor::rowText(QStringView entry, QStringView candidate, bool showOriginal)
@@ -129,36 +194,34 @@ void writeLine(RowOutput& output, const QByteArray& row)
 } // namespace
 
 // A text with surrogates: a piece may end between the halves of a pair, so each row is encoded whole.
-void EntryProcessor::writeRowsOfSurrogates(qsizetype maxCandidates, RowOutput& output, Outcome& outcome)
+void EntryProcessor::writeRowsOfSurrogates(const SplitOptions& options, RowOutput& output, Outcome& outcome)
 {
     const qsizetype prefixLength = m_row.size();
-    outcome.cut = m_segmenter.splitIntoWords(
-        m_text,
-        [&](QStringView candidate) {
-            m_row.truncate(prefixLength);
-            m_row += trimBlanks(candidate);
+    outcome.cut =
+        forEachSplit(QStringView(m_text), options, false, [&](const qint32* ends, qsizetype pieces, qsizetype, qint64) {
+            buildSplitRow(prefixLength, ends, pieces);
             writeLine(output, m_row.toUtf8());
             ++outcome.rows;
             return true;
-        },
-        maxCandidates);
+        });
 }
 
-EntryProcessor::Outcome EntryProcessor::writeRows(QStringView entry, bool showOriginal, qsizetype maxCandidates,
-                                                  RowOutput& output)
+EntryProcessor::Outcome EntryProcessor::writeRows(QStringView entry, const SplitOptions& options, RowOutput& output)
 {
     Outcome outcome;
+    const bool showOriginal = options.showOriginal;
+    const qsizetype maxCandidates = options.maxCandidates;
     if (!prepareEntry(entry, showOriginal, outcome))
         return outcome;
     try {
         const QStringView text(m_text);
-        if (m_shortAscii && m_shortAscii->takes(text)) {
+        if (options.order == SplitOrder::Search && m_shortAscii && m_shortAscii->takes(text)) {
             const QByteArray start = m_row.toUtf8();
             outcome.cut = m_shortAscii->writeRows(text, start, maxCandidates, output, outcome.rows);
             return outcome;
         }
         if (!encodeUnits(text, m_bytes, m_byteOffsets)) {
-            writeRowsOfSurrogates(maxCandidates, output, outcome);
+            writeRowsOfSurrogates(options, output, outcome);
             return outcome;
         }
         // The row's start, then per piece a blank (but before the first) and the piece's bytes.
@@ -172,8 +235,8 @@ EntryProcessor::Outcome EntryProcessor::writeRows(QStringView entry, bool showOr
         qsizetype* const lengths = m_rowLengths.data();
         const char* const bytes = m_bytes.data();
         const qint32* const offsets = m_byteOffsets.data();
-        outcome.cut = m_segmenter.forEachSplit(
-            text, maxCandidates, [&](const qint32* ends, qsizetype pieces, qsizetype firstNew) {
+        outcome.cut =
+            forEachSplit(text, options, false, [&](const qint32* ends, qsizetype pieces, qsizetype firstNew, qint64) {
                 qsizetype length = lengths[firstNew];
                 for (qsizetype k = firstNew; k < pieces; ++k) {
                     const qint32 from = k == 0 ? 0 : ends[k - 1];

@@ -1,9 +1,12 @@
 #pragma once
 
 #include "NameCleaner.h"
+#include "PieceLattice.h"
+#include "RankedSearch.h"
 #include "RowOutput.h"
 #include "Segmenter.h"
 #include "ShortAsciiRows.h"
+#include "WordScores.h"
 
 #include <QString>
 #include <QStringList>
@@ -11,10 +14,28 @@
 
 #include <functional>
 #include <optional>
+#include <span>
 
 namespace quorvane {
 
 class WordDictionary;
+
+// The order of a name's splits: that of the search, or the most likely first (by WordScores; equal scores
+// keep search order).
+enum class SplitOrder
+{
+    Search,
+    Ranked,
+};
+
+// What is asked of the splitting of one name.
+struct SplitOptions
+{
+    bool showOriginal = false;
+    qsizetype maxCandidates = Segmenter::defaultMaxCandidates; // the bound; a name beyond it is cut; 0: none
+    SplitOrder order = SplitOrder::Search;
+    qsizetype best = 0; // ranked only: at most this many of the best splits, without counting as cut; 0: all
+};
 
 // The processing of one DomainList entry, shared by the window's splitting run and the batch splitter.
 // The steps can be called one by one, so that the window runs each under its own step of the error trap:
@@ -42,10 +63,8 @@ public:
 
     QString clean(const QString& entry) { return m_cleaner.cleanDomainName(entry); }
 
-    bool search(QStringView text, QStringList& candidates, qsizetype maxCandidates = Segmenter::defaultMaxCandidates)
-    {
-        return m_segmenter.splitIntoWords(text, candidates, maxCandidates);
-    }
+    bool search(QStringView text, QStringList& candidates, qsizetype maxCandidates = Segmenter::defaultMaxCandidates,
+                SplitOrder order = SplitOrder::Search);
 
     // With `showOriginal`: the entry trimmed of blanks, " - ", and the candidate trimmed of blanks;
     // otherwise the trimmed candidate alone.
@@ -65,19 +84,47 @@ public:
                     const std::function<void(QStringView row)>& row);
 
     // The same rows, each as UTF-8 ended by LF, written straight into `output` as they are found (those of short
-    // ASCII texts by ShortAsciiRows).
-    Outcome writeRows(QStringView entry, bool showOriginal, qsizetype maxCandidates, RowOutput& output);
+    // ASCII texts in search order by ShortAsciiRows).
+    Outcome writeRows(QStringView entry, bool showOriginal, qsizetype maxCandidates, RowOutput& output)
+    {
+        return writeRows(entry, SplitOptions{showOriginal, maxCandidates}, output);
+    }
+    Outcome writeRows(QStringView entry, const SplitOptions& options, RowOutput& output);
+
+    // The splits of one text in the order asked, both orders behind one call: `sink(ends, pieces, firstNew,
+    // score)` as for Segmenter::forEachSplit, with the split's score when `withScores` (0 otherwise; ranked
+    // splits always carry theirs). Returns true when cut by the bound; throws Failure as search() does.
+    template <typename Sink>
+    bool forEachSplit(QStringView text, const SplitOptions& options, bool withScores, Sink&& sink);
+
+    // Cleans the entry and hands each split of its text, in the order asked, to `sink(text, ends, score)`
+    // (piece k is text[ends[k - 1], ends[k])); a false return stops the splits as cut. The outcome counts the
+    // splits taken.
+    using SplitSink = std::function<bool(QStringView text, std::span<const qint32> ends, qint64 score)>;
+    Outcome splitEntry(QStringView entry, const SplitOptions& options, bool withScores, const SplitSink& sink);
+
+    // The scores of the dictionary's words, built on first use and again after the dictionary changed; copies
+    // of the processor made after this share them.
+    const WordScores& scores();
+    void prepareScores() { scores(); }
 
 private:
     // Cleans the entry into m_text and starts m_row with the row's start; false (with the failure noted)
     // when cleaning failed.
     bool prepareEntry(QStringView entry, bool showOriginal, Outcome& outcome);
-    void writeRowsOfSurrogates(qsizetype maxCandidates, RowOutput& output, Outcome& outcome);
+    void writeRowsOfSurrogates(const SplitOptions& options, RowOutput& output, Outcome& outcome);
+    // The row text of a split: m_row's start (`prefixLength` units) and the pieces with a blank between.
+    void buildSplitRow(qsizetype prefixLength, const qint32* ends, qsizetype pieces);
 
+    const WordDictionary& m_dictionary;
     NameCleaner m_cleaner;
     Segmenter m_segmenter;
     // writeRows' fast path for short ASCII texts, unless the portable code alone runs: the same rows.
     std::optional<ShortAsciiRows> m_shortAscii;
+    std::optional<WordScores> m_scores; // made on the first ranked split; copies share its table
+    PieceLattice m_lattice;
+    RankedSearch m_ranked;
+    std::vector<qint64> m_scoreSums; // search order with scores: the score up to the end of each piece
     QString m_text;
     QString m_row;
     // writeRows: the text's UTF-8 bytes, where each of its units starts in them, the row being built
@@ -87,5 +134,45 @@ private:
     std::vector<char> m_rowBytes;
     std::vector<qsizetype> m_rowLengths;
 };
+
+template <typename Sink>
+bool EntryProcessor::forEachSplit(QStringView text, const SplitOptions& options, bool withScores, Sink&& sink)
+{
+    if (options.order == SplitOrder::Search) {
+        if (!withScores) {
+            return m_segmenter.forEachSplit(text, options.maxCandidates,
+                                            [&](const qint32* ends, qsizetype pieces, qsizetype firstNew) {
+                                                return sink(ends, pieces, firstNew, qint64(0));
+                                            });
+        }
+        const WordScores& wordScores = scores();
+        m_scoreSums.resize(static_cast<std::size_t>(text.size() + 1));
+        m_scoreSums[0] = 0;
+        return m_segmenter.forEachSplit(
+            text, options.maxCandidates, [&](const qint32* ends, qsizetype pieces, qsizetype firstNew) {
+                for (qsizetype k = firstNew; k < pieces; ++k) {
+                    const qint32 from = k == 0 ? 0 : ends[k - 1];
+                    m_scoreSums[static_cast<std::size_t>(k + 1)] =
+                        m_scoreSums[static_cast<std::size_t>(k)] +
+                        wordScores.pieceScore(text.mid(from, ends[k] - from));
+                }
+                return sink(ends, pieces, firstNew, m_scoreSums[static_cast<std::size_t>(pieces)]);
+            });
+    }
+    // Ranked: the bound keeps the best splits; asking for fewer than the bound is no cut.
+    const qsizetype bound = options.maxCandidates;
+    const bool boundLimits = bound > 0 && (options.best <= 0 || options.best > bound);
+    const qsizetype wanted = boundLimits ? bound : options.best;
+    m_segmenter.findPieces(text, m_lattice);
+    m_ranked.start(text, m_lattice, scores(), wanted);
+    qsizetype given = 0;
+    while ((wanted <= 0 || given < wanted) && m_ranked.next()) {
+        const std::span<const qint32> ends = m_ranked.ends();
+        if (!sink(ends.data(), static_cast<qsizetype>(ends.size()), m_ranked.firstNew(), m_ranked.score()))
+            return true;
+        ++given;
+    }
+    return boundLimits && m_ranked.hasMore();
+}
 
 } // namespace quorvane

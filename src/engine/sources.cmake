@@ -3,6 +3,7 @@ target_sources(quorvane_core PRIVATE
     engine/EntryProcessor.cpp
     engine/NameCleaner.cpp
     engine/NumericPieces.cpp
+    engine/RankedSearch.cpp
     engine/Segmenter.cpp
     engine/ShortAsciiRows.cpp
     engine/WordDatabase.cpp

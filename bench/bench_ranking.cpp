@@ -1,0 +1,199 @@
+// Names per second with ranking off and on, on the engine benchmark's names (the split quality corpus, words
+// joined, ".com" added to every other name, repeated to a million names): the engine writing rows into
+// memory, and quorvane-split with one job end to end, each unranked, --rank and --best 1. Each is run three
+// times (the machine may be shared) and the best is shown.
+//
+// Goals: --best 1 at least as fast as listing every split; --rank within 1.5 times the unranked time.
+//
+// usage: bench_ranking [CORPUS] [NAMES]
+//   CORPUS  a file of names written as words separated by blanks (default: $QUORVANE_CORPUS, else
+//           ../shared/quality/ccdn-train.txt beside the source tree)
+//   NAMES   how many names to run (default 1,000,000)
+#include "BenchSupport.h"
+#include "core/Pointer.h"
+#include "core/Prompter.h"
+#include "engine/EntryProcessor.h"
+#include "engine/WordDatabase.h"
+#include "engine/WordDictionary.h"
+#include "engine/WordLists.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <cstdio>
+#include <ctime>
+#include <sys/resource.h>
+#include <vector>
+
+using namespace quorvane;
+
+namespace {
+
+double processSeconds()
+{
+    timespec now{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9;
+}
+
+double childrenSeconds()
+{
+    rusage usage{};
+    getrusage(RUSAGE_CHILDREN, &usage);
+    const auto seconds = [](const timeval& t) { return static_cast<double>(t.tv_sec) + t.tv_usec / 1e6; };
+    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
+
+class SilentPrompter final : public Prompter
+{
+public:
+    void message(const QString& text) override { std::fprintf(stderr, "%s\n", qPrintable(text)); }
+    void errorReport(const QString& text) override { std::fprintf(stderr, "%s\n", qPrintable(text)); }
+    QString inputBox(const QString&) override { return QString(); }
+    QStringList openFileNames(const FileDialogOptions&) override { return QStringList(); }
+    QString saveFileName(const FileDialogOptions&) override { return QString(); }
+};
+
+// Rows kept in memory, emptied when full: the engine's work without the writing out.
+class DiscardedRows final : public RowOutput
+{
+public:
+    DiscardedRows() : m_storage(1 << 20, '\0') { reset(); }
+    qint64 bytes() const { return m_bytes + (m_end - m_begin); }
+
+protected:
+    void makeRoom(qsizetype bytes) override
+    {
+        m_bytes += m_end - m_begin;
+        if (bytes > m_storage.size())
+            m_storage.resize(bytes);
+        reset();
+    }
+
+private:
+    void reset()
+    {
+        m_begin = m_storage.data();
+        m_end = m_begin;
+        m_limit = m_begin + m_storage.size();
+    }
+    QByteArray m_storage;
+    qint64 m_bytes = 0;
+};
+
+struct Mode
+{
+    const char* label;
+    SplitOrder order;
+    qsizetype best;
+    QStringList arguments;
+};
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication application(argc, argv);
+    const QString corpus = bench::corpusPath(argc > 1 ? argv[1] : nullptr);
+    const qsizetype wanted = argc > 2 ? QByteArray(argv[2]).toLongLong() : 1000000;
+    const QString appDir = QStringLiteral(QUORVANE_APP_DIR);
+    const QStringList names = bench::corpusNames(corpus, wanted);
+    if (names.isEmpty()) {
+        std::fprintf(stderr, "no names in %s\n", qPrintable(corpus));
+        return 1;
+    }
+    WordDictionary dictionary;
+    {
+        SilentPrompter prompter;
+        PlainPointer pointer;
+        WordDatabase database(appDir + QStringLiteral("/dbWords.mdb"));
+        loadWords(WordListChoice::Database, &database, appDir, dictionary, prompter, pointer);
+    }
+    std::printf("%lld names from %s, word list #1 (%lld words)\n", static_cast<long long>(names.size()),
+                qPrintable(corpus), static_cast<long long>(dictionary.size()));
+
+    const std::vector<Mode> modes{{"every split, search order", SplitOrder::Search, 0, {}},
+                                  {"--rank", SplitOrder::Ranked, 0, {QStringLiteral("--rank")}},
+                                  {"--best 1", SplitOrder::Ranked, 1, {QStringLiteral("--best"), QStringLiteral("1")}}};
+    constexpr int rounds = 3;
+
+    std::printf("\nEngine alone (clean, split, rows into memory), processor time, best of %d:\n", rounds);
+    EntryProcessor processor(dictionary, appDir);
+    processor.prepareIndex();
+    processor.prepareScores();
+    std::vector<double> engineRates;
+    for (const Mode& mode : modes) {
+        SplitOptions options;
+        options.order = mode.order;
+        options.best = mode.best;
+        double best = 0;
+        qint64 rows = 0;
+        qint64 bytes = 0;
+        for (int round = 0; round < rounds; ++round) {
+            DiscardedRows output;
+            rows = 0;
+            const double start = processSeconds();
+            for (const QString& name : names)
+                rows += processor.writeRows(name, options, output).rows;
+            const double seconds = processSeconds() - start;
+            bytes = output.bytes();
+            best = round == 0 ? seconds : std::min(best, seconds);
+        }
+        engineRates.push_back(static_cast<double>(names.size()) / best);
+        std::printf("  %-26s %10.0f names/s  (%lld rows, %.1f MB)\n", mode.label, engineRates.back(),
+                    static_cast<long long>(rows), static_cast<double>(bytes) / 1e6);
+    }
+
+    QTemporaryDir dir;
+    const QString input = dir.filePath(QStringLiteral("names.txt"));
+    {
+        QFile file(input);
+        if (!file.open(QIODevice::WriteOnly))
+            return 1;
+        QByteArray bytes;
+        for (const QString& name : names) {
+            bytes += name.toLatin1();
+            bytes += '\n';
+        }
+        file.write(bytes);
+    }
+    std::printf("\nquorvane-split --jobs 1, end to end, processor time, best of %d:\n", rounds);
+    std::vector<double> splitRates;
+    for (const Mode& mode : modes) {
+        double best = 0;
+        qint64 outputBytes = 0;
+        int exitCode = 0;
+        for (int round = 0; round < rounds; ++round) {
+            const QString output = dir.filePath(QStringLiteral("rows.txt"));
+            QFile::remove(output);
+            QProcess split;
+            split.setStandardOutputFile(output);
+            split.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+            const double before = childrenSeconds();
+            split.start(appDir + QStringLiteral("/quorvane-split"),
+                        QStringList{QStringLiteral("--jobs"), QStringLiteral("1")} + mode.arguments +
+                            QStringList{input});
+            split.waitForFinished(-1);
+            const double seconds = childrenSeconds() - before;
+            exitCode = std::max(exitCode, split.exitCode());
+            outputBytes = QFile(output).size();
+            best = round == 0 ? seconds : std::min(best, seconds);
+        }
+        splitRates.push_back(static_cast<double>(names.size()) / best);
+        std::printf("  %-26s %10.0f names/s  (%.1f MB out, exit %d)\n", mode.label, splitRates.back(),
+                    static_cast<double>(outputBytes) / 1e6, exitCode);
+    }
+
+    const auto report = [](const char* what, const std::vector<double>& rates) {
+        std::printf("%s: --rank takes %.2fx the unranked time (goal: at most 1.5x); --best 1 runs %.2fx as fast as "
+                    "listing every split (goal: at least 1x)\n",
+                    what, rates[0] / rates[1], rates[2] / rates[0]);
+    };
+    std::printf("\n");
+    report("engine", engineRates);
+    report("quorvane-split", splitRates);
+    return 0;
+}

@@ -1,0 +1,149 @@
+#include "RowFormat.h"
+
+#include "engine/NameCleaner.h"
+#include "engine/WordScores.h"
+
+#include <QByteArray>
+
+#include <cstring>
+
+namespace quorvane {
+
+namespace {
+
+void put(RowOutput& output, const QByteArray& bytes)
+{
+    char* out = output.reserve(bytes.size());
+    std::memcpy(out, bytes.constData(), static_cast<std::size_t>(bytes.size()));
+    output.commit(out + bytes.size());
+}
+
+QByteArray scoreText(qint64 score)
+{
+    return QByteArray::number(static_cast<double>(score) / WordScores::unitsPerNat, 'f', RowFormat::scoreDecimals);
+}
+
+// A JSON string: quotes, backslashes and control characters escaped, the rest as UTF-8.
+void appendJson(QByteArray& to, QStringView text)
+{
+    static const char hex[] = "0123456789abcdef";
+    to += '"';
+    for (const char c : text.toUtf8()) {
+        switch (c) {
+        case '"':
+            to += "\\\"";
+            break;
+        case '\\':
+            to += "\\\\";
+            break;
+        case '\n':
+            to += "\\n";
+            break;
+        case '\r':
+            to += "\\r";
+            break;
+        case '\t':
+            to += "\\t";
+            break;
+        default:
+            if (static_cast<unsigned char>(c) < 0x20) {
+                to += "\\u00";
+                to += hex[(c >> 4) & 0xf];
+                to += hex[c & 0xf];
+            } else {
+                to += c;
+            }
+        }
+    }
+    to += '"';
+}
+
+// A TSV field holds no TAB (nor line break): those become blanks.
+QByteArray tsvField(QStringView text)
+{
+    QByteArray bytes = text.toUtf8();
+    for (char& c : bytes) {
+        if (c == '\t' || c == '\n' || c == '\r')
+            c = ' ';
+    }
+    return bytes;
+}
+
+QStringView piece(QStringView text, std::span<const qint32> ends, std::size_t k)
+{
+    const qint32 from = k == 0 ? 0 : ends[k - 1];
+    return text.mid(from, ends[k] - from);
+}
+
+} // namespace
+
+EntryProcessor::Outcome RowFormat::write(EntryProcessor& processor, QStringView name, const SplitOptions& options,
+                                         RowOutput& output) const
+{
+    if (!needsScores())
+        return processor.writeRows(name, options, output);
+
+    const QStringView trimmedName = trimBlanks(name);
+    QByteArray row;
+    qsizetype rank = 0;
+    if (layout == Layout::Jsonl) {
+        row = "{\"name\":";
+        appendJson(row, trimmedName);
+        row += ",\"splits\":[";
+        put(output, row);
+    }
+    const QByteArray start = layout == Layout::Tsv  ? tsvField(trimmedName) + '\t'
+                             : options.showOriginal ? trimmedName.toUtf8() + " - "
+                                                    : QByteArray();
+    EntryProcessor::Outcome outcome =
+        processor.splitEntry(name, options, true, [&](QStringView text, std::span<const qint32> ends, qint64 score) {
+            ++rank;
+            row.clear();
+            switch (layout) {
+            case Layout::Text:
+                row += start;
+                for (std::size_t k = 0; k < ends.size(); ++k) {
+                    if (k > 0)
+                        row += ' ';
+                    row += piece(text, ends, k).toUtf8();
+                }
+                row += '\t';
+                row += scoreText(score);
+                row += '\n';
+                break;
+            case Layout::Tsv:
+                row += start;
+                row += QByteArray::number(rank);
+                row += '\t';
+                row += scoreText(score);
+                row += '\t';
+                for (std::size_t k = 0; k < ends.size(); ++k) {
+                    if (k > 0)
+                        row += ' ';
+                    row += tsvField(piece(text, ends, k));
+                }
+                row += '\n';
+                break;
+            case Layout::Jsonl:
+                if (rank > 1)
+                    row += ',';
+                row += "{\"words\":[";
+                for (std::size_t k = 0; k < ends.size(); ++k) {
+                    if (k > 0)
+                        row += ',';
+                    appendJson(row, piece(text, ends, k));
+                }
+                row += "],\"score\":";
+                row += scoreText(score);
+                row += '}';
+                break;
+            }
+            put(output, row);
+            return true;
+        });
+    if (layout == Layout::Jsonl)
+        put(output, outcome.cut ? QByteArray("],\"cut\":true}\n") : QByteArray("],\"cut\":false}\n"));
+    return outcome;
+}
+
+} // namespace quorvane

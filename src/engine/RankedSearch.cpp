@@ -1,0 +1,326 @@
+#include "RankedSearch.h"
+
+#include "WordScores.h"
+
+#include <algorithm>
+#include <limits>
+
+namespace quorvane {
+
+namespace {
+
+// The best score of a place from which the rest cannot be split.
+constexpr qint64 noSplit = std::numeric_limits<qint64>::min();
+// The most splits listed whole when all are asked for.
+constexpr qint64 mostListed = 1 << 16;
+
+} // namespace
+
+void RankedSearch::start(QStringView text, const PieceLattice& lattice, const WordScores& scores, qsizetype wanted)
+{
+    start(
+        lattice, [&](qsizetype from, qsizetype to) { return qint64(scores.pieceScore(text.mid(from, to - from))); },
+        wanted);
+}
+
+void RankedSearch::start(const PieceLattice& lattice, const PieceScore& pieceScore, qsizetype wanted)
+{
+    const qsizetype size = lattice.size();
+    m_size = size;
+    m_wanted = wanted;
+    m_given = 0;
+    m_queue.clear();
+    m_taken.clear();
+    m_path.clear();
+    m_firstNew = 0;
+    m_score = 0;
+    m_emptyPending = size == 0;
+    m_listed = false;
+    m_nextListed = 0;
+    m_listedOrder.clear();
+    if (size == 0)
+        return;
+
+    const auto places = static_cast<std::size_t>(size);
+    m_firstEdge.resize(places + 1);
+    m_edgeFrom.clear();
+    m_edgeEnd.clear();
+    m_edgeScore.clear();
+    for (qsizetype place = 0; place < size; ++place) {
+        m_firstEdge[static_cast<std::size_t>(place)] = static_cast<qint32>(m_edgeEnd.size());
+        for (const qint32 end : lattice.endsFrom(place)) {
+            m_edgeFrom.push_back(static_cast<qint32>(place));
+            m_edgeEnd.push_back(end);
+            m_edgeScore.push_back(pieceScore(place, end));
+        }
+    }
+    m_firstEdge[places] = static_cast<qint32>(m_edgeEnd.size());
+
+    // Backwards: the best rest from each place, and its pieces ordered by the best split they begin.
+    m_best.assign(places + 1, noSplit);
+    m_best[places] = 0;
+    m_ordered.resize(m_edgeEnd.size());
+    m_usable.assign(places, 0);
+    for (qsizetype place = size; place-- > 0;) {
+        const auto at = static_cast<std::size_t>(place);
+        const auto first = m_ordered.begin() + m_firstEdge[at];
+        auto last = first;
+        for (qint32 edge = m_firstEdge[at]; edge < m_firstEdge[at + 1]; ++edge) {
+            if (m_best[static_cast<std::size_t>(m_edgeEnd[static_cast<std::size_t>(edge)])] != noSplit)
+                *last++ = edge;
+        }
+        const auto key = [this](qint32 edge) {
+            const auto e = static_cast<std::size_t>(edge);
+            return m_edgeScore[e] + m_best[static_cast<std::size_t>(m_edgeEnd[e])];
+        };
+        // Ascending ends already: a stable sort by score keeps the shorter first among equals. A place has few
+        // pieces, so insertion sort, which needs no room of its own.
+        for (auto next = first + 1; next < last; ++next) {
+            const qint32 edge = *next;
+            const qint64 edgeKey = key(edge);
+            auto to = next;
+            for (; to != first && key(*(to - 1)) < edgeKey; --to)
+                *to = *(to - 1);
+            *to = edge;
+        }
+        m_usable[at] = static_cast<qint32>(last - first);
+        if (last != first)
+            m_best[at] = key(*first);
+    }
+    if (m_usable[0] == 0)
+        return;
+    if (listAll())
+        return;
+    m_queue.push_back(Entry{m_best[0], -1, -1, -1, 0, 0});
+}
+
+bool RankedSearch::listAll()
+{
+    const qint64 limit = m_wanted > 0 ? std::min<qint64>(m_wanted, mostListed) : mostListed;
+    const auto places = static_cast<std::size_t>(m_size);
+    m_count.assign(places + 1, 0);
+    m_count[places] = 1;
+    for (std::size_t at = places; at-- > 0;) {
+        qint64 count = 0;
+        for (qint32 k = 0; k < m_usable[at]; ++k) {
+            const qint32 edge = m_ordered[static_cast<std::size_t>(m_firstEdge[at] + k)];
+            count = std::min(count + m_count[static_cast<std::size_t>(m_edgeEnd[static_cast<std::size_t>(edge)])],
+                             limit + 1);
+        }
+        m_count[at] = count;
+    }
+    if (m_count[0] > limit)
+        return false;
+
+    // In search order: from each place its pieces by ascending end, those that begin no split left out.
+    m_listedEnds.clear();
+    m_listedStart.clear();
+    m_listedScore.clear();
+    m_pathEdges.clear();
+    std::vector<qint32>& path = m_pathEdges;
+    std::vector<qint64>& scores = m_listedScore;
+    qint64 scoreSoFar = 0;
+    qint32 place = 0;
+    qint32 edge = m_firstEdge[0];
+    for (;;) {
+        if (edge == m_firstEdge[static_cast<std::size_t>(place) + 1]) {
+            // Every piece from this place is tried: back to the piece before it, and the next one after that.
+            if (path.empty())
+                break;
+            const qint32 last = path.back();
+            path.pop_back();
+            scoreSoFar -= m_edgeScore[static_cast<std::size_t>(last)];
+            place = m_edgeFrom[static_cast<std::size_t>(last)];
+            edge = last + 1;
+            continue;
+        }
+        const auto e = static_cast<std::size_t>(edge);
+        const qint32 end = m_edgeEnd[e];
+        if (m_best[static_cast<std::size_t>(end)] == noSplit) {
+            ++edge;
+            continue;
+        }
+        if (end == m_size) {
+            m_listedStart.push_back(static_cast<qint64>(m_listedEnds.size()));
+            for (const qint32 taken : path)
+                m_listedEnds.push_back(m_edgeEnd[static_cast<std::size_t>(taken)]);
+            m_listedEnds.push_back(end);
+            scores.push_back(scoreSoFar + m_edgeScore[e]);
+            ++edge;
+            continue;
+        }
+        path.push_back(edge);
+        scoreSoFar += m_edgeScore[e];
+        place = end;
+        edge = m_firstEdge[static_cast<std::size_t>(end)];
+    }
+    m_listedStart.push_back(static_cast<qint64>(m_listedEnds.size()));
+    m_listedOrder.resize(scores.size());
+    for (std::size_t k = 0; k < m_listedOrder.size(); ++k)
+        m_listedOrder[k] = static_cast<qint32>(k);
+    std::stable_sort(m_listedOrder.begin(), m_listedOrder.end(), [&](qint32 a, qint32 b) {
+        return scores[static_cast<std::size_t>(a)] > scores[static_cast<std::size_t>(b)];
+    });
+    m_listed = true;
+    return true;
+}
+
+void RankedSearch::materialize(const Entry& entry, std::vector<qint32>& edges)
+{
+    // The turning points from the best split on, in ascending depth (each lies deeper than its parent's).
+    m_chain.clear();
+    for (const Entry* at = &entry; at->depth >= 0; at = &m_taken[static_cast<std::size_t>(at->parent)])
+        m_chain.push_back(at);
+    edges.clear();
+    qsizetype place = 0;
+    const auto follow = [&] {
+        const qint32 edge = m_ordered[static_cast<std::size_t>(m_firstEdge[static_cast<std::size_t>(place)])];
+        edges.push_back(edge);
+        place = m_edgeEnd[static_cast<std::size_t>(edge)];
+    };
+    for (auto turn = m_chain.rbegin(); turn != m_chain.rend(); ++turn) {
+        while (static_cast<qsizetype>(edges.size()) < (*turn)->depth)
+            follow();
+        edges.push_back((*turn)->edge);
+        place = m_edgeEnd[static_cast<std::size_t>((*turn)->edge)];
+    }
+    while (place < m_size)
+        follow();
+}
+
+bool RankedSearch::after(const Entry& a, const Entry& b) const
+{
+    if (a.score != b.score)
+        return a.score < b.score;
+    // Equal scores: search order. Below the answer both derive from last, they leave its path at their
+    // turning points; before the first of those they are that path, so the first difference is there.
+    const Entry* x = &a;
+    const Entry* y = &b;
+    while (x->level > y->level)
+        x = &m_taken[static_cast<std::size_t>(x->parent)];
+    while (y->level > x->level)
+        y = &m_taken[static_cast<std::size_t>(y->parent)];
+    while (x->parent != y->parent) {
+        x = &m_taken[static_cast<std::size_t>(x->parent)];
+        y = &m_taken[static_cast<std::size_t>(y->parent)];
+    }
+    if (x == y)
+        return false; // the same split
+    const auto endOf = [this](qint32 edge) { return m_edgeEnd[static_cast<std::size_t>(edge)]; };
+    // Past its own turning point the common answer takes the first piece of each place.
+    const auto firstFrom = [this](qint32 edge) {
+        const auto place = static_cast<std::size_t>(m_edgeFrom[static_cast<std::size_t>(edge)]);
+        return m_ordered[static_cast<std::size_t>(m_firstEdge[place])];
+    };
+    if (x->depth == y->depth)
+        return endOf(x->edge) > endOf(y->edge);
+    if (x->depth < y->depth)
+        return endOf(x->edge) > endOf(firstFrom(x->edge));
+    return endOf(firstFrom(y->edge)) > endOf(y->edge);
+}
+
+void RankedSearch::push(const Entry& entry)
+{
+    m_queue.push_back(entry);
+    std::push_heap(m_queue.begin(), m_queue.end(), [this](const Entry& a, const Entry& b) { return after(a, b); });
+}
+
+// Keeps only the splits that can still be asked for, and one more so that hasMore() stays exact: the
+// splits derived from a dropped one come after it, so none of them would be asked for either.
+void RankedSearch::trim()
+{
+    if (m_wanted <= 0)
+        return;
+    const auto keep = static_cast<std::size_t>(std::max<qsizetype>(m_wanted - m_given, 0) + 1);
+    if (m_queue.size() < 2 * keep + 1024)
+        return;
+    const auto before = [this](const Entry& a, const Entry& b) { return after(b, a); };
+    std::nth_element(m_queue.begin(), m_queue.begin() + static_cast<std::ptrdiff_t>(keep), m_queue.end(), before);
+    m_queue.resize(keep);
+    std::make_heap(m_queue.begin(), m_queue.end(), [this](const Entry& a, const Entry& b) { return after(a, b); });
+}
+
+bool RankedSearch::next()
+{
+    if (m_emptyPending) {
+        m_emptyPending = false;
+        m_path.clear();
+        m_firstNew = 0;
+        m_score = 0;
+        ++m_given;
+        return true;
+    }
+    if (m_listed) {
+        if (m_nextListed == m_listedOrder.size())
+            return false;
+        const auto split = static_cast<std::size_t>(m_listedOrder[m_nextListed++]);
+        const auto first = m_listedEnds.begin() + m_listedStart[split];
+        const auto last = m_listedEnds.begin() + m_listedStart[split + 1];
+        const auto pieces = static_cast<std::size_t>(last - first);
+        std::size_t same = 0;
+        while (same < pieces && same < m_path.size() && m_path[same] == first[static_cast<std::ptrdiff_t>(same)])
+            ++same;
+        m_firstNew = static_cast<qsizetype>(same);
+        m_path.assign(first, last);
+        m_score = m_listedScore[split];
+        ++m_given;
+        return true;
+    }
+    if (m_queue.empty())
+        return false;
+    std::pop_heap(m_queue.begin(), m_queue.end(), [this](const Entry& a, const Entry& b) { return after(a, b); });
+    const Entry taken = m_queue.back();
+    m_queue.pop_back();
+    m_taken.push_back(taken);
+    const auto takenIndex = static_cast<qint32>(m_taken.size() - 1);
+    materialize(taken, m_pathEdges);
+
+    // The pieces shared with the split given before.
+    const auto pieces = static_cast<qsizetype>(m_pathEdges.size());
+    const auto endAt = [this](qsizetype k) {
+        return m_edgeEnd[static_cast<std::size_t>(m_pathEdges[static_cast<std::size_t>(k)])];
+    };
+    qsizetype same = 0;
+    while (same < pieces && same < static_cast<qsizetype>(m_path.size()) &&
+           m_path[static_cast<std::size_t>(same)] == endAt(same))
+        ++same;
+    m_firstNew = same;
+    m_path.resize(static_cast<std::size_t>(pieces));
+    for (qsizetype k = same; k < pieces; ++k)
+        m_path[static_cast<std::size_t>(k)] = endAt(k);
+    m_score = taken.score;
+    ++m_given;
+
+    // Once past what can be asked for, one more split is enough to tell whether more exist.
+    if (m_wanted > 0 && m_given > m_wanted)
+        return true;
+    const auto keyOf = [this](qint32 edge) {
+        const auto e = static_cast<std::size_t>(edge);
+        return m_edgeScore[e] + m_best[static_cast<std::size_t>(m_edgeEnd[e])];
+    };
+    // The split that takes the next piece at this one's turning point.
+    if (taken.depth >= 0) {
+        const auto place = static_cast<std::size_t>(m_edgeFrom[static_cast<std::size_t>(taken.edge)]);
+        if (taken.rank + 1 < m_usable[place]) {
+            const qint32 edge = m_ordered[static_cast<std::size_t>(m_firstEdge[place] + taken.rank + 1)];
+            push(Entry{taken.score - keyOf(taken.edge) + keyOf(edge), taken.parent, taken.depth, edge, taken.rank + 1,
+                       taken.level});
+        }
+    }
+    // Per depth past the turning point, the split that leaves this one there by the next best piece.
+    qint64 scoreSoFar = 0;
+    qsizetype place = 0;
+    for (qsizetype depth = 0; depth < pieces; ++depth) {
+        const qint32 own = m_pathEdges[static_cast<std::size_t>(depth)];
+        if (depth > taken.depth && m_usable[static_cast<std::size_t>(place)] > 1) {
+            const qint32 edge = m_ordered[static_cast<std::size_t>(m_firstEdge[static_cast<std::size_t>(place)] + 1)];
+            push(Entry{scoreSoFar + keyOf(edge), takenIndex, static_cast<qint32>(depth), edge, 1, taken.level + 1});
+        }
+        scoreSoFar += m_edgeScore[static_cast<std::size_t>(own)];
+        place = m_edgeEnd[static_cast<std::size_t>(own)];
+    }
+    trim();
+    return true;
+}
+
+} // namespace quorvane

@@ -1,0 +1,106 @@
+#pragma once
+
+#include "PieceLattice.h"
+
+#include <QStringView>
+#include <QtGlobal>
+
+#include <functional>
+#include <span>
+#include <vector>
+
+namespace quorvane {
+
+class WordScores;
+
+// The splits of a text best first: a split's score is the sum of its pieces' scores, and splits of equal
+// score keep search order (ascending by the sequence of their piece ends).
+//
+// A backward pass over the lattice gives, per place, the best score of any split of the rest, and orders the
+// pieces from each place by the best split they begin (the shortest first among equal ones). Every split is
+// then a path that follows the first piece of each place except at a few depths. A queue holds splits
+// described that way: the answer they were derived from, the depth where they leave it and the piece they
+// take there; their scores are exact. The best one taken from the queue is the next answer. What goes into
+// the queue then is, per depth past its turning point, the split that leaves it there by the next best
+// piece, and the split that takes the next piece after its own at its turning point. Each answer thus costs
+// about the number of pieces along it, however many splits the text has.
+//
+// When every split will be asked for anyway (no more of them than wanted, and not too many to hold), they
+// are listed in search order by a walk over the lattice instead and sorted stably by score: the same
+// answers, without the queue.
+class RankedSearch final
+{
+public:
+    // Scores the lattice's pieces of `text` and prepares the walk. `wanted` is how many splits will be asked
+    // for at most (0: all): the queue keeps no more than can still be asked for, so memory follows it.
+    void start(QStringView text, const PieceLattice& lattice, const WordScores& scores, qsizetype wanted);
+    // The same with the score of each piece text[from, to) given by `pieceScore`.
+    using PieceScore = std::function<qint64(qsizetype from, qsizetype to)>;
+    void start(const PieceLattice& lattice, const PieceScore& pieceScore, qsizetype wanted);
+
+    // Takes the next best split; false when there is none left.
+    bool next();
+    // Whether a further split exists beyond those taken (answered exactly even after `wanted` were taken).
+    bool hasMore() const { return m_listed ? m_nextListed < m_listedOrder.size() : !m_queue.empty(); }
+
+    // The split taken last: piece k is text[ends[k - 1], ends[k]), the first starting at 0.
+    std::span<const qint32> ends() const { return m_path; }
+    // Its pieces below this are those of the split taken before it.
+    qsizetype firstNew() const { return m_firstNew; }
+    // Its score, in WordScores units.
+    qint64 score() const { return m_score; }
+
+private:
+    // A split in the queue: the answer `parent` (an index into m_taken; -1 for the best split) up to
+    // `depth`, then piece `edge`, then the first pieces of each place to the end.
+    struct Entry
+    {
+        qint64 score = 0;
+        qint32 parent = -1;
+        qint32 depth = -1;
+        qint32 edge = -1; // the piece taken at `depth`
+        qint32 rank = 0;  // its place among the pieces from there, in m_ordered
+        qint32 level = 0; // the number of answers it derives from
+    };
+
+    // The pieces of the entry's split, in order.
+    void materialize(const Entry& entry, std::vector<qint32>& edges);
+    // Whether `a` comes after `b`: lower score, or the same score and later in search order.
+    bool after(const Entry& a, const Entry& b) const;
+    void push(const Entry& entry);
+    void trim();
+
+    qsizetype m_size = 0;
+    qsizetype m_wanted = 0;
+    qsizetype m_given = 0;
+    // The lattice's pieces: those from place i are m_firstEdge[i] .. m_firstEdge[i + 1], each with its
+    // place, end and score; m_ordered lists them per place by the best split they begin, those that begin
+    // none left out (m_usable per place).
+    std::vector<qint32> m_firstEdge;
+    std::vector<qint32> m_edgeFrom;
+    std::vector<qint32> m_edgeEnd;
+    std::vector<qint64> m_edgeScore;
+    std::vector<qint32> m_ordered;
+    std::vector<qint32> m_usable;
+    std::vector<qint64> m_best; // per place: the best score of a split of the rest
+    std::vector<Entry> m_queue; // a heap, best on top
+    std::vector<Entry> m_taken; // the answers given, as they were in the queue
+    std::vector<const Entry*> m_chain;
+    // The splits listed whole: their ends one after the other, where each starts, their scores, and their
+    // order by score; m_listed says whether this way is taken, m_nextListed which comes next.
+    bool listAll();
+    bool m_listed = false;
+    std::size_t m_nextListed = 0;
+    std::vector<qint32> m_listedEnds;
+    std::vector<qint64> m_listedStart;
+    std::vector<qint64> m_listedScore;
+    std::vector<qint32> m_listedOrder;
+    std::vector<qint64> m_count; // per place: how many splits the rest has, up to a little past the most listed
+    std::vector<qint32> m_path;
+    std::vector<qint32> m_pathEdges;
+    qsizetype m_firstNew = 0;
+    qint64 m_score = 0;
+    bool m_emptyPending = false; // the empty text's one split, not yet taken
+};
+
+} // namespace quorvane

@@ -1,0 +1,145 @@
+#include "MainWindow.h"
+#include "WindowHarness.h"
+#include "engine/EntryProcessor.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QProgressBar>
+#include <QTableView>
+#include <QtTest>
+
+using namespace quorvane;
+using quorvane::testwindow::WindowHarness;
+
+namespace {
+
+QAction* rankEntry(MainWindow& window)
+{
+    auto* results = window.findChild<QTableView*>(QStringLiteral("ListView2"));
+    for (QAction* action : results->actions()) {
+        if (action->text() == QStringLiteral("Most Likely Splits First"))
+            return action;
+    }
+    return nullptr;
+}
+
+// The rows the engine gives for the entry in the order asked, as the window shows them with the original.
+QStringList engineRows(MainWindow& window, const QString& entry, SplitOrder order)
+{
+    EntryProcessor processor(window.dictionary(), window.applicationFolder());
+    QStringList candidates;
+    processor.search(removeBlanks(processor.clean(entry)), candidates, Segmenter::defaultMaxCandidates, order);
+    return EntryProcessor::rowTexts(entry, candidates, true);
+}
+
+} // namespace
+
+// The Results list's context menu entry "Most Likely Splits First" and its setting "Rank Results".
+class TestRankResults : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void offByDefaultAndWhenTheStoreLacksTheKey()
+    {
+        WindowHarness harness;
+        harness.presetSetting(QStringLiteral("Show ASIN"), QStringLiteral("0")); // an older store: no key
+        MainWindow& window = harness.load();
+        QAction* entry = rankEntry(window);
+        QVERIFY(entry);
+        QVERIFY(entry->isCheckable());
+        QVERIFY(!entry->isChecked());
+        QCOMPARE(window.findChild<QTableView*>(QStringLiteral("ListView2"))->contextMenuPolicy(),
+                 Qt::ActionsContextMenu);
+        QVERIFY(!harness.storedSetting(QStringLiteral("Rank Results")).isValid()); // reading stores nothing
+    }
+
+    void rememberedInTheSameGroup_data()
+    {
+        QTest::addColumn<QString>("stored");
+        QTest::addColumn<bool>("checked");
+        QTest::newRow("1 is on") << "1" << true;
+        QTest::newRow("0 is off") << "0" << false;
+        QTest::newRow("anything else is off") << "yes" << false;
+    }
+    void rememberedInTheSameGroup()
+    {
+        QFETCH(QString, stored);
+        QFETCH(bool, checked);
+        WindowHarness harness;
+        harness.presetSetting(QStringLiteral("Rank Results"), stored);
+        MainWindow& window = harness.load();
+        QCOMPARE(rankEntry(window)->isChecked(), checked);
+    }
+
+    void choosingTheEntryStoresIt()
+    {
+        WindowHarness harness;
+        {
+            MainWindow& window = harness.load();
+            rankEntry(window)->trigger();
+            QVERIFY(rankEntry(window)->isChecked());
+            QCOMPARE(harness.storedSetting(QStringLiteral("Rank Results")).toString(), QStringLiteral("1"));
+            harness.destroy();
+        }
+        MainWindow& again = harness.load();
+        QVERIFY(rankEntry(again)->isChecked());
+        rankEntry(again)->trigger();
+        QCOMPARE(harness.storedSetting(QStringLiteral("Rank Results")).toString(), QStringLiteral("0"));
+        QVERIFY(harness.prompter.messages().isEmpty());
+    }
+
+    // On: each name's rows best first, names in list order; everything else about the run is unchanged.
+    void rankedRunListsEachNameBestFirst()
+    {
+        WindowHarness harness;
+        MainWindow& window = harness.load();
+        window.findChild<QCheckBox*>(QStringLiteral("Check5"))->setChecked(true);
+        const QStringList names{QStringLiteral("sunsetphotos.com"), QStringLiteral("carpetsale.com"),
+                                QStringLiteral("www.bluesky.net")};
+        window.domainList().append(names);
+
+        window.PushButton9_Click();
+        QStringList searchOrder;
+        for (const QString& name : names)
+            searchOrder += engineRows(window, name, SplitOrder::Search);
+        QCOMPARE(window.resultList().texts(), searchOrder);
+
+        rankEntry(window)->trigger();
+        harness.prompter.clear();
+        window.PushButton9_Click();
+        QStringList ranked;
+        for (const QString& name : names)
+            ranked += engineRows(window, name, SplitOrder::Ranked);
+        QCOMPARE(window.resultList().texts(), ranked);
+        QVERIFY(ranked != searchOrder); // the ranking changed the order of some name's rows
+        QStringList sortedRanked = ranked, sortedSearch = searchOrder;
+        sortedRanked.sort();
+        sortedSearch.sort();
+        QCOMPARE(sortedRanked, sortedSearch);
+        for (int row = 0; row < window.resultList().count(); ++row)
+            QVERIFY(window.resultList().isChecked(row));
+        QCOMPARE(window.findChild<QProgressBar*>(QStringLiteral("ProgressBar1"))->value(), 0);
+        QCOMPARE(harness.prompter.messages(), QStringList{QStringLiteral("Done.")});
+    }
+
+    // A name cut by the bound keeps its best rows and is named as before "Done.".
+    void cutNameNamedAsBefore()
+    {
+        WindowHarness harness;
+        harness.presetSetting(QStringLiteral("Rank Results"), QStringLiteral("1"));
+        MainWindow& window = harness.load();
+        const QString digits = QStringLiteral("123456789012345678901");
+        window.domainList().append({digits});
+        window.PushButton9_Click();
+        const QStringList messages = harness.prompter.messages();
+        QCOMPARE(messages.size(), 2);
+        QVERIFY(messages[0].contains(digits));
+        QCOMPARE(messages[1], QStringLiteral("Done."));
+        QCOMPARE(window.resultList().count(), int(Segmenter::defaultMaxCandidates));
+        QCOMPARE(window.resultList().texts(), engineRows(window, digits, SplitOrder::Ranked));
+    }
+};
+
+QTEST_MAIN(TestRankResults)
+#include "test_rankresults.moc"
