@@ -1,6 +1,5 @@
 #include "LineDecoder.h"
 
-#include "ReadAhead.h"
 #include "TextFiles.h"
 #include "Windows1252.h"
 #include "core/Failure.h"
@@ -11,7 +10,6 @@
 #include <algorithm>
 #include <cstring>
 #include <new>
-#include <system_error>
 #include <type_traits>
 
 namespace quorvane {
@@ -341,47 +339,17 @@ void appendFileLines(QFile& file, TextEncoding encoding, LineBreaks breaks, Text
     appendDeviceLines(file, file.fileName(), encoding, breaks, lines, pieceBytes);
 }
 
-namespace {
-
-// Decodes the pieces that `next` gives until the end. Each piece has LineDecoder::maxLeftOver bytes of room
-// before it, where the bytes that the piece before left over go.
-template <typename Next, typename Release>
-void decodePieces(QIODevice& device, const QString& name, LineDecoder& decoder, Next&& next, Release&& release)
-{
-    char carried[LineDecoder::maxLeftOver];
-    qsizetype leftOver = 0;
-    for (;;) {
-        const ReadAhead::Piece piece = next();
-        if (piece.got < 0)
-            throwReadError(device, name); // no other thread reads the device any more
-        char* const start = piece.bytes - leftOver;
-        std::memcpy(start, carried, size_t(leftOver));
-        if (piece.got == 0) {
-            decoder.finish(start, leftOver);
-            return;
-        }
-        const qsizetype size = leftOver + piece.got;
-        const qsizetype taken = decoder.feed(start, size);
-        leftOver = size - taken;
-        std::memcpy(carried, start + taken, size_t(leftOver));
-        release();
-    }
-}
-
-} // namespace
-
 void appendDeviceLines(QIODevice& device, const QString& name, TextEncoding encoding, LineBreaks breaks,
                        TextBlock& lines, qsizetype pieceBytes)
 {
-    const qint64 left = device.isSequential() ? 0 : device.size() - device.pos();
     linedecoder_detail::appendDeviceLines(device, name, encoding, breaks, lines, pieceBytes,
-                                          LineDecoder::bestDecoding(), ReadAhead::pays(left));
+                                          LineDecoder::bestDecoding());
 }
 
 namespace linedecoder_detail {
 
 void appendDeviceLines(QIODevice& device, const QString& name, TextEncoding encoding, LineBreaks breaks,
-                       TextBlock& lines, qsizetype pieceBytes, Decoding decoding, bool readAhead)
+                       TextBlock& lines, qsizetype pieceBytes, Decoding decoding)
 {
     pieceBytes = std::max<qsizetype>(pieceBytes, 1);
     LineDecoder decoder(lines, encoding, breaks, decoding);
@@ -391,27 +359,24 @@ void appendDeviceLines(QIODevice& device, const QString& name, TextEncoding enco
             decoder.expectBytes(left);
     }
     try {
-        if (readAhead) {
-            std::optional<ReadAhead> ahead;
-            try {
-                ahead.emplace(device, pieceBytes, LineDecoder::maxLeftOver, LineDecoder::readAhead);
-            } catch (const std::system_error&) {
-                // No second thread to be had: the file is read in turn with the decoding.
-            }
-            if (ahead) {
-                decodePieces(
-                    device, name, decoder, [&] { return ahead->next(); }, [&] { ahead->release(); });
-                return;
-            }
-        }
+        // Room before the piece for what the piece before left over, and after it for the decoder's look-ahead.
         QByteArray buffer(LineDecoder::maxLeftOver + pieceBytes + LineDecoder::readAhead, Qt::Uninitialized);
         char* const bytes = buffer.data() + LineDecoder::maxLeftOver;
-        decodePieces(
-            device, name, decoder,
-            [&] {
-                return ReadAhead::Piece{bytes, device.read(bytes, pieceBytes)};
-            },
-            [] {});
+        qsizetype leftOver = 0;
+        for (;;) {
+            const qint64 got = device.read(bytes, pieceBytes);
+            if (got < 0)
+                throwReadError(device, name);
+            char* const start = bytes - leftOver;
+            if (got == 0) {
+                decoder.finish(start, leftOver);
+                return;
+            }
+            const qsizetype size = leftOver + got;
+            const qsizetype taken = decoder.feed(start, size);
+            leftOver = size - taken;
+            std::memmove(bytes - leftOver, start + taken, size_t(leftOver));
+        }
     } catch (const std::bad_alloc&) {
         // A file larger than memory (a disk image chosen by mistake) is a failure to report, not the end of the
         // program; the lines read so far stay.

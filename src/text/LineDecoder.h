@@ -136,11 +136,9 @@ void appendDeviceLines(QIODevice& device, const QString& name, TextEncoding enco
                        TextBlock& lines, qsizetype pieceBytes = 256 * 1024);
 
 namespace linedecoder_detail {
-// appendDeviceLines with the decoding, and whether the file is read a few pieces ahead on a second thread
-// (ReadAhead) or in turn with the decoding, chosen by the caller; appendDeviceLines takes
-// LineDecoder::bestDecoding() and ReadAhead::pays().
+// appendDeviceLines with the decoding chosen by the caller; appendDeviceLines takes LineDecoder::bestDecoding().
 void appendDeviceLines(QIODevice& device, const QString& name, TextEncoding encoding, LineBreaks breaks,
-                       TextBlock& lines, qsizetype pieceBytes, Decoding decoding, bool readAhead);
+                       TextBlock& lines, qsizetype pieceBytes, Decoding decoding);
 } // namespace linedecoder_detail
 
 } // namespace quorvane

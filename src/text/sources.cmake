@@ -1,6 +1,5 @@
 target_sources(quorvane_core PRIVATE
     text/LineDecoder.cpp
     text/LineDecoderSse2.cpp
-    text/ReadAhead.cpp
     text/TextFiles.cpp
     text/Windows1252.cpp)

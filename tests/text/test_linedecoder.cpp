@@ -264,7 +264,7 @@ class TestLineDecoder : public QObject
                 QFile file(path);
                 QVERIFY(file.open(QIODevice::ReadOnly));
                 QVERIFY(file.seek(markOf(encoding).size() * !domainFile));
-                linedecoder_detail::appendDeviceLines(file, path, encoding, breaks, block, piece, decoding, false);
+                linedecoder_detail::appendDeviceLines(file, path, encoding, breaks, block, piece, decoding);
                 if (block.toStringList() != expected)
                     qWarning() << "decoding" << int(decoding);
                 compareLines(block.toStringList(), expected, bytes, piece);
@@ -422,28 +422,28 @@ private slots:
         compareWithReference(body, encoding, domainFile, {4093, 256 * 1024});
     }
 
-    // A read that fails: the failure names the file and the reason, and the lines ended before it stay, whether
-    // the file is read ahead on a second thread or in turn with the decoding.
+    // A read that fails: the failure names the file and the reason, and the lines ended before it stay, with
+    // each decoding.
     void readFailure_data()
     {
         QTest::addColumn<int>("fileBytes");
         QTest::addColumn<qint64>("failAt");
-        QTest::addColumn<bool>("readAhead");
-        for (const bool ahead : {true, false}) {
-            const char* const reading = ahead ? "read ahead" : "read in turn";
-            QTest::addRow("at the start, %s", reading) << 6 * 1024 * 1024 << qint64(0) << ahead;
-            QTest::addRow("after the first piece, %s", reading) << 6 * 1024 * 1024 << qint64(256 * 1024) << ahead;
-            QTest::addRow("in the middle, %s", reading) << 6 * 1024 * 1024 << qint64(5 * 1024 * 1024 + 3) << ahead;
-            QTest::addRow("before the last byte, %s", reading) << 6 * 1024 * 1024 << qint64(-1) << ahead;
+        QTest::addColumn<bool>("plain");
+        for (const bool plain : {false, true}) {
+            const char* const reading = plain ? "plain decoding" : "the processor's decoding";
+            QTest::addRow("at the start, %s", reading) << 6 * 1024 * 1024 << qint64(0) << plain;
+            QTest::addRow("after the first piece, %s", reading) << 6 * 1024 * 1024 << qint64(256 * 1024) << plain;
+            QTest::addRow("in the middle, %s", reading) << 6 * 1024 * 1024 << qint64(5 * 1024 * 1024 + 3) << plain;
+            QTest::addRow("before the last byte, %s", reading) << 6 * 1024 * 1024 << qint64(-1) << plain;
             QTest::addRow("small file, after the first piece, %s", reading)
-                << 1024 * 1024 << qint64(256 * 1024 + 7) << ahead;
+                << 1024 * 1024 << qint64(256 * 1024 + 7) << plain;
         }
     }
     void readFailure()
     {
         QFETCH(int, fileBytes);
         QFETCH(qint64, failAt);
-        QFETCH(bool, readAhead);
+        QFETCH(bool, plain);
         QByteArray bytes;
         for (int i = 0; bytes.size() < fileBytes; ++i)
             bytes += "name" + QByteArray::number(i) + ".com\r\n";
@@ -454,7 +454,7 @@ private slots:
         try {
             linedecoder_detail::appendDeviceLines(device, QStringLiteral("big.txt"), TextEncoding::Ansi,
                                                   LineBreaks::CrLfCrOrLf, lines, 256 * 1024,
-                                                  LineDecoder::bestDecoding(), readAhead);
+                                                  plain ? Decoding::Plain : LineDecoder::bestDecoding());
             QFAIL("the read error was not reported");
         } catch (const Failure& failure) {
             QVERIFY2(failure.description().contains(QStringLiteral("\"big.txt\"")), qPrintable(failure.description()));
