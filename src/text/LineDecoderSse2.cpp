@@ -96,8 +96,7 @@ qsizetype LineDecoder::feedTextSse2(const unsigned char* src, qsizetype size, bo
     const unsigned char* p = src;
     const unsigned char* const end = src + units * step;
     while (p < end) {
-        // The text ahead may have been copied by the other core: asked for early, it does not keep the loop
-        // waiting, nor does the room ahead of the lines.
+        // The text ahead and the room ahead of the lines, asked for early, do not keep the loop waiting.
         __builtin_prefetch(p + 2048);
         __builtin_prefetch(out + 256, 1);
         const qsizetype left = (end - p) / step;
