@@ -1,8 +1,10 @@
 // The domain-file readers (streaming and bulk) against a plain reference over the whole text, with chunk sizes from 1
-// byte up so that terminators and CR LF pairs fall on every chunk boundary.
+// byte up so that terminators and CR LF pairs fall on every chunk boundary; the bulk reading with each decoding the
+// processor runs (plain, SSE2), reached directly.
 #include "FuzzFile.h"
 #include "core/Failure.h"
 #include "input/DomainFileReader.h"
+#include "text/LineDecoder.h"
 #include "text/TextBlock.h"
 #include "text/Windows1252.h"
 
@@ -63,6 +65,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         DomainFileReader::appendAllNames(path, wide, chunk);
         if (wide.isNarrow() || wide.toStringList() != QStringList{QStringLiteral("\u65E5")} + expected)
             abort();
+        for (const Decoding decoding : {Decoding::Plain, Decoding::Sse2}) {
+            if (decoding == Decoding::Sse2 && LineDecoder::bestDecoding() != Decoding::Sse2)
+                continue;
+            QFile file(path);
+            if (!file.open(QIODevice::ReadOnly))
+                abort();
+            TextBlock block;
+            linedecoder_detail::appendDeviceLines(file, path, TextEncoding::Ansi, LineBreaks::CrLfCrOrLf, block, chunk,
+                                                  decoding);
+            if (!block.isNarrow() || block.toStringList() != expected)
+                abort();
+        }
     } catch (const Failure&) {
         abort(); // an existing, readable file never fails
     }

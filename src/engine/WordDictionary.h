@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/TextBlock.h"
+#include "text/TextBlock.h"
 
 #include <QSet>
 #include <QString>

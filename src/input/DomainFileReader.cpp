@@ -7,10 +7,6 @@
 
 #include <algorithm>
 
-#ifdef __SSE2__
-#include <emmintrin.h>
-#endif
-
 namespace quorvane {
 
 namespace {
@@ -18,18 +14,7 @@ namespace {
 // The first CR or LF in [begin, end), or end.
 const char* findBreak(const char* begin, const char* end)
 {
-    const char* p = begin;
-#ifdef __SSE2__
-    const __m128i cr = _mm_set1_epi8('\r');
-    const __m128i lf = _mm_set1_epi8('\n');
-    for (; end - p >= 16; p += 16) {
-        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-        const int found = _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(v, cr), _mm_cmpeq_epi8(v, lf)));
-        if (found != 0)
-            return p + __builtin_ctz(unsigned(found));
-    }
-#endif
-    return std::find_if(p, end, [](char c) { return c == '\r' || c == '\n'; });
+    return std::find_if(begin, end, [](char c) { return c == '\r' || c == '\n'; });
 }
 
 } // namespace

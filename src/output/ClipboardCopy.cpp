@@ -32,25 +32,14 @@ char* encodeUtf8(const char16_t* in, qsizetype size, char* out)
 {
     qsizetype at = 0;
     while (at < size) {
-#if defined(__SSE2__)
-        if (size - at >= 16 && ascii::narrow16(in + at, out)) {
-            at += 16;
-            out += 16;
-            continue;
+        char32_t code = in[at++];
+        if (QChar::isSurrogate(code)) {
+            if (QChar::isHighSurrogate(code) && at < size && QChar::isLowSurrogate(in[at]))
+                code = QChar::surrogateToUcs4(static_cast<char16_t>(code), in[at++]);
+            else
+                code = QChar::ReplacementCharacter;
         }
-#endif
-        // The block the long way; a pair that straddles its end is taken whole.
-        const qsizetype blockEnd = std::min(at + 16, size);
-        while (at < blockEnd) {
-            char32_t code = in[at++];
-            if (QChar::isSurrogate(code)) {
-                if (QChar::isHighSurrogate(code) && at < size && QChar::isLowSurrogate(in[at]))
-                    code = QChar::surrogateToUcs4(static_cast<char16_t>(code), in[at++]);
-                else
-                    code = QChar::ReplacementCharacter;
-            }
-            out = utf8::put(code, out);
-        }
+        out = utf8::put(code, out);
     }
     return out;
 }

@@ -1,6 +1,7 @@
 # Results output (aligned text, clipboard text, spreadsheet export and the LibreOffice Calc plugin's loader).
 target_sources(quorvane_core PRIVATE
     output/AlignedTextExport.cpp
+    output/AsciiNarrowingSse2.cpp
     output/ClipboardCopy.cpp
     output/LibreOfficeCalc.cpp
     output/ListViewReader.cpp

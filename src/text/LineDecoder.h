@@ -32,26 +32,32 @@ enum class LineBreaks
     CrLfCrOrLf,
 };
 
+// How a LineDecoder takes its units: one at a time, or sixteen bytes at a time with SSE2 (LineDecoderSse2.cpp).
+// Both give the same lines; bestDecoding() chooses.
+enum class Decoding
+{
+    Plain,
+    Sse2,
+};
+
 // Decodes text that arrives in pieces straight into a TextBlock, one text per line, without the line breaks.
-// Each piece is read once: ASCII runs are widened sixteen bytes at a time while the breaks are looked for in
-// the same pass. Invalid UTF-8 or UTF-16 becomes U+FFFD. The lines already ended stay in the block when the
-// decoder goes away early (a read error); the unfinished one does not.
+// Each piece is read once. Invalid UTF-8 or UTF-16 becomes U+FFFD. The lines already ended stay in the block when
+// the decoder goes away early (a read error); the unfinished one does not.
 class LineDecoder final
 {
 public:
-    // A piece must be followed by this many readable bytes, which are looked at but never used.
+    // A piece must be followed by this many readable bytes, which the SSE2 decoding looks at but never uses.
     static constexpr qsizetype readAhead = 16;
     // Bytes that feed() may leave over for the next piece at most.
     static constexpr qsizetype maxLeftOver = 3;
 
-    LineDecoder(TextBlock& lines, TextEncoding encoding, LineBreaks breaks);
+    // The fastest decoding this processor runs: SSE2 where it can, unless the fast paths are turned off.
+    static Decoding bestDecoding();
+
+    LineDecoder(TextBlock& lines, TextEncoding encoding, LineBreaks breaks, Decoding decoding = bestDecoding());
     ~LineDecoder();
     LineDecoder(const LineDecoder&) = delete;
     LineDecoder& operator=(const LineDecoder&) = delete;
-
-    // Whether 8-bit text whose lines end at CR LF, CR or LF may be taken 64 bytes at a time where the processor
-    // can (the default). Tests turn this off to check the window-by-window decoding on a machine that can.
-    static void allowWideVectors(bool allowed);
 
     // Makes room for the text of `bytes` more bytes at once, so that the buffer need not grow piece by piece.
     void expectBytes(qint64 bytes);
@@ -61,7 +67,7 @@ public:
     // Decodes the last piece whole and ends the last line.
     void finish(const char* bytes, qsizetype size);
 
-    // What the fast path reads: 8-bit bytes, UTF-8 bytes or 16-bit units in the machine's own byte order.
+    // What the decodings read: 8-bit bytes, UTF-8 bytes or 16-bit units in the machine's own byte order.
     enum class Source
     {
         Ansi,
@@ -92,6 +98,10 @@ private:
     // returns where that character begins.
     template <LineBreaks breaks, Source source, typename Unit>
     qsizetype feedText(const unsigned char* src, qsizetype size, bool last);
+    // The same, sixteen bytes at a time (LineDecoderSse2.cpp); it may write up to writeAhead units past the text.
+    template <LineBreaks breaks, Source source, typename Unit>
+    qsizetype feedTextSse2(const unsigned char* src, qsizetype size, bool last);
+    static constexpr qsizetype writeAhead = 16;
     qsizetype feedUnits(const unsigned char* src, qsizetype size);
     const unsigned char* takeNonAscii(const unsigned char* p, const unsigned char* end, char16_t*& out, bool last);
     qsizetype feedPiece(const char* bytes, qsizetype size, bool last);
@@ -102,6 +112,7 @@ private:
     TextBlock& m_lines;
     TextEncoding m_encoding;
     LineBreaks m_breaks;
+    Decoding m_decoding;
     qsizetype m_firstLine;  // lines in the block before this decoder
     qsizetype m_written;    // where the next character goes, counted from the block's start
     qsizetype m_lineStart;  // where the unfinished line begins
@@ -123,5 +134,11 @@ void appendFileLines(QFile& file, TextEncoding encoding, LineBreaks breaks, Text
 // The same for any device, named `name` in a failure.
 void appendDeviceLines(QIODevice& device, const QString& name, TextEncoding encoding, LineBreaks breaks,
                        TextBlock& lines, qsizetype pieceBytes = 256 * 1024);
+
+namespace linedecoder_detail {
+// appendDeviceLines with the decoding chosen by the caller; appendDeviceLines takes LineDecoder::bestDecoding().
+void appendDeviceLines(QIODevice& device, const QString& name, TextEncoding encoding, LineBreaks breaks,
+                       TextBlock& lines, qsizetype pieceBytes, Decoding decoding);
+} // namespace linedecoder_detail
 
 } // namespace quorvane

@@ -82,10 +82,13 @@ QString readWholeFile(const QString& path)
 {
     if (!fileExists(path))
         return QString();
+    // The length is asked before the file is opened: an empty file gives "empty file" also when it could not be
+    // opened (no read permission).
+    const QFileInfo info(path);
+    if (info.isFile() && info.size() == 0)
+        return emptyFileMarker;
     QFile file(path);
     openForReading(file);
-    if (file.size() <= 0)
-        return emptyFileMarker;
     QString text;
     text.reserve(file.size());
     forEachChunk(file, [&](QByteArrayView bytes) { windows1252::appendDecoded(text, bytes); });

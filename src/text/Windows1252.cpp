@@ -1,9 +1,5 @@
 #include "Windows1252.h"
 
-#ifdef __SSE2__
-#include <emmintrin.h>
-#endif
-
 namespace quorvane::windows1252 {
 
 namespace {
@@ -31,26 +27,7 @@ char encodeUnit(char16_t unit)
 void decodeInto(char16_t* out, QByteArrayView bytes)
 {
     const auto* src = reinterpret_cast<const unsigned char*>(bytes.data());
-    const qsizetype size = bytes.size();
-    qsizetype i = 0;
-#ifdef __SSE2__
-    // Sixteen bytes at a time: widening is the whole decoding unless a byte lies in 80..9F.
-    const __m128i zero = _mm_setzero_si128();
-    const __m128i highMask = _mm_set1_epi8(static_cast<char>(0xE0));
-    const __m128i highValue = _mm_set1_epi8(static_cast<char>(0x80));
-    for (; i + 16 <= size; i += 16) {
-        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), _mm_unpacklo_epi8(v, zero));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i + 8), _mm_unpackhi_epi8(v, zero));
-        unsigned high = unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_and_si128(v, highMask), highValue)));
-        while (high != 0) {
-            const int k = __builtin_ctz(high);
-            out[i + k] = highControls[src[i + k] - 0x80];
-            high &= high - 1;
-        }
-    }
-#endif
-    for (; i < size; ++i)
+    for (qsizetype i = 0; i < bytes.size(); ++i)
         out[i] = character(src[i]);
 }
 

@@ -57,3 +57,4 @@ if(TARGET quorvane_calc AND NOT QUORVANE_SANITIZE AND QUORVANE_XVFB_RUN)
         ENVIRONMENT "QT_QPA_PLATFORM=xcb;QUORVANE_APP_DIR=${QUORVANE_APP_DIR};ASAN_OPTIONS=detect_leaks=0:abort_on_error=1"
         TIMEOUT 300 SKIP_RETURN_CODE 77)
 endif()
+quorvane_add_test(NAME test_asciinarrowing SOURCES output/test_asciinarrowing.cpp)

@@ -211,6 +211,14 @@ class TestLineDecoder : public QObject
 {
     Q_OBJECT
 
+    static QList<Decoding> decodings()
+    {
+        QList<Decoding> all{Decoding::Plain};
+        if (LineDecoder::bestDecoding() == Decoding::Sse2)
+            all.append(Decoding::Sse2);
+        return all;
+    }
+
     testfiles::TemporaryFiles m_files;
 
     static void compareLines(const QStringList& lines, const QStringList& expected, const QByteArray& bytes,
@@ -250,6 +258,20 @@ class TestLineDecoder : public QObject
         const bool narrow = encoding == TextEncoding::Ansi ||
                             std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x80; });
         for (const qsizetype piece : pieces) {
+            // Each decoding the processor runs, reached directly.
+            for (const Decoding decoding : decodings()) {
+                TextBlock block;
+                QFile file(path);
+                QVERIFY(file.open(QIODevice::ReadOnly));
+                QVERIFY(file.seek(markOf(encoding).size() * !domainFile));
+                linedecoder_detail::appendDeviceLines(file, path, encoding, breaks, block, piece, decoding);
+                if (block.toStringList() != expected)
+                    qWarning() << "decoding" << int(decoding);
+                compareLines(block.toStringList(), expected, bytes, piece);
+                QCOMPARE(block.isNarrow(), narrow);
+            }
+
+            // The readings the program uses, with the decoding it chooses.
             TextBlock fresh;
             if (domainFile)
                 DomainFileReader::appendAllNames(path, fresh, piece);
@@ -313,29 +335,16 @@ class TestLineDecoder : public QObject
     }
 
 private slots:
-    // A row may keep the decoder from the processor's widest vectors, so that the reading that processors
-    // without them use is checked also on a machine that has them.
-    void init()
-    {
-        bool wide = true;
-        if (QTest::currentDataTag() != nullptr)
-            wide = *static_cast<bool*>(QTest::qData("wideVectors", QMetaType::Bool));
-        LineDecoder::allowWideVectors(wide);
-    }
-    void cleanup() { LineDecoder::allowWideVectors(true); }
-
     void readings_data()
     {
         QTest::addColumn<TextEncoding>("encoding");
         QTest::addColumn<bool>("domainFile");
-        QTest::addColumn<bool>("wideVectors");
-        QTest::newRow("8-bit word list, CR LF or LF") << TextEncoding::Ansi << false << true;
-        QTest::newRow("UTF-8 word list, only CR LF") << TextEncoding::Utf8 << false << true;
-        QTest::newRow("UTF-16 word list, CR LF or LF") << TextEncoding::Utf16LE << false << true;
-        QTest::newRow("big-endian UTF-16 word list") << TextEncoding::Utf16BE << false << true;
-        QTest::newRow("UTF-32 word list") << TextEncoding::Utf32LE << false << true;
-        QTest::newRow("domain file, CR LF, CR or LF") << TextEncoding::Ansi << true << true;
-        QTest::newRow("domain file, without the widest vectors") << TextEncoding::Ansi << true << false;
+        QTest::newRow("8-bit word list, CR LF or LF") << TextEncoding::Ansi << false;
+        QTest::newRow("UTF-8 word list, only CR LF") << TextEncoding::Utf8 << false;
+        QTest::newRow("UTF-16 word list, CR LF or LF") << TextEncoding::Utf16LE << false;
+        QTest::newRow("big-endian UTF-16 word list") << TextEncoding::Utf16BE << false;
+        QTest::newRow("UTF-32 word list") << TextEncoding::Utf32LE << false;
+        QTest::newRow("domain file, CR LF, CR or LF") << TextEncoding::Ansi << true;
     }
 
     void breakAtEveryPositionOfAWindow_data() { readings_data(); }
@@ -413,27 +422,28 @@ private slots:
         compareWithReference(body, encoding, domainFile, {4093, 256 * 1024});
     }
 
-    // A read that fails: the failure names the file and the reason, and the lines ended before it stay. A file
-    // of several megabytes is read ahead on a second thread; a small one is read in turn with the decoding.
+    // A read that fails: the failure names the file and the reason, and the lines ended before it stay, with
+    // each decoding.
     void readFailure_data()
     {
         QTest::addColumn<int>("fileBytes");
         QTest::addColumn<qint64>("failAt");
-        QTest::addColumn<bool>("wideVectors");
-        for (const bool wide : {true, false}) {
-            const char* const vectors = wide ? "" : ", without the widest vectors";
-            QTest::addRow("at the start%s", vectors) << 6 * 1024 * 1024 << qint64(0) << wide;
-            QTest::addRow("after the first piece%s", vectors) << 6 * 1024 * 1024 << qint64(256 * 1024) << wide;
-            QTest::addRow("in the middle%s", vectors) << 6 * 1024 * 1024 << qint64(5 * 1024 * 1024 + 3) << wide;
-            QTest::addRow("before the last byte%s", vectors) << 6 * 1024 * 1024 << qint64(-1) << wide;
-            QTest::addRow("small file, after the first piece%s", vectors)
-                << 1024 * 1024 << qint64(256 * 1024 + 7) << wide;
+        QTest::addColumn<bool>("plain");
+        for (const bool plain : {false, true}) {
+            const char* const reading = plain ? "plain decoding" : "the processor's decoding";
+            QTest::addRow("at the start, %s", reading) << 6 * 1024 * 1024 << qint64(0) << plain;
+            QTest::addRow("after the first piece, %s", reading) << 6 * 1024 * 1024 << qint64(256 * 1024) << plain;
+            QTest::addRow("in the middle, %s", reading) << 6 * 1024 * 1024 << qint64(5 * 1024 * 1024 + 3) << plain;
+            QTest::addRow("before the last byte, %s", reading) << 6 * 1024 * 1024 << qint64(-1) << plain;
+            QTest::addRow("small file, after the first piece, %s", reading)
+                << 1024 * 1024 << qint64(256 * 1024 + 7) << plain;
         }
     }
     void readFailure()
     {
         QFETCH(int, fileBytes);
         QFETCH(qint64, failAt);
+        QFETCH(bool, plain);
         QByteArray bytes;
         for (int i = 0; bytes.size() < fileBytes; ++i)
             bytes += "name" + QByteArray::number(i) + ".com\r\n";
@@ -442,7 +452,9 @@ private slots:
         FailingBuffer device(bytes, failAt);
         TextBlock lines;
         try {
-            appendDeviceLines(device, QStringLiteral("big.txt"), TextEncoding::Ansi, LineBreaks::CrLfCrOrLf, lines);
+            linedecoder_detail::appendDeviceLines(device, QStringLiteral("big.txt"), TextEncoding::Ansi,
+                                                  LineBreaks::CrLfCrOrLf, lines, 256 * 1024,
+                                                  plain ? Decoding::Plain : LineDecoder::bestDecoding());
             QFAIL("the read error was not reported");
         } catch (const Failure& failure) {
             QVERIFY2(failure.description().contains(QStringLiteral("\"big.txt\"")), qPrintable(failure.description()));
