@@ -1,12 +1,19 @@
 #include "BenchSupport.h"
 
+#include "core/Pointer.h"
+#include "core/Prompter.h"
 #include "engine/NameCleaner.h"
+#include "engine/WordDatabase.h"
+#include "engine/WordDictionary.h"
+#include "engine/WordLists.h"
 #include "input/DomainFileReader.h"
 #include "text/TextBlock.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
+#include <sys/resource.h>
 #include <vector>
 
 namespace quorvane::bench {
@@ -105,6 +112,43 @@ QStringList corpusNames(const QString& path, qsizetype wanted)
     while (names.size() < wanted && !base.isEmpty())
         names.append(base[names.size() % base.size()]);
     return names;
+}
+
+double processSeconds()
+{
+    timespec now{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9;
+}
+
+ChildTimes childrenTimes()
+{
+    rusage usage{};
+    getrusage(RUSAGE_CHILDREN, &usage);
+    const auto seconds = [](const timeval& t) { return static_cast<double>(t.tv_sec) + t.tv_usec / 1e6; };
+    return {seconds(usage.ru_utime), seconds(usage.ru_stime)};
+}
+
+namespace {
+
+class StandardErrorPrompter final : public Prompter
+{
+public:
+    void message(const QString& text) override { std::fprintf(stderr, "%s\n", qPrintable(text)); }
+    void errorReport(const QString& text) override { std::fprintf(stderr, "%s\n", qPrintable(text)); }
+    QString inputBox(const QString&) override { return QString(); }
+    QStringList openFileNames(const FileDialogOptions&) override { return QStringList(); }
+    QString saveFileName(const FileDialogOptions&) override { return QString(); }
+};
+
+} // namespace
+
+void loadDatabaseWords(const QString& applicationFolder, WordDictionary& dictionary)
+{
+    StandardErrorPrompter prompter;
+    PlainPointer pointer;
+    WordDatabase database(applicationFolder + QStringLiteral("/dbWords.mdb"));
+    loadWords(WordListChoice::Database, &database, applicationFolder, dictionary, prompter, pointer);
 }
 
 } // namespace quorvane::bench

@@ -6,6 +6,10 @@
 #include <chrono>
 #include <cstdio>
 
+namespace quorvane {
+class WordDictionary;
+}
+
 namespace quorvane::bench {
 
 // Seconds since construction, on a steady clock.
@@ -39,5 +43,19 @@ QString corpusPath(const char* argument);
 // The names the engine's benchmarks split: each line of the corpus with its blanks removed (its words joined),
 // ".com" added to every other one, repeated to `wanted` names.
 QStringList corpusNames(const QString& path, qsizetype wanted);
+
+// Processor time of this process, beside the wall clock: on a shared machine the wall clock also counts the time
+// other programs held the processor.
+double processSeconds();
+// Processor time (user and system) of the children waited for so far.
+struct ChildTimes
+{
+    double user = 0;
+    double system = 0;
+};
+ChildTimes childrenTimes();
+
+// Word list #1 from dbWords.mdb in the application folder into the dictionary; messages go to standard error.
+void loadDatabaseWords(const QString& applicationFolder, WordDictionary& dictionary);
 
 } // namespace quorvane::bench

@@ -10,12 +10,8 @@
 //   NAMES   how many names to run (default 1,000,000)
 #include "BenchSupport.h"
 #include "PlainSplitter.h"
-#include "core/Pointer.h"
-#include "core/Prompter.h"
 #include "engine/EntryProcessor.h"
-#include "engine/WordDatabase.h"
 #include "engine/WordDictionary.h"
-#include "engine/WordLists.h"
 #include "input/DomainFileReader.h"
 
 #include <QCoreApplication>
@@ -26,37 +22,11 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <ctime>
-#include <sys/resource.h>
 #include <vector>
 
 using namespace quorvane;
 
 namespace {
-
-// Processor time, beside the wall clock: on a shared machine the wall clock also counts the time other
-// programs held the processor.
-double processSeconds()
-{
-    timespec now{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
-    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9;
-}
-
-// Processor time of the children waited for so far: user and system.
-struct ChildTimes
-{
-    double user = 0;
-    double system = 0;
-};
-
-ChildTimes childrenTimes()
-{
-    rusage usage{};
-    getrusage(RUSAGE_CHILDREN, &usage);
-    const auto seconds = [](const timeval& t) { return static_cast<double>(t.tv_sec) + t.tv_usec / 1e6; };
-    return {seconds(usage.ru_utime), seconds(usage.ru_stime)};
-}
 
 // The best of several runs and how far the slowest lay from it.
 struct Runs
@@ -68,16 +38,6 @@ struct Runs
         return static_cast<std::size_t>(std::min_element(values.begin(), values.end()) - values.begin());
     }
     double spreadPercent() const { return 100.0 * (*std::max_element(values.begin(), values.end()) - best()) / best(); }
-};
-
-class SilentPrompter final : public Prompter
-{
-public:
-    void message(const QString& text) override { std::fprintf(stderr, "%s\n", qPrintable(text)); }
-    void errorReport(const QString& text) override { std::fprintf(stderr, "%s\n", qPrintable(text)); }
-    QString inputBox(const QString&) override { return QString(); }
-    QStringList openFileNames(const FileDialogOptions&) override { return QStringList(); }
-    QString saveFileName(const FileDialogOptions&) override { return QString(); }
 };
 
 // The I/O floor: read the input and write as many bytes as the output has, with plain buffered I/O.
@@ -139,12 +99,7 @@ int main(int argc, char** argv)
     }
 
     WordDictionary dictionary;
-    {
-        SilentPrompter prompter;
-        PlainPointer pointer;
-        WordDatabase database(appDir + QStringLiteral("/dbWords.mdb"));
-        loadWords(WordListChoice::Database, &database, appDir, dictionary, prompter, pointer);
-    }
+    bench::loadDatabaseWords(appDir, dictionary);
     std::printf("%lld names from %s, word list #1 (%lld words)\n", static_cast<long long>(names.size()),
                 qPrintable(corpus), static_cast<long long>(dictionary.size()));
 
@@ -154,7 +109,7 @@ int main(int argc, char** argv)
     qint64 rowUnits = 0;
     processor.process(names[0], false, Segmenter::defaultMaxCandidates, [](QStringView) {}); // builds the index
     bench::Stopwatch engineTimer;
-    const double engineStart = processSeconds();
+    const double engineStart = bench::processSeconds();
     for (const QString& name : names) {
         rows += processor
                     .process(name, false, Segmenter::defaultMaxCandidates,
@@ -162,7 +117,7 @@ int main(int argc, char** argv)
                     .rows;
     }
     const double engineSeconds = engineTimer.seconds();
-    const double engineCpu = processSeconds() - engineStart;
+    const double engineCpu = bench::processSeconds() - engineStart;
     const double engineRate = static_cast<double>(names.size()) / engineCpu;
     std::printf("engine alone          %10.0f names/s of processor time  (wall clock %.0f names/s; %lld rows)\n",
                 engineRate, static_cast<double>(names.size()) / engineSeconds, static_cast<long long>(rows));
@@ -170,14 +125,14 @@ int main(int argc, char** argv)
     // The plain recursion on the same names (cleaned the same way), on a share of them.
     const qsizetype plainCount = std::min<qsizetype>(names.size(), 100000);
     NameCleaner cleaner(appDir);
-    const double plainStart = processSeconds();
+    const double plainStart = bench::processSeconds();
     qint64 plainRows = 0;
     for (qsizetype i = 0; i < plainCount; ++i) {
         QStringList candidates;
         plainSplitIntoWords(removeBlanks(cleaner.cleanDomainName(names[i])), QString(), candidates, dictionary);
         plainRows += candidates.size();
     }
-    const double plainRate = static_cast<double>(plainCount) / (processSeconds() - plainStart);
+    const double plainRate = static_cast<double>(plainCount) / (bench::processSeconds() - plainStart);
     std::printf("plain recursion       %10.0f names/s of processor time  (first %lld names, %lld rows)   "
                 "engine / plain: %.1fx\n",
                 plainRate, static_cast<long long>(plainCount), static_cast<long long>(plainRows),
@@ -220,12 +175,12 @@ int main(int argc, char** argv)
         split.setStandardOutputFile(output);
         split.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         bench::Stopwatch splitTimer;
-        const ChildTimes before = childrenTimes();
+        const bench::ChildTimes before = bench::childrenTimes();
         split.start(appDir + QStringLiteral("/quorvane-split"),
                     QStringList{QStringLiteral("--list"), QStringLiteral("1")} + jobs + QStringList{input});
         split.waitForFinished(-1);
         runs.wall.values.push_back(splitTimer.seconds());
-        const ChildTimes after = childrenTimes();
+        const bench::ChildTimes after = bench::childrenTimes();
         runs.user.values.push_back(after.user - before.user);
         runs.system.values.push_back(after.system - before.system);
         runs.cpu.values.push_back(runs.user.values.back() + runs.system.values.back());
@@ -238,9 +193,9 @@ int main(int argc, char** argv)
 
         const QString floorFile = dir.filePath(QStringLiteral("floor.txt"));
         QFile::remove(floorFile);
-        const double floorStart = processSeconds();
+        const double floorStart = bench::processSeconds();
         floorWall.values.push_back(ioFloorSeconds(input, floorFile, outputBytes));
-        floorCpu.values.push_back(processSeconds() - floorStart);
+        floorCpu.values.push_back(bench::processSeconds() - floorStart);
     }
     const auto rate = [&](double seconds) { return static_cast<double>(names.size()) / seconds; };
     std::printf("quorvane-split, 1 job %10.0f names/s of processor time  (best of %d, slowest %.0f%% slower; user "

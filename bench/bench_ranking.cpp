@@ -10,12 +10,8 @@
 //           ../shared/quality/ccdn-train.txt beside the source tree)
 //   NAMES   how many names to run (default 1,000,000)
 #include "BenchSupport.h"
-#include "core/Pointer.h"
-#include "core/Prompter.h"
 #include "engine/EntryProcessor.h"
-#include "engine/WordDatabase.h"
 #include "engine/WordDictionary.h"
-#include "engine/WordLists.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -24,38 +20,17 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <ctime>
-#include <sys/resource.h>
 #include <vector>
 
 using namespace quorvane;
 
 namespace {
 
-double processSeconds()
+double childrenSecondsNow()
 {
-    timespec now{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
-    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9;
+    const bench::ChildTimes times = bench::childrenTimes();
+    return times.user + times.system;
 }
-
-double childrenSeconds()
-{
-    rusage usage{};
-    getrusage(RUSAGE_CHILDREN, &usage);
-    const auto seconds = [](const timeval& t) { return static_cast<double>(t.tv_sec) + t.tv_usec / 1e6; };
-    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
-}
-
-class SilentPrompter final : public Prompter
-{
-public:
-    void message(const QString& text) override { std::fprintf(stderr, "%s\n", qPrintable(text)); }
-    void errorReport(const QString& text) override { std::fprintf(stderr, "%s\n", qPrintable(text)); }
-    QString inputBox(const QString&) override { return QString(); }
-    QStringList openFileNames(const FileDialogOptions&) override { return QStringList(); }
-    QString saveFileName(const FileDialogOptions&) override { return QString(); }
-};
 
 // Rows kept in memory, emptied when full: the engine's work without the writing out.
 class DiscardedRows final : public RowOutput
@@ -106,12 +81,7 @@ int main(int argc, char** argv)
         return 1;
     }
     WordDictionary dictionary;
-    {
-        SilentPrompter prompter;
-        PlainPointer pointer;
-        WordDatabase database(appDir + QStringLiteral("/dbWords.mdb"));
-        loadWords(WordListChoice::Database, &database, appDir, dictionary, prompter, pointer);
-    }
+    bench::loadDatabaseWords(appDir, dictionary);
     std::printf("%lld names from %s, word list #1 (%lld words)\n", static_cast<long long>(names.size()),
                 qPrintable(corpus), static_cast<long long>(dictionary.size()));
 
@@ -135,10 +105,10 @@ int main(int argc, char** argv)
         for (int round = 0; round < rounds; ++round) {
             DiscardedRows output;
             rows = 0;
-            const double start = processSeconds();
+            const double start = bench::processSeconds();
             for (const QString& name : names)
                 rows += processor.writeRows(name, options, output).rows;
-            const double seconds = processSeconds() - start;
+            const double seconds = bench::processSeconds() - start;
             bytes = output.bytes();
             best = round == 0 ? seconds : std::min(best, seconds);
         }
@@ -172,12 +142,12 @@ int main(int argc, char** argv)
             QProcess split;
             split.setStandardOutputFile(output);
             split.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-            const double before = childrenSeconds();
+            const double before = childrenSecondsNow();
             split.start(appDir + QStringLiteral("/quorvane-split"),
                         QStringList{QStringLiteral("--jobs"), QStringLiteral("1")} + mode.arguments +
                             QStringList{input});
             split.waitForFinished(-1);
-            const double seconds = childrenSeconds() - before;
+            const double seconds = childrenSecondsNow() - before;
             exitCode = std::max(exitCode, split.exitCode());
             outputBytes = QFile(output).size();
             best = round == 0 ? seconds : std::min(best, seconds);

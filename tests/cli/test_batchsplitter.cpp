@@ -9,12 +9,7 @@ using namespace quorvane;
 
 namespace {
 
-struct Run
-{
-    int exitCode = -1;
-    QByteArray out;
-    QByteArray err;
-};
+using Run = testfiles::ProgramRun;
 
 } // namespace
 
@@ -39,19 +34,7 @@ class TestBatchSplitter : public QObject
     {
         if (ownData)
             arguments = QStringList{QStringLiteral("--data-dir"), m_dir.path()} + arguments;
-        QProcess process;
-        process.start(program(), arguments);
-        if (!process.waitForStarted())
-            qFatal("cannot start %s", qPrintable(program()));
-        process.write(input);
-        process.closeWriteChannel();
-        if (!process.waitForFinished(60000))
-            qFatal("quorvane-split did not finish");
-        Run result;
-        result.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-        result.out = process.readAllStandardOutput();
-        result.err = process.readAllStandardError();
-        return result;
+        return testfiles::runProgram(program(), arguments, input);
     }
 
 private slots:

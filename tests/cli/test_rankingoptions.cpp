@@ -3,7 +3,6 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -12,12 +11,7 @@ using namespace quorvane;
 
 namespace {
 
-struct Run
-{
-    int exitCode = -1;
-    QByteArray out;
-    QByteArray err;
-};
+using Run = testfiles::ProgramRun;
 
 struct Row
 {
@@ -41,19 +35,8 @@ class TestRankingOptions : public QObject
 
     Run run(const QStringList& arguments, const QByteArray& input)
     {
-        QProcess process;
-        process.start(program(), QStringList{"--data-dir", m_dir.path(), "--words", m_words} + arguments);
-        if (!process.waitForStarted())
-            qFatal("cannot start %s", qPrintable(program()));
-        process.write(input);
-        process.closeWriteChannel();
-        if (!process.waitForFinished(60000))
-            qFatal("quorvane-split did not finish");
-        Run result;
-        result.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-        result.out = process.readAllStandardOutput();
-        result.err = process.readAllStandardError();
-        return result;
+        return testfiles::runProgram(program(), QStringList{"--data-dir", m_dir.path(), "--words", m_words} + arguments,
+                                     input);
     }
 
     // The rows of "-o --scores": name, split and score.

@@ -1,3 +1,4 @@
+#include "CollectedRows.h"
 #include "TestFiles.h"
 #include "core/Failure.h"
 #include "engine/EntryProcessor.h"
@@ -9,35 +10,7 @@
 
 using namespace quorvane;
 
-namespace {
-
-// Collects the bytes, with a buffer so small that rows often find it full or do not fit at all.
-class CollectedRows final : public RowOutput
-{
-public:
-    explicit CollectedRows(qsizetype room) : m_room(room) { makeRoom(0); }
-    QByteArray bytes()
-    {
-        makeRoom(0);
-        return m_bytes;
-    }
-
-protected:
-    void makeRoom(qsizetype bytes) override
-    {
-        m_bytes.append(m_buffer.constData(), m_end - m_begin);
-        m_buffer = QByteArray(std::max(m_room, bytes), '#');
-        m_begin = m_end = m_buffer.data();
-        m_limit = m_begin + m_buffer.size();
-    }
-
-private:
-    qsizetype m_room;
-    QByteArray m_buffer;
-    QByteArray m_bytes;
-};
-
-} // namespace
+namespace {} // namespace
 
 class TestEntryProcessor : public QObject
 {

@@ -1,3 +1,4 @@
+#include "CollectedRows.h"
 #include "ReferenceSplit.h"
 #include "TestFiles.h"
 #include "core/Failure.h"
@@ -25,33 +26,6 @@ WordDictionary dictionaryOf(const QStringList& words)
     }
     return dictionary;
 }
-
-// Rows kept in a buffer of a given room, emptied into one array whenever a writer asks for more.
-class CollectedRows final : public RowOutput
-{
-public:
-    explicit CollectedRows(qsizetype room) : m_room(room) { makeRoom(0); }
-    QByteArray bytes()
-    {
-        makeRoom(0);
-        return m_bytes;
-    }
-
-protected:
-    void makeRoom(qsizetype bytes) override
-    {
-        m_bytes.append(m_buffer.constData(), m_end - m_begin);
-        // Stale bytes that no row may keep.
-        m_buffer = QByteArray(std::max(m_room, bytes), '\0');
-        m_begin = m_end = m_buffer.data();
-        m_limit = m_begin + m_buffer.size();
-    }
-
-private:
-    qsizetype m_room;
-    QByteArray m_buffer;
-    QByteArray m_bytes;
-};
 
 // `count` characters cycling through `letters`, from the `offset`-th on.
 QString cycle(const QString& letters, qsizetype count, qsizetype offset = 0)
@@ -233,7 +207,7 @@ private slots:
                     QByteArray expected;
                     for (const QString& candidate : std::as_const(candidates))
                         expected += EntryProcessor::rowText(entry, candidate, showOriginal).toUtf8() + '\n';
-                    CollectedRows output(room);
+                    CollectedRows output(room, '\0');
                     const EntryProcessor::Outcome got = processor.writeRows(entry, showOriginal, bound, output);
                     if (output.bytes() != expected)
                         QFAIL(qPrintable(QStringLiteral("%1 (original %2, room %3)")
@@ -273,7 +247,7 @@ private slots:
                     for (const QString& candidate : std::as_const(candidates))
                         expected += start + candidate.mid(1).toLatin1() + '\n';
                     for (const qsizetype room : {qsizetype(1), qsizetype(64), qsizetype(200)}) {
-                        CollectedRows output(room);
+                        CollectedRows output(room, '\0');
                         qsizetype rows = -1;
                         const bool cut = fast.writeRows(edgeCase.text, start, limit, output, rows);
                         if (output.bytes() != expected)
@@ -297,7 +271,7 @@ private slots:
         const WordDictionary dictionary = dictionaryOf({word, QStringLiteral("x")});
         EntryProcessor processor(dictionary, m_folder.path());
         for (const bool showOriginal : {false, true}) {
-            CollectedRows output(4096);
+            CollectedRows output(4096, '\0');
             processor.writeRows(word + QStringLiteral(".com"), showOriginal, 0, output);
             processor.writeRows(QStringLiteral("x"), showOriginal, 0, output);
             const QByteArray expected =

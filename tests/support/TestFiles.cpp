@@ -1,6 +1,7 @@
 #include "TestFiles.h"
 
 #include <QFile>
+#include <QProcess>
 #include <QRandomGenerator>
 #include <QtTest>
 
@@ -45,6 +46,23 @@ QString applicationFolder()
 QString testDataFolder()
 {
     return qEnvironmentVariable("QUORVANE_TEST_DATA");
+}
+
+ProgramRun runProgram(const QString& program, const QStringList& arguments, const QByteArray& input)
+{
+    QProcess process;
+    process.start(program, arguments);
+    if (!process.waitForStarted())
+        qFatal("cannot start %s", qPrintable(program));
+    process.write(input);
+    process.closeWriteChannel();
+    if (!process.waitForFinished(60000))
+        qFatal("%s did not finish", qPrintable(program));
+    ProgramRun result;
+    result.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    result.out = process.readAllStandardOutput();
+    result.err = process.readAllStandardError();
+    return result;
 }
 
 } // namespace quorvane::testfiles

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 #include <QTemporaryDir>
 
 namespace quorvane::testfiles {
@@ -26,6 +27,17 @@ private:
     QTemporaryDir m_dir;
     int m_counter = 0;
 };
+
+// What a run of a program gave: its exit code (-1 when it did not exit normally), standard output and error.
+struct ProgramRun
+{
+    int exitCode = -1;
+    QByteArray out;
+    QByteArray err;
+};
+// Runs the program with the arguments and `input` on its standard input; fails the test run when it cannot start
+// or has not ended within a minute.
+ProgramRun runProgram(const QString& program, const QStringList& arguments, const QByteArray& input);
 
 // The build's application folder (executables and data files).
 QString applicationFolder();
