@@ -1,3 +1,4 @@
+#include "TestWords.h"
 #include "engine/EntryProcessor.h"
 #include "engine/PieceLattice.h"
 #include "engine/RankedSearch.h"
@@ -17,13 +18,7 @@ using namespace quorvane;
 
 namespace {
 
-WordDictionary dictionaryOf(const QStringList& words)
-{
-    WordDictionary dictionary;
-    for (const QString& word : words)
-        dictionary.add(WordDictionary::lowerCase(word));
-    return dictionary;
-}
+using testwords::dictionaryOf;
 
 struct Split
 {

@@ -1,5 +1,6 @@
 #include "PlainSplitter.h"
 #include "ReferenceSplit.h"
+#include "TestWords.h"
 #include "core/Failure.h"
 #include "core/ProcessorFeatures.h"
 #include "engine/NumericPieces.h"
@@ -14,13 +15,7 @@ using namespace quorvane;
 
 namespace {
 
-WordDictionary dictionaryOf(const QStringList& words)
-{
-    WordDictionary dictionary;
-    for (const QString& word : words)
-        dictionary.add(WordDictionary::lowerCase(word));
-    return dictionary;
-}
+using testwords::dictionaryOf;
 
 QStringList engineSplit(const WordDictionary& dictionary, const QString& text, qsizetype limit = 0, bool* cut = nullptr)
 {
