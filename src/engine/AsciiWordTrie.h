@@ -41,6 +41,10 @@ public:
         const Cell next = cells[(cell >> baseShift) + code];
         return (next & labelMask) == code ? next : noCell;
     }
+    // Where the node reached by step(cells, cell, code) lies among the cells, when that step reaches one: a word's
+    // node is known by this place, so that something can be kept per word beside the cells.
+    static std::size_t childPlace(Cell cell, quint8 code) { return (cell >> baseShift) + code; }
+    std::size_t cellCount() const { return m_cells.size(); }
     // Whether the node's path spells a word; false for noCell.
     static bool isWord(Cell cell) { return (cell >> wordShift) & 1; }
 

@@ -52,6 +52,13 @@ const WordScores& EntryProcessor::scores()
     return *m_scores;
 }
 
+void EntryProcessor::prepareScores()
+{
+    scores();
+    if (m_shortAscii)
+        m_shortAscii->prepareScores(*m_scores);
+}
+
 void EntryProcessor::buildSplitRow(qsizetype prefixLength, const qint32* ends, qsizetype pieces)
 {
     m_row.truncate(prefixLength);
@@ -215,10 +222,18 @@ EntryProcessor::Outcome EntryProcessor::writeRows(QStringView entry, const Split
         return outcome;
     try {
         const QStringView text(m_text);
-        if (options.order == SplitOrder::Search && m_shortAscii && m_shortAscii->takes(text)) {
+        if (m_shortAscii && m_shortAscii->takes(text)) {
             const QByteArray start = m_row.toUtf8();
-            outcome.cut = m_shortAscii->writeRows(text, start, maxCandidates, output, outcome.rows);
-            return outcome;
+            if (options.order == SplitOrder::Search) {
+                outcome.cut = m_shortAscii->writeRows(text, start, maxCandidates, output, outcome.rows);
+                return outcome;
+            }
+            const RankedWanted ranked = rankedWanted(options);
+            if (const std::optional<bool> cut = m_shortAscii->writeRankedRows(text, start, scores(), ranked.wanted,
+                                                                              ranked.isBound, output, outcome.rows)) {
+                outcome.cut = *cut;
+                return outcome;
+            }
         }
         if (!encodeUnits(text, m_bytes, m_byteOffsets)) {
             writeRowsOfSurrogates(options, output, outcome);

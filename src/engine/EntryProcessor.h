@@ -84,7 +84,7 @@ public:
                     const std::function<void(QStringView row)>& row);
 
     // The same rows, each as UTF-8 ended by LF, written straight into `output` as they are found (those of short
-    // ASCII texts in search order by ShortAsciiRows).
+    // ASCII texts by ShortAsciiRows, in either order).
     Outcome writeRows(QStringView entry, bool showOriginal, qsizetype maxCandidates, RowOutput& output)
     {
         return writeRows(entry, SplitOptions{showOriginal, maxCandidates}, output);
@@ -106,9 +106,23 @@ public:
     // The scores of the dictionary's words, built on first use and again after the dictionary changed; copies
     // of the processor made after this share them.
     const WordScores& scores();
-    void prepareScores() { scores(); }
+    void prepareScores();
 
 private:
+    // Ranked: how many splits are wanted (0: all), and whether that is the bound, so that more splits cut the
+    // list. The bound keeps the best splits; asking for fewer than the bound is no cut.
+    struct RankedWanted
+    {
+        qsizetype wanted;
+        bool isBound;
+    };
+    static RankedWanted rankedWanted(const SplitOptions& options)
+    {
+        const qsizetype bound = options.maxCandidates;
+        const bool boundLimits = bound > 0 && (options.best <= 0 || options.best > bound);
+        return {boundLimits ? bound : options.best, boundLimits};
+    }
+
     // Cleans the entry into m_text and starts m_row with the row's start; false (with the failure noted)
     // when cleaning failed.
     bool prepareEntry(QStringView entry, bool showOriginal, Outcome& outcome);
@@ -159,20 +173,17 @@ bool EntryProcessor::forEachSplit(QStringView text, const SplitOptions& options,
                 return sink(ends, pieces, firstNew, m_scoreSums[static_cast<std::size_t>(pieces)]);
             });
     }
-    // Ranked: the bound keeps the best splits; asking for fewer than the bound is no cut.
-    const qsizetype bound = options.maxCandidates;
-    const bool boundLimits = bound > 0 && (options.best <= 0 || options.best > bound);
-    const qsizetype wanted = boundLimits ? bound : options.best;
+    const RankedWanted ranked = rankedWanted(options);
     m_segmenter.findPieces(text, m_lattice);
-    m_ranked.start(text, m_lattice, scores(), wanted);
+    m_ranked.start(text, m_lattice, scores(), ranked.wanted);
     qsizetype given = 0;
-    while ((wanted <= 0 || given < wanted) && m_ranked.next()) {
+    while ((ranked.wanted <= 0 || given < ranked.wanted) && m_ranked.next()) {
         const std::span<const qint32> ends = m_ranked.ends();
         if (!sink(ends.data(), static_cast<qsizetype>(ends.size()), m_ranked.firstNew(), m_ranked.score()))
             return true;
         ++given;
     }
-    return boundLimits && m_ranked.hasMore();
+    return ranked.isBound && m_ranked.hasMore();
 }
 
 } // namespace quorvane

@@ -1,9 +1,11 @@
 #include "ShortAsciiRows.h"
 
 #include "NumericPieces.h"
+#include "WordScores.h"
 #include "WordTrie.h"
 #include "text/Ascii.h"
 
+#include <algorithm>
 #include <cstring>
 #include <limits>
 
@@ -43,10 +45,43 @@ bool ShortAsciiRows::takes(QStringView text)
     return m_index->built && text.size() <= maxLength && ascii::isAscii(text);
 }
 
+void ShortAsciiRows::prepareScores(const WordScores& scores)
+{
+    refreshIndex();
+    refreshScores(scores);
+}
+
+void ShortAsciiRows::refreshScores(const WordScores& scores)
+{
+    if (m_cellScores && m_cellScores->generation == m_index->generation)
+        return;
+    auto cellScores = std::make_shared<CellScores>();
+    const AsciiWordTrie& trie = m_index->trie;
+    cellScores->scores.assign(trie.cellCount(), 0);
+    cellScores->scores[CellScores::numberPlace] = WordScores::numberScore();
+    cellScores->generation = m_index->generation;
+    // Each word's node is where its walk ends; words that differ only in letter case end at the same node
+    // and score the same.
+    for (const QString& word : m_dictionary.words()) {
+        if (word.isEmpty() || !ascii::isAscii(word))
+            continue;
+        AsciiWordTrie::Cell cell = trie.root();
+        std::size_t place = 0;
+        for (const QChar unit : word) {
+            const quint8 code = trie.codeOf(unit.unicode());
+            place = AsciiWordTrie::childPlace(cell, code);
+            cell = trie.step(cell, code);
+        }
+        if (AsciiWordTrie::isWord(cell))
+            cellScores->scores[place] = scores.pieceScore(word);
+    }
+    m_cellScores = std::move(cellScores);
+}
+
 // Forwards, the words and numbers from each place that pieces from the start reach (the walk from one place
 // runs to its end before the next: one read per step through the double-array trie); then backwards, those
 // after which the rest can be split.
-void ShortAsciiRows::findEndMasks(QStringView text)
+template <bool withScores> void ShortAsciiRows::findEndMasks(QStringView text)
 {
     const char16_t* units = text.utf16();
     const auto size = static_cast<std::size_t>(text.size());
@@ -62,15 +97,24 @@ void ShortAsciiRows::findEndMasks(QStringView text)
         quint64 ends = 0;
         AsciiWordTrie::Cell cell = trie.root();
         for (std::size_t position = start; position < size; ++position) {
+            const std::size_t place = AsciiWordTrie::childPlace(cell, codes[position]);
             cell = AsciiWordTrie::step(cells, cell, codes[position]);
             if (cell == AsciiWordTrie::noCell)
                 break;
             ends |= static_cast<quint64>(AsciiWordTrie::isWord(cell)) << (position - start);
+            if constexpr (withScores)
+                m_piecePlaces[start][position - start] = static_cast<quint32>(place); // read only for words
         }
         if (NumericScanner::canStart(units[start])) {
             NumericScanner numbers(text, static_cast<qsizetype>(start));
-            for (qsizetype end = numbers.next(); end >= 0; end = numbers.next())
-                ends |= quint64(1) << (static_cast<std::size_t>(end) - start - 1);
+            for (qsizetype end = numbers.next(); end >= 0; end = numbers.next()) {
+                const std::size_t length = static_cast<std::size_t>(end) - start;
+                if constexpr (withScores) {
+                    if (((ends >> (length - 1)) & 1) == 0) // a number that is also a word scores as the word
+                        m_piecePlaces[start][length - 1] = CellScores::numberPlace;
+                }
+                ends |= quint64(1) << (length - 1);
+            }
         }
         m_pieceMasks[start] = ends;
         fromStart |= (ends << start) << 1;
@@ -80,6 +124,13 @@ void ShortAsciiRows::findEndMasks(QStringView text)
         const quint64 ends = ((fromStart >> at) & 1) != 0 ? m_pieceMasks[at] & splitsAhead : 0;
         m_endMasks[at] = ends;
         splitsAhead = (splitsAhead << 1) | (ends != 0 ? 1 : 0);
+        // The scores of the pieces that splits take only: each is a read far into memory.
+        if constexpr (withScores) {
+            for (quint64 rest = ends; rest != 0; rest &= rest - 1) {
+                const auto bit = static_cast<std::size_t>(__builtin_ctzll(rest));
+                m_pieceScores[at][bit] = m_cellScores->scores[m_piecePlaces[at][bit]];
+            }
+        }
     }
 }
 
@@ -117,7 +168,7 @@ bool ShortAsciiRows::writeRows(QStringView text, QByteArrayView start, qsizetype
         writeRow(0, startBytes);
         return false;
     }
-    findEndMasks(text);
+    findEndMasks<false>(text);
 
     // Depth first over the masks. Per depth: the place its piece starts at, and the ends from there not yet
     // taken.
@@ -158,6 +209,152 @@ bool ShortAsciiRows::writeRows(QStringView text, QByteArrayView start, qsizetype
         from[level + 1] = end;
         rest[level + 1] = next;
     }
+}
+
+void ShortAsciiRows::writeSplit(const char* text, QByteArrayView start, quint64 ends, RowOutput& output)
+{
+    const qsizetype startBytes = start.size();
+    char* const out = output.reserve(startBytes + 2 * maxLength + rowBlock);
+    if (startBytes > 0)
+        std::memcpy(out, start.data(), static_cast<std::size_t>(startBytes));
+    char* at = out + startBytes;
+    qint32 from = 0;
+    while (ends != 0) {
+        const qint32 end = __builtin_ctzll(ends) + 1;
+        ends &= ends - 1;
+        copyBlocks(at, text + from, end - from);
+        at += end - from;
+        *at++ = ends != 0 ? ' ' : '\n';
+        from = end;
+    }
+    output.commit(at);
+}
+
+std::optional<bool> ShortAsciiRows::writeRankedRows(QStringView text, QByteArrayView start, const WordScores& scores,
+                                                    qsizetype wanted, bool wantedIsBound, RowOutput& output,
+                                                    qsizetype& rows)
+{
+    Q_ASSERT(takes(text));
+    // Listing costs about the splits listed: worth it while they are few, or all asked for and not too many.
+    constexpr qint64 fewSplits = 4096;
+    constexpr qint64 mostListed = 1 << 16;
+    // A split's score is at most 64 pieces' scores, each far within 2^20 units, so keys of score and order
+    // stay far within 64 bits; the order is the key's low bits.
+    constexpr qint64 orderLimit = mostListed;
+    static_assert((orderLimit & (orderLimit - 1)) == 0);
+    rows = 0;
+    const auto size = static_cast<qint32>(text.size());
+    if (size == 0) { // one split, the empty one
+        char* out = output.reserve(start.size() + 1);
+        if (!start.isEmpty())
+            std::memcpy(out, start.data(), static_cast<std::size_t>(start.size()));
+        out[start.size()] = '\n';
+        output.commit(out + start.size() + 1);
+        rows = 1;
+        return false;
+    }
+    refreshScores(scores);
+    findEndMasks<true>(text);
+    std::array<char, maxLength + rowBlock> bytes{}; // with a block's room past the text
+    for (qint32 k = 0; k < size; ++k)
+        bytes[static_cast<std::size_t>(k)] = static_cast<char>(text[k].unicode());
+
+    // Backwards: per place, how many splits the rest has (counted up to a little past what may be listed),
+    // the best score of one, and the end of the first piece of that best one.
+    const qint64 countLimit = mostListed + 1;
+    std::array<qint64, maxLength + 1>& count = m_splitCounts;
+    std::array<qint64, maxLength + 1>& best = m_bestScores;
+    std::array<qint32, maxLength + 1>& bestEnd = m_bestEnds;
+    count[static_cast<std::size_t>(size)] = 1;
+    best[static_cast<std::size_t>(size)] = 0;
+    for (qint32 at = size; at-- > 0;) {
+        const auto place = static_cast<std::size_t>(at);
+        qint64 splits = 0;
+        qint64 top = 0;
+        qint32 topEnd = -1;
+        // Ascending ends: on equal scores the shorter piece, which comes first in search order, stays.
+        for (quint64 ends = m_endMasks[place]; ends != 0; ends &= ends - 1) {
+            const int bit = __builtin_ctzll(ends);
+            const auto end = static_cast<std::size_t>(at + 1 + bit);
+            splits = std::min(splits + count[end], countLimit);
+            const qint64 score = m_pieceScores[place][static_cast<std::size_t>(bit)] + best[end];
+            if (topEnd < 0 || score > top) {
+                top = score;
+                topEnd = static_cast<qint32>(end);
+            }
+        }
+        count[place] = splits;
+        best[place] = top;
+        bestEnd[place] = topEnd;
+    }
+    const qint64 total = count[0];
+    if (total == 0)
+        return false;
+
+    if (wanted == 1) {
+        quint64 ends = 0;
+        for (qint32 at = 0; at < size; at = bestEnd[static_cast<std::size_t>(at)])
+            ends |= quint64(1) << (bestEnd[static_cast<std::size_t>(at)] - 1);
+        writeSplit(bytes.data(), start, ends, output);
+        rows = 1;
+        return wantedIsBound && total > 1;
+    }
+    const bool allWanted = wanted <= 0 || total <= wanted;
+    if (total > (allWanted ? mostListed : fewSplits))
+        return std::nullopt;
+
+    // Every split in search order, depth first over the masks, with its score.
+    // Each is sorted by one number: its score negated, then its place in search order.
+    m_listedEnds.clear();
+    m_listedKeys.clear();
+    std::array<quint64, maxLength + 1> rest;
+    std::array<qint32, maxLength + 1> from;
+    std::array<qint64, maxLength + 1> scoreSoFar;
+    std::array<quint64, maxLength + 1> endsSoFar;
+    qint32 depth = 0;
+    rest[0] = m_endMasks[0];
+    from[0] = 0;
+    scoreSoFar[0] = 0;
+    endsSoFar[0] = 0;
+    for (;;) {
+        const auto level = static_cast<std::size_t>(depth);
+        const quint64 ends = rest[level];
+        if (ends == 0) {
+            if (depth == 0)
+                break;
+            --depth;
+            continue;
+        }
+        rest[level] = ends & (ends - 1);
+        const qint32 at = from[level];
+        const int bit = __builtin_ctzll(ends);
+        const qint32 end = at + 1 + bit;
+        const qint64 score =
+            scoreSoFar[level] + m_pieceScores[static_cast<std::size_t>(at)][static_cast<std::size_t>(bit)];
+        const quint64 endsNow = endsSoFar[level] | (quint64(1) << (end - 1));
+        if (end == size) {
+            m_listedKeys.push_back(-score * orderLimit + static_cast<qint64>(m_listedEnds.size()));
+            m_listedEnds.push_back(endsNow);
+            continue;
+        }
+        ++depth;
+        from[level + 1] = end;
+        rest[level + 1] = m_endMasks[static_cast<std::size_t>(end)];
+        scoreSoFar[level + 1] = score;
+        endsSoFar[level + 1] = endsNow;
+    }
+
+    const auto taken = static_cast<std::ptrdiff_t>(allWanted ? total : wanted);
+    if (allWanted)
+        std::sort(m_listedKeys.begin(), m_listedKeys.end());
+    else
+        std::partial_sort(m_listedKeys.begin(), m_listedKeys.begin() + taken, m_listedKeys.end());
+    for (std::ptrdiff_t k = 0; k < taken; ++k) {
+        const auto order = static_cast<std::size_t>(m_listedKeys[static_cast<std::size_t>(k)] & (orderLimit - 1));
+        writeSplit(bytes.data(), start, m_listedEnds[order], output);
+    }
+    rows = taken;
+    return wantedIsBound && !allWanted;
 }
 
 } // namespace quorvane

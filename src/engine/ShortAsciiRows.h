@@ -9,14 +9,23 @@
 
 #include <array>
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace quorvane {
+
+class WordScores;
 
 // The fast path of the rows of short ASCII texts, which most names are: the same rows as those built from
 // Segmenter's candidates, found and written with bit masks. Each place's pieces fit in one 64-bit mask
 // (bit k: the piece of k + 1 characters), found by walks through a double-array trie (AsciiWordTrie.h), and
 // the depth-first search over those masks writes each row straight into the output, copying fixed blocks.
+//
+// Ranked, the rows are those of RankedSearch over Segmenter's lattice, in the same order. A split of such a
+// text is one 64-bit mask of its piece ends, and its pieces' scores are kept per node of the trie, so: the
+// best split alone comes from one backward pass over the masks, and when the text has few splits, they are
+// all listed in search order with their scores and sorted. A text with many splits is left to RankedSearch,
+// whose cost follows the splits asked for rather than those the text has.
 class ShortAsciiRows final
 {
 public:
@@ -36,10 +45,26 @@ public:
     // cut; `rows` is set to the number of rows written.
     bool writeRows(QStringView text, QByteArrayView start, qsizetype maxCandidates, RowOutput& output, qsizetype& rows);
 
+    // The ranked rows of such a text: its splits best first (equal scores in search order), at most `wanted`
+    // (0: all), each written as writeRows() writes it. Returns whether the list was cut, which it is when
+    // `wantedIsBound` and the text has more splits than `wanted`; `rows` is set to the rows written. Returns
+    // nothing, writing nothing, for a text with too many splits to list here (none when `wanted` is 1).
+    // `scores` must be refreshed for the dictionary as it is now.
+    std::optional<bool> writeRankedRows(QStringView text, QByteArrayView start, const WordScores& scores,
+                                        qsizetype wanted, bool wantedIsBound, RowOutput& output, qsizetype& rows);
+
+    // Scores the trie's words now (it is done with the first ranked text otherwise), so that copies share them.
+    void prepareScores(const WordScores& scores);
+
 private:
     void refreshIndex();
-    // Per place, the ends of its pieces from which the rest can be split, as masks into m_endMasks.
-    void findEndMasks(QStringView text);
+    void refreshScores(const WordScores& scores);
+    // Per place, the ends of its pieces from which the rest can be split, as masks into m_endMasks; with
+    // `withScores`, each piece's score too, in m_pieceScores.
+    template <bool withScores> void findEndMasks(QStringView text);
+    // One ranked row: `start`, then the pieces that end at the set bits of `ends` (bit k: an end at k + 1);
+    // `text` has a block's room past its end.
+    void writeSplit(const char* text, QByteArrayView start, quint64 ends, RowOutput& output);
 
     struct Index
     {
@@ -48,11 +73,31 @@ private:
         quint64 generation = 0;
     };
 
+    // The score of the word at each place of the trie's cells, for the index of the same generation. Place 0,
+    // where no node lies, holds that of a number that is no word.
+    struct CellScores
+    {
+        static constexpr quint32 numberPlace = 0;
+        std::vector<qint32> scores;
+        quint64 generation = 0;
+    };
+
     const WordDictionary& m_dictionary;
     std::shared_ptr<const Index> m_index;
+    std::shared_ptr<const CellScores> m_cellScores;
     std::array<quint64, maxLength> m_endMasks{};
     std::array<quint64, maxLength> m_pieceMasks{}; // before the backward pass: every piece from each place
     std::vector<char> m_rowBytes;                  // the row being built
+    // Ranked: the score of the piece from place i of length k + 1 is m_pieceScores[i][k], set where the
+    // piece is in m_endMasks[i]; per place, how many splits the rest has, the best one's score and its first
+    // piece's end; the splits listed, their ends in search order and their sorting keys.
+    std::array<std::array<qint32, maxLength>, maxLength> m_pieceScores{};
+    std::array<std::array<quint32, maxLength>, maxLength> m_piecePlaces{}; // where in CellScores each one's is
+    std::array<qint64, maxLength + 1> m_splitCounts{};
+    std::array<qint64, maxLength + 1> m_bestScores{};
+    std::array<qint32, maxLength + 1> m_bestEnds{};
+    std::vector<quint64> m_listedEnds;
+    std::vector<qint64> m_listedKeys;
 };
 
 } // namespace quorvane

@@ -5,12 +5,17 @@
 #include "engine/EntryProcessor.h"
 #include "engine/NameCleaner.h"
 #include "engine/PieceLattice.h"
+#include "engine/RankedSearch.h"
 #include "engine/Segmenter.h"
 #include "engine/ShortAsciiRows.h"
 #include "engine/WordDictionary.h"
+#include "engine/WordScores.h"
 
+#include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <optional>
 
 using namespace quorvane;
 
@@ -111,6 +116,80 @@ QList<EdgeCase> edgeCases()
 
 // At most this many candidates are compared per text: texts of a and aa have millions.
 constexpr qsizetype bound = 300;
+
+// The ranked rows of the general search (RankedSearch over Segmenter's lattice), as ShortAsciiRows writes its
+// own: at most `wanted` (0: all), cut when `wantedIsBound` and more exist.
+QByteArray rankedReference(const QString& text, const WordDictionary& dictionary, const WordScores& scores,
+                           const QByteArray& start, qsizetype wanted, bool wantedIsBound, bool& cut, qsizetype& rows)
+{
+    Segmenter segmenter(dictionary);
+    PieceLattice lattice;
+    segmenter.findPieces(text, lattice);
+    RankedSearch search;
+    search.start(text, lattice, scores, wanted);
+    QByteArray bytes;
+    rows = 0;
+    while ((wanted <= 0 || rows < wanted) && search.next()) {
+        bytes += start;
+        qint32 from = 0;
+        for (const qint32 end : search.ends()) {
+            if (from > 0)
+                bytes += ' ';
+            bytes += text.mid(from, end - from).toLatin1();
+            from = end;
+        }
+        bytes += '\n';
+        ++rows;
+    }
+    cut = wantedIsBound && search.hasMore();
+    return bytes;
+}
+
+// ShortAsciiRows' ranked rows of `text` against the general search's, for several numbers wanted; a failure
+// message, or nothing. A text the fast path declines must be one with more splits than it lists.
+std::optional<QString> compareRanked(ShortAsciiRows& fast, const QString& text, const WordDictionary& dictionary,
+                                     const WordScores& scores, const QByteArray& start)
+{
+    struct Wanted
+    {
+        qsizetype wanted;
+        bool isBound;
+    };
+    for (const Wanted asked : {Wanted{0, false}, Wanted{1, false}, Wanted{1, true}, Wanted{2, true}, Wanted{3, false},
+                               Wanted{7, true}, Wanted{bound, true}}) {
+        const QString where = QStringLiteral("wanted %1%2, start \"%3\"")
+                                  .arg(asked.wanted)
+                                  .arg(asked.isBound ? QStringLiteral(" (the bound)") : QString())
+                                  .arg(QString::fromLatin1(start));
+        CollectedRows output(64, '\0');
+        qsizetype rows = -1;
+        const std::optional<bool> cut =
+            fast.writeRankedRows(text, start, scores, asked.wanted, asked.isBound, output, rows);
+        if (!cut) {
+            // Declined: nothing written, and more splits than a few (counted by the general search).
+            Segmenter segmenter(dictionary);
+            PieceLattice lattice;
+            segmenter.findPieces(text, lattice);
+            RankedSearch search;
+            search.start(text, lattice, scores, 5000);
+            qsizetype splits = 0;
+            while (splits <= 4096 && search.next())
+                ++splits;
+            if (!output.bytes().isEmpty() || asked.wanted == 1 || splits <= 4096)
+                return where + QStringLiteral(": declined");
+            continue;
+        }
+        bool expectedCut = false;
+        qsizetype expectedRows = 0;
+        const QByteArray expected =
+            rankedReference(text, dictionary, scores, start, asked.wanted, asked.isBound, expectedCut, expectedRows);
+        if (output.bytes() != expected)
+            return where + QStringLiteral(": rows differ");
+        if (rows != expectedRows || *cut != expectedCut)
+            return where + QStringLiteral(": %1 rows, cut %2").arg(rows).arg(*cut);
+    }
+    return std::nullopt;
+}
 
 } // namespace
 
@@ -262,6 +341,60 @@ private slots:
             }
         }
         QVERIFY2(taken > 300, qPrintable(QString::number(taken)));
+    }
+
+    // The ranked rows of the same fast path against the general ranked search: every text it takes, with and
+    // without a start, for several numbers of splits wanted. Ties abound among the digit runs.
+    void shortAsciiRankedRowsAtEveryEdge()
+    {
+        int taken = 0;
+        for (const EdgeCase& edgeCase : edgeCases()) {
+            const WordDictionary dictionary = dictionaryOf(edgeCase.words);
+            ShortAsciiRows fast(dictionary);
+            if (!fast.takes(edgeCase.text))
+                continue;
+            ++taken;
+            const WordScores scores(dictionary);
+            for (const QByteArray& start : {QByteArray(), QByteArray("name.com - ")}) {
+                if (const std::optional<QString> failure =
+                        compareRanked(fast, edgeCase.text, dictionary, scores, start))
+                    QFAIL(qPrintable(edgeCase.name + QStringLiteral(": ") + *failure));
+            }
+        }
+        QVERIFY2(taken > 300, qPrintable(QString::number(taken)));
+    }
+
+    // The same on random lists of short words and numbers-to-be, and random texts of their letters up to past
+    // the longest taken; one fast path over all of them, its scores following each new list.
+    void shortAsciiRankedRowsOfRandomTexts()
+    {
+        QRandomGenerator random(20261208);
+        const QString letters = QStringLiteral("ab1c");
+        for (int round = 0; round < 300; ++round) {
+            QStringList words;
+            const int count = 1 + random.bounded(12);
+            for (int k = 0; k < count; ++k) {
+                QString word;
+                const int length = 1 + random.bounded(4);
+                for (int c = 0; c < length; ++c)
+                    word += letters[random.bounded(letters.size())];
+                words.append(word);
+            }
+            const WordDictionary dictionary = dictionaryOf(words);
+            ShortAsciiRows fast(dictionary);
+            const WordScores scores(dictionary);
+            for (int t = 0; t < 8; ++t) {
+                QString text;
+                const int length = random.bounded(ShortAsciiRows::maxLength + 1);
+                for (int c = 0; c < length; ++c)
+                    text += letters[random.bounded(letters.size())];
+                if (random.bounded(3) == 0)
+                    text = text.toUpper();
+                QVERIFY(fast.takes(text));
+                if (const std::optional<QString> failure = compareRanked(fast, text, dictionary, scores, "n - "))
+                    QFAIL(qPrintable(QStringLiteral("%1 with %2: %3").arg(text, words.join(u','), *failure)));
+            }
+        }
     }
 
     // The reported fault: a single word of 64 characters is a whole row, LF included.
