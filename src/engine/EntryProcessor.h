@@ -183,7 +183,11 @@ bool EntryProcessor::forEachSplit(QStringView text, const SplitOptions& options,
             return true;
         ++given;
     }
-    return ranked.isBound && m_ranked.hasMore();
+    const bool cut = ranked.isBound && m_ranked.hasMore();
+    // As in search order: at the longest length a list that was not cut fails after its splits.
+    if (text.size() == Segmenter::maxTextLength && !cut)
+        Segmenter::throwTooLong(text.size());
+    return cut;
 }
 
 } // namespace quorvane

@@ -70,6 +70,9 @@ public:
     // 16-bit piece counter would overflow (the search fails after its other candidates).
     void findPieces(QStringView text, PieceLattice& lattice);
 
+    // The failure of a text too long to split, as the search throws it.
+    [[noreturn]] static void throwTooLong(qsizetype length);
+
 private:
     // Finds, in ascending order, every end j for which text[start, j) lower-cased is a word.
     class WordEnds
@@ -92,7 +95,6 @@ private:
         bool m_pairPending = false; // a piece ending inside a surrogate pair was offered; the pair is next
     };
 
-    [[noreturn]] static void throwTooLong(qsizetype length);
     // Every text asks whether the dictionary changed: the question is answered inline.
     void refreshIndex()
     {

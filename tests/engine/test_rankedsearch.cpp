@@ -350,6 +350,31 @@ private slots:
         }
     }
 
+    // At the longest length both orders give the splits they have, then the same failure; a longer text
+    // fails at once.
+    void longestTextFailsAlikeInBothOrders()
+    {
+        QTemporaryDir folder;
+        const WordDictionary dictionary = dictionaryOf({"b"});
+        EntryProcessor processor(dictionary, folder.path());
+        for (const qsizetype length :
+             {Segmenter::maxTextLength - 1, Segmenter::maxTextLength, Segmenter::maxTextLength + 1}) {
+            const QString entry(length, QLatin1Char('b'));
+            const bool fails = length >= Segmenter::maxTextLength;
+            for (const SplitOrder order : {SplitOrder::Search, SplitOrder::Ranked}) {
+                SplitOptions options;
+                options.order = order;
+                FakeOutput output;
+                const EntryProcessor::Outcome outcome = processor.writeRows(entry, options, output);
+                QCOMPARE(outcome.rows, length == Segmenter::maxTextLength + 1 ? 0 : 1);
+                QCOMPARE(outcome.failures.size(), fails ? 1 : 0);
+                if (fails)
+                    QVERIFY2(outcome.failures[0].startsWith(QStringLiteral("Overflow:")),
+                             qPrintable(outcome.failures[0]));
+            }
+        }
+    }
+
     // A text with characters beyond the basic plane goes through the same ranking.
     void surrogatesRankedAlike()
     {
