@@ -134,6 +134,60 @@ template <bool withScores> void ShortAsciiRows::findEndMasks(QStringView text)
     }
 }
 
+// Per depth: the place its piece starts at, the ends from there not yet taken, and the score up to there. A
+// row is what has been built up to its last piece's place, then the rest of the text and the LF.
+template <bool withScores, typename Take>
+bool ShortAsciiRows::walkSplits(qint32 size, const char* bytes, qsizetype startBytes, Take&& take)
+{
+    char* const pieces = m_rowBytes.data() + startBytes;
+    std::array<quint64, maxLength + 1> rest;
+    std::array<qint32, maxLength + 1> from;
+    std::array<qint64, maxLength + 1> scoreSoFar;
+    const auto scoreOf = [&](qint32 at, qint32 end) -> qint64 {
+        return m_pieceScores[static_cast<std::size_t>(at)][static_cast<std::size_t>(end - at - 1)];
+    };
+    qint32 depth = 0;
+    rest[0] = m_endMasks[0];
+    from[0] = 0;
+    scoreSoFar[0] = 0;
+    for (;;) {
+        const auto level = static_cast<std::size_t>(depth);
+        const quint64 ends = rest[level];
+        if (ends == 0) {
+            if (depth == 0)
+                return false;
+            --depth;
+            continue;
+        }
+        const qint32 at = from[level];
+        const qint32 end = at + 1 + __builtin_ctzll(ends);
+        rest[level] = ends & (ends - 1);
+        qint64 score = 0;
+        if constexpr (withScores)
+            score = scoreSoFar[level] + scoreOf(at, end);
+        if (end == size) {
+            if (!take(at, startBytes + at + depth, score))
+                return true;
+            continue;
+        }
+        copyBlocks(pieces + at + depth, bytes + at, end - at);
+        pieces[end + depth] = ' ';
+        const quint64 next = m_endMasks[static_cast<std::size_t>(end)];
+        if (next == quint64(1) << (size - end - 1)) {
+            // The rest of the text is the one piece from there: its row, without going a level deeper.
+            if constexpr (withScores)
+                score += scoreOf(end, size);
+            if (!take(end, startBytes + end + depth + 1, score))
+                return true;
+            continue;
+        }
+        ++depth;
+        from[level + 1] = end;
+        rest[level + 1] = next;
+        scoreSoFar[level + 1] = score;
+    }
+}
+
 bool ShortAsciiRows::writeRows(QStringView text, QByteArrayView start, qsizetype maxCandidates, RowOutput& output,
                                qsizetype& rows)
 {
@@ -142,20 +196,10 @@ bool ShortAsciiRows::writeRows(QStringView text, QByteArrayView start, qsizetype
     const qsizetype startBytes = start.size();
     const qsizetype bound = maxCandidates > 0 ? maxCandidates : std::numeric_limits<qsizetype>::max();
     rows = 0;
-    // The text's bytes and an LF, with a block's room past them.
-    std::array<char, maxLength + 1 + rowBlock> bytes{};
-    for (qint32 k = 0; k < size; ++k)
-        bytes[static_cast<std::size_t>(k)] = static_cast<char>(text[k].unicode());
-    bytes[static_cast<std::size_t>(size)] = '\n';
-    // The row being built: `start`, then piece k, from place `from` of the text on, at from + k, each but the
-    // last followed by its blank; a block's room past the longest.
-    m_rowBytes.resize(static_cast<std::size_t>(startBytes + 2 * maxLength + 2 * rowBlock));
-    char* const row = m_rowBytes.data();
-    if (startBytes > 0) // an empty start may have no bytes at all
-        std::memcpy(row, start.data(), static_cast<std::size_t>(startBytes));
-    char* const pieces = row + startBytes;
-    // A row is what has been built up to its last piece's place, then the rest of the text and the LF (up to
-    // 65 bytes: more than one block).
+    std::array<char, textRoom> bytes;
+    takeBytes(text, bytes);
+    startRow(start);
+    const char* const row = m_rowBytes.data();
     const auto writeRow = [&](qint32 at, qsizetype built) {
         const qsizetype length = built + (size - at) + 1;
         char* out = output.reserve(length + rowBlock);
@@ -169,65 +213,28 @@ bool ShortAsciiRows::writeRows(QStringView text, QByteArrayView start, qsizetype
         return false;
     }
     findEndMasks<false>(text);
-
-    // Depth first over the masks. Per depth: the place its piece starts at, and the ends from there not yet
-    // taken.
-    std::array<quint64, maxLength + 1> rest;
-    std::array<qint32, maxLength + 1> from;
-    qint32 depth = 0;
-    rest[0] = m_endMasks[0];
-    from[0] = 0;
-    for (;;) {
-        const auto level = static_cast<std::size_t>(depth);
-        const quint64 ends = rest[level];
-        if (ends == 0) {
-            if (depth == 0)
-                return false;
-            --depth;
-            continue;
-        }
-        const qint32 at = from[level];
-        const qint32 end = at + 1 + __builtin_ctzll(ends);
-        rest[level] = ends & (ends - 1);
-        if (end == size) {
-            if (rows == bound)
-                return true;
-            writeRow(at, startBytes + at + depth);
-            continue;
-        }
-        copyBlocks(pieces + at + depth, bytes.data() + at, end - at);
-        pieces[end + depth] = ' ';
-        const quint64 next = m_endMasks[static_cast<std::size_t>(end)];
-        if (next == quint64(1) << (size - end - 1)) {
-            // The rest of the text is the one piece from there: its row, without going a level deeper.
-            if (rows == bound)
-                return true;
-            writeRow(end, startBytes + end + depth + 1);
-            continue;
-        }
-        ++depth;
-        from[level + 1] = end;
-        rest[level + 1] = next;
-    }
+    return walkSplits<false>(size, bytes.data(), startBytes, [&](qint32 at, qsizetype built, qint64) {
+        if (rows == bound)
+            return false;
+        writeRow(at, built);
+        return true;
+    });
 }
 
-void ShortAsciiRows::writeSplit(const char* text, QByteArrayView start, quint64 ends, RowOutput& output)
+void ShortAsciiRows::takeBytes(QStringView text, std::array<char, textRoom>& bytes)
 {
-    const qsizetype startBytes = start.size();
-    char* const out = output.reserve(startBytes + 2 * maxLength + rowBlock);
-    if (startBytes > 0)
-        std::memcpy(out, start.data(), static_cast<std::size_t>(startBytes));
-    char* at = out + startBytes;
-    qint32 from = 0;
-    while (ends != 0) {
-        const qint32 end = __builtin_ctzll(ends) + 1;
-        ends &= ends - 1;
-        copyBlocks(at, text + from, end - from);
-        at += end - from;
-        *at++ = ends != 0 ? ' ' : '\n';
-        from = end;
-    }
-    output.commit(at);
+    const qsizetype size = text.size();
+    for (qsizetype k = 0; k < size; ++k)
+        bytes[static_cast<std::size_t>(k)] = static_cast<char>(text[k].unicode());
+    bytes[static_cast<std::size_t>(size)] = '\n';
+    std::memset(bytes.data() + size + 1, 0, rowBlock); // copied past the end, never written out
+}
+
+void ShortAsciiRows::startRow(QByteArrayView start)
+{
+    m_rowBytes.resize(static_cast<std::size_t>(start.size() + 2 * maxLength + 2 * rowBlock));
+    if (!start.isEmpty()) // an empty start may have no bytes at all
+        std::memcpy(m_rowBytes.data(), start.data(), static_cast<std::size_t>(start.size()));
 }
 
 std::optional<bool> ShortAsciiRows::writeRankedRows(QStringView text, QByteArrayView start, const WordScores& scores,
@@ -255,10 +262,6 @@ std::optional<bool> ShortAsciiRows::writeRankedRows(QStringView text, QByteArray
     }
     refreshScores(scores);
     findEndMasks<true>(text);
-    std::array<char, maxLength + rowBlock> bytes{}; // with a block's room past the text
-    for (qint32 k = 0; k < size; ++k)
-        bytes[static_cast<std::size_t>(k)] = static_cast<char>(text[k].unicode());
-
     // Backwards: per place, how many splits the rest has (counted up to a little past what may be listed),
     // the best score of one, and the end of the first piece of that best one.
     const qint64 countLimit = mostListed + 1;
@@ -292,10 +295,19 @@ std::optional<bool> ShortAsciiRows::writeRankedRows(QStringView text, QByteArray
         return false;
 
     if (wanted == 1) {
-        quint64 ends = 0;
-        for (qint32 at = 0; at < size; at = bestEnd[static_cast<std::size_t>(at)])
-            ends |= quint64(1) << (bestEnd[static_cast<std::size_t>(at)] - 1);
-        writeSplit(bytes.data(), start, ends, output);
+        // The best split's row: its pieces with a blank between them.
+        char* out = output.reserve(start.size() + 2 * size);
+        if (!start.isEmpty())
+            std::memcpy(out, start.data(), static_cast<std::size_t>(start.size()));
+        char* at = out + start.size();
+        for (qint32 place = 0; place < size;) {
+            const qint32 end = bestEnd[static_cast<std::size_t>(place)];
+            for (qint32 k = place; k < end; ++k)
+                *at++ = static_cast<char>(text[k].unicode());
+            *at++ = end < size ? ' ' : '\n';
+            place = end;
+        }
+        output.commit(at);
         rows = 1;
         return wantedIsBound && total > 1;
     }
@@ -303,55 +315,43 @@ std::optional<bool> ShortAsciiRows::writeRankedRows(QStringView text, QByteArray
     if (total > (allWanted ? mostListed : fewSplits))
         return std::nullopt;
 
-    // Every split in search order, depth first over the masks, with its score.
-    // Each is sorted by one number: its score negated, then its place in search order.
-    m_listedEnds.clear();
+    // Every split's row in search order, without the start, into m_listedRows (m_listedStarts[k] is where
+    // row k begins), and its key: the score negated, then the place in search order.
+    std::array<char, textRoom> bytes;
+    takeBytes(text, bytes);
+    startRow(QByteArrayView());
+    const char* const row = m_rowBytes.data();
+    const auto room = static_cast<std::size_t>(total * 2 * size + rowBlock); // a row takes at most 2 * size
+    if (m_listedRows.size() < room)
+        m_listedRows.resize(room);
+    m_listedStarts.clear();
     m_listedKeys.clear();
-    std::array<quint64, maxLength + 1> rest;
-    std::array<qint32, maxLength + 1> from;
-    std::array<qint64, maxLength + 1> scoreSoFar;
-    std::array<quint64, maxLength + 1> endsSoFar;
-    qint32 depth = 0;
-    rest[0] = m_endMasks[0];
-    from[0] = 0;
-    scoreSoFar[0] = 0;
-    endsSoFar[0] = 0;
-    for (;;) {
-        const auto level = static_cast<std::size_t>(depth);
-        const quint64 ends = rest[level];
-        if (ends == 0) {
-            if (depth == 0)
-                break;
-            --depth;
-            continue;
-        }
-        rest[level] = ends & (ends - 1);
-        const qint32 at = from[level];
-        const int bit = __builtin_ctzll(ends);
-        const qint32 end = at + 1 + bit;
-        const qint64 score =
-            scoreSoFar[level] + m_pieceScores[static_cast<std::size_t>(at)][static_cast<std::size_t>(bit)];
-        const quint64 endsNow = endsSoFar[level] | (quint64(1) << (end - 1));
-        if (end == size) {
-            m_listedKeys.push_back(-score * orderLimit + static_cast<qint64>(m_listedEnds.size()));
-            m_listedEnds.push_back(endsNow);
-            continue;
-        }
-        ++depth;
-        from[level + 1] = end;
-        rest[level + 1] = m_endMasks[static_cast<std::size_t>(end)];
-        scoreSoFar[level + 1] = score;
-        endsSoFar[level + 1] = endsNow;
-    }
+    qsizetype used = 0;
+    walkSplits<true>(size, bytes.data(), 0, [&](qint32 at, qsizetype built, qint64 score) {
+        char* const to = m_listedRows.data() + used;
+        copyBlocks(to, row, built);
+        copyBlocks(to + built, bytes.data() + at, size - at + 1);
+        m_listedKeys.push_back(-score * orderLimit + static_cast<qint64>(m_listedStarts.size()));
+        m_listedStarts.push_back(static_cast<qint32>(used));
+        used += built + (size - at) + 1;
+        return true;
+    });
+    m_listedStarts.push_back(static_cast<qint32>(used));
 
     const auto taken = static_cast<std::ptrdiff_t>(allWanted ? total : wanted);
     if (allWanted)
         std::sort(m_listedKeys.begin(), m_listedKeys.end());
     else
         std::partial_sort(m_listedKeys.begin(), m_listedKeys.begin() + taken, m_listedKeys.end());
+    const qsizetype startBytes = start.size();
     for (std::ptrdiff_t k = 0; k < taken; ++k) {
         const auto order = static_cast<std::size_t>(m_listedKeys[static_cast<std::size_t>(k)] & (orderLimit - 1));
-        writeSplit(bytes.data(), start, m_listedEnds[order], output);
+        const qsizetype length = m_listedStarts[order + 1] - m_listedStarts[order];
+        char* out = output.reserve(startBytes + length + rowBlock);
+        if (startBytes > 0)
+            std::memcpy(out, start.data(), static_cast<std::size_t>(startBytes));
+        copyBlocks(out + startBytes, m_listedRows.data() + m_listedStarts[order], length);
+        output.commit(out + startBytes + length);
     }
     rows = taken;
     return wantedIsBound && !allWanted;

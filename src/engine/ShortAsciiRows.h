@@ -62,9 +62,14 @@ private:
     // Per place, the ends of its pieces from which the rest can be split, as masks into m_endMasks; with
     // `withScores`, each piece's score too, in m_pieceScores.
     template <bool withScores> void findEndMasks(QStringView text);
-    // One ranked row: `start`, then the pieces that end at the set bits of `ends` (bit k: an end at k + 1);
-    // `text` has a block's room past its end.
-    void writeSplit(const char* text, QByteArrayView start, quint64 ends, RowOutput& output);
+    // The text's bytes, an LF, and a block's room past them (copies read whole blocks).
+    static constexpr std::size_t textRoom = maxLength + 1 + 64;
+    static void takeBytes(QStringView text, std::array<char, textRoom>& bytes);
+    // m_rowBytes with `start` and room for the longest row after it.
+    void startRow(QByteArrayView start);
+    // The depth-first search over m_endMasks, in search order, handing each split to `take` (ShortAsciiRows.cpp).
+    template <bool withScores, typename Take>
+    bool walkSplits(qint32 size, const char* bytes, qsizetype startBytes, Take&& take);
 
     struct Index
     {
@@ -90,13 +95,14 @@ private:
     std::vector<char> m_rowBytes;                  // the row being built
     // Ranked: the score of the piece from place i of length k + 1 is m_pieceScores[i][k], set where the
     // piece is in m_endMasks[i]; per place, how many splits the rest has, the best one's score and its first
-    // piece's end; the splits listed, their ends in search order and their sorting keys.
+    // piece's end; the splits listed: their rows in search order, where each starts, and their sorting keys.
     std::array<std::array<qint32, maxLength>, maxLength> m_pieceScores{};
     std::array<std::array<quint32, maxLength>, maxLength> m_piecePlaces{}; // where in CellScores each one's is
     std::array<qint64, maxLength + 1> m_splitCounts{};
     std::array<qint64, maxLength + 1> m_bestScores{};
     std::array<qint32, maxLength + 1> m_bestEnds{};
-    std::vector<quint64> m_listedEnds;
+    std::vector<char> m_listedRows;
+    std::vector<qint32> m_listedStarts;
     std::vector<qint64> m_listedKeys;
 };
 
