@@ -37,7 +37,7 @@ void FileChangeCheck::watchAgainIfDue()
         watch();
 }
 
-FileChangeCheck::Answer FileChangeCheck::check()
+FileChangeCheck::Answer FileChangeCheck::checkFully()
 {
     if (m_mode == Mode::WatchWherePossible && !m_watcher)
         watch();
@@ -107,7 +107,7 @@ void FileChangeCheck::fileRead()
         watchAgainIfDue();
         break;
     case AskedBy::Watching:
-        m_fileKnown = true; // only after a reading that succeeded
+        m_fileKnown = true; // only once the reading succeeded: a failed reading is tried again next time
         break;
     case AskedBy::LookingAtLink:
         break;

@@ -39,7 +39,14 @@ public:
     FileChangeCheck(const FileChangeCheck&) = delete;
     FileChangeCheck& operator=(const FileChangeCheck&) = delete;
 
-    Answer check();
+    Answer check()
+    {
+        // Almost every call: watching, and nothing changed since the file was last known. Answered here,
+        // without a call, since it is asked once per name.
+        if (m_fileKnown && m_watcher->watching() && m_watcher->changes() == m_seenChanges)
+            return m_haveReading ? Answer::Unchanged : Answer::NoFile;
+        return checkFully();
+    }
     // The file was read, as the last check() asked (its answer was ReadAgain).
     void fileRead();
 
@@ -67,6 +74,7 @@ private:
         LookingAtLink, // while watching
     };
 
+    Answer checkFully();
     void watch();
     void watchAgainIfDue();
     Answer lookAtFile();
@@ -86,7 +94,7 @@ private:
     quint64 m_readings = 0;            // of the file, in either way
     quint64 m_readingsWhenWatched = 0; // as of the watcher's making
     bool m_watchStarted = false;       // the watcher was watching when it was made: worth making again
-    bool m_fileKnown = false;          // m_haveReading tells the file's state as of m_seenChanges
+    bool m_fileKnown = false;          // m_haveReading tells the file's state as of m_seenChanges (watching only)
 };
 
 } // namespace quorvane
