@@ -94,7 +94,8 @@ private:
     quint64 m_readings = 0;            // of the file, in either way
     quint64 m_readingsWhenWatched = 0; // as of the watcher's making
     bool m_watchStarted = false;       // the watcher was watching when it was made: worth making again
-    bool m_fileKnown = false;          // m_haveReading tells the file's state as of m_seenChanges (watching only)
+    // m_haveReading tells the file's state as of m_seenChanges; only ever set with a watcher there.
+    bool m_fileKnown = false;
 };
 
 } // namespace quorvane
