@@ -4,20 +4,14 @@
 #include "text/Ascii.h"
 #include "text/TextFiles.h"
 
-#include <QFile>
 #include <QSet>
 
 #include <algorithm>
 #include <string_view>
-#include <sys/stat.h>
-#include <time.h>
 
 namespace quorvane {
 
 namespace {
-
-// A file whose change times are closer to now than this may still change without changing them.
-constexpr qint64 stampSettleSeconds = 3;
 
 QString removeEvery(const QString& text, QStringView pattern, Qt::CaseSensitivity sensitivity)
 {
@@ -165,72 +159,20 @@ qsizetype copyWithoutSeparators(const char16_t* from, qsizetype size, char16_t* 
 
 NameCleaner::NameCleaner(QString applicationFolder, ChangeCheck check)
     : m_folder(std::move(applicationFolder)), m_suffixPath(m_folder + QStringLiteral("/suffix.lst")),
-      m_encodedFolder(QFile::encodeName(m_folder.isEmpty() ? QStringLiteral("/") : m_folder)),
-      m_encodedSuffixPath(QFile::encodeName(m_suffixPath)), m_check(check)
+      m_suffixFile(m_folder, QStringLiteral("suffix.lst"), check)
 {}
 
 const NameCleaner::SuffixList* NameCleaner::currentSuffixList()
 {
-    const auto watch = [&] {
-        m_watcher.reset();
-        m_watcher = std::make_unique<FileChangeWatcher>(m_encodedFolder, QByteArrayLiteral("suffix.lst"));
-        m_readingsWhenWatched = m_readings;
-        m_watchStarted = m_watcher->watching();
-        m_listKnown = false;
-    };
-    if (m_check == ChangeCheck::WatchWherePossible && !m_watcher)
-        watch();
-    if (!m_watcher || !m_watcher->watching()) {
-        const SuffixList* list = lookAtSuffixList();
-        // Watching stopped (the folder was replaced, say): it starts again once a look has found a change.
-        if (m_watchStarted && m_readings != m_readingsWhenWatched)
-            watch();
-        return list;
-    }
-    // Read before the file is: a change made while it is read moves the count on again.
-    const quint64 changes = m_watcher->changes();
-    if (changes != m_seenChanges)
-        m_listKnown = false;
-    if (m_listKnown)
-        return m_haveList ? &m_list : nullptr;
-    m_seenChanges = changes;
-
-    struct stat link
-    {};
-    if (::lstat(m_encodedSuffixPath.constData(), &link) == 0 && S_ISLNK(link.st_mode))
-        return lookAtSuffixList(); // a link's target may change in folders not watched: look at it every time
-    m_haveList = false;            // read afresh
-    const SuffixList* list = lookAtSuffixList();
-    m_listKnown = true; // only reached when reading succeeded: a failed reading is tried again next time
-    return list;
-}
-
-const NameCleaner::SuffixList* NameCleaner::lookAtSuffixList()
-{
-    struct stat info
-    {};
-    if (::stat(m_encodedSuffixPath.constData(), &info) != 0 || !S_ISREG(info.st_mode)) {
-        m_haveList = false; // absent (or not a regular file): no suffix is removed
-        return nullptr;
-    }
-    FileStamp stamp;
-    stamp.device = info.st_dev;
-    stamp.inode = info.st_ino;
-    stamp.size = info.st_size;
-    stamp.modifiedSeconds = info.st_mtim.tv_sec;
-    stamp.modifiedNanoseconds = info.st_mtim.tv_nsec;
-    stamp.changedSeconds = info.st_ctim.tv_sec;
-    stamp.changedNanoseconds = info.st_ctim.tv_nsec;
-    if (!m_haveList || !m_stampTrusted || !(stamp == m_stamp)) {
-        m_haveList = false;
-        readSuffixList();
-        ++m_readings;
-        timespec now{};
-        clock_gettime(CLOCK_REALTIME, &now);
-        const qint64 newest = std::max(stamp.modifiedSeconds, stamp.changedSeconds);
-        m_stampTrusted = newest + stampSettleSeconds < now.tv_sec;
-        m_stamp = stamp;
-        m_haveList = true;
+    switch (m_suffixFile.check()) {
+    case FileChangeCheck::Answer::NoFile:
+        return nullptr; // no suffix is removed
+    case FileChangeCheck::Answer::Unchanged:
+        break;
+    case FileChangeCheck::Answer::ReadAgain:
+        readSuffixList(); // a Failure leaves the file to be read again at the next call
+        m_suffixFile.fileRead();
+        break;
     }
     return &m_list;
 }

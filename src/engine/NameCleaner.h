@@ -1,13 +1,12 @@
 #pragma once
 
-#include "FileChangeWatcher.h"
+#include "FileChangeCheck.h"
 #include "WordTrie.h"
 
 #include <QString>
 #include <QStringList>
 #include <QStringView>
 
-#include <memory>
 #include <vector>
 
 namespace quorvane {
@@ -20,23 +19,15 @@ namespace quorvane {
 //
 // "suffix.lst" is optional: without a regular file of that name the suffix step does nothing. Its lines
 // are separated by CR LF; an empty file counts as the one line "empty file". A change to it is seen from
-// the next name on, while its parsed lines are kept as long as it does not change. How a change is noticed:
-//   - Watching (where the system offers it, on local file systems): a FileChangeWatcher counts the kernel's
-//     notes of changes; a call only compares that count with the one of the last reading.
-//   - Otherwise, at every call, the file's identity, size and change times are looked up and compared
-//     with those of the last reading (a file changed within the last seconds is read again every time,
-//     since a rewrite within one tick of the file system's clock leaves those unchanged).
+// the next name on, while its parsed lines are kept as long as it does not change (a FileChangeCheck tells
+// when to read it again).
 class NameCleaner final
 {
 public:
     // The line counter is 16-bit: a suffix list may have at most this many lines.
     static constexpr qsizetype maxSuffixLines = 32767;
 
-    enum class ChangeCheck
-    {
-        WatchWherePossible,
-        LookAtEveryCall,
-    };
+    using ChangeCheck = FileChangeCheck::Mode;
 
     explicit NameCleaner(QString applicationFolder, ChangeCheck check = ChangeCheck::WatchWherePossible);
     NameCleaner(const NameCleaner&) = delete;
@@ -51,24 +42,12 @@ public:
     void cleanForSearch(QStringView entry, QString& text);
 
     QString applicationFolder() const { return m_folder; }
-    ChangeCheck changeCheck() const { return m_check; }
+    ChangeCheck changeCheck() const { return m_suffixFile.mode(); }
     QString suffixListPath() const { return m_suffixPath; }
     // Whether changes are noticed by watching (false before the first call and where watching failed).
-    bool watchesForChanges() const { return m_watcher && m_watcher->watching(); }
+    bool watchesForChanges() const { return m_suffixFile.watching(); }
 
 private:
-    struct FileStamp
-    {
-        quint64 device = 0;
-        quint64 inode = 0;
-        qint64 size = -1;
-        qint64 modifiedSeconds = 0;
-        qint64 modifiedNanoseconds = 0;
-        qint64 changedSeconds = 0;
-        qint64 changedNanoseconds = 0;
-        bool operator==(const FileStamp&) const = default;
-    };
-
     // The parsed suffix list, kept between calls.
     struct SuffixList
     {
@@ -83,8 +62,8 @@ private:
     // The suffix step on m_text, with the failures of the list; a text without a "." can hold no suffix, and
     // only the failures remain.
     void applySuffixList(bool textHoldsDot = true);
+    // The list as the file is now; none without a regular file.
     const SuffixList* currentSuffixList();
-    const SuffixList* lookAtSuffixList();
     void readSuffixList();
     void removeSuffixes(QString& text, const SuffixList& list) const;
     void removeSuffixesFolded(QString& text, const SuffixList& list) const;
@@ -93,21 +72,9 @@ private:
 
     QString m_folder;
     QString m_suffixPath;
-    QByteArray m_encodedFolder;     // as the file system wants it, made once
-    QByteArray m_encodedSuffixPath; // likewise
-    ChangeCheck m_check;
-    SuffixList m_list;
-    FileStamp m_stamp;
-    bool m_haveList = false;
-    bool m_stampTrusted = false;
-    // Watching: made at the first call; the watcher's count of changes as of the last reading.
-    std::unique_ptr<FileChangeWatcher> m_watcher;
-    quint64 m_seenChanges = 0;
-    quint64 m_readings = 0;            // of the file, in either way
-    quint64 m_readingsWhenWatched = 0; // as of the watcher's making
-    bool m_watchStarted = false;       // the watcher was watching when it was made: worth making again
-    bool m_listKnown = false;          // m_haveList tells the list's state as of m_seenChanges
-    QString m_text;                    // the text being cleaned
+    FileChangeCheck m_suffixFile;
+    SuffixList m_list; // as of the last reading that succeeded
+    QString m_text;    // the text being cleaned
 };
 
 // Removes every blank (U+0020).

@@ -19,5 +19,6 @@ target_link_libraries(quorvane_core PRIVATE PkgConfig::LIBMDB)
 
 # OS plumbing the engine's classes use: noticing changes to a file, silencing standard error around libmdb.
 target_sources(quorvane_core PRIVATE
+    engine/FileChangeCheck.cpp
     engine/FileChangeWatcher.cpp
     engine/ProcessWideStderrSilencer.cpp)

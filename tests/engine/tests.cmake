@@ -35,4 +35,5 @@ add_dependencies(test_shippedwords quorvane_word_database)
 
 quorvane_add_test(NAME test_stderrsilencer SOURCES engine/test_stderrsilencer.cpp)
 quorvane_add_test(NAME test_filechangewatcher SOURCES engine/test_filechangewatcher.cpp)
+quorvane_add_test(NAME test_filechangecheck SOURCES engine/test_filechangecheck.cpp)
 quorvane_add_test(NAME test_rankedsearch SOURCES engine/test_rankedsearch.cpp)
