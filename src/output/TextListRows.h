@@ -50,8 +50,8 @@ private:
     const int m_count;
     int m_first = 0;
     const QChar* m_characters = nullptr;
-    std::vector<qsizetype> m_runEnds;           // where each row of the run begins, then where the last one ends
-    QString m_decoded;                          // the run's rows of a list kept one byte per character, as UTF-16
+    std::vector<qsizetype> m_runEnds; // where each row of the run begins, then where the last one ends
+    QString m_decoded;                // the run's rows as UTF-16, from a list kept one byte per character or with gaps
     const std::vector<bool>* m_marks = nullptr; // null for a list without marks
 };
 
