@@ -18,7 +18,7 @@ void TextListRows::beginRun(int first, int end)
         throw Failure(QStringLiteral("Index out of bounds"));
     // Taken afresh: the buffers move when the list grows during a yield.
     const TextBlock& block = m_list.textBlock();
-    const std::vector<bool>& marks = m_list.checkMarks();
+    const std::vector<quint8>& marks = m_list.checkMarks();
     m_marks = marks.empty() ? nullptr : &marks;
     m_first = first;
     const qsizetype rows = std::max(end - first, 0);
