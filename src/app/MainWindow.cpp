@@ -3,6 +3,7 @@
 #include "CursorFile.h"
 #include "ProgressBarIndicator.h"
 #include "QtClipboard.h"
+#include "RowHeader.h"
 #include "ShellTexts.h"
 #include "Twips.h"
 #include "WidgetPrompter.h"
@@ -165,6 +166,7 @@ void MainWindow::buildControls()
         auto* view = new QTableView(this);
         place(view, name, left, top, width, height);
         view->setFont(controlFont());
+        view->setVerticalHeader(new RowHeader(view));
         view->setModel(&model);
         view->setShowGrid(false);
         view->setWordWrap(false);

@@ -58,15 +58,15 @@ QStringList TextListModel::texts() const
 bool TextListModel::isChecked(int row) const
 {
     checkRow(row);
-    return m_marks == Marks::Checkable && m_checked[static_cast<size_t>(row)];
+    return m_marks == Marks::Checkable && m_checked[static_cast<size_t>(row)] != 0;
 }
 
 void TextListModel::setChecked(int row, bool checked)
 {
     checkRow(row);
-    if (m_marks != Marks::Checkable || m_checked[static_cast<size_t>(row)] == checked)
+    if (m_marks != Marks::Checkable || (m_checked[static_cast<size_t>(row)] != 0) == checked)
         return;
-    m_checked[static_cast<size_t>(row)] = checked;
+    m_checked[static_cast<size_t>(row)] = checked ? 1 : 0;
     const QModelIndex changed = index(row, 0);
     emit dataChanged(changed, changed, {Qt::CheckStateRole});
 }
@@ -91,7 +91,7 @@ template <typename AddTexts> void TextListModel::appendRows(qsizetype added, boo
         beginInsertRows(QModelIndex(), first, first + static_cast<int>(added) - 1);
     addTexts();
     if (m_marks == Marks::Checkable)
-        m_checked.resize(m_checked.size() + static_cast<size_t>(added), checked);
+        m_checked.resize(m_checked.size() + static_cast<size_t>(added), checked ? 1 : 0);
     if (reset)
         endResetModel();
     else
@@ -213,7 +213,7 @@ QVariant TextListModel::data(const QModelIndex& index, int role) const
         return m_texts.text(index.row());
     case Qt::CheckStateRole:
         if (m_marks == Marks::Checkable)
-            return m_checked[static_cast<size_t>(index.row())] ? Qt::Checked : Qt::Unchecked;
+            return m_checked[static_cast<size_t>(index.row())] != 0 ? Qt::Checked : Qt::Unchecked;
         return {};
     default:
         return {};

@@ -54,7 +54,7 @@ public:
     // The rows as they are kept, and one check mark per row (none for a list without marks): for tight loops
     // over many rows. Valid until the list changes.
     const TextBlock& textBlock() const { return m_texts; }
-    const std::vector<bool>& checkMarks() const { return m_checked; }
+    const std::vector<quint8>& checkMarks() const { return m_checked; }
     void setChecked(int row, bool checked);
 
     void append(const QString& text, bool checked = false);
@@ -89,7 +89,9 @@ private:
     Marks m_marks;
     QString m_caption;
     TextBlock m_texts;
-    std::vector<bool> m_checked; // empty for a list without marks
+    // One byte per row (1 checked, 0 not), empty for a list without marks: removing a row moves the marks
+    // after it in one memmove, where a vector of bits moves them one bit at a time.
+    std::vector<quint8> m_checked;
 };
 
 } // namespace quorvane

@@ -18,7 +18,7 @@ void TextListRows::beginRun(int first, int end)
         throw Failure(QStringLiteral("Index out of bounds"));
     // Taken afresh: the buffers move when the list grows during a yield.
     const TextBlock& block = m_list.textBlock();
-    const std::vector<bool>& marks = m_list.checkMarks();
+    const std::vector<quint8>& marks = m_list.checkMarks();
     m_marks = marks.empty() ? nullptr : &marks;
     m_first = first;
     const qsizetype rows = std::max(end - first, 0);
@@ -26,11 +26,12 @@ void TextListRows::beginRun(int first, int end)
     m_runEnds[0] = rows > 0 ? block.startOf(first) : 0;
     for (qsizetype k = 0; k < rows; ++k)
         m_runEnds[size_t(k) + 1] = block.endOf(first + k);
-    if (!block.isNarrow()) {
+    if (!block.isNarrow() && !block.hasGaps()) {
         m_characters = block.wideCharacters();
         return;
     }
-    // A run of a list kept one byte per character is read from a wide copy of its own.
+    // A run of a list kept one byte per character, or with gaps left by removed rows, is read from a wide
+    // copy of its own.
     const qsizetype start = m_runEnds[0];
     m_decoded.resize(m_runEnds.back() - start);
     block.copyCharacters(start, m_decoded.size(), m_decoded.data());

@@ -40,7 +40,7 @@ public:
     qsizetype end(int row) const { return m_runEnds[size_t(row - m_first) + 1]; }
     qsizetype length(int row) const { return end(row) - begin(row); }
     QStringView text(int row) const { return QStringView(m_characters + begin(row), length(row)); }
-    bool isChecked(int row) const { return m_marks && (*m_marks)[static_cast<size_t>(row)]; }
+    bool isChecked(int row) const { return m_marks && (*m_marks)[static_cast<size_t>(row)] != 0; }
     // The longest text of the rows first to end - 1.
     qsizetype longest(int first, int end) const;
 
@@ -50,9 +50,9 @@ private:
     const int m_count;
     int m_first = 0;
     const QChar* m_characters = nullptr;
-    std::vector<qsizetype> m_runEnds;           // where each row of the run begins, then where the last one ends
-    QString m_decoded;                          // the run's rows of a list kept one byte per character, as UTF-16
-    const std::vector<bool>* m_marks = nullptr; // null for a list without marks
+    std::vector<qsizetype> m_runEnds; // where each row of the run begins, then where the last one ends
+    QString m_decoded;                // the run's rows as UTF-16, from a list kept one byte per character or with gaps
+    const std::vector<quint8>* m_marks = nullptr; // null for a list without marks
 };
 
 } // namespace quorvane

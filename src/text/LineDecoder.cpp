@@ -62,9 +62,12 @@ Decoding LineDecoder::bestDecoding()
 }
 
 LineDecoder::LineDecoder(TextBlock& lines, TextEncoding encoding, LineBreaks breaks, Decoding decoding)
-    : m_lines(lines), m_encoding(encoding), m_breaks(breaks), m_decoding(decoding), m_firstLine(lines.count()),
-      m_written(lines.characterCount()), m_lineStart(m_written)
+    : m_lines(lines), m_encoding(encoding), m_breaks(breaks), m_decoding(decoding), m_firstLine(lines.count())
 {
+    // Lines are written where the last text ends, counted without gaps.
+    m_lines.closeGaps();
+    m_written = m_lines.characterCount();
+    m_lineStart = m_written;
     if (const auto converter = converterFor(encoding)) {
         // UTF-8 runs are cut at ASCII bytes and at piece ends only between characters: no state between them.
         // The other converters see every byte and keep what a piece leaves unfinished.

@@ -100,10 +100,10 @@ void EndList::resizeForOverwrite(qsizetype size)
     m_size = size;
 }
 
-void EndList::remove(qsizetype index)
+void EndList::remove(qsizetype first, qsizetype count)
 {
-    std::memmove(m_data + index, m_data + index + 1, size_t(m_size - index - 1) * sizeof(quint32));
-    --m_size;
+    std::memmove(m_data + first, m_data + first + count, size_t(m_size - first - count) * sizeof(quint32));
+    m_size -= count;
 }
 
 void TextBlock::appendEnd(qsizetype end)
@@ -122,12 +122,54 @@ void TextBlock::truncateEnds(qsizetype count)
         m_wraps.removeLast();
 }
 
-void TextBlock::copyCharacters(qsizetype start, qsizetype length, QChar* out) const
+qsizetype TextBlock::gapCharactersThrough(qsizetype index) const
+{
+    const auto after = std::upper_bound(m_gaps.begin(), m_gaps.end(), index,
+                                        [](qsizetype text, const Gap& gap) { return text < gap.index; });
+    return after == m_gaps.begin() ? 0 : std::prev(after)->charactersThrough;
+}
+
+void TextBlock::copyBuffer(qsizetype start, qsizetype length, QChar* out) const
 {
     if (m_narrow)
         windows1252::decodeInto(reinterpret_cast<char16_t*>(out), QByteArrayView(m_bytes.constData() + start, length));
     else
         std::copy_n(m_wide.constData() + start, length, out);
+}
+
+void TextBlock::moveBuffer(qsizetype from, qsizetype to, qsizetype length)
+{
+    if (length == 0 || from == to)
+        return;
+    if (m_narrow)
+        std::memmove(m_bytes.data() + to, m_bytes.constData() + from, size_t(length));
+    else
+        std::memmove(static_cast<void*>(m_wide.data() + to), m_wide.constData() + from, size_t(length) * sizeof(QChar));
+}
+
+void TextBlock::truncateBuffer(qsizetype size)
+{
+    if (m_narrow)
+        m_bytes.truncate(size);
+    else
+        m_wide.truncate(size);
+}
+
+void TextBlock::copyCharacters(qsizetype start, qsizetype length, QChar* out) const
+{
+    // The characters between two gaps lie together in the buffer, past the characters of every gap before.
+    auto gap = std::upper_bound(m_gaps.begin(), m_gaps.end(), start,
+                                [](qsizetype position, const Gap& next) { return position < next.position; });
+    while (length > 0) {
+        const qsizetype skipped = gap == m_gaps.begin() ? 0 : std::prev(gap)->charactersThrough;
+        const qsizetype run = gap == m_gaps.end() ? length : std::min(length, gap->position - start);
+        copyBuffer(start + skipped, run, out);
+        start += run;
+        out += run;
+        length -= run;
+        while (gap != m_gaps.end() && gap->position <= start)
+            ++gap;
+    }
 }
 
 void TextBlock::copyText(qsizetype index, QString& out) const
@@ -197,13 +239,19 @@ void TextBlock::add(const TextBlock& other)
     }
     if (other.isEmpty())
         return;
+    if (other.hasGaps()) {
+        TextBlock closed = other;
+        closed.closeGaps();
+        add(closed);
+        return;
+    }
     if (isEmpty()) {
         // An empty block takes the other's way of keeping characters.
         m_bytes = QByteArray();
         m_wide = QString();
         m_narrow = other.m_narrow;
     }
-    const qsizetype offset = characterCount();
+    const qsizetype offset = usedSize();
     const qsizetype added = other.characterCount();
     reserve(other.count(), added);
     if (m_narrow && other.m_narrow) {
@@ -236,90 +284,123 @@ void TextBlock::add(TextBlock&& other)
 
 void TextBlock::remove(qsizetype index)
 {
-    const qsizetype start = startOf(index);
-    const qsizetype length = endOf(index) - start;
-    if (m_narrow)
-        m_bytes.remove(start, length);
-    else
-        m_wide.remove(start, length);
-    if (m_wraps.isEmpty()) {
-        quint32* const ends = m_ends.data();
-        for (qsizetype next = index + 1; next < count(); ++next)
-            ends[next] -= quint32(length);
-        m_ends.remove(index);
-        return;
-    }
-    std::vector<qsizetype> later;
-    later.reserve(size_t(count() - index - 1));
-    for (qsizetype next = index + 1; next < count(); ++next)
-        later.push_back(endOf(next) - length);
-    truncateEnds(index);
-    for (const qsizetype end : later)
-        appendEnd(end);
+    remove(index, 1);
 }
 
 void TextBlock::remove(qsizetype first, qsizetype count)
 {
-    removeRanges({{first, count}});
+    if (count <= 0)
+        return;
+    if (first + count == this->count()) {
+        // The last texts: the buffer ends earlier. Characters past the last text (none once writing has
+        // finished) keep their place after it.
+        const qsizetype used = usedSize();
+        const qsizetype size = first == 0 ? 0 : bufferEnd(first - 1);
+        const qsizetype pending = bufferSize() - used;
+        moveBuffer(used, size, pending);
+        truncateBuffer(size + pending);
+        truncateEnds(first);
+        while (!m_gaps.empty() && m_gaps.back().index >= first)
+            m_gaps.pop_back();
+        return;
+    }
+    const qsizetype position = startOf(first);
+    const qsizetype removed = endOf(first + count - 1) - position;
+    // The removed texts and the gaps among them and right after them become one gap before the text that
+    // follows them; the gaps after it move up with their texts.
+    const Gap merged{first, position, gapCharactersThrough(first + count) + removed};
+    const auto byIndex = [](const Gap& gap, qsizetype index) { return gap.index < index; };
+    const auto from = std::lower_bound(m_gaps.begin(), m_gaps.end(), first, byIndex);
+    const auto to = std::lower_bound(from, m_gaps.end(), first + count + 1, byIndex);
+    for (auto later = to; later != m_gaps.end(); ++later) {
+        later->index -= count;
+        later->position -= removed;
+        later->charactersThrough += removed;
+    }
+    m_gaps.insert(m_gaps.erase(from, to), merged);
+    m_ends.remove(first, count);
+    // The texts that stay keep their ends in the buffer; only the numbers of those after the removed ones fall.
+    for (qsizetype& wrap : m_wraps) {
+        if (wrap > first)
+            wrap = std::max(first, wrap - count);
+    }
+    // Closing takes one pass over the block; it comes only after as many characters were removed, or after
+    // many removals.
+    if (m_gaps.back().charactersThrough > characterCount() || qsizetype(m_gaps.size()) > maxGaps)
+        closeGaps();
+}
+
+void TextBlock::closeGaps()
+{
+    if (!m_gaps.empty())
+        removeRanges({});
 }
 
 void TextBlock::removeRanges(const QList<std::pair<qsizetype, qsizetype>>& ranges)
 {
-    if (ranges.isEmpty())
+    if (ranges.isEmpty() && m_gaps.empty())
         return;
-    const qsizetype firstRemoved = ranges.front().first;
+    // One pass from the first removed text or the first gap, whichever comes first: each text that stays
+    // after it moves down once, by the characters of the texts removed and of the gaps before it. Positions
+    // below count without gaps; `through` is what the gaps up to the current text hold.
+    qsizetype firstMoved = ranges.isEmpty() ? count() : ranges.front().first;
+    if (!m_gaps.empty())
+        firstMoved = std::min(firstMoved, m_gaps.front().index);
+    const qsizetype used = usedSize();
     const qsizetype size = bufferSize();
-    char* const bytes = m_narrow ? m_bytes.data() : nullptr;
-    QChar* const wide = m_narrow ? nullptr : m_wide.data();
-    const auto moveCharacters = [&](qsizetype from, qsizetype to, qsizetype length) {
-        if (length == 0 || from == to)
-            return;
-        if (m_narrow)
-            std::memmove(bytes + to, bytes + from, size_t(length));
-        else
-            std::memmove(static_cast<void*>(wide + to), wide + from, size_t(length) * sizeof(QChar));
+    auto gap = m_gaps.cbegin();
+    qsizetype through = 0;
+    const auto passGapsTo = [&](qsizetype index) {
+        while (gap != m_gaps.cend() && gap->index <= index)
+            through = (gap++)->charactersThrough;
     };
-    // The ends of the texts that stay after the first removed one, as they will be. Without wrapped ends they
-    // are rewritten in place (every end only falls); otherwise they are gathered and appended again.
+    // The ends of the texts that stay, as they will be. Without wrapped ends they are rewritten in place
+    // (every end only falls); otherwise they are gathered and appended again.
     const bool inPlace = m_wraps.isEmpty();
     quint32* const ends = m_ends.data();
-    qsizetype keptCount = firstRemoved;
+    qsizetype keptCount = firstMoved;
     std::vector<qsizetype> keptEnds;
     if (!inPlace)
-        keptEnds.reserve(size_t(count() - firstRemoved));
-    qsizetype write = startOf(firstRemoved); // where the next kept character goes
+        keptEnds.reserve(size_t(count() - firstMoved));
+    qsizetype position = startOf(firstMoved); // where the next text looked at starts
     qsizetype removedCharacters = 0;
     const auto keep = [&](qsizetype from, qsizetype to) { // the texts from..to-1 stay
-        if (from >= to)
-            return;
-        const qsizetype start = startOf(from);
-        moveCharacters(start, write, endOf(to - 1) - start);
-        write += endOf(to - 1) - start;
-        for (qsizetype index = from; index < to; ++index) {
-            if (inPlace)
-                ends[keptCount++] = quint32(qsizetype(ends[index]) - removedCharacters);
-            else
-                keptEnds.push_back(endOf(index) - removedCharacters);
+        while (from < to) {
+            // The texts up to the next gap lie together in the buffer and move in one piece.
+            passGapsTo(from);
+            const qsizetype next = gap == m_gaps.cend() ? to : std::min(to, gap->index);
+            const qsizetype end = bufferEnd(next - 1) - through;
+            moveBuffer(position + through, position - removedCharacters, end - position);
+            for (qsizetype index = from; index < next; ++index) {
+                if (inPlace)
+                    ends[keptCount++] = quint32(qsizetype(ends[index]) - through - removedCharacters);
+                else
+                    keptEnds.push_back(bufferEnd(index) - through - removedCharacters);
+            }
+            position = end;
+            from = next;
         }
     };
-    qsizetype next = firstRemoved; // the first text not yet looked at
+    qsizetype next = firstMoved; // the first text not yet looked at
     for (const auto& [first, removed] : ranges) {
         keep(next, first);
-        removedCharacters += endOf(first + removed - 1) - startOf(first);
         next = first + removed;
+        passGapsTo(next - 1);
+        const qsizetype end = bufferEnd(next - 1) - through;
+        removedCharacters += end - position;
+        position = end;
     }
     keep(next, count());
     // Characters past the last text (none once writing has finished) keep their place after it.
-    moveCharacters(write + removedCharacters, write, size - write - removedCharacters);
-    if (m_narrow)
-        m_bytes.truncate(size - removedCharacters);
-    else
-        m_wide.truncate(size - removedCharacters);
+    const qsizetype dropped = used - (position - removedCharacters);
+    moveBuffer(used, used - dropped, size - used);
+    truncateBuffer(size - dropped);
+    m_gaps.clear();
     if (inPlace) {
         m_ends.resizeForOverwrite(keptCount);
         return;
     }
-    truncateEnds(firstRemoved);
+    truncateEnds(firstMoved);
     for (const qsizetype end : keptEnds)
         appendEnd(end);
 }
@@ -331,6 +412,7 @@ void TextBlock::clear()
     m_wide = QString();
     m_ends = {};
     m_wraps = {};
+    m_gaps = {};
 }
 
 void TextBlock::startNarrow()
@@ -392,13 +474,11 @@ void TextBlock::endTexts(const qsizetype* ends, qsizetype n)
 
 void TextBlock::finishWriting()
 {
-    if (m_narrow) {
-        m_bytes.truncate(characterCount());
+    truncateBuffer(usedSize());
+    if (m_narrow)
         giveBackRoom(m_bytes);
-    } else {
-        m_wide.truncate(characterCount());
+    else
         giveBackRoom(m_wide);
-    }
     giveBackRoom(m_ends);
 }
 

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <iterator>
 #include <utility>
+#include <vector>
 
 namespace quorvane {
 
@@ -41,7 +42,7 @@ public:
     }
     // Growing leaves the new numbers unset: the caller writes them.
     void resizeForOverwrite(qsizetype size);
-    void remove(qsizetype index);
+    void remove(qsizetype first, qsizetype count);
 
 private:
     quint32* m_data = nullptr;
@@ -56,6 +57,11 @@ private:
 // two (UTF-16) once one has not: the domain files and word lists it mostly holds are 8-bit text, and
 // half the memory is half the time to fill it. Ends are kept in 32 bits, with the few places where they pass
 // a multiple of 2^32 noted apart.
+//
+// Removing texts leaves their characters where they are, as a gap before the next text, and takes out their
+// ends only (4 bytes a text): the million texts after them do not move. The gaps are noted apart, like the
+// multiples; positions are counted without them. They are closed in one pass over the block once they hold
+// more characters than the texts do or grow many, and by the pass of a removal of many ranges.
 class TextBlock
 {
 public:
@@ -71,11 +77,8 @@ public:
     // Where text i ends and begins, counted in characters from the start of the block.
     qsizetype endOf(qsizetype index) const
     {
-        const qsizetype low = m_ends[index];
-        if (m_wraps.isEmpty())
-            return low;
-        return low +
-               (qsizetype(std::upper_bound(m_wraps.begin(), m_wraps.end(), index) - m_wraps.begin()) << m_segmentBits);
+        const qsizetype end = bufferEnd(index);
+        return m_gaps.empty() ? end : end - gapCharactersThrough(index);
     }
     qsizetype startOf(qsizetype index) const { return index == 0 ? 0 : endOf(index - 1); }
     qsizetype lengthOf(qsizetype index) const { return endOf(index) - startOf(index); }
@@ -91,8 +94,12 @@ public:
     void copyCharacters(qsizetype start, qsizetype length, QChar* out) const;
     QStringList toStringList() const;
 
-    // The texts of a wide block end to end, for tight loops over many texts; valid until the block changes.
+    // The texts of a wide block without gaps end to end, for tight loops over many texts; valid until the
+    // block changes.
     const QChar* wideCharacters() const { return m_wide.constData(); }
+    bool hasGaps() const { return !m_gaps.empty(); }
+    // Moves the texts together, dropping the characters of removed texts.
+    void closeGaps();
 
     // Room for `texts` more texts of `characters` characters in all; the room grows at least twofold, so that
     // appending in many small steps takes linear time.
@@ -103,21 +110,23 @@ public:
     qsizetype memoryBytes() const
     {
         return characterCapacity() * (m_narrow ? 1 : qsizetype(sizeof(QChar))) +
-               m_ends.capacity() * qsizetype(sizeof(quint32)) + m_wraps.capacity() * qsizetype(sizeof(qsizetype));
+               m_ends.capacity() * qsizetype(sizeof(quint32)) + m_wraps.capacity() * qsizetype(sizeof(qsizetype)) +
+               qsizetype(m_gaps.capacity() * sizeof(Gap));
     }
     void add(QStringView text);
     void add(const TextBlock& other);
     // Takes the other block's buffers over when this one is empty, instead of copying them.
     void add(TextBlock&& other);
     void remove(qsizetype index);
-    // Removes `count` texts from `first` on, moving the texts after them once.
+    // Removes `count` texts from `first` on; the texts after them stay where they are.
     void remove(qsizetype first, qsizetype count);
     // Removes the texts of every range {first, count}; the ranges are disjoint and in rising order. Each text
-    // that stays moves at most once, so many ranges cost one pass over the block.
+    // that stays moves at most once, closing the gaps on the way, so many ranges cost one pass over the block.
     void removeRanges(const QList<std::pair<qsizetype, qsizetype>>& ranges);
     void clear();
 
-    // Readers that decode straight into the block write past its last text. An empty block becomes narrow
+    // Readers that decode straight into the block write past its last text, in a block without gaps
+    // (closeGaps()), counting positions from characterCount(). An empty block becomes narrow
     // with startNarrow(); widen(size) turns a narrow block wide, with the first `size` characters of its
     // buffer, its unfinished text included. narrowWriteBuffer(size) or writeBuffer(size), as the block is,
     // makes the buffer at least `size` characters long (growing at least twofold) and returns its start; a
@@ -164,7 +173,35 @@ public:
     const_iterator end() const { return {this, count()}; }
 
 private:
+    // Past this many gaps a removal closes them: each removal updates every gap after it.
+    static constexpr qsizetype maxGaps = 4096;
+
+    // A gap before text `index`, which starts at `position` (counted without gaps); `charactersThrough`
+    // counts the characters of this gap and of every gap before it.
+    struct Gap
+    {
+        qsizetype index;
+        qsizetype position;
+        qsizetype charactersThrough;
+    };
+
     qsizetype bufferSize() const { return m_narrow ? m_bytes.size() : m_wide.size(); }
+    // Where text i ends in the buffer, gaps included.
+    qsizetype bufferEnd(qsizetype index) const
+    {
+        const qsizetype low = m_ends[index];
+        if (m_wraps.isEmpty())
+            return low;
+        return low +
+               (qsizetype(std::upper_bound(m_wraps.begin(), m_wraps.end(), index) - m_wraps.begin()) << m_segmentBits);
+    }
+    qsizetype usedSize() const { return m_ends.isEmpty() ? 0 : bufferEnd(m_ends.size() - 1); }
+    // The characters of the gaps before text i and before every earlier text.
+    qsizetype gapCharactersThrough(qsizetype index) const;
+    // Copies `length` characters from `start` in the buffer, gaps included.
+    void copyBuffer(qsizetype start, qsizetype length, QChar* out) const;
+    void moveBuffer(qsizetype from, qsizetype to, qsizetype length);
+    void truncateBuffer(qsizetype size);
     void appendEnd(qsizetype end);
     void truncateEnds(qsizetype count);
 
@@ -175,6 +212,7 @@ private:
     // For each multiple of 2^m_segmentBits that the ends passed, the first text whose end lies at or past it.
     QList<qsizetype> m_wraps;
     int m_segmentBits = 32;
+    std::vector<Gap> m_gaps; // in rising order of index
 };
 
 } // namespace quorvane

@@ -4,6 +4,7 @@ quorvane_add_test(NAME test_domainlistcommands SOURCES app/test_domainlistcomman
 quorvane_add_test(NAME test_cursorfile SOURCES app/test_cursorfile.cpp LIBS quorvane_gui)
 quorvane_add_test(NAME test_outputbuttons SOURCES app/test_outputbuttons.cpp app/WindowHarness.h LIBS quorvane_gui)
 quorvane_add_test(NAME test_rankresults SOURCES app/test_rankresults.cpp app/WindowHarness.h LIBS quorvane_gui)
+quorvane_add_test(NAME test_rowheader SOURCES app/test_rowheader.cpp LIBS quorvane_gui)
 # The window's tests start it on the build's application folder.
 foreach(test test_mainwindow test_splittingrun test_domainlistcommands test_cursorfile test_outputbuttons
         test_rankresults)

@@ -1,7 +1,10 @@
+#include "core/EventPump.h"
 #include "core/Failure.h"
 #include "model/TextListModel.h"
+#include "output/TextListRows.h"
 
 #include <QAbstractItemModelTester>
+#include <QRandomGenerator>
 #include <QSignalSpy>
 #include <QtTest>
 
@@ -227,6 +230,88 @@ private slots:
         // The list still takes rows at its end.
         model.append(QStringLiteral("after"));
         QCOMPARE(model.text(model.count() - 1), QStringLiteral("after"));
+    }
+
+    // Every way of removing rows, in a seeded random order with appends and mark changes between, against a
+    // plain list of texts and marks; after each step the rows read the same one by one and run by run (as
+    // the exports read them), narrow and wide.
+    void randomRemovalsMatchAPlainList_data()
+    {
+        QTest::addColumn<bool>("wide");
+        QTest::addColumn<quint32>("seed");
+        for (const quint32 seed : {1u, 2u}) {
+            QTest::addRow("narrow, seed %u", seed) << false << seed;
+            QTest::addRow("wide, seed %u", seed) << true << seed;
+        }
+    }
+    void randomRemovalsMatchAPlainList()
+    {
+        QFETCH(bool, wide);
+        QFETCH(quint32, seed);
+        QRandomGenerator random(seed);
+        TextListModel model(TextListModel::Marks::Checkable);
+        QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+        QStringList plain;
+        std::vector<bool> plainMarks;
+        const auto appendRow = [&] {
+            QString text = QString::number(random.bounded(100000)).repeated(int(random.bounded(3)));
+            if (wide && random.bounded(3) == 0)
+                text += QStringLiteral("\u20ac\u4e2d");
+            const bool checked = random.bounded(2) == 0;
+            model.append(text, checked);
+            plain.append(text);
+            plainMarks.push_back(checked);
+        };
+        for (int i = 0; i < 300; ++i)
+            appendRow();
+        CountingEventPump pump;
+        for (int step = 0; step < 300; ++step) {
+            const int count = int(plain.size());
+            const int kind = count == 0 ? 0 : int(random.bounded(6));
+            if (kind == 0) {
+                for (int i = int(random.bounded(1, 6)); i > 0; --i)
+                    appendRow();
+            } else if (kind <= 2) {
+                const int row = int(random.bounded(count));
+                model.remove(row);
+                plain.removeAt(row);
+                plainMarks.erase(plainMarks.begin() + row);
+            } else if (kind == 3) {
+                const int row = int(random.bounded(count));
+                const int n = std::min(count - row, int(random.bounded(1, 5)));
+                QVERIFY(model.removeRows(row, n));
+                plain.remove(row, n);
+                plainMarks.erase(plainMarks.begin() + row, plainMarks.begin() + row + n);
+            } else if (kind == 4) {
+                // A few rows, or more scattered runs than make a reset.
+                QList<int> rows;
+                for (int i = int(random.bounded(random.bounded(2) == 0 ? 4 : 40)); i >= 0; --i)
+                    rows.append(int(random.bounded(count)));
+                model.removeRowSet(rows);
+                std::sort(rows.begin(), rows.end());
+                rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+                for (auto row = rows.crbegin(); row != rows.crend(); ++row) {
+                    plain.removeAt(*row);
+                    plainMarks.erase(plainMarks.begin() + *row);
+                }
+            } else {
+                const int row = int(random.bounded(count));
+                const bool checked = random.bounded(2) == 0;
+                model.setChecked(row, checked);
+                plainMarks[size_t(row)] = checked;
+            }
+            QCOMPARE(model.texts(), plain);
+            for (int row = 0; row < model.count(); ++row)
+                QCOMPARE(model.isChecked(row), bool(plainMarks[size_t(row)]));
+            TextListRows rows(model, pump);
+            for (int first = 0; first < rows.count(); first = rows.runEnd(first)) {
+                rows.beginRun(first, rows.runEnd(first));
+                for (int row = first; row < rows.runEnd(first); ++row) {
+                    QCOMPARE(rows.text(row).toString(), plain[row]);
+                    QCOMPARE(rows.isChecked(row), bool(plainMarks[size_t(row)]));
+                }
+            }
+        }
     }
 
     void contiguousRemovalIsOneSignalAndEveryRowIsAReset()

@@ -172,6 +172,123 @@ private slots:
         compareBlock(plain, texts + texts);
     }
 
+    // Appends and removals in a seeded random order, each step checked against the same step on a plain list:
+    // single texts and runs anywhere (the ends, and the same place again as Delete held down does), many
+    // ranges at once, blocks added (with gaps of their own, or the block itself), copies, and lines decoded
+    // onto a block with gaps; ends in one segment or wrapped, narrow and wide.
+    void randomRemovalsMatchAPlainList_data()
+    {
+        QTest::addColumn<int>("segmentBits");
+        QTest::addColumn<bool>("wide");
+        QTest::addColumn<quint32>("seed");
+        for (const int bits : {32, 5}) {
+            for (const bool wide : {false, true}) {
+                for (const quint32 seed : {1u, 2u, 3u})
+                    QTest::addRow("%s, %s, seed %u", bits == 32 ? "one segment" : "ends wrapped every 32",
+                                  wide ? "wide" : "narrow", seed)
+                        << bits << wide << seed;
+            }
+        }
+    }
+    void randomRemovalsMatchAPlainList()
+    {
+        QFETCH(int, segmentBits);
+        QFETCH(bool, wide);
+        QFETCH(quint32, seed);
+        QRandomGenerator random(seed);
+        const auto someText = [&] {
+            QString text;
+            const int length = int(random.bounded(10));
+            for (int i = 0; i < length; ++i)
+                text += wide && random.bounded(4) == 0 ? QChar(u'\u4e2d') : QChar(u'a' + random.bounded(26));
+            return text;
+        };
+        const auto someTexts = [&](int n) {
+            QStringList texts;
+            for (int i = 0; i < n; ++i)
+                texts.append(someText());
+            return texts;
+        };
+        const auto blockOf = [&](const QStringList& texts) {
+            return wide ? wideBlock(texts, segmentBits) : narrowBlock(texts, segmentBits);
+        };
+        QStringList plain = someTexts(200);
+        TextBlock block = blockOf(plain);
+        const auto removeRun = [&](qsizetype first, qsizetype n) {
+            block.remove(first, n);
+            plain.remove(first, n);
+        };
+        qsizetype lastRemoved = 0;
+        for (int step = 0; step < 500; ++step) {
+            const qsizetype count = plain.size();
+            const int kind = count == 0 ? 0 : int(random.bounded(count > 400 ? 6 : 12)) % 10;
+            if (kind == 0) {
+                for (const QString& text : someTexts(1 + int(random.bounded(5)))) {
+                    block.add(text);
+                    plain.append(text);
+                }
+            } else if (kind <= 3) {
+                const qsizetype places[] = {0, count - 1, std::min(lastRemoved, count - 1), random.bounded(count)};
+                lastRemoved = places[random.bounded(4)];
+                removeRun(lastRemoved, 1);
+            } else if (kind <= 5) {
+                const qsizetype first = random.bounded(count);
+                removeRun(first, std::min<qsizetype>(count - first, 1 + random.bounded(4)));
+            } else if (kind == 6) {
+                QList<std::pair<qsizetype, qsizetype>> ranges;
+                for (qsizetype at = random.bounded(4); at < count; at += 1 + random.bounded(30)) {
+                    const qsizetype n = std::min<qsizetype>(count - at, 1 + random.bounded(3));
+                    ranges.append({at, n});
+                    at += n;
+                }
+                block.removeRanges(ranges);
+                for (auto range = ranges.crbegin(); range != ranges.crend(); ++range)
+                    plain.remove(range->first, range->second);
+            } else if (kind == 7) {
+                QStringList texts = someTexts(1 + int(random.bounded(20)));
+                TextBlock other = blockOf(texts);
+                const qsizetype removed = random.bounded(texts.size());
+                other.remove(removed);
+                texts.removeAt(removed);
+                block.add(other);
+                plain += texts;
+            } else if (kind == 8) {
+                if (plain.size() < 300) {
+                    block.add(block);
+                    plain += plain;
+                } else {
+                    block.closeGaps();
+                }
+            } else {
+                // A copy changes apart from the block.
+                TextBlock copy = block;
+                copy.remove(random.bounded(count));
+                copy.add(QStringLiteral("only in the copy"));
+                QCOMPARE(copy.count(), count);
+            }
+            compareBlock(block, plain);
+            QCOMPARE(block.isNarrow(), !wide);
+            // Characters read across texts and gaps alike.
+            const QString joined = plain.join(QString());
+            const qsizetype start = joined.isEmpty() ? 0 : random.bounded(joined.size());
+            const qsizetype length = joined.isEmpty() ? 0 : random.bounded(joined.size() - start + 1);
+            QString characters(length, Qt::Uninitialized);
+            block.copyCharacters(start, length, characters.data());
+            QCOMPARE(characters, joined.mid(start, length));
+        }
+
+        // Lines decoded onto a block with gaps.
+        plain = someTexts(50);
+        block = blockOf(plain);
+        removeRun(20, 3);
+        QVERIFY(block.hasGaps());
+        testfiles::TemporaryFiles files;
+        QFile file(files.withBytes("line one\r\n\r\nline three\r\n"));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        appendFileLines(file, TextEncoding::Ansi, LineBreaks::CrLfOrLf, block, 1000);
+        compareBlock(block, plain + QStringList{QStringLiteral("line one"), QString(), QStringLiteral("line three")});
+    }
+
     // The decoder hands ends over in batches; a batch that passes a multiple takes the careful way.
     void decodedEndsPastSegments_data()
     {
