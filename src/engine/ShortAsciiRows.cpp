@@ -184,7 +184,8 @@ bool ShortAsciiRows::walkSplits(qint32 size, const char* bytes, qsizetype startB
         ++depth;
         from[level + 1] = end;
         rest[level + 1] = next;
-        scoreSoFar[level + 1] = score;
+        if constexpr (withScores)
+            scoreSoFar[level + 1] = score;
     }
 }
 
