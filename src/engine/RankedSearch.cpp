@@ -31,6 +31,7 @@ void RankedSearch::start(const PieceLattice& lattice, const PieceScore& pieceSco
     m_given = 0;
     m_queue.clear();
     m_taken.clear();
+    m_jumps.clear();
     m_path.clear();
     m_firstNew = 0;
     m_score = 0;
@@ -188,21 +189,48 @@ void RankedSearch::materialize(const Entry& entry, std::vector<qint32>& edges)
         follow();
 }
 
+qint32 RankedSearch::ancestor(qint32 taken, qint32 levels) const
+{
+    while (levels > 0) {
+        const int jump = std::min(31 - __builtin_clz(static_cast<quint32>(levels)), jumpCount - 1);
+        taken = m_jumps[static_cast<std::size_t>(taken) * jumpCount + static_cast<std::size_t>(jump)];
+        levels -= qint32(1) << jump;
+    }
+    return taken;
+}
+
 bool RankedSearch::after(const Entry& a, const Entry& b) const
 {
     if (a.score != b.score)
         return a.score < b.score;
     // Equal scores: search order. Below the answer both derive from last, they leave its path at their
-    // turning points; before the first of those they are that path, so the first difference is there.
+    // turning points; before the first of those they are that path, so the first difference is there. That
+    // answer is found by jumps up the answers each derives from, in steps of powers of two.
     const Entry* x = &a;
     const Entry* y = &b;
-    while (x->level > y->level)
-        x = &m_taken[static_cast<std::size_t>(x->parent)];
-    while (y->level > x->level)
-        y = &m_taken[static_cast<std::size_t>(y->parent)];
-    while (x->parent != y->parent) {
-        x = &m_taken[static_cast<std::size_t>(x->parent)];
-        y = &m_taken[static_cast<std::size_t>(y->parent)];
+    if (x->level > y->level)
+        x = &m_taken[static_cast<std::size_t>(ancestor(x->parent, x->level - y->level - 1))];
+    else if (y->level > x->level)
+        y = &m_taken[static_cast<std::size_t>(ancestor(y->parent, y->level - x->level - 1))];
+    if (x->parent != y->parent) {
+        qint32 px = x->parent;
+        qint32 py = y->parent;
+        for (int jump = jumpCount - 1; jump >= 0; --jump) {
+            const auto at = static_cast<std::size_t>(jump);
+            const qint32 upX = m_jumps[static_cast<std::size_t>(px) * jumpCount + at];
+            const qint32 upY = m_jumps[static_cast<std::size_t>(py) * jumpCount + at];
+            if (upX != upY) {
+                px = upX;
+                py = upY;
+            }
+        }
+        // Deeper than the jumps reach: the rest one answer at a time.
+        while (m_taken[static_cast<std::size_t>(px)].parent != m_taken[static_cast<std::size_t>(py)].parent) {
+            px = m_taken[static_cast<std::size_t>(px)].parent;
+            py = m_taken[static_cast<std::size_t>(py)].parent;
+        }
+        x = &m_taken[static_cast<std::size_t>(px)];
+        y = &m_taken[static_cast<std::size_t>(py)];
     }
     if (x == y)
         return false; // the same split
@@ -273,6 +301,14 @@ bool RankedSearch::next()
     m_queue.pop_back();
     m_taken.push_back(taken);
     const auto takenIndex = static_cast<qint32>(m_taken.size() - 1);
+    // Its jumps: the answer it derives from, that one's, and so on by powers of two (-1 past the first).
+    for (int jump = 0; jump < jumpCount; ++jump) {
+        const qint32 below = jump == 0 ? taken.parent : m_jumps[m_jumps.size() - 1];
+        m_jumps.push_back(
+            below < 0 || jump == 0
+                ? below
+                : m_jumps[static_cast<std::size_t>(below) * jumpCount + static_cast<std::size_t>(jump - 1)]);
+    }
     materialize(taken, m_pathEdges);
 
     // The pieces shared with the split given before.

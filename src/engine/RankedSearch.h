@@ -85,6 +85,12 @@ private:
     std::vector<qint64> m_best; // per place: the best score of a split of the rest
     std::vector<Entry> m_queue; // a heap, best on top
     std::vector<Entry> m_taken; // the answers given, as they were in the queue
+    // Per answer given, the answers it derives from 1, 2, 4, ... levels up (-1 past the first): m_jumps[i *
+    // jumpCount + k] for answer i and 2^k levels.
+    static constexpr int jumpCount = 16;
+    std::vector<qint32> m_jumps;
+    // The answer `levels` levels above answer `taken` (which is that answer itself for 0).
+    qint32 ancestor(qint32 taken, qint32 levels) const;
     std::vector<const Entry*> m_chain;
     // The splits listed whole: their ends one after the other, where each starts, their scores, and their
     // order by score; m_listed says whether this way is taken, m_nextListed which comes next.
