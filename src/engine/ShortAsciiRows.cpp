@@ -250,17 +250,10 @@ std::optional<bool> ShortAsciiRows::writeRankedRows(QStringView text, QByteArray
     // stay far within 64 bits; the order is the key's low bits.
     constexpr qint64 orderLimit = mostListed;
     static_assert((orderLimit & (orderLimit - 1)) == 0);
-    rows = 0;
     const auto size = static_cast<qint32>(text.size());
-    if (size == 0) { // one split, the empty one
-        char* out = output.reserve(start.size() + 1);
-        if (!start.isEmpty())
-            std::memcpy(out, start.data(), static_cast<std::size_t>(start.size()));
-        out[start.size()] = '\n';
-        output.commit(out + start.size() + 1);
-        rows = 1;
-        return false;
-    }
+    if (size == 0) // one split, the empty one, in either order
+        return writeRows(text, start, 0, output, rows);
+    rows = 0;
     refreshScores(scores);
     findEndMasks<true>(text);
     // Backwards: per place, how many splits the rest has (counted up to a little past what may be listed),
