@@ -1,5 +1,6 @@
 #include "ShortAsciiRows.h"
 
+#include "KeyRadixSort.h"
 #include "NumericPieces.h"
 #include "WordScores.h"
 #include "WordTrie.h"
@@ -21,6 +22,32 @@ void copyBlocks(char* to, const char* from, qsizetype bytes)
 {
     for (qsizetype done = 0; done < bytes; done += rowBlock)
         std::memcpy(to + done, from + done, rowBlock);
+}
+
+// Pieces of a row are copied in blocks of this size; most pieces fit in one.
+constexpr qsizetype pieceBlock = 16;
+
+// The row of a split of the text `bytes` (with a block's room past it) whose pieces end where `ends` has
+// its bits (bit k: a piece ends after character k): `start`, the pieces with a blank between them, and LF.
+inline void writeSplitRow(quint64 ends, const char* bytes, qint32 size, QByteArrayView start, RowOutput& output)
+{
+    const qsizetype startBytes = start.size();
+    char* const out = output.reserve(startBytes + 2 * size + pieceBlock);
+    if (startBytes > 0)
+        std::memcpy(out, start.data(), static_cast<std::size_t>(startBytes));
+    char* to = out + startBytes;
+    qint32 from = 0;
+    for (; ends != 0; ends &= ends - 1) {
+        const qint32 end = __builtin_ctzll(ends) + 1;
+        std::memcpy(to, bytes + from, pieceBlock);
+        for (qsizetype done = pieceBlock; done < end - from; done += pieceBlock)
+            [[unlikely]] std::memcpy(to + done, bytes + from + done, pieceBlock);
+        to += end - from;
+        *to++ = ' ';
+        from = end;
+    }
+    to[-1] = '\n';
+    output.commit(to);
 }
 
 } // namespace
@@ -102,8 +129,12 @@ template <bool withScores> void ShortAsciiRows::findEndMasks(QStringView text)
             if (cell == AsciiWordTrie::noCell)
                 break;
             ends |= static_cast<quint64>(AsciiWordTrie::isWord(cell)) << (position - start);
-            if constexpr (withScores)
-                m_piecePlaces[start][position - start] = static_cast<quint32>(place); // read only for words
+            if constexpr (withScores) {
+                // Read only for the words that splits take, later: fetched now, while the walk waits anyway.
+                m_piecePlaces[start][position - start] = static_cast<quint32>(place);
+                if (AsciiWordTrie::isWord(cell))
+                    __builtin_prefetch(m_cellScores->scores.data() + place);
+            }
         }
         if (NumericScanner::canStart(units[start])) {
             NumericScanner numbers(text, static_cast<qsizetype>(start));
@@ -124,7 +155,7 @@ template <bool withScores> void ShortAsciiRows::findEndMasks(QStringView text)
         const quint64 ends = ((fromStart >> at) & 1) != 0 ? m_pieceMasks[at] & splitsAhead : 0;
         m_endMasks[at] = ends;
         splitsAhead = (splitsAhead << 1) | (ends != 0 ? 1 : 0);
-        // The scores of the pieces that splits take only: each is a read far into memory.
+        // The scores of the pieces that splits take only.
         if constexpr (withScores) {
             for (quint64 rest = ends; rest != 0; rest &= rest - 1) {
                 const auto bit = static_cast<std::size_t>(__builtin_ctzll(rest));
@@ -134,22 +165,17 @@ template <bool withScores> void ShortAsciiRows::findEndMasks(QStringView text)
     }
 }
 
-// Per depth: the place its piece starts at, the ends from there not yet taken, and the score up to there. A
-// row is what has been built up to its last piece's place, then the rest of the text and the LF.
-template <bool withScores, typename Take>
-bool ShortAsciiRows::walkSplits(qint32 size, const char* bytes, qsizetype startBytes, Take&& take)
+// The depth-first search over m_endMasks in search order. Per depth it keeps the place its piece starts at and
+// the ends from there not yet taken; what a split is made of is `path`'s to keep: path.piece(level, at, end)
+// takes the piece from `at` to `end` at that depth, which is not the split's last, and path.last(level, at)
+// the last piece, from `at` to the text's end, and returns whether the walk goes on.
+template <typename Path> bool ShortAsciiRows::walkSplits(qint32 size, Path& path)
 {
-    char* const pieces = m_rowBytes.data() + startBytes;
     std::array<quint64, maxLength + 1> rest;
     std::array<qint32, maxLength + 1> from;
-    std::array<qint64, maxLength + 1> scoreSoFar;
-    const auto scoreOf = [&](qint32 at, qint32 end) -> qint64 {
-        return m_pieceScores[static_cast<std::size_t>(at)][static_cast<std::size_t>(end - at - 1)];
-    };
     qint32 depth = 0;
     rest[0] = m_endMasks[0];
     from[0] = 0;
-    scoreSoFar[0] = 0;
     for (;;) {
         const auto level = static_cast<std::size_t>(depth);
         const quint64 ends = rest[level];
@@ -162,30 +188,22 @@ bool ShortAsciiRows::walkSplits(qint32 size, const char* bytes, qsizetype startB
         const qint32 at = from[level];
         const qint32 end = at + 1 + __builtin_ctzll(ends);
         rest[level] = ends & (ends - 1);
-        qint64 score = 0;
-        if constexpr (withScores)
-            score = scoreSoFar[level] + scoreOf(at, end);
         if (end == size) {
-            if (!take(at, startBytes + at + depth, score))
+            if (!path.last(level, at))
                 return true;
             continue;
         }
-        copyBlocks(pieces + at + depth, bytes + at, end - at);
-        pieces[end + depth] = ' ';
+        path.piece(level, at, end);
         const quint64 next = m_endMasks[static_cast<std::size_t>(end)];
         if (next == quint64(1) << (size - end - 1)) {
-            // The rest of the text is the one piece from there: its row, without going a level deeper.
-            if constexpr (withScores)
-                score += scoreOf(end, size);
-            if (!take(end, startBytes + end + depth + 1, score))
+            // The rest of the text is the one piece from there: its split, without going a level deeper.
+            if (!path.last(level + 1, end))
                 return true;
             continue;
         }
         ++depth;
         from[level + 1] = end;
         rest[level + 1] = next;
-        if constexpr (withScores)
-            scoreSoFar[level + 1] = score;
     }
 }
 
@@ -194,32 +212,55 @@ bool ShortAsciiRows::writeRows(QStringView text, QByteArrayView start, qsizetype
 {
     Q_ASSERT(takes(text));
     const auto size = static_cast<qint32>(text.size());
-    const qsizetype startBytes = start.size();
-    const qsizetype bound = maxCandidates > 0 ? maxCandidates : std::numeric_limits<qsizetype>::max();
     rows = 0;
     std::array<char, textRoom> bytes;
     takeBytes(text, bytes);
     startRow(start);
-    const char* const row = m_rowBytes.data();
-    const auto writeRow = [&](qint32 at, qsizetype built) {
-        const qsizetype length = built + (size - at) + 1;
-        char* out = output.reserve(length + rowBlock);
-        copyBlocks(out, row, built);
-        copyBlocks(out + built, bytes.data() + at, size - at + 1);
-        output.commit(out + length);
-        ++rows;
+    // A row is what has been built up to its last piece's place (the start, the pieces before, a blank after
+    // each), then the rest of the text and the LF; each piece is built where it stands in the row.
+    struct Rows
+    {
+        const char* bytes;
+        qint32 size;
+        char* row;
+        qsizetype startBytes;
+        qsizetype bound;
+        RowOutput& output;
+        qsizetype& rows;
+
+        void piece(std::size_t level, qint32 at, qint32 end)
+        {
+            char* const to = row + startBytes + at + static_cast<qsizetype>(level);
+            copyBlocks(to, bytes + at, end - at);
+            to[end - at] = ' ';
+        }
+        bool last(std::size_t level, qint32 at)
+        {
+            if (rows == bound)
+                return false;
+            const qsizetype built = startBytes + at + static_cast<qsizetype>(level);
+            const qsizetype length = built + (size - at) + 1;
+            char* out = output.reserve(length + rowBlock);
+            copyBlocks(out, row, built);
+            copyBlocks(out + built, bytes + at, size - at + 1);
+            output.commit(out + length);
+            ++rows;
+            return true;
+        }
     };
+    Rows path{bytes.data(),
+              size,
+              m_rowBytes.data(),
+              start.size(),
+              maxCandidates > 0 ? maxCandidates : std::numeric_limits<qsizetype>::max(),
+              output,
+              rows};
     if (size == 0) { // one candidate, the empty one
-        writeRow(0, startBytes);
+        path.last(0, 0);
         return false;
     }
     findEndMasks<false>(text);
-    return walkSplits<false>(size, bytes.data(), startBytes, [&](qint32 at, qsizetype built, qint64) {
-        if (rows == bound)
-            return false;
-        writeRow(at, built);
-        return true;
-    });
+    return walkSplits(size, path);
 }
 
 void ShortAsciiRows::takeBytes(QStringView text, std::array<char, textRoom>& bytes)
@@ -248,12 +289,15 @@ std::optional<bool> ShortAsciiRows::writeRankedRows(QStringView text, QByteArray
     constexpr qint64 mostListed = 1 << 16;
     // A split's score is at most 64 pieces' scores, each far within 2^20 units, so keys of score and order
     // stay far within 64 bits; the order is the key's low bits.
-    constexpr qint64 orderLimit = mostListed;
-    static_assert((orderLimit & (orderLimit - 1)) == 0);
+    constexpr int orderBits = 16;
+    constexpr qint64 orderLimit = qint64(1) << orderBits;
+    static_assert(orderLimit >= mostListed);
     const auto size = static_cast<qint32>(text.size());
     if (size == 0) // one split, the empty one, in either order
         return writeRows(text, start, 0, output, rows);
     rows = 0;
+    std::array<char, textRoom> bytes;
+    takeBytes(text, bytes);
     refreshScores(scores);
     findEndMasks<true>(text);
     // Backwards: per place, how many splits the rest has (counted up to a little past what may be listed),
@@ -289,19 +333,10 @@ std::optional<bool> ShortAsciiRows::writeRankedRows(QStringView text, QByteArray
         return false;
 
     if (wanted == 1) {
-        // The best split's row: its pieces with a blank between them.
-        char* out = output.reserve(start.size() + 2 * size);
-        if (!start.isEmpty())
-            std::memcpy(out, start.data(), static_cast<std::size_t>(start.size()));
-        char* at = out + start.size();
-        for (qint32 place = 0; place < size;) {
-            const qint32 end = bestEnd[static_cast<std::size_t>(place)];
-            for (qint32 k = place; k < end; ++k)
-                *at++ = static_cast<char>(text[k].unicode());
-            *at++ = end < size ? ' ' : '\n';
-            place = end;
-        }
-        output.commit(at);
+        quint64 ends = 0;
+        for (qint32 place = 0; place < size; place = bestEnd[static_cast<std::size_t>(place)])
+            ends |= quint64(1) << (bestEnd[static_cast<std::size_t>(place)] - 1);
+        writeSplitRow(ends, bytes.data(), size, start, output);
         rows = 1;
         return wantedIsBound && total > 1;
     }
@@ -309,31 +344,47 @@ std::optional<bool> ShortAsciiRows::writeRankedRows(QStringView text, QByteArray
     if (total > (allWanted ? mostListed : fewSplits))
         return std::nullopt;
 
-    // Every split's row in search order, without the start, into m_listedRows (m_listedStarts[k] is where
-    // row k begins), and its key: the score negated, then the place in search order.
-    std::array<char, textRoom> bytes;
-    takeBytes(text, bytes);
-    startRow(QByteArrayView());
-    const char* const row = m_rowBytes.data();
-    const auto room = static_cast<std::size_t>(total * 2 * size + rowBlock); // a row takes at most 2 * size
-    if (m_listedRows.size() < room)
-        m_listedRows.resize(room);
-    m_listedStarts.clear();
-    m_listedKeys.clear();
-    qsizetype used = 0;
-    walkSplits<true>(size, bytes.data(), 0, [&](qint32 at, qsizetype built, qint64 score) {
-        char* const to = m_listedRows.data() + used;
-        copyBlocks(to, row, built);
-        copyBlocks(to + built, bytes.data() + at, size - at + 1);
-        m_listedKeys.push_back(-score * orderLimit + static_cast<qint64>(m_listedStarts.size()));
-        m_listedStarts.push_back(static_cast<qint32>(used));
-        used += built + (size - at) + 1;
-        return true;
-    });
-    m_listedStarts.push_back(static_cast<qint32>(used));
+    // Every split in search order: the ends of its pieces, and its key, the score negated, then the place in
+    // search order.
+    struct Listed
+    {
+        const std::array<std::array<qint32, maxLength>, maxLength>& pieceScores;
+        qint32 size;
+        qint64* keys;
+        quint64* ends;
+        qint64* scoreSoFar; // per depth, of the pieces before
+        quint64* endsSoFar;
+        qint64 order = 0;
+
+        qint32 scoreOf(qint32 at, qint32 end) const
+        {
+            return pieceScores[static_cast<std::size_t>(at)][static_cast<std::size_t>(end - at - 1)];
+        }
+        void piece(std::size_t level, qint32 at, qint32 end)
+        {
+            scoreSoFar[level + 1] = scoreSoFar[level] + scoreOf(at, end);
+            endsSoFar[level + 1] = endsSoFar[level] | (quint64(1) << (end - 1));
+        }
+        bool last(std::size_t level, qint32 at)
+        {
+            keys[order] = -(scoreSoFar[level] + scoreOf(at, size)) * orderLimit + order;
+            ends[order] = endsSoFar[level] | (quint64(1) << (size - 1));
+            ++order;
+            return true;
+        }
+    };
+    m_listedKeys.resize(static_cast<std::size_t>(total));
+    m_listedEnds.resize(static_cast<std::size_t>(total));
+    std::array<qint64, maxLength + 1> scoreSoFar;
+    std::array<quint64, maxLength + 1> endsSoFar;
+    scoreSoFar[0] = 0;
+    endsSoFar[0] = 0;
+    Listed listed{m_pieceScores, size, m_listedKeys.data(), m_listedEnds.data(), scoreSoFar.data(), endsSoFar.data()};
+    walkSplits(size, listed);
+    Q_ASSERT(listed.order == total);
 
     const auto taken = static_cast<std::ptrdiff_t>(allWanted ? total : wanted);
-    if (allWanted && m_listedKeys.size() <= 32) {
+    if (allWanted && total <= 32) {
         // Most texts have a few splits: insertion sort, without the set-up of a general one.
         for (std::size_t next = 1; next < m_listedKeys.size(); ++next) {
             const qint64 key = m_listedKeys[next];
@@ -343,18 +394,12 @@ std::optional<bool> ShortAsciiRows::writeRankedRows(QStringView text, QByteArray
             m_listedKeys[to] = key;
         }
     } else if (allWanted)
-        std::sort(m_listedKeys.begin(), m_listedKeys.end());
+        radixSortKeys(m_listedKeys, m_spareKeys, orderBits);
     else
         std::partial_sort(m_listedKeys.begin(), m_listedKeys.begin() + taken, m_listedKeys.end());
-    const qsizetype startBytes = start.size();
     for (std::ptrdiff_t k = 0; k < taken; ++k) {
         const auto order = static_cast<std::size_t>(m_listedKeys[static_cast<std::size_t>(k)] & (orderLimit - 1));
-        const qsizetype length = m_listedStarts[order + 1] - m_listedStarts[order];
-        char* out = output.reserve(startBytes + length + rowBlock);
-        if (startBytes > 0)
-            std::memcpy(out, start.data(), static_cast<std::size_t>(startBytes));
-        copyBlocks(out + startBytes, m_listedRows.data() + m_listedStarts[order], length);
-        output.commit(out + startBytes + length);
+        writeSplitRow(m_listedEnds[order], bytes.data(), size, start, output);
     }
     rows = taken;
     return wantedIsBound && !allWanted;

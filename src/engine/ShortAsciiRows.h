@@ -24,7 +24,8 @@ class WordScores;
 // Ranked, the rows are those of RankedSearch over Segmenter's lattice, in the same order. A split of such a
 // text is one 64-bit mask of its piece ends, and its pieces' scores are kept per node of the trie, so: the
 // best split alone comes from one backward pass over the masks, and when the text has few splits, they are
-// all listed in search order with their scores and sorted. A text with many splits is left to RankedSearch,
+// all listed in search order, each as its score and its mask, and sorted; each row is written from its mask
+// once its place is known. A text with many splits is left to RankedSearch,
 // whose cost follows the splits asked for rather than those the text has.
 class ShortAsciiRows final
 {
@@ -67,9 +68,9 @@ private:
     static void takeBytes(QStringView text, std::array<char, textRoom>& bytes);
     // m_rowBytes with `start` and room for the longest row after it.
     void startRow(QByteArrayView start);
-    // The depth-first search over m_endMasks, in search order, handing each split to `take` (ShortAsciiRows.cpp).
-    template <bool withScores, typename Take>
-    bool walkSplits(qint32 size, const char* bytes, qsizetype startBytes, Take&& take);
+    // The depth-first search over m_endMasks, in search order, handing each split's pieces to `path`
+    // (ShortAsciiRows.cpp). Returns true when `path` stopped it.
+    template <typename Path> bool walkSplits(qint32 size, Path& path);
 
     struct Index
     {
@@ -95,15 +96,16 @@ private:
     std::vector<char> m_rowBytes;                  // the row being built
     // Ranked: the score of the piece from place i of length k + 1 is m_pieceScores[i][k], set where the
     // piece is in m_endMasks[i]; per place, how many splits the rest has, the best one's score and its first
-    // piece's end; the splits listed: their rows in search order, where each starts, and their sorting keys.
+    // piece's end; the splits listed in search order: the ends of their pieces (bit k: a piece ends after
+    // character k), and their sorting keys.
     std::array<std::array<qint32, maxLength>, maxLength> m_pieceScores{};
     std::array<std::array<quint32, maxLength>, maxLength> m_piecePlaces{}; // where in CellScores each one's is
     std::array<qint64, maxLength + 1> m_splitCounts{};
     std::array<qint64, maxLength + 1> m_bestScores{};
     std::array<qint32, maxLength + 1> m_bestEnds{};
-    std::vector<char> m_listedRows;
-    std::vector<qint32> m_listedStarts;
+    std::vector<quint64> m_listedEnds;
     std::vector<qint64> m_listedKeys;
+    std::vector<qint64> m_spareKeys;
 };
 
 } // namespace quorvane

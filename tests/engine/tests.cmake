@@ -24,6 +24,7 @@ add_test(NAME test_mkmdb_reproducible
 quorvane_add_test(NAME test_segmenter SOURCES engine/test_segmenter.cpp)
 # The search and its rows at every edge of their sizes, against the plain recursion.
 quorvane_add_test(NAME test_segmenteredges SOURCES engine/test_segmenteredges.cpp)
+quorvane_add_test(NAME test_keyradixsort SOURCES engine/test_keyradixsort.cpp)
 quorvane_add_test(NAME test_namecleaner SOURCES engine/test_namecleaner.cpp)
 quorvane_add_test(NAME test_entryprocessor SOURCES engine/test_entryprocessor.cpp)
 

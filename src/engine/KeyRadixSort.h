@@ -1,0 +1,46 @@
+#pragma once
+
+#include <QtGlobal>
+
+#include <algorithm>
+#include <array>
+#include <utility>
+#include <vector>
+
+namespace quorvane {
+
+// Sorts `keys` by the bits above their low `orderBits` bits, keeping the order of keys equal there: a radix
+// sort, 8 bits a pass from the lowest, over as many passes as the spread of those high bits needs (one or two
+// for the scores of real words). Keys whose low bits ascend already, as a split's place in search order does,
+// come out wholly sorted. Its loops do not branch on the keys, where a comparison sort guesses wrong about
+// every other comparison of keys in no order. `spare` is room it may swap with `keys`.
+inline void radixSortKeys(std::vector<qint64>& keys, std::vector<qint64>& spare, int orderBits)
+{
+    if (keys.empty())
+        return;
+    qint64 lowest = keys.front() >> orderBits;
+    qint64 highest = lowest;
+    for (const qint64 key : keys) {
+        lowest = std::min(lowest, key >> orderBits);
+        highest = std::max(highest, key >> orderBits);
+    }
+    const auto spread = static_cast<quint64>(highest) - static_cast<quint64>(lowest);
+    spare.resize(keys.size());
+    for (int shift = 0; shift == 0 || (shift < 64 && (spread >> shift) != 0); shift += 8) {
+        const auto digit = [&](qint64 key) {
+            return static_cast<std::size_t>(
+                ((static_cast<quint64>(key >> orderBits) - static_cast<quint64>(lowest)) >> shift) & 0xFF);
+        };
+        std::array<qint64, 256> next{};
+        for (const qint64 key : keys)
+            ++next[digit(key)];
+        qint64 place = 0;
+        for (qint64& count : next)
+            place += std::exchange(count, place);
+        for (const qint64 key : keys)
+            spare[static_cast<std::size_t>(next[digit(key)]++)] = key;
+        keys.swap(spare);
+    }
+}
+
+} // namespace quorvane
