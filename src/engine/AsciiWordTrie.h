@@ -38,12 +38,17 @@ public:
     const Cell* cells() const { return m_cells.data(); }
     static Cell step(const Cell* cells, Cell cell, quint8 code)
     {
-        const Cell next = cells[(cell >> baseShift) + code];
-        return (next & labelMask) == code ? next : noCell;
+        return childFrom(cells[childPlace(cell, code)], code);
     }
     // Where the node reached by step(cells, cell, code) lies among the cells, when that step reaches one: a word's
     // node is known by this place, so that something can be kept per word beside the cells.
     static std::size_t childPlace(Cell cell, quint8 code) { return (cell >> baseShift) + code; }
+    // The step itself, given the cell at childPlace(cell, code) (from a copy of the cells kept with more beside
+    // each): that cell when it is the child over `code`, else noCell.
+    static Cell childFrom(Cell atChildPlace, quint8 code)
+    {
+        return (atChildPlace & labelMask) == code ? atChildPlace : noCell;
+    }
     std::size_t cellCount() const { return m_cells.size(); }
     // Whether the node's path spells a word; false for noCell.
     static bool isWord(Cell cell) { return (cell >> wordShift) & 1; }

@@ -80,13 +80,14 @@ void ShortAsciiRows::prepareScores(const WordScores& scores)
 
 void ShortAsciiRows::refreshScores(const WordScores& scores)
 {
-    if (m_cellScores && m_cellScores->generation == m_index->generation)
+    if (m_scoredCells && m_scoredCells->generation == m_index->generation)
         return;
-    auto cellScores = std::make_shared<CellScores>();
+    auto scored = std::make_shared<ScoredCells>();
     const AsciiWordTrie& trie = m_index->trie;
-    cellScores->scores.assign(trie.cellCount(), 0);
-    cellScores->scores[CellScores::numberPlace] = WordScores::numberScore();
-    cellScores->generation = m_index->generation;
+    scored->cells.resize(trie.cellCount());
+    for (std::size_t place = 0; place < trie.cellCount(); ++place)
+        scored->cells[place] = {trie.cells()[place], 0};
+    scored->generation = m_index->generation;
     // Each word's node is where its walk ends; words that differ only in letter case end at the same node
     // and score the same.
     for (const QString& word : m_dictionary.words()) {
@@ -100,9 +101,9 @@ void ShortAsciiRows::refreshScores(const WordScores& scores)
             cell = trie.step(cell, code);
         }
         if (AsciiWordTrie::isWord(cell))
-            cellScores->scores[place] = scores.pieceScore(word);
+            scored->cells[place].score = scores.pieceScore(word);
     }
-    m_cellScores = std::move(cellScores);
+    m_scoredCells = std::move(scored);
 }
 
 // Forwards, the words and numbers from each place that pieces from the start reach (the walk from one place
@@ -114,6 +115,7 @@ template <bool withScores> void ShortAsciiRows::findEndMasks(QStringView text)
     const auto size = static_cast<std::size_t>(text.size());
     const AsciiWordTrie& trie = m_index->trie;
     const AsciiWordTrie::Cell* const cells = trie.cells();
+    const ScoredCells::Cell* const scoredCells = withScores ? m_scoredCells->cells.data() : nullptr;
     std::array<quint8, maxLength> codes{};
     for (std::size_t k = 0; k < size; ++k)
         codes[k] = trie.codeOf(units[k]);
@@ -125,16 +127,16 @@ template <bool withScores> void ShortAsciiRows::findEndMasks(QStringView text)
         AsciiWordTrie::Cell cell = trie.root();
         for (std::size_t position = start; position < size; ++position) {
             const std::size_t place = AsciiWordTrie::childPlace(cell, codes[position]);
-            cell = AsciiWordTrie::step(cells, cell, codes[position]);
+            if constexpr (withScores) {
+                // The piece's score lies beside its node: kept for every step, read only for words.
+                cell = AsciiWordTrie::childFrom(scoredCells[place].cell, codes[position]);
+                m_pieceScores[start][position - start] = scoredCells[place].score;
+            } else {
+                cell = AsciiWordTrie::childFrom(cells[place], codes[position]);
+            }
             if (cell == AsciiWordTrie::noCell)
                 break;
             ends |= static_cast<quint64>(AsciiWordTrie::isWord(cell)) << (position - start);
-            if constexpr (withScores) {
-                // Read only for the words that splits take, later: fetched now, while the walk waits anyway.
-                m_piecePlaces[start][position - start] = static_cast<quint32>(place);
-                if (AsciiWordTrie::isWord(cell))
-                    __builtin_prefetch(m_cellScores->scores.data() + place);
-            }
         }
         if (NumericScanner::canStart(units[start])) {
             NumericScanner numbers(text, static_cast<qsizetype>(start));
@@ -142,7 +144,7 @@ template <bool withScores> void ShortAsciiRows::findEndMasks(QStringView text)
                 const std::size_t length = static_cast<std::size_t>(end) - start;
                 if constexpr (withScores) {
                     if (((ends >> (length - 1)) & 1) == 0) // a number that is also a word scores as the word
-                        m_piecePlaces[start][length - 1] = CellScores::numberPlace;
+                        m_pieceScores[start][length - 1] = WordScores::numberScore();
                 }
                 ends |= quint64(1) << (length - 1);
             }
@@ -155,13 +157,6 @@ template <bool withScores> void ShortAsciiRows::findEndMasks(QStringView text)
         const quint64 ends = ((fromStart >> at) & 1) != 0 ? m_pieceMasks[at] & splitsAhead : 0;
         m_endMasks[at] = ends;
         splitsAhead = (splitsAhead << 1) | (ends != 0 ? 1 : 0);
-        // The scores of the pieces that splits take only.
-        if constexpr (withScores) {
-            for (quint64 rest = ends; rest != 0; rest &= rest - 1) {
-                const auto bit = static_cast<std::size_t>(__builtin_ctzll(rest));
-                m_pieceScores[at][bit] = m_cellScores->scores[m_piecePlaces[at][bit]];
-            }
-        }
     }
 }
 

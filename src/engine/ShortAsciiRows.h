@@ -79,18 +79,22 @@ private:
         quint64 generation = 0;
     };
 
-    // The score of the word at each place of the trie's cells, for the index of the same generation. Place 0,
-    // where no node lies, holds that of a number that is no word.
-    struct CellScores
+    // The trie's cells again, each with the score of the word that ends there, for the index of the same
+    // generation: a ranked walk reads a node and its word's score in one place.
+    struct ScoredCells
     {
-        static constexpr quint32 numberPlace = 0;
-        std::vector<qint32> scores;
+        struct Cell
+        {
+            AsciiWordTrie::Cell cell;
+            qint32 score;
+        };
+        std::vector<Cell> cells;
         quint64 generation = 0;
     };
 
     const WordDictionary& m_dictionary;
     std::shared_ptr<const Index> m_index;
-    std::shared_ptr<const CellScores> m_cellScores;
+    std::shared_ptr<const ScoredCells> m_scoredCells;
     std::array<quint64, maxLength> m_endMasks{};
     std::array<quint64, maxLength> m_pieceMasks{}; // before the backward pass: every piece from each place
     std::vector<char> m_rowBytes;                  // the row being built
@@ -99,7 +103,6 @@ private:
     // piece's end; the splits listed in search order: the ends of their pieces (bit k: a piece ends after
     // character k), and their sorting keys.
     std::array<std::array<qint32, maxLength>, maxLength> m_pieceScores{};
-    std::array<std::array<quint32, maxLength>, maxLength> m_piecePlaces{}; // where in CellScores each one's is
     std::array<qint64, maxLength + 1> m_splitCounts{};
     std::array<qint64, maxLength + 1> m_bestScores{};
     std::array<qint32, maxLength + 1> m_bestEnds{};
