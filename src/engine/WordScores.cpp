@@ -18,15 +18,27 @@ char16_t lowerAscii(char16_t unit)
     return (unit >= u'A' && unit <= u'Z') ? char16_t(unit + 32) : unit;
 }
 
-// FNV-1a over the lower-cased units of an ASCII text, folded: the table's index is its low bits.
+// FNV-1a over the lower-cased units of an ASCII text, folded: the table's index is its low bits. A text's
+// hash is that of its first units taken one more unit on, so all the first parts of a word are hashed in one
+// pass over it.
+constexpr quint64 fnvStart = 14695981039346656037ull;
+
+quint64 fnvStep(quint64 state, char16_t unit)
+{
+    return (state ^ lowerAscii(unit)) * 1099511628211ull;
+}
+
+std::size_t fnvHash(quint64 state)
+{
+    return std::size_t(state ^ (state >> 29));
+}
+
 std::size_t hashLowerAscii(QStringView text)
 {
-    quint64 hash = 14695981039346656037ull;
-    for (const QChar c : text) {
-        hash ^= lowerAscii(c.unicode());
-        hash *= 1099511628211ull;
-    }
-    return std::size_t(hash ^ (hash >> 29));
+    quint64 state = fnvStart;
+    for (const QChar c : text)
+        state = fnvStep(state, c.unicode());
+    return fnvHash(state);
 }
 
 // A word's score before rounding: Zipf from its place, the piece bonus, and for the shipped lists what is
@@ -62,10 +74,15 @@ double wordNats(const WordFacts& word, double harmonic, bool shipped)
 
 const WordScores::Cell* WordScores::Table::findAscii(QStringView piece) const
 {
+    return findAscii(piece, hashLowerAscii(piece));
+}
+
+const WordScores::Cell* WordScores::Table::findAscii(QStringView piece, std::size_t hash) const
+{
     if (cells.empty())
         return nullptr;
     const auto length = quint32(piece.size());
-    for (std::size_t i = hashLowerAscii(piece) & mask;; i = (i + 1) & mask) {
+    for (std::size_t i = hash & mask;; i = (i + 1) & mask) {
         const Cell& cell = cells[i];
         if (cell.length == 0)
             return nullptr;
@@ -136,13 +153,20 @@ void WordScores::rebuild()
         if (place >= 0)
             unlisted[std::size_t(place)] = true;
     }
-    const auto isCommon = [&](QStringView part) {
-        const qsizetype place = placeOf(part);
-        return place >= 0 && place < compoundPartPlaces;
-    };
+    const auto isCommon = [](qsizetype place) { return place >= 0 && place < compoundPartPlaces; };
     const auto isCompound = [&](QStringView word) {
-        for (qsizetype k = compoundPartLength; k + compoundPartLength <= word.size(); ++k) {
-            if (isCommon(word.first(k)) && isCommon(word.sliced(k)))
+        const bool allAscii = ascii::isAscii(word);
+        quint64 first = fnvStart; // the hash state of word.first(k), for an ASCII word
+        for (qsizetype k = 1; k + compoundPartLength <= word.size(); ++k) {
+            first = fnvStep(first, word[k - 1].unicode());
+            if (k < compoundPartLength)
+                continue;
+            qsizetype firstPlace = -1;
+            if (!allAscii)
+                firstPlace = placeOf(word.first(k));
+            else if (const Cell* cell = table->findAscii(word.first(k), fnvHash(first)))
+                firstPlace = cell->score;
+            if (isCommon(firstPlace) && isCommon(placeOf(word.sliced(k))))
                 return true;
         }
         return false;

@@ -93,6 +93,7 @@ private:
         QHash<QString, qint32> others; // the words with characters beyond ASCII
 
         const Cell* findAscii(QStringView piece) const;
+        const Cell* findAscii(QStringView piece, std::size_t hash) const; // hash: hashLowerAscii(piece)
     };
 
     void rebuild();
