@@ -88,9 +88,10 @@ void ShortAsciiRows::refreshScores(const WordScores& scores)
     for (std::size_t place = 0; place < trie.cellCount(); ++place)
         scored->cells[place] = {trie.cells()[place], 0};
     scored->generation = m_index->generation;
-    // Each word's node is where its walk ends; words that differ only in letter case end at the same node
-    // and score the same.
-    for (const QString& word : m_dictionary.words()) {
+    // Each word's node is where its walk ends.
+    const std::vector<QString>& words = m_dictionary.wordsInOrder();
+    for (std::size_t wordPlace = 0; wordPlace < words.size(); ++wordPlace) {
+        const QString& word = words[wordPlace];
         if (word.isEmpty() || !ascii::isAscii(word))
             continue;
         AsciiWordTrie::Cell cell = trie.root();
@@ -101,7 +102,7 @@ void ShortAsciiRows::refreshScores(const WordScores& scores)
             cell = trie.step(cell, code);
         }
         if (AsciiWordTrie::isWord(cell))
-            scored->cells[place].score = scores.pieceScore(word);
+            scored->cells[place].score = scores.wordScore(static_cast<qsizetype>(wordPlace));
     }
     m_scoredCells = std::move(scored);
 }

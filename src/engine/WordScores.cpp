@@ -182,19 +182,26 @@ void WordScores::rebuild()
         facts.compound = shipped && isCompound(word);
         return units(wordNats(facts, harmonic, shipped));
     };
-    // Every compound is found before any place is overwritten by a score.
-    std::vector<qint32> asciiScores(table->cells.size());
-    for (std::size_t i = 0; i < table->cells.size(); ++i) {
-        if (table->cells[i].length != 0)
-            asciiScores[i] = score(table->cells[i].score);
+    // Every compound is found before any place in the table is overwritten by a score.
+    table->byPlace.assign(words.size(), notAPiece);
+    for (qsizetype place = 0; place < qsizetype(words.size()); ++place) {
+        if (!words[std::size_t(place)].isEmpty())
+            table->byPlace[std::size_t(place)] = score(place);
     }
-    for (std::size_t i = 0; i < table->cells.size(); ++i)
-        table->cells[i].score = asciiScores[i];
+    for (Cell& cell : table->cells) {
+        if (cell.length != 0)
+            cell.score = table->byPlace[std::size_t(cell.score)];
+    }
     table->others.reserve(otherPlaces.size());
     for (auto it = otherPlaces.cbegin(); it != otherPlaces.cend(); ++it)
-        table->others.insert(it.key(), score(it.value()));
+        table->others.insert(it.key(), table->byPlace[std::size_t(it.value())]);
 
     m_table = std::move(table);
+}
+
+qint32 WordScores::wordScore(qsizetype place) const
+{
+    return m_table->byPlace[std::size_t(place)];
 }
 
 qint32 WordScores::pieceScore(QStringView piece) const

@@ -73,6 +73,9 @@ public:
     // per-piece bonus included. `piece` is in the text's own letter case. notAPiece for anything else, the
     // empty piece included.
     qint32 pieceScore(QStringView piece) const;
+    // The score of the dictionary's word at `place` in its order (WordDictionary::wordsInOrder()): what
+    // pieceScore() gives for that word.
+    qint32 wordScore(qsizetype place) const;
 
 private:
     // A lower-case ASCII word in the open-addressing table: its bytes in `bytes` and its score.
@@ -91,6 +94,7 @@ private:
         std::size_t mask = 0;
         qsizetype longestAscii = 0;
         QHash<QString, qint32> others; // the words with characters beyond ASCII
+        std::vector<qint32> byPlace;   // every word's, in the dictionary's order
 
         const Cell* findAscii(QStringView piece) const;
         const Cell* findAscii(QStringView piece, std::size_t hash) const; // hash: hashLowerAscii(piece)
