@@ -1,7 +1,8 @@
 // Names per second with ranking off and on, on the engine benchmark's names (the split quality corpus, words
 // joined, ".com" added to every other name, repeated to a million names): the engine writing rows into
-// memory, and quorvane-split with one job end to end, each unranked, --rank and --best 1. Each is run three
-// times (the machine may be shared) and the best is shown.
+// memory, and quorvane-split with one job end to end, each unranked, --rank and --best 1. The three take turns,
+// five rounds of them, so that a machine whose speed drifts (it may be shared) slows all three alike: each one's
+// best round is shown, and the ratios are the medians of the rounds' own ratios.
 //
 // Goals: --best 1 at least as fast as listing every split; --rank within 1.5 times the unranked time.
 //
@@ -59,6 +60,23 @@ private:
     qint64 m_bytes = 0;
 };
 
+// Names per second in the fastest of `seconds`.
+double rateOf(qsizetype names, const std::vector<double>& seconds)
+{
+    return static_cast<double>(names) / *std::min_element(seconds.begin(), seconds.end());
+}
+
+// The median over the rounds of top[round] / bottom[round].
+double medianRatio(const std::vector<double>& top, const std::vector<double>& bottom)
+{
+    std::vector<double> ratios;
+    for (std::size_t round = 0; round < top.size(); ++round)
+        ratios.push_back(top[round] / bottom[round]);
+    std::sort(ratios.begin(), ratios.end());
+    const std::size_t middle = ratios.size() / 2;
+    return ratios.size() % 2 == 1 ? ratios[middle] : (ratios[middle - 1] + ratios[middle]) / 2;
+}
+
 struct Mode
 {
     const char* label;
@@ -88,33 +106,34 @@ int main(int argc, char** argv)
     const std::vector<Mode> modes{{"every split, search order", SplitOrder::Search, 0, {}},
                                   {"--rank", SplitOrder::Ranked, 0, {QStringLiteral("--rank")}},
                                   {"--best 1", SplitOrder::Ranked, 1, {QStringLiteral("--best"), QStringLiteral("1")}}};
-    constexpr int rounds = 3;
+    constexpr int rounds = 5;
 
     std::printf("\nEngine alone (clean, split, rows into memory), processor time, best of %d:\n", rounds);
     EntryProcessor processor(dictionary, appDir);
     processor.prepareIndex();
     processor.prepareScores();
-    std::vector<double> engineRates;
-    for (const Mode& mode : modes) {
-        SplitOptions options;
-        options.order = mode.order;
-        options.best = mode.best;
-        double best = 0;
-        qint64 rows = 0;
-        qint64 bytes = 0;
-        for (int round = 0; round < rounds; ++round) {
+    std::vector<std::vector<double>> engineSeconds(modes.size());
+    std::vector<qint64> engineRows(modes.size());
+    std::vector<qint64> engineBytes(modes.size());
+    for (int round = 0; round < rounds; ++round) {
+        for (std::size_t m = 0; m < modes.size(); ++m) {
+            SplitOptions options;
+            options.order = modes[m].order;
+            options.best = modes[m].best;
             DiscardedRows output;
-            rows = 0;
+            qint64 rows = 0;
             const double start = bench::processSeconds();
             for (const QString& name : names)
                 rows += processor.writeRows(name, options, output).rows;
-            const double seconds = bench::processSeconds() - start;
-            bytes = output.bytes();
-            best = round == 0 ? seconds : std::min(best, seconds);
+            engineSeconds[m].push_back(bench::processSeconds() - start);
+            engineRows[m] = rows;
+            engineBytes[m] = output.bytes();
         }
-        engineRates.push_back(static_cast<double>(names.size()) / best);
-        std::printf("  %-26s %10.0f names/s  (%lld rows, %.1f MB)\n", mode.label, engineRates.back(),
-                    static_cast<long long>(rows), static_cast<double>(bytes) / 1e6);
+    }
+    for (std::size_t m = 0; m < modes.size(); ++m) {
+        std::printf("  %-26s %10.0f names/s  (%lld rows, %.1f MB)\n", modes[m].label,
+                    rateOf(names.size(), engineSeconds[m]), static_cast<long long>(engineRows[m]),
+                    static_cast<double>(engineBytes[m]) / 1e6);
     }
 
     QTemporaryDir dir;
@@ -131,12 +150,11 @@ int main(int argc, char** argv)
         file.write(bytes);
     }
     std::printf("\nquorvane-split --jobs 1, end to end, processor time, best of %d:\n", rounds);
-    std::vector<double> splitRates;
-    for (const Mode& mode : modes) {
-        double best = 0;
-        qint64 outputBytes = 0;
-        int exitCode = 0;
-        for (int round = 0; round < rounds; ++round) {
+    std::vector<std::vector<double>> splitSeconds(modes.size());
+    std::vector<qint64> outputBytes(modes.size());
+    int exitCode = 0;
+    for (int round = 0; round < rounds; ++round) {
+        for (std::size_t m = 0; m < modes.size(); ++m) {
             const QString output = dir.filePath(QStringLiteral("rows.txt"));
             QFile::remove(output);
             QProcess split;
@@ -144,26 +162,26 @@ int main(int argc, char** argv)
             split.setProcessChannelMode(QProcess::ForwardedErrorChannel);
             const double before = childrenSecondsNow();
             split.start(appDir + QStringLiteral("/quorvane-split"),
-                        QStringList{QStringLiteral("--jobs"), QStringLiteral("1")} + mode.arguments +
+                        QStringList{QStringLiteral("--jobs"), QStringLiteral("1")} + modes[m].arguments +
                             QStringList{input});
             split.waitForFinished(-1);
-            const double seconds = childrenSecondsNow() - before;
+            splitSeconds[m].push_back(childrenSecondsNow() - before);
             exitCode = std::max(exitCode, split.exitCode());
-            outputBytes = QFile(output).size();
-            best = round == 0 ? seconds : std::min(best, seconds);
+            outputBytes[m] = QFile(output).size();
         }
-        splitRates.push_back(static_cast<double>(names.size()) / best);
-        std::printf("  %-26s %10.0f names/s  (%.1f MB out, exit %d)\n", mode.label, splitRates.back(),
-                    static_cast<double>(outputBytes) / 1e6, exitCode);
+    }
+    for (std::size_t m = 0; m < modes.size(); ++m) {
+        std::printf("  %-26s %10.0f names/s  (%.1f MB out, exit %d)\n", modes[m].label,
+                    rateOf(names.size(), splitSeconds[m]), static_cast<double>(outputBytes[m]) / 1e6, exitCode);
     }
 
-    const auto report = [](const char* what, const std::vector<double>& rates) {
+    const auto report = [](const char* what, const std::vector<std::vector<double>>& seconds) {
         std::printf("%s: --rank takes %.2fx the unranked time (goal: at most 1.5x); --best 1 runs %.2fx as fast as "
                     "listing every split (goal: at least 1x)\n",
-                    what, rates[0] / rates[1], rates[2] / rates[0]);
+                    what, medianRatio(seconds[1], seconds[0]), medianRatio(seconds[0], seconds[2]));
     };
-    std::printf("\n");
-    report("engine", engineRates);
-    report("quorvane-split", splitRates);
+    std::printf("\nMedians of the rounds' ratios:\n");
+    report("engine", engineSeconds);
+    report("quorvane-split", splitSeconds);
     return 0;
 }
