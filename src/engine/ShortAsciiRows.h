@@ -25,8 +25,8 @@ class WordScores;
 // text is one 64-bit mask of its piece ends, and its pieces' scores are kept per node of the trie, so: the
 // best split alone comes from one backward pass over the masks, and when the text has few splits, they are
 // all listed in search order, each as its score and its mask, and sorted; each row is written from its mask
-// once its place is known. A text with many splits is left to RankedSearch,
-// whose cost follows the splits asked for rather than those the text has.
+// once its place is known. A text with many splits is left to RankedSearch, whose cost follows the splits
+// asked for rather than those the text has.
 class ShortAsciiRows final
 {
 public:
@@ -98,10 +98,10 @@ private:
     std::array<quint64, maxLength> m_endMasks{};
     std::array<quint64, maxLength> m_pieceMasks{}; // before the backward pass: every piece from each place
     std::vector<char> m_rowBytes;                  // the row being built
-    // Ranked: the score of the piece from place i of length k + 1 is m_pieceScores[i][k], set where the
-    // piece is in m_endMasks[i]; per place, how many splits the rest has, the best one's score and its first
-    // piece's end; the splits listed in search order: the ends of their pieces (bit k: a piece ends after
-    // character k), and their sorting keys.
+    // Ranked: the score of the piece from place i of length k + 1 is m_pieceScores[i][k], set for every piece
+    // the walk from place i found (read only for those in m_endMasks[i]); per place, how many splits the rest
+    // has, the best one's score and its first piece's end; the splits listed in search order: the ends of
+    // their pieces (bit k: a piece ends after character k), and their sorting keys.
     std::array<std::array<qint32, maxLength>, maxLength> m_pieceScores{};
     std::array<qint64, maxLength + 1> m_splitCounts{};
     std::array<qint64, maxLength + 1> m_bestScores{};
