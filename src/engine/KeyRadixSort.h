@@ -4,8 +4,8 @@
 
 #include <algorithm>
 #include <array>
+#include <span>
 #include <utility>
-#include <vector>
 
 namespace quorvane {
 
@@ -13,11 +13,14 @@ namespace quorvane {
 // sort, 8 bits a pass from the lowest, over as many passes as the spread of those high bits needs (one or two
 // for the scores of real words). Keys whose low bits ascend already, as a split's place in search order does,
 // come out wholly sorted. Its loops do not branch on the keys, where a comparison sort guesses wrong about
-// every other comparison of keys in no order. `spare` is room it may swap with `keys`.
-inline void radixSortKeys(std::vector<qint64>& keys, std::vector<qint64>& spare, int orderBits)
+// every other comparison of keys in no order. `spare` is room of at least as many keys, which the passes take
+// turns with `keys` in; returns where the sorted keys ended up, the first keys of one or the other.
+inline std::span<qint64> radixSortKeys(std::span<qint64> keys, std::span<qint64> spare, int orderBits)
 {
+    Q_ASSERT(spare.size() >= keys.size());
     if (keys.empty())
-        return;
+        return keys;
+    spare = spare.first(keys.size());
     qint64 lowest = keys.front() >> orderBits;
     qint64 highest = lowest;
     for (const qint64 key : keys) {
@@ -25,7 +28,6 @@ inline void radixSortKeys(std::vector<qint64>& keys, std::vector<qint64>& spare,
         highest = std::max(highest, key >> orderBits);
     }
     const auto spread = static_cast<quint64>(highest) - static_cast<quint64>(lowest);
-    spare.resize(keys.size());
     for (int shift = 0; shift == 0 || (shift < 64 && (spread >> shift) != 0); shift += 8) {
         const auto digit = [&](qint64 key) {
             return static_cast<std::size_t>(
@@ -39,8 +41,9 @@ inline void radixSortKeys(std::vector<qint64>& keys, std::vector<qint64>& spare,
             place += std::exchange(count, place);
         for (const qint64 key : keys)
             spare[static_cast<std::size_t>(next[digit(key)]++)] = key;
-        keys.swap(spare);
+        std::swap(keys, spare);
     }
+    return keys;
 }
 
 } // namespace quorvane

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cstring>
 #include <limits>
+#include <span>
 
 namespace quorvane {
 
@@ -369,8 +370,13 @@ std::optional<bool> ShortAsciiRows::writeRankedRows(QStringView text, QByteArray
             return true;
         }
     };
-    m_listedKeys.resize(static_cast<std::size_t>(total));
-    m_listedEnds.resize(static_cast<std::size_t>(total));
+    // The lists only grow: a longer one than the last text's needs no filling first.
+    const auto listedCount = static_cast<std::size_t>(total);
+    if (m_listedKeys.size() < listedCount) {
+        m_listedKeys.resize(listedCount);
+        m_spareKeys.resize(listedCount);
+        m_listedEnds.resize(listedCount);
+    }
     std::array<qint64, maxLength + 1> scoreSoFar;
     std::array<quint64, maxLength + 1> endsSoFar;
     scoreSoFar[0] = 0;
@@ -379,22 +385,23 @@ std::optional<bool> ShortAsciiRows::writeRankedRows(QStringView text, QByteArray
     walkSplits(size, listed);
     Q_ASSERT(listed.order == total);
 
+    std::span<qint64> keys(m_listedKeys.data(), listedCount);
     const auto taken = static_cast<std::ptrdiff_t>(allWanted ? total : wanted);
     if (allWanted && total <= 32) {
         // Most texts have a few splits: insertion sort, without the set-up of a general one.
-        for (std::size_t next = 1; next < m_listedKeys.size(); ++next) {
-            const qint64 key = m_listedKeys[next];
+        for (std::size_t next = 1; next < keys.size(); ++next) {
+            const qint64 key = keys[next];
             std::size_t to = next;
-            for (; to > 0 && m_listedKeys[to - 1] > key; --to)
-                m_listedKeys[to] = m_listedKeys[to - 1];
-            m_listedKeys[to] = key;
+            for (; to > 0 && keys[to - 1] > key; --to)
+                keys[to] = keys[to - 1];
+            keys[to] = key;
         }
     } else if (allWanted)
-        radixSortKeys(m_listedKeys, m_spareKeys, orderBits);
+        keys = radixSortKeys(keys, m_spareKeys, orderBits);
     else
-        std::partial_sort(m_listedKeys.begin(), m_listedKeys.begin() + taken, m_listedKeys.end());
+        std::partial_sort(keys.begin(), keys.begin() + taken, keys.end());
     for (std::ptrdiff_t k = 0; k < taken; ++k) {
-        const auto order = static_cast<std::size_t>(m_listedKeys[static_cast<std::size_t>(k)] & (orderLimit - 1));
+        const auto order = static_cast<std::size_t>(keys[static_cast<std::size_t>(k)] & (orderLimit - 1));
         writeSplitRow(m_listedEnds[order], bytes.data(), size, start, output);
     }
     rows = taken;
