@@ -81,13 +81,12 @@ void ShortAsciiRows::prepareScores(const WordScores& scores)
 
 void ShortAsciiRows::refreshScores(const WordScores& scores)
 {
-    if (m_scoredCells && m_scoredCells->generation == m_index->generation)
+    if (m_nodeScores && m_nodeScores->generation == m_index->generation)
         return;
-    auto scored = std::make_shared<ScoredCells>();
+    auto scored = std::make_shared<NodeScores>();
     const AsciiWordTrie& trie = m_index->trie;
-    scored->cells.resize(trie.cellCount());
-    for (std::size_t place = 0; place < trie.cellCount(); ++place)
-        scored->cells[place] = {trie.cells()[place], 0};
+    scored->scores.assign(trie.cellCount() + 1, 0);
+    scored->scores.back() = WordScores::numberScore();
     scored->generation = m_index->generation;
     // Each word's node is where its walk ends.
     const std::vector<QString>& words = m_dictionary.wordsInOrder();
@@ -102,10 +101,13 @@ void ShortAsciiRows::refreshScores(const WordScores& scores)
             place = AsciiWordTrie::childPlace(cell, code);
             cell = trie.step(cell, code);
         }
-        if (AsciiWordTrie::isWord(cell))
-            scored->cells[place].score = scores.wordScore(static_cast<qsizetype>(wordPlace));
+        if (AsciiWordTrie::isWord(cell)) {
+            const qint32 score = scores.wordScore(static_cast<qsizetype>(wordPlace));
+            Q_ASSERT(score >= std::numeric_limits<qint16>::min() && score <= std::numeric_limits<qint16>::max());
+            scored->scores[place] = static_cast<qint16>(score);
+        }
     }
-    m_scoredCells = std::move(scored);
+    m_nodeScores = std::move(scored);
 }
 
 // Forwards, the words and numbers from each place that pieces from the start reach (the walk from one place
@@ -117,7 +119,7 @@ template <bool withScores> void ShortAsciiRows::findEndMasks(QStringView text)
     const auto size = static_cast<std::size_t>(text.size());
     const AsciiWordTrie& trie = m_index->trie;
     const AsciiWordTrie::Cell* const cells = trie.cells();
-    const ScoredCells::Cell* const scoredCells = withScores ? m_scoredCells->cells.data() : nullptr;
+    const auto numberPlace = static_cast<quint32>(trie.cellCount()); // where NodeScores keeps a number's score
     std::array<quint8, maxLength> codes{};
     for (std::size_t k = 0; k < size; ++k)
         codes[k] = trie.codeOf(units[k]);
@@ -129,13 +131,9 @@ template <bool withScores> void ShortAsciiRows::findEndMasks(QStringView text)
         AsciiWordTrie::Cell cell = trie.root();
         for (std::size_t position = start; position < size; ++position) {
             const std::size_t place = AsciiWordTrie::childPlace(cell, codes[position]);
-            if constexpr (withScores) {
-                // The piece's score lies beside its node: kept for every step, read only for words.
-                cell = AsciiWordTrie::childFrom(scoredCells[place].cell, codes[position]);
-                m_pieceScores[start][position - start] = scoredCells[place].score;
-            } else {
-                cell = AsciiWordTrie::childFrom(cells[place], codes[position]);
-            }
+            cell = AsciiWordTrie::childFrom(cells[place], codes[position]);
+            if constexpr (withScores) // kept for every step, read only for the pieces that splits use
+                m_pieceNodes[start][position - start] = static_cast<quint32>(place);
             if (cell == AsciiWordTrie::noCell)
                 break;
             ends |= static_cast<quint64>(AsciiWordTrie::isWord(cell)) << (position - start);
@@ -146,7 +144,7 @@ template <bool withScores> void ShortAsciiRows::findEndMasks(QStringView text)
                 const std::size_t length = static_cast<std::size_t>(end) - start;
                 if constexpr (withScores) {
                     if (((ends >> (length - 1)) & 1) == 0) // a number that is also a word scores as the word
-                        m_pieceScores[start][length - 1] = WordScores::numberScore();
+                        m_pieceNodes[start][length - 1] = numberPlace;
                 }
                 ends |= quint64(1) << (length - 1);
             }
@@ -297,12 +295,14 @@ std::optional<bool> ShortAsciiRows::writeRankedRows(QStringView text, QByteArray
     takeBytes(text, bytes);
     refreshScores(scores);
     findEndMasks<true>(text);
-    // Backwards: per place, how many splits the rest has (counted up to a little past what may be listed),
-    // the best score of one, and the end of the first piece of that best one.
+    // Backwards: the score of each piece that splits use; per place, how many splits the rest has (counted
+    // up to a little past what may be listed), the best score of one, and the end of the first piece of that
+    // best one.
     const qint64 countLimit = mostListed + 1;
     std::array<qint64, maxLength + 1>& count = m_splitCounts;
     std::array<qint64, maxLength + 1>& best = m_bestScores;
     std::array<qint32, maxLength + 1>& bestEnd = m_bestEnds;
+    const qint16* const nodeScores = m_nodeScores->scores.data();
     count[static_cast<std::size_t>(size)] = 1;
     best[static_cast<std::size_t>(size)] = 0;
     for (qint32 at = size; at-- > 0;) {
@@ -315,7 +315,9 @@ std::optional<bool> ShortAsciiRows::writeRankedRows(QStringView text, QByteArray
             const int bit = __builtin_ctzll(ends);
             const auto end = static_cast<std::size_t>(at + 1 + bit);
             splits = std::min(splits + count[end], countLimit);
-            const qint64 score = m_pieceScores[place][static_cast<std::size_t>(bit)] + best[end];
+            const qint32 pieceScore = nodeScores[m_pieceNodes[place][static_cast<std::size_t>(bit)]];
+            m_pieceScores[place][static_cast<std::size_t>(bit)] = pieceScore;
+            const qint64 score = pieceScore + best[end];
             if (topEnd < 0 || score > top) {
                 top = score;
                 topEnd = static_cast<qint32>(end);

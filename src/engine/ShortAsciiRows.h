@@ -61,7 +61,7 @@ private:
     void refreshIndex();
     void refreshScores(const WordScores& scores);
     // Per place, the ends of its pieces from which the rest can be split, as masks into m_endMasks; with
-    // `withScores`, each piece's score too, in m_pieceScores.
+    // `withScores`, where each piece's score lies too, in m_pieceNodes.
     template <bool withScores> void findEndMasks(QStringView text);
     // The text's bytes, an LF, and a block's room past them (copies read whole blocks).
     static constexpr std::size_t textRoom = maxLength + 1 + 64;
@@ -79,29 +79,30 @@ private:
         quint64 generation = 0;
     };
 
-    // The trie's cells again, each with the score of the word that ends there, for the index of the same
-    // generation: a ranked walk reads a node and its word's score in one place.
-    struct ScoredCells
+    // Per cell of the trie of the same generation, the score of the word whose node it is (0 elsewhere), and
+    // past the last cell the score of a number. A ranked walk reads only the cells, as an unranked one does,
+    // noting where each piece's node lies; the pieces that splits can use are scored afterwards, with reads
+    // that wait on no other. (A word's score takes 16 bits: its Zipf part stays above -40 nats, -2,560 units,
+    // for any list that fits in memory, and the other parts are a few nats.)
+    struct NodeScores
     {
-        struct Cell
-        {
-            AsciiWordTrie::Cell cell;
-            qint32 score;
-        };
-        std::vector<Cell> cells;
+        std::vector<qint16> scores;
         quint64 generation = 0;
     };
 
     const WordDictionary& m_dictionary;
     std::shared_ptr<const Index> m_index;
-    std::shared_ptr<const ScoredCells> m_scoredCells;
+    std::shared_ptr<const NodeScores> m_nodeScores;
     std::array<quint64, maxLength> m_endMasks{};
     std::array<quint64, maxLength> m_pieceMasks{}; // before the backward pass: every piece from each place
     std::vector<char> m_rowBytes;                  // the row being built
-    // Ranked: the score of the piece from place i of length k + 1 is m_pieceScores[i][k], set for every piece
-    // the walk from place i found (read only for those in m_endMasks[i]); per place, how many splits the rest
-    // has, the best one's score and its first piece's end; the splits listed in search order: the ends of
-    // their pieces (bit k: a piece ends after character k), and their sorting keys.
+    // Ranked: where the score of the piece from place i of length k + 1 lies in NodeScores is
+    // m_pieceNodes[i][k], set by the walk for every step from place i (read only for the pieces in
+    // m_endMasks[i]); that score is m_pieceScores[i][k], set by the backward pass for those pieces; per
+    // place, how many splits the rest has, the best one's score and its first piece's end; the splits listed
+    // in search order: the ends of their pieces (bit k: a piece ends after character k), and their sorting
+    // keys.
+    std::array<std::array<quint32, maxLength>, maxLength> m_pieceNodes{};
     std::array<std::array<qint32, maxLength>, maxLength> m_pieceScores{};
     std::array<qint64, maxLength + 1> m_splitCounts{};
     std::array<qint64, maxLength + 1> m_bestScores{};
