@@ -43,8 +43,8 @@ public:
     // Where the node reached by step(cells, cell, code) lies among the cells, when that step reaches one: a word's
     // node is known by this place, so that something can be kept per word beside the cells.
     static std::size_t childPlace(Cell cell, quint8 code) { return (cell >> baseShift) + code; }
-    // The step itself, given the cell at childPlace(cell, code) (from a copy of the cells kept with more beside
-    // each): that cell when it is the child over `code`, else noCell.
+    // The step itself, given the cell at childPlace(cell, code), for a walk that keeps that place too: that
+    // cell when it is the child over `code`, else noCell.
     static Cell childFrom(Cell atChildPlace, quint8 code)
     {
         return (atChildPlace & labelMask) == code ? atChildPlace : noCell;
