@@ -120,6 +120,7 @@ template <bool withScores> void ShortAsciiRows::findEndMasks(QStringView text)
     const AsciiWordTrie& trie = m_index->trie;
     const AsciiWordTrie::Cell* const cells = trie.cells();
     const auto numberPlace = static_cast<quint32>(trie.cellCount()); // where NodeScores keeps a number's score
+    const qint16* const nodeScores = withScores ? m_nodeScores->scores.data() : nullptr;
     std::array<quint8, maxLength> codes{};
     for (std::size_t k = 0; k < size; ++k)
         codes[k] = trie.codeOf(units[k]);
@@ -136,6 +137,8 @@ template <bool withScores> void ShortAsciiRows::findEndMasks(QStringView text)
                 m_pieceNodes[start][position - start] = static_cast<quint32>(place);
             if (cell == AsciiWordTrie::noCell)
                 break;
+            if constexpr (withScores) // the score is read later, if the piece is used: fetched meanwhile
+                __builtin_prefetch(nodeScores + place);
             ends |= static_cast<quint64>(AsciiWordTrie::isWord(cell)) << (position - start);
         }
         if (NumericScanner::canStart(units[start])) {
