@@ -15,6 +15,15 @@ namespace quorvane {
 
 namespace {
 
+// Listing costs about the splits listed: worth it while they are few, or all asked for and not too many.
+constexpr qint64 fewSplits = 4096;
+constexpr qint64 mostListed = 1 << 16;
+// A listed split's sorting key: its score negated, then its place in search order in the low bits. A split's
+// score is at most 64 pieces' scores, each far within 2^20 units, so keys stay far within 64 bits.
+constexpr int orderBits = 16;
+constexpr qint64 orderLimit = qint64(1) << orderBits;
+static_assert(orderLimit >= mostListed);
+
 // Rows and pieces are copied in whole blocks of this size, short as they are: fixed-size copies need no call
 // and no branch on the length. Both sides must have a block's room past the bytes that count.
 constexpr qsizetype rowBlock = 64;
@@ -277,30 +286,8 @@ void ShortAsciiRows::startRow(QByteArrayView start)
         std::memcpy(m_rowBytes.data(), start.data(), static_cast<std::size_t>(start.size()));
 }
 
-std::optional<bool> ShortAsciiRows::writeRankedRows(QStringView text, QByteArrayView start, const WordScores& scores,
-                                                    qsizetype wanted, bool wantedIsBound, RowOutput& output,
-                                                    qsizetype& rows)
+qint64 ShortAsciiRows::scoreBackwards(qint32 size)
 {
-    Q_ASSERT(takes(text));
-    // Listing costs about the splits listed: worth it while they are few, or all asked for and not too many.
-    constexpr qint64 fewSplits = 4096;
-    constexpr qint64 mostListed = 1 << 16;
-    // A split's score is at most 64 pieces' scores, each far within 2^20 units, so keys of score and order
-    // stay far within 64 bits; the order is the key's low bits.
-    constexpr int orderBits = 16;
-    constexpr qint64 orderLimit = qint64(1) << orderBits;
-    static_assert(orderLimit >= mostListed);
-    const auto size = static_cast<qint32>(text.size());
-    if (size == 0) // one split, the empty one, in either order
-        return writeRows(text, start, 0, output, rows);
-    rows = 0;
-    std::array<char, textRoom> bytes;
-    takeBytes(text, bytes);
-    refreshScores(scores);
-    findEndMasks<true>(text);
-    // Backwards: the score of each piece that splits use; per place, how many splits the rest has (counted
-    // up to a little past what may be listed), the best score of one, and the end of the first piece of that
-    // best one.
     const qint64 countLimit = mostListed + 1;
     std::array<qint64, maxLength + 1>& count = m_splitCounts;
     std::array<qint64, maxLength + 1>& best = m_bestScores;
@@ -330,24 +317,19 @@ std::optional<bool> ShortAsciiRows::writeRankedRows(QStringView text, QByteArray
         best[place] = top;
         bestEnd[place] = topEnd;
     }
-    const qint64 total = count[0];
-    if (total == 0)
-        return false;
+    return count[0];
+}
 
-    if (wanted == 1) {
-        quint64 ends = 0;
-        for (qint32 place = 0; place < size; place = bestEnd[static_cast<std::size_t>(place)])
-            ends |= quint64(1) << (bestEnd[static_cast<std::size_t>(place)] - 1);
-        writeSplitRow(ends, bytes.data(), size, start, output);
-        rows = 1;
-        return wantedIsBound && total > 1;
-    }
-    const bool allWanted = wanted <= 0 || total <= wanted;
-    if (total > (allWanted ? mostListed : fewSplits))
-        return std::nullopt;
+quint64 ShortAsciiRows::bestSplitEnds(qint32 size) const
+{
+    quint64 ends = 0;
+    for (qint32 place = 0; place < size; place = m_bestEnds[static_cast<std::size_t>(place)])
+        ends |= quint64(1) << (m_bestEnds[static_cast<std::size_t>(place)] - 1);
+    return ends;
+}
 
-    // Every split in search order: the ends of its pieces, and its key, the score negated, then the place in
-    // search order.
+void ShortAsciiRows::listSplits(qint32 size, qint64 total)
+{
     struct Listed
     {
         const std::array<std::array<qint32, maxLength>, maxLength>& pieceScores;
@@ -389,27 +371,58 @@ std::optional<bool> ShortAsciiRows::writeRankedRows(QStringView text, QByteArray
     Listed listed{m_pieceScores, size, m_listedKeys.data(), m_listedEnds.data(), scoreSoFar.data(), endsSoFar.data()};
     walkSplits(size, listed);
     Q_ASSERT(listed.order == total);
+}
 
-    std::span<qint64> keys(m_listedKeys.data(), listedCount);
-    const auto taken = static_cast<std::ptrdiff_t>(allWanted ? total : wanted);
-    if (allWanted && total <= 32) {
-        // Most texts have a few splits: insertion sort, without the set-up of a general one.
-        for (std::size_t next = 1; next < keys.size(); ++next) {
-            const qint64 key = keys[next];
-            std::size_t to = next;
-            for (; to > 0 && keys[to - 1] > key; --to)
-                keys[to] = keys[to - 1];
-            keys[to] = key;
-        }
-    } else if (allWanted)
-        keys = radixSortKeys(keys, m_spareKeys, orderBits);
-    else
+std::span<const qint64> ShortAsciiRows::sortListed(qint64 total, qint64 taken)
+{
+    std::span<qint64> keys(m_listedKeys.data(), static_cast<std::size_t>(total));
+    if (taken < total) {
         std::partial_sort(keys.begin(), keys.begin() + taken, keys.end());
-    for (std::ptrdiff_t k = 0; k < taken; ++k) {
-        const auto order = static_cast<std::size_t>(keys[static_cast<std::size_t>(k)] & (orderLimit - 1));
-        writeSplitRow(m_listedEnds[order], bytes.data(), size, start, output);
+        return keys.first(static_cast<std::size_t>(taken));
     }
-    rows = taken;
+    if (total > 32)
+        return radixSortKeys(keys, m_spareKeys, orderBits);
+    // Most texts have a few splits: insertion sort, without the set-up of a general one.
+    for (std::size_t next = 1; next < keys.size(); ++next) {
+        const qint64 key = keys[next];
+        std::size_t to = next;
+        for (; to > 0 && keys[to - 1] > key; --to)
+            keys[to] = keys[to - 1];
+        keys[to] = key;
+    }
+    return keys;
+}
+
+std::optional<bool> ShortAsciiRows::writeRankedRows(QStringView text, QByteArrayView start, const WordScores& scores,
+                                                    qsizetype wanted, bool wantedIsBound, RowOutput& output,
+                                                    qsizetype& rows)
+{
+    Q_ASSERT(takes(text));
+    const auto size = static_cast<qint32>(text.size());
+    if (size == 0) // one split, the empty one, in either order
+        return writeRows(text, start, 0, output, rows);
+    rows = 0;
+    std::array<char, textRoom> bytes;
+    takeBytes(text, bytes);
+    refreshScores(scores);
+    findEndMasks<true>(text);
+    const qint64 total = scoreBackwards(size);
+    if (total == 0)
+        return false;
+    if (wanted == 1) {
+        writeSplitRow(bestSplitEnds(size), bytes.data(), size, start, output);
+        rows = 1;
+        return wantedIsBound && total > 1;
+    }
+    const bool allWanted = wanted <= 0 || total <= wanted;
+    if (total > (allWanted ? mostListed : fewSplits))
+        return std::nullopt;
+    listSplits(size, total);
+    for (const qint64 key : sortListed(total, allWanted ? total : wanted)) {
+        const auto order = static_cast<std::size_t>(key & (orderLimit - 1));
+        writeSplitRow(m_listedEnds[order], bytes.data(), size, start, output);
+        ++rows;
+    }
     return wantedIsBound && !allWanted;
 }
 

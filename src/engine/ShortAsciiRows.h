@@ -10,6 +10,7 @@
 #include <array>
 #include <memory>
 #include <optional>
+#include <span>
 #include <vector>
 
 namespace quorvane {
@@ -71,6 +72,16 @@ private:
     // The depth-first search over m_endMasks, in search order, handing each split's pieces to `path`
     // (ShortAsciiRows.cpp). Returns true when `path` stopped it.
     template <typename Path> bool walkSplits(qint32 size, Path& path);
+    // Ranked, after findEndMasks<true>(): backwards over the places, the scores of the pieces that splits use,
+    // and per place the splits of the rest (counted up to a little past what may be listed), the best one's
+    // score and its first piece's end. Returns the count from the start.
+    qint64 scoreBackwards(qint32 size);
+    // The piece ends of the best split, after scoreBackwards().
+    quint64 bestSplitEnds(qint32 size) const;
+    // Lists the text's `total` splits in search order, each as its sorting key and its piece ends.
+    void listSplits(qint32 size, qint64 total);
+    // The keys of the first `taken` of the `total` splits listed, best first (equal scores in search order).
+    std::span<const qint64> sortListed(qint64 total, qint64 taken);
 
     struct Index
     {
