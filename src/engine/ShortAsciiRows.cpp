@@ -60,6 +60,37 @@ inline void writeSplitRow(quint64 ends, const char* bytes, qint32 size, QByteArr
     output.commit(to);
 }
 
+// Rows built in search order, in which each row shares its pieces but the last with the row before: the
+// pieces before the last are kept in `row` where they stand in the row, each with a blank after it, so that a
+// row is those bytes, then the rest of the text and the LF. `row` holds the rows' first `startBytes` bytes
+// and room for the longest row after them, with a block's room past it.
+struct RowsInSearchOrder
+{
+    const char* bytes; // the text and its LF, with a block's room past them
+    qint32 size;
+    char* row;
+    qsizetype startBytes;
+
+    // The piece from `at` to `end` at depth `level`, which is not its split's last.
+    void piece(std::size_t level, qint32 at, qint32 end)
+    {
+        char* const to = row + startBytes + at + static_cast<qsizetype>(level);
+        copyBlocks(to, bytes + at, end - at);
+        to[end - at] = ' ';
+    }
+    // The length of the row whose last piece is at depth `level`: the text, a blank after each piece but the
+    // last, and the LF.
+    qsizetype length(std::size_t level) const { return startBytes + size + static_cast<qsizetype>(level) + 1; }
+    // Writes the row whose last piece, from `at`, is at depth `level` at `out`, which has a block's room past
+    // it.
+    void write(char* out, std::size_t level, qint32 at) const
+    {
+        const qsizetype built = startBytes + at + static_cast<qsizetype>(level);
+        copyBlocks(out, row, built);
+        copyBlocks(out + built, bytes + at, size - at + 1);
+    }
+};
+
 } // namespace
 
 ShortAsciiRows::ShortAsciiRows(const WordDictionary& dictionary) : m_dictionary(dictionary) {}
@@ -223,42 +254,27 @@ bool ShortAsciiRows::writeRows(QStringView text, QByteArrayView start, qsizetype
     std::array<char, textRoom> bytes;
     takeBytes(text, bytes);
     startRow(start);
-    // A row is what has been built up to its last piece's place (the start, the pieces before, a blank after
-    // each), then the rest of the text and the LF; each piece is built where it stands in the row.
     struct Rows
     {
-        const char* bytes;
-        qint32 size;
-        char* row;
-        qsizetype startBytes;
+        RowsInSearchOrder built;
         qsizetype bound;
         RowOutput& output;
         qsizetype& rows;
 
-        void piece(std::size_t level, qint32 at, qint32 end)
-        {
-            char* const to = row + startBytes + at + static_cast<qsizetype>(level);
-            copyBlocks(to, bytes + at, end - at);
-            to[end - at] = ' ';
-        }
+        void piece(std::size_t level, qint32 at, qint32 end) { built.piece(level, at, end); }
         bool last(std::size_t level, qint32 at)
         {
             if (rows == bound)
                 return false;
-            const qsizetype built = startBytes + at + static_cast<qsizetype>(level);
-            const qsizetype length = built + (size - at) + 1;
-            char* out = output.reserve(length + rowBlock);
-            copyBlocks(out, row, built);
-            copyBlocks(out + built, bytes + at, size - at + 1);
+            const qsizetype length = built.length(level);
+            char* const out = output.reserve(length + rowBlock);
+            built.write(out, level, at);
             output.commit(out + length);
             ++rows;
             return true;
         }
     };
-    Rows path{bytes.data(),
-              size,
-              m_rowBytes.data(),
-              start.size(),
+    Rows path{{bytes.data(), size, m_rowBytes.data(), start.size()},
               maxCandidates > 0 ? maxCandidates : std::numeric_limits<qsizetype>::max(),
               output,
               rows};
@@ -286,13 +302,13 @@ void ShortAsciiRows::startRow(QByteArrayView start)
         std::memcpy(m_rowBytes.data(), start.data(), static_cast<std::size_t>(start.size()));
 }
 
-qint64 ShortAsciiRows::scoreBackwards(qint32 size)
+template <bool withBest> qint64 ShortAsciiRows::countBackwards(qint32 size)
 {
     const qint64 countLimit = mostListed + 1;
     std::array<qint64, maxLength + 1>& count = m_splitCounts;
     std::array<qint64, maxLength + 1>& best = m_bestScores;
     std::array<qint32, maxLength + 1>& bestEnd = m_bestEnds;
-    const qint16* const nodeScores = m_nodeScores->scores.data();
+    const qint16* const nodeScores = withBest ? m_nodeScores->scores.data() : nullptr;
     count[static_cast<std::size_t>(size)] = 1;
     best[static_cast<std::size_t>(size)] = 0;
     for (qint32 at = size; at-- > 0;) {
@@ -305,17 +321,19 @@ qint64 ShortAsciiRows::scoreBackwards(qint32 size)
             const int bit = __builtin_ctzll(ends);
             const auto end = static_cast<std::size_t>(at + 1 + bit);
             splits = std::min(splits + count[end], countLimit);
-            const qint32 pieceScore = nodeScores[m_pieceNodes[place][static_cast<std::size_t>(bit)]];
-            m_pieceScores[place][static_cast<std::size_t>(bit)] = pieceScore;
-            const qint64 score = pieceScore + best[end];
-            if (topEnd < 0 || score > top) {
-                top = score;
-                topEnd = static_cast<qint32>(end);
+            if constexpr (withBest) {
+                const qint64 score = nodeScores[m_pieceNodes[place][static_cast<std::size_t>(bit)]] + best[end];
+                if (topEnd < 0 || score > top) {
+                    top = score;
+                    topEnd = static_cast<qint32>(end);
+                }
             }
         }
         count[place] = splits;
-        best[place] = top;
-        bestEnd[place] = topEnd;
+        if constexpr (withBest) {
+            best[place] = top;
+            bestEnd[place] = topEnd;
+        }
     }
     return count[0];
 }
@@ -328,48 +346,62 @@ quint64 ShortAsciiRows::bestSplitEnds(qint32 size) const
     return ends;
 }
 
-void ShortAsciiRows::listSplits(qint32 size, qint64 total)
+void ShortAsciiRows::listSplits(const char* bytes, qint32 size, qint64 total)
 {
     struct Listed
     {
-        const std::array<std::array<qint32, maxLength>, maxLength>& pieceScores;
-        qint32 size;
+        RowsInSearchOrder built; // without the rows' start, which is written as they are copied out
+        const std::array<std::array<quint32, maxLength>, maxLength>& pieceNodes;
+        const qint16* nodeScores;
         qint64* keys;
-        quint64* ends;
+        qint64* rowStarts;
+        char* rows;
         qint64* scoreSoFar; // per depth, of the pieces before
-        quint64* endsSoFar;
         qint64 order = 0;
+        qint64 written = 0;
 
         qint32 scoreOf(qint32 at, qint32 end) const
         {
-            return pieceScores[static_cast<std::size_t>(at)][static_cast<std::size_t>(end - at - 1)];
+            return nodeScores[pieceNodes[static_cast<std::size_t>(at)][static_cast<std::size_t>(end - at - 1)]];
         }
         void piece(std::size_t level, qint32 at, qint32 end)
         {
             scoreSoFar[level + 1] = scoreSoFar[level] + scoreOf(at, end);
-            endsSoFar[level + 1] = endsSoFar[level] | (quint64(1) << (end - 1));
+            built.piece(level, at, end);
         }
         bool last(std::size_t level, qint32 at)
         {
-            keys[order] = -(scoreSoFar[level] + scoreOf(at, size)) * orderLimit + order;
-            ends[order] = endsSoFar[level] | (quint64(1) << (size - 1));
+            keys[order] = -(scoreSoFar[level] + scoreOf(at, built.size)) * orderLimit + order;
+            rowStarts[order] = written;
+            built.write(rows + written, level, at);
+            written += built.length(level);
             ++order;
             return true;
         }
     };
-    // The lists only grow: a longer one than the last text's needs no filling first.
+    // The lists only grow: a longer one than the last text's needs no filling first. A row is at most twice
+    // the text long (a blank or the LF after each character).
     const auto listedCount = static_cast<std::size_t>(total);
     if (m_listedKeys.size() < listedCount) {
         m_listedKeys.resize(listedCount);
         m_spareKeys.resize(listedCount);
-        m_listedEnds.resize(listedCount);
+        m_rowStarts.resize(listedCount + 1);
     }
+    const std::size_t rowsRoom = listedCount * static_cast<std::size_t>(2 * size) + rowBlock;
+    if (m_listedRows.size() < rowsRoom)
+        m_listedRows.resize(rowsRoom);
+    startRow(QByteArrayView());
     std::array<qint64, maxLength + 1> scoreSoFar;
-    std::array<quint64, maxLength + 1> endsSoFar;
     scoreSoFar[0] = 0;
-    endsSoFar[0] = 0;
-    Listed listed{m_pieceScores, size, m_listedKeys.data(), m_listedEnds.data(), scoreSoFar.data(), endsSoFar.data()};
+    Listed listed{{bytes, size, m_rowBytes.data(), 0},
+                  m_pieceNodes,
+                  m_nodeScores->scores.data(),
+                  m_listedKeys.data(),
+                  m_rowStarts.data(),
+                  m_listedRows.data(),
+                  scoreSoFar.data()};
     walkSplits(size, listed);
+    m_rowStarts[listedCount] = listed.written;
     Q_ASSERT(listed.order == total);
 }
 
@@ -406,7 +438,7 @@ std::optional<bool> ShortAsciiRows::writeRankedRows(QStringView text, QByteArray
     takeBytes(text, bytes);
     refreshScores(scores);
     findEndMasks<true>(text);
-    const qint64 total = scoreBackwards(size);
+    const qint64 total = wanted == 1 ? countBackwards<true>(size) : countBackwards<false>(size);
     if (total == 0)
         return false;
     if (wanted == 1) {
@@ -417,10 +449,17 @@ std::optional<bool> ShortAsciiRows::writeRankedRows(QStringView text, QByteArray
     const bool allWanted = wanted <= 0 || total <= wanted;
     if (total > (allWanted ? mostListed : fewSplits))
         return std::nullopt;
-    listSplits(size, total);
+    listSplits(bytes.data(), size, total);
+    const qsizetype startBytes = start.size();
     for (const qint64 key : sortListed(total, allWanted ? total : wanted)) {
         const auto order = static_cast<std::size_t>(key & (orderLimit - 1));
-        writeSplitRow(m_listedEnds[order], bytes.data(), size, start, output);
+        const qint64 from = m_rowStarts[order];
+        const qsizetype length = m_rowStarts[order + 1] - from;
+        char* const out = output.reserve(startBytes + length + rowBlock);
+        if (startBytes > 0)
+            std::memcpy(out, start.data(), static_cast<std::size_t>(startBytes));
+        copyBlocks(out + startBytes, m_listedRows.data() + from, length);
+        output.commit(out + startBytes + length);
         ++rows;
     }
     return wantedIsBound && !allWanted;

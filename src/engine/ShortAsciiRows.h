@@ -25,9 +25,9 @@ class WordScores;
 // Ranked, the rows are those of RankedSearch over Segmenter's lattice, in the same order. A split of such a
 // text is one 64-bit mask of its piece ends, and its pieces' scores are kept per node of the trie, so: the
 // best split alone comes from one backward pass over the masks, and when the text has few splits, they are
-// all listed in search order, each as its score and its mask, and sorted; each row is written from its mask
-// once its place is known. A text with many splits is left to RankedSearch, whose cost follows the splits
-// asked for rather than those the text has.
+// all listed in search order, each as its score and its row, built as the unranked rows are; the keys are
+// sorted and the rows copied out in their order. A text with many splits is left to RankedSearch, whose cost
+// follows the splits asked for rather than those the text has.
 class ShortAsciiRows final
 {
 public:
@@ -72,14 +72,15 @@ private:
     // The depth-first search over m_endMasks, in search order, handing each split's pieces to `path`
     // (ShortAsciiRows.cpp). Returns true when `path` stopped it.
     template <typename Path> bool walkSplits(qint32 size, Path& path);
-    // Ranked, after findEndMasks<true>(): backwards over the places, the scores of the pieces that splits use,
-    // and per place the splits of the rest (counted up to a little past what may be listed), the best one's
-    // score and its first piece's end. Returns the count from the start.
-    qint64 scoreBackwards(qint32 size);
-    // The piece ends of the best split, after scoreBackwards().
+    // Ranked, after findEndMasks<true>(): backwards over the places, per place how many splits the rest has
+    // (counted up to a little past what may be listed); `withBest`, also the best one's score and its first
+    // piece's end. Returns the count from the start.
+    template <bool withBest> qint64 countBackwards(qint32 size);
+    // The piece ends of the best split, after countBackwards<true>().
     quint64 bestSplitEnds(qint32 size) const;
-    // Lists the text's `total` splits in search order, each as its sorting key and its piece ends.
-    void listSplits(qint32 size, qint64 total);
+    // Lists the text's `total` splits in search order, each as its sorting key and its row without the start,
+    // built as writeRows() builds its rows. `bytes` is the text as takeBytes() gives it.
+    void listSplits(const char* bytes, qint32 size, qint64 total);
     // The keys of the first `taken` of the `total` splits listed, best first (equal scores in search order).
     std::span<const qint64> sortListed(qint64 total, qint64 taken);
 
@@ -92,8 +93,8 @@ private:
 
     // Per cell of the trie of the same generation, the score of the word whose node it is (0 elsewhere), and
     // past the last cell the score of a number. A ranked walk reads only the cells, as an unranked one does,
-    // noting where each piece's node lies; the pieces that splits can use are scored afterwards, with reads
-    // that wait on no other. (A word's score takes 16 bits: its Zipf part stays above -40 nats, -2,560 units,
+    // noting where each piece's node lies; the pieces that splits use are scored afterwards, with reads that
+    // wait on no other. (A word's score takes 16 bits: its Zipf part stays above -40 nats, -2,560 units,
     // for any list that fits in memory, and the other parts are a few nats.)
     struct NodeScores
     {
@@ -109,16 +110,15 @@ private:
     std::vector<char> m_rowBytes;                  // the row being built
     // Ranked: where the score of the piece from place i of length k + 1 lies in NodeScores is
     // m_pieceNodes[i][k], set by the walk for every step from place i (read only for the pieces in
-    // m_endMasks[i]); that score is m_pieceScores[i][k], set by the backward pass for those pieces; per
-    // place, how many splits the rest has, the best one's score and its first piece's end; the splits listed
-    // in search order: the ends of their pieces (bit k: a piece ends after character k), and their sorting
-    // keys.
+    // m_endMasks[i]); per place, how many splits the rest has, the best one's score and its first piece's
+    // end; the splits listed in search order: their rows one after another (without the start) and where each
+    // begins (one more, where the next would), and their sorting keys.
     std::array<std::array<quint32, maxLength>, maxLength> m_pieceNodes{};
-    std::array<std::array<qint32, maxLength>, maxLength> m_pieceScores{};
     std::array<qint64, maxLength + 1> m_splitCounts{};
     std::array<qint64, maxLength + 1> m_bestScores{};
     std::array<qint32, maxLength + 1> m_bestEnds{};
-    std::vector<quint64> m_listedEnds;
+    std::vector<char> m_listedRows;
+    std::vector<qint64> m_rowStarts;
     std::vector<qint64> m_listedKeys;
     std::vector<qint64> m_spareKeys;
 };
