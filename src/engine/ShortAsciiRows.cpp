@@ -320,7 +320,7 @@ template <bool withBest> qint64 ShortAsciiRows::countBackwards(qint32 size)
         for (quint64 ends = m_endMasks[place]; ends != 0; ends &= ends - 1) {
             const int bit = __builtin_ctzll(ends);
             const auto end = static_cast<std::size_t>(at + 1 + bit);
-            splits = std::min(splits + count[end], countLimit);
+            splits += count[end]; // at most 64 counts, each at most countLimit
             if constexpr (withBest) {
                 const qint64 score = nodeScores[m_pieceNodes[place][static_cast<std::size_t>(bit)]] + best[end];
                 if (topEnd < 0 || score > top) {
@@ -329,7 +329,7 @@ template <bool withBest> qint64 ShortAsciiRows::countBackwards(qint32 size)
                 }
             }
         }
-        count[place] = splits;
+        count[place] = std::min(splits, countLimit);
         if constexpr (withBest) {
             best[place] = top;
             bestEnd[place] = topEnd;
@@ -451,17 +451,27 @@ std::optional<bool> ShortAsciiRows::writeRankedRows(QStringView text, QByteArray
         return std::nullopt;
     listSplits(bytes.data(), size, total);
     const qsizetype startBytes = start.size();
+    const char* const listedRows = m_listedRows.data();
+    const qint64* const rowStarts = m_rowStarts.data();
+    // Rows are written into the room at hand, which is asked for again only when it runs short.
+    char* out = output.reserve(startBytes + 2 * size + rowBlock);
+    char* roomEnd = out + output.room();
     for (const qint64 key : sortListed(total, allWanted ? total : wanted)) {
         const auto order = static_cast<std::size_t>(key & (orderLimit - 1));
-        const qint64 from = m_rowStarts[order];
-        const qsizetype length = m_rowStarts[order + 1] - from;
-        char* const out = output.reserve(startBytes + length + rowBlock);
+        const qint64 from = rowStarts[order];
+        const qsizetype length = rowStarts[order + 1] - from;
+        if (roomEnd - out < startBytes + length + rowBlock) {
+            output.commit(out);
+            out = output.reserve(startBytes + length + rowBlock);
+            roomEnd = out + output.room();
+        }
         if (startBytes > 0)
             std::memcpy(out, start.data(), static_cast<std::size_t>(startBytes));
-        copyBlocks(out + startBytes, m_listedRows.data() + from, length);
-        output.commit(out + startBytes + length);
-        ++rows;
+        copyBlocks(out + startBytes, listedRows + from, length);
+        out += startBytes + length;
     }
+    output.commit(out);
+    rows = allWanted ? total : wanted;
     return wantedIsBound && !allWanted;
 }
 
