@@ -18,6 +18,10 @@ namespace {
 // Listing costs about the splits listed: worth it while they are few, or all asked for and not too many.
 constexpr qint64 fewSplits = 4096;
 constexpr qint64 mostListed = 1 << 16;
+// Up to this many splits, a text is listed without counting its splits first. Most texts have far fewer, and
+// counting guesses wrong at the end of each place's pieces; a text with more is listed again once counted.
+constexpr qint64 firstListed = 1024;
+static_assert(firstListed <= fewSplits);
 // A listed split's sorting key: its score negated, then its place in search order in the low bits. A split's
 // score is at most 64 pieces' scores, each far within 2^20 units, so keys stay far within 64 bits.
 constexpr int orderBits = 16;
@@ -346,7 +350,7 @@ quint64 ShortAsciiRows::bestSplitEnds(qint32 size) const
     return ends;
 }
 
-void ShortAsciiRows::listSplits(const char* bytes, qint32 size, qint64 total)
+qint64 ShortAsciiRows::listSplits(const char* bytes, qint32 size, qint64 limit)
 {
     struct Listed
     {
@@ -357,6 +361,7 @@ void ShortAsciiRows::listSplits(const char* bytes, qint32 size, qint64 total)
         qint64* rowStarts;
         char* rows;
         qint64* scoreSoFar; // per depth, of the pieces before
+        qint64 limit;
         qint64 order = 0;
         qint64 written = 0;
 
@@ -371,6 +376,10 @@ void ShortAsciiRows::listSplits(const char* bytes, qint32 size, qint64 total)
         }
         bool last(std::size_t level, qint32 at)
         {
+            if (order == limit) {
+                ++order; // one more than the limit: the text has more splits
+                return false;
+            }
             keys[order] = -(scoreSoFar[level] + scoreOf(at, built.size)) * orderLimit + order;
             rowStarts[order] = written;
             built.write(rows + written, level, at);
@@ -381,7 +390,7 @@ void ShortAsciiRows::listSplits(const char* bytes, qint32 size, qint64 total)
     };
     // The lists only grow: a longer one than the last text's needs no filling first. A row is at most twice
     // the text long (a blank or the LF after each character).
-    const auto listedCount = static_cast<std::size_t>(total);
+    const auto listedCount = static_cast<std::size_t>(limit);
     if (m_listedKeys.size() < listedCount) {
         m_listedKeys.resize(listedCount);
         m_spareKeys.resize(listedCount);
@@ -399,10 +408,12 @@ void ShortAsciiRows::listSplits(const char* bytes, qint32 size, qint64 total)
                   m_listedKeys.data(),
                   m_rowStarts.data(),
                   m_listedRows.data(),
-                  scoreSoFar.data()};
+                  scoreSoFar.data(),
+                  limit};
     walkSplits(size, listed);
-    m_rowStarts[listedCount] = listed.written;
-    Q_ASSERT(listed.order == total);
+    if (listed.order <= limit)
+        m_rowStarts[static_cast<std::size_t>(listed.order)] = listed.written;
+    return listed.order;
 }
 
 std::span<const qint64> ShortAsciiRows::sortListed(qint64 total, qint64 taken)
@@ -438,18 +449,24 @@ std::optional<bool> ShortAsciiRows::writeRankedRows(QStringView text, QByteArray
     takeBytes(text, bytes);
     refreshScores(scores);
     findEndMasks<true>(text);
-    const qint64 total = wanted == 1 ? countBackwards<true>(size) : countBackwards<false>(size);
-    if (total == 0)
-        return false;
     if (wanted == 1) {
+        const qint64 total = countBackwards<true>(size);
+        if (total == 0)
+            return false;
         writeSplitRow(bestSplitEnds(size), bytes.data(), size, start, output);
         rows = 1;
         return wantedIsBound && total > 1;
     }
+    qint64 total = listSplits(bytes.data(), size, firstListed);
+    if (total > firstListed) {
+        total = countBackwards<false>(size);
+        if (total > (wanted <= 0 || total <= wanted ? mostListed : fewSplits))
+            return std::nullopt;
+        listSplits(bytes.data(), size, total);
+    }
+    if (total == 0)
+        return false;
     const bool allWanted = wanted <= 0 || total <= wanted;
-    if (total > (allWanted ? mostListed : fewSplits))
-        return std::nullopt;
-    listSplits(bytes.data(), size, total);
     const qsizetype startBytes = start.size();
     const char* const listedRows = m_listedRows.data();
     const qint64* const rowStarts = m_rowStarts.data();

@@ -78,9 +78,10 @@ private:
     template <bool withBest> qint64 countBackwards(qint32 size);
     // The piece ends of the best split, after countBackwards<true>().
     quint64 bestSplitEnds(qint32 size) const;
-    // Lists the text's `total` splits in search order, each as its sorting key and its row without the start,
-    // built as writeRows() builds its rows. `bytes` is the text as takeBytes() gives it.
-    void listSplits(const char* bytes, qint32 size, qint64 total);
+    // Lists the text's splits in search order, each as its sorting key and its row without the start, built as
+    // writeRows() builds its rows, and returns how many there are; when there are more than `limit`, it stops
+    // there and returns limit + 1. `bytes` is the text as takeBytes() gives it.
+    qint64 listSplits(const char* bytes, qint32 size, qint64 limit);
     // The keys of the first `taken` of the `total` splits listed, best first (equal scores in search order).
     std::span<const qint64> sortListed(qint64 total, qint64 taken);
 
