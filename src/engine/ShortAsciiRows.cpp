@@ -458,15 +458,16 @@ std::optional<bool> ShortAsciiRows::writeRankedRows(QStringView text, QByteArray
         return wantedIsBound && total > 1;
     }
     qint64 total = listSplits(bytes.data(), size, firstListed);
-    if (total > firstListed) {
+    const bool counted = total > firstListed;
+    if (counted)
         total = countBackwards<false>(size);
-        if (total > (wanted <= 0 || total <= wanted ? mostListed : fewSplits))
-            return std::nullopt;
-        listSplits(bytes.data(), size, total);
-    }
     if (total == 0)
         return false;
     const bool allWanted = wanted <= 0 || total <= wanted;
+    if (total > (allWanted ? mostListed : fewSplits))
+        return std::nullopt;
+    if (counted)
+        listSplits(bytes.data(), size, total);
     const qsizetype startBytes = start.size();
     const char* const listedRows = m_listedRows.data();
     const qint64* const rowStarts = m_rowStarts.data();
