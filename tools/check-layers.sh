@@ -14,8 +14,9 @@ declare -A allowed=(
     [input]="core text model"
     [output]="core text model"
     [calc]="core text model output"
-    [cli]="core text engine input output"
-    [app]="core text model engine input output"
+    [run]="core text model engine input"
+    [cli]="core text engine input output run"
+    [app]="core text model engine input output run"
 )
 
 status=0

@@ -17,6 +17,7 @@
 #include "input/DomainListInput.h"
 #include "output/LibreOfficeCalc.h"
 #include "output/OutputCommands.h"
+#include "run/ListSplittingRun.h"
 #include "text/TextFiles.h"
 
 #include <QAction>
@@ -395,12 +396,14 @@ int MainWindow::selectedWordList() const
 
 void MainWindow::loadSelectedWords()
 {
+    // A run's jobs read the words: they stop first, and the run starts them again on the new words.
+    if (m_splittingRun)
+        m_splittingRun->stopJobs();
     loadWords(static_cast<WordListChoice>(selectedWordList()), m_database.get(), m_applicationFolder, m_dictionary,
               *m_prompter, *m_pointer);
     // The search indexes the words on its first use after a load: do it now, while the pointer says the
     // program is busy anyway, rather than inside the first entry of the next run.
-    QStringList unused;
-    entryProcessor().search(QStringLiteral("a"), unused);
+    entryProcessor().prepareIndex();
 }
 
 void MainWindow::Form_QueryUnload()
@@ -477,79 +480,19 @@ void MainWindow::PushButton10_Click()
 void MainWindow::PushButton9_Click()
 {
     // A click during the run's own yield would start a run inside the run: it is ignored.
-    if (m_running)
+    if (m_splittingRun)
         return;
-    m_running = true;
-    const auto finished = qScopeGuard([this] { m_running = false; });
     ErrorTrap trap(location::startSplittingClick, *m_prompter);
-
-    if (trap.test(100, [&] { return m_domainList.isEmpty(); })) {
-        trap.step(102, [&] { m_prompter->message(QStringLiteral("No domains added.")); });
-        return;
-    }
-    trap.step(104, [&] { m_resultList.clear(); });
-    int total = 0;
-    trap.step(106, [&] { total = m_domainList.count(); });
-    QStringList cutNames;
-    QList<qsizetype> cutListed;
-    int entryNumber = 1;
-    if (trap.test(108, [&] { return entryNumber <= total; })) {
-        do {
-            trap.step(110, [&] {
-                // Entries added or removed meanwhile change the divisor, not the number of entries run.
-                const int now = m_domainList.count();
-                if (now == 0)
-                    throw Failure(QStringLiteral("Division by zero"));
-                m_progress->setValue(double(entryNumber) / now * 100.0);
-            });
-            trap.step(112, [&] { m_eventPump->yield(); });
-            if (m_closing)
-                return;
-            trap.step(114, [&] { m_pointer->setShape(PointerShape::Busy); });
-            QString entry;
-            bool entryRead = false;
-            bool cleanedWell = false;
-            QString cleaned;
-            trap.step(116, [&] {
-                entry = m_domainList.text(entryNumber - 1);
-                entryRead = true;
-                cleaned = entryProcessor().clean(entry);
-                cleanedWell = true;
-            });
-            // An entry removed during the yield, or one that could not be cleaned, gives no rows: rows from
-            // an uncleaned text would mislead.
-            if (entryRead && cleanedWell) {
-                QString text;
-                QStringList candidates;
-                bool cut = false;
-                trap.step(118, [&] { text = removeBlanks(cleaned); });
-                trap.step(120, [&] {
-                    const SplitOrder order = m_rankResults->isChecked() ? SplitOrder::Ranked : SplitOrder::Search;
-                    cut = entryProcessor().search(text, candidates, Segmenter::defaultMaxCandidates, order);
-                });
-                if (cut) {
-                    cutNames.append(entry);
-                    cutListed.append(candidates.size());
-                }
-                trap.step(122, [&] {
-                    const QStringList rows = EntryProcessor::rowTexts(entry, candidates, m_showOriginal->isChecked());
-                    if (rows.isEmpty())
-                        return;
-                    m_resultList.append(rows, true);
-                    scrollResultsToEnd();
-                });
-            }
-        } while (trap.loopEnd(124, [&] { return ++entryNumber <= total; }));
-    }
-    trap.step(126, [&] { m_pointer->setShape(PointerShape::Default); });
-    trap.step(128, [&] {
-        m_progress->setValue(0);
-        m_progress->setText(QStringLiteral("Progress Bar"));
-    });
-    if (!cutNames.isEmpty())
-        trap.step(130,
-                  [&] { m_prompter->message(cutNamesMessage(cutNames, cutListed, Segmenter::defaultMaxCandidates)); });
-    trap.step(132, [&] { m_prompter->message(QStringLiteral("Done.")); });
+    ListSplittingRun run(entryProcessor(), m_domainList, m_resultList,
+                         ListSplittingRun::Seams{*m_prompter, *m_eventPump, *m_pointer, *m_progress}, [this] {
+                             return ListSplittingRun::Options{m_showOriginal->isChecked(), m_rankResults->isChecked()
+                                                                                               ? SplitOrder::Ranked
+                                                                                               : SplitOrder::Search};
+                         });
+    m_splittingRun = &run;
+    const auto finished = qScopeGuard([this] { m_splittingRun = nullptr; });
+    run.run(
+        trap, [this] { return m_closing; }, [this] { scrollResultsToEnd(); });
 }
 
 void MainWindow::PushButton3_Click()

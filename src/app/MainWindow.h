@@ -31,6 +31,7 @@ class Prompter;
 class WidgetPrompter;
 class WindowPointer;
 class EntryProcessor;
+class ListSplittingRun;
 class WordDatabase;
 
 // What the window is built with. Null members get the window program's own: Qt dialogs, a time-sliced
@@ -166,7 +167,7 @@ private:
     CaptionProgressBar* m_progressBar = nullptr; // ProgressBar1
 
     bool m_skinned = false;
-    bool m_running = false;
+    ListSplittingRun* m_splittingRun = nullptr; // the run in progress, if any
     bool m_closing = false;
     bool m_scrollPending = false;
 };

@@ -22,9 +22,4 @@ QString helpText();
 // The message of "?", built from the current captions of the three word-list options.
 QString wordListHelpText(const QString& option1, const QString& option2, const QString& option3);
 
-// The message after a run in which some names had more candidates than could be listed: how many, and the
-// first few of them, each cut to its first 100 characters. `listed` holds how many splits each name got;
-// when one got fewer than the bound (its splits were too long to keep that many), each name says how many.
-QString cutNamesMessage(const QStringList& names, const QList<qsizetype>& listed, qsizetype bound);
-
 } // namespace quorvane

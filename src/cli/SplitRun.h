@@ -1,6 +1,6 @@
 #pragma once
 
-#include "RowFormat.h"
+#include "run/RowFormat.h"
 #include "engine/EntryProcessor.h"
 
 #include <QString>

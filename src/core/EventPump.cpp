@@ -25,8 +25,13 @@ TimeSlicedEventPump::TimeSlicedEventPump(int sliceMilliseconds)
 
 void TimeSlicedEventPump::yield()
 {
-    if (coarseMilliseconds() - m_last >= m_slice)
+    if (due())
         yieldNow();
+}
+
+bool TimeSlicedEventPump::due() const
+{
+    return coarseMilliseconds() - m_last >= m_slice;
 }
 
 void TimeSlicedEventPump::yieldNow()

@@ -13,6 +13,12 @@ class EventPump
 public:
     virtual ~EventPump() = default;
     virtual void yield() = 0;
+    // Whether the next yield lets the window take its events: work kept back to be shown in bulk (rows not
+    // yet in a list) must be shown before it.
+    virtual bool due() const { return true; }
+    // While a command waits for other threads: lets the window take its events now, whatever a time slice
+    // says. Not a yield of the command's own steps.
+    virtual void waitIdle() {}
 };
 
 // Thrown by a StoppingEventPump's yield once the program is ending: the command that yielded stops there,
@@ -33,6 +39,8 @@ public:
         if (m_stopping())
             throw CommandStopped{};
     }
+    bool due() const override { return m_pump.due(); }
+    void waitIdle() override { m_pump.waitIdle(); }
 
 private:
     EventPump& m_pump;
@@ -53,6 +61,8 @@ class TimeSlicedEventPump final : public EventPump
 public:
     explicit TimeSlicedEventPump(int sliceMilliseconds = 15);
     void yield() override;
+    bool due() const override;
+    void waitIdle() override { yieldNow(); }
     // Processes events now, whatever the time slice says.
     void yieldNow();
 

@@ -136,6 +136,7 @@ bool EntryProcessor::prepareEntry(QStringView entry, bool showOriginal, Outcome&
     try {
         m_cleaner.cleanForSearch(entry, m_text);
     } catch (const Failure& failure) {
+        outcome.cleaned = false;
         outcome.failures.append(failure.description());
         return false;
     }
@@ -190,6 +191,23 @@ bool encodeUnits(QStringView text, std::vector<char>& bytes, std::vector<qint32>
     return true;
 }
 
+// The units the splits of a text keep, as a list of strings would: a blank before each piece, and the
+// pieces, which make up the whole text. Past the bound, the splits end as cut.
+struct KeptUnits
+{
+    qsizetype bound; // 0: none
+    qsizetype textSize;
+    qsizetype kept = 0;
+
+    bool exceededBy(qsizetype pieces)
+    {
+        if (bound <= 0)
+            return false;
+        kept += pieces == 0 ? 0 : textSize + pieces;
+        return kept > bound;
+    }
+};
+
 void writeLine(RowOutput& output, const QByteArray& row)
 {
     char* out = output.reserve(row.size() + 1);
@@ -204,8 +222,11 @@ void writeLine(RowOutput& output, const QByteArray& row)
 void EntryProcessor::writeRowsOfSurrogates(const SplitOptions& options, RowOutput& output, Outcome& outcome)
 {
     const qsizetype prefixLength = m_row.size();
+    KeptUnits kept{options.maxKeptUnits, m_text.size()};
     outcome.cut =
         forEachSplit(QStringView(m_text), options, false, [&](const qint32* ends, qsizetype pieces, qsizetype, qint64) {
+            if (kept.exceededBy(pieces))
+                return false;
             buildSplitRow(prefixLength, ends, pieces);
             writeLine(output, m_row.toUtf8());
             ++outcome.rows;
@@ -222,7 +243,11 @@ EntryProcessor::Outcome EntryProcessor::writeRows(QStringView entry, const Split
         return outcome;
     try {
         const QStringView text(m_text);
-        if (m_shortAscii && m_shortAscii->takes(text)) {
+        // Short texts keep too few units to reach a bound on them.
+        const bool keptUnitsBound =
+            options.maxKeptUnits > 0 &&
+            (maxCandidates <= 0 || maxCandidates * (2 * ShortAsciiRows::maxLength + 1) > options.maxKeptUnits);
+        if (m_shortAscii && !keptUnitsBound && m_shortAscii->takes(text)) {
             const QByteArray start = m_row.toUtf8();
             if (options.order == SplitOrder::Search) {
                 outcome.cut = m_shortAscii->writeRows(text, start, maxCandidates, output, outcome.rows);
@@ -250,8 +275,11 @@ EntryProcessor::Outcome EntryProcessor::writeRows(QStringView entry, const Split
         qsizetype* const lengths = m_rowLengths.data();
         const char* const bytes = m_bytes.data();
         const qint32* const offsets = m_byteOffsets.data();
+        KeptUnits kept{options.maxKeptUnits, size};
         outcome.cut =
             forEachSplit(text, options, false, [&](const qint32* ends, qsizetype pieces, qsizetype firstNew, qint64) {
+                if (kept.exceededBy(pieces))
+                    return false;
                 qsizetype length = lengths[firstNew];
                 for (qsizetype k = firstNew; k < pieces; ++k) {
                     const qint32 from = k == 0 ? 0 : ends[k - 1];

@@ -35,6 +35,9 @@ struct SplitOptions
     qsizetype maxCandidates = Segmenter::defaultMaxCandidates; // the bound; a name beyond it is cut; 0: none
     SplitOrder order = SplitOrder::Search;
     qsizetype best = 0; // ranked only: at most this many of the best splits, without counting as cut; 0: all
+    // A bound on what one name's rows keep, in UTF-16 units of the splits (a blank before each piece): past it
+    // the name is cut, as the window's list would otherwise take gigabytes for a long name; 0: none.
+    qsizetype maxKeptUnits = 0;
 };
 
 // The processing of one DomainList entry, shared by the window's splitting run and the batch splitter.
@@ -74,6 +77,7 @@ public:
     struct Outcome
     {
         bool cut = false;     // the entry had more candidates than the bound let through
+        bool cleaned = true;  // false: cleaning failed (the first failure says why), and no split was searched
         QStringList failures; // descriptions of the failed steps, in order
         qsizetype rows = 0;
     };

@@ -1,6 +1,5 @@
 quorvane_add_test(NAME test_batchsplitter SOURCES cli/test_batchsplitter.cpp)
 add_dependencies(test_batchsplitter quorvane-split quorvane_word_database)
-quorvane_add_test(NAME test_orderedbatches SOURCES cli/test_orderedbatches.cpp LIBS quorvane_cli)
 
 quorvane_add_test(NAME test_rankingoptions SOURCES cli/test_rankingoptions.cpp)
 add_dependencies(test_rankingoptions quorvane-split)

@@ -1,5 +1,5 @@
-#include "cli/JobThreads.h"
-#include "cli/OrderedBatches.h"
+#include "run/JobThreads.h"
+#include "run/OrderedBatches.h"
 
 #include <QtTest>
 

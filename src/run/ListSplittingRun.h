@@ -1,0 +1,100 @@
+#pragma once
+
+#include "SplittingRun.h"
+#include "text/TextBlock.h"
+
+#include <QList>
+#include <QMetaObject>
+#include <QStringList>
+
+#include <functional>
+#include <memory>
+
+namespace quorvane {
+
+class ErrorTrap;
+class EventPump;
+class Pointer;
+class ProgressIndicator;
+class Prompter;
+class TextListModel;
+
+// The message after a run in which some names had more candidates than could be listed: how many, and the
+// first few of them, each cut to its first 100 characters. `listed` holds how many splits each name got;
+// when one got fewer than the bound (its splits were too long to keep that many), each name says how many.
+QString cutNamesMessage(const QStringList& names, const QList<qsizetype>& listed, qsizetype bound);
+
+// "Start Splitting": every entry of the domain list, cleaned and split by the jobs of a SplittingRun, one row
+// per split appended to the result list. The window's thread only sets the progress, yields once per entry and
+// appends the rows the jobs have finished; the jobs split ahead of it.
+//
+// Commands that run during a yield take effect from the next entry on: the run starts its jobs again from
+// there when the display option or the order changed, when entries were removed, and when stopJobs() was
+// called (before the words change under the jobs).
+class ListSplittingRun final
+{
+public:
+    struct Options
+    {
+        bool showOriginal = false;
+        SplitOrder order = SplitOrder::Search;
+        bool operator==(const Options&) const = default;
+    };
+
+    struct Seams
+    {
+        Prompter& prompter;
+        EventPump& pump;
+        Pointer& pointer;
+        ProgressIndicator& progress;
+    };
+
+    // `processor` is the window's (the jobs copy it, sharing its index); `options` is read before each entry.
+    ListSplittingRun(EntryProcessor& processor, TextListModel& domains, TextListModel& results, const Seams& seams,
+                     std::function<Options()> options);
+    ~ListSplittingRun();
+    ListSplittingRun(const ListSplittingRun&) = delete;
+    ListSplittingRun& operator=(const ListSplittingRun&) = delete;
+
+    // Runs the command under `trap`, from the test for entries to "Done.". After a yield in which `closing()`
+    // became true it ends at once. `rowsAdded()` follows each append to the result list.
+    void run(ErrorTrap& trap, const std::function<bool()>& closing, const std::function<void()>& rowsAdded);
+
+    // Stops the jobs and drops what they split ahead; the run starts them again at its next entry.
+    void stopJobs();
+
+    // The number of jobs; 0 (the default) takes one per processor.
+    void setJobs(int jobs) { m_jobs = jobs; }
+    // Names per batch of the jobs.
+    void setBatchNames(qsizetype names) { m_batchNames = names; }
+
+private:
+    class Jobs;
+
+    // The outcome of entry `index` (counted from 0), waited for while the window takes its events; null when
+    // `closing()` became true meanwhile. `batch` is set to the batch that holds it.
+    const NameOutcome* awaitEntry(int index, const std::function<bool()>& closing, const SplitBatch*& batch,
+                                  qsizetype& inBatch);
+    void startJobs(int first);
+    // Appends entry k of the batch's rows to the rows not yet in the list.
+    void keepRows(const SplitBatch& batch, qsizetype k);
+    void appendKeptRows(const std::function<void()>& rowsAdded);
+
+    EntryProcessor& m_processor;
+    TextListModel& m_domains;
+    TextListModel& m_results;
+    Seams m_seams;
+    std::function<Options()> m_options;
+    int m_jobs = 0;
+    int m_total = 0; // the entries of the run, fixed when it starts
+    qsizetype m_batchNames = 256;
+
+    std::unique_ptr<Jobs> m_running;
+    Options m_runningOptions;
+    bool m_domainsChanged = false;
+    QList<QMetaObject::Connection> m_watches;
+    std::unique_ptr<SplitBatch> m_current; // the batch the window is appending from
+    TextBlock m_kept;                      // rows appended at the next yield that takes events
+};
+
+} // namespace quorvane

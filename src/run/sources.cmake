@@ -1,0 +1,5 @@
+target_sources(quorvane_core PRIVATE
+    run/JobThreads.cpp
+    run/ListSplittingRun.cpp
+    run/RowFormat.cpp
+    run/SplittingRun.cpp)

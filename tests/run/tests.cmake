@@ -1,0 +1,1 @@
+quorvane_add_test(NAME test_orderedbatches SOURCES run/test_orderedbatches.cpp)
