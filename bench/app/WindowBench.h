@@ -26,29 +26,40 @@ public:
     QString saveFileName(const FileDialogOptions&) override { return {}; }
 };
 
-// The window's own time-sliced pump, measuring the longest stretch between two yields.
+// The window's own time-sliced pump, measuring the longest stretch in which the window took no events: between
+// two yields or waits that let it take them.
 class MeasuringPump final : public EventPump
 {
 public:
     void yield() override
     {
-        const auto now = Clock::now();
-        if (m_started)
-            m_longest = std::max(m_longest, std::chrono::duration<double>(now - m_last).count());
-        m_started = true;
-        m_inner.yield();
-        m_last = Clock::now();
-        m_longestInside = std::max(m_longestInside, std::chrono::duration<double>(m_last - now).count());
         ++m_yields;
+        if (m_inner.due())
+            answer();
     }
+    bool due() const override { return m_inner.due(); }
+    void waitIdle() override { answer(); }
+
     double longestSeconds() const { return m_longest; }
-    // The longest time the window took for its events in one yield (repainting, scrolling).
+    // The longest time the window took for its events at once (repainting, scrolling).
     double longestInsideSeconds() const { return m_longestInside; }
     long yields() const { return m_yields; }
     void reset() { *this = MeasuringPump(); }
 
 private:
     using Clock = std::chrono::steady_clock;
+
+    void answer()
+    {
+        const auto now = Clock::now();
+        if (m_started)
+            m_longest = std::max(m_longest, std::chrono::duration<double>(now - m_last).count());
+        m_started = true;
+        m_inner.yieldNow();
+        m_last = Clock::now();
+        m_longestInside = std::max(m_longestInside, std::chrono::duration<double>(m_last - now).count());
+    }
+
     TimeSlicedEventPump m_inner;
     Clock::time_point m_last;
     bool m_started = false;
