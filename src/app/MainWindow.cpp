@@ -630,8 +630,9 @@ void MainWindow::scrollResultsToEnd()
         this,
         [this] {
             m_scrollPending = false;
-            if (!m_resultList.isEmpty())
-                m_resultView->scrollTo(m_resultList.index(m_resultList.count() - 1, 0));
+            // The view lays out new rows later: its scroll range would still end where the list ended before.
+            m_resultView->doItemsLayout();
+            m_resultView->scrollToBottom();
         },
         Qt::QueuedConnection);
 }

@@ -4,7 +4,9 @@
 
 #include <QCheckBox>
 #include <QProgressBar>
+#include <QScrollBar>
 #include <QSignalSpy>
+#include <QTableView>
 #include <QtTest>
 
 using namespace quorvane;
@@ -220,6 +222,32 @@ private slots:
         QVERIFY(!messages[0].contains(QStringLiteral("sunsetphotos")));
         QCOMPARE(messages[1], QStringLiteral("Done."));
         QVERIFY(window.resultList().texts().contains(QStringLiteral("sunset photos")));
+    }
+
+    void theResultsShowTheirLastRowAfterTheRun_data()
+    {
+        QTest::addColumn<int>("repeats");
+        QTest::newRow("a few rows, appended to the list") << 10;
+        QTest::newRow("thousands of rows, a reset of the list") << 1000;
+    }
+
+    void theResultsShowTheirLastRowAfterTheRun()
+    {
+        QFETCH(int, repeats);
+        WindowHarness harness;
+        MainWindow& window = harness.load();
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        for (int k = 0; k < repeats; ++k)
+            window.domainList().append(QStringLiteral("bestcheapflightsonline.com"));
+        window.domainList().append(QStringLiteral("sunsetphotos.com"));
+        window.PushButton9_Click();
+        QCoreApplication::processEvents();
+        auto* view = window.findChild<QTableView*>(QStringLiteral("ListView2"));
+        const QModelIndex last = window.resultList().index(window.resultList().count() - 1, 0);
+        QVERIFY(window.resultList().count() > 20);
+        QVERIFY(view->viewport()->rect().intersects(view->visualRect(last)));
+        QCOMPARE(view->verticalScrollBar()->value(), view->verticalScrollBar()->maximum());
     }
 };
 
