@@ -1,8 +1,12 @@
 #include "MainWindow.h"
 #include "WindowHarness.h"
 #include "core/Pointer.h"
+#include "input/DomainListInput.h"
 
+#include <QAction>
 #include <QCheckBox>
+#include <QFile>
+#include <QProcess>
 #include <QProgressBar>
 #include <QScrollBar>
 #include <QSignalSpy>
@@ -248,6 +252,89 @@ private slots:
         QVERIFY(window.resultList().count() > 20);
         QVERIFY(view->viewport()->rect().intersects(view->visualRect(last)));
         QCOMPARE(view->verticalScrollBar()->value(), view->verticalScrollBar()->maximum());
+    }
+
+    // The jobs split ahead of the window; a command in a yield still changes the rows from the next entry on.
+    void commandsDuringAYieldTakeEffectFromTheNextEntry()
+    {
+        WindowHarness harness;
+        MainWindow& window = harness.load();
+        setShowOriginal(window, false);
+        window.domainList().append(
+            {QStringLiteral("sunsetphotos.com"), QStringLiteral("bookstore.com"), QStringLiteral("carpet.com")});
+        harness.pump.onYield = [&](int yield) {
+            if (yield == 2)
+                setShowOriginal(window, true);
+            if (yield == 3) {
+                window.domainList().remove(0);
+                window.domainList().append(QStringLiteral("sunsetphotos.com"));
+            }
+        };
+        window.PushButton9_Click();
+        const QStringList rows = window.resultList().texts();
+        QVERIFY(rows.contains(QStringLiteral("sunset photos")));
+        QVERIFY(rows.contains(QStringLiteral("bookstore.com - book store")));
+        // After the removal the third place holds the name appended during the same yield.
+        QVERIFY(rows.contains(QStringLiteral("sunsetphotos.com - sunset photos")));
+        QVERIFY(!rows.join(QLatin1Char('|')).contains(QStringLiteral("carpet")));
+        QVERIFY(harness.prompter.errorReports().isEmpty());
+    }
+
+    // One name file, read by the window and by quorvane-split: the same rows, in either order.
+    void theWindowAndTheBatchSplitterGiveTheSameRows_data()
+    {
+        QTest::addColumn<bool>("ranked");
+        QTest::addColumn<bool>("shown");
+        QTest::newRow("search order") << false << false;
+        QTest::newRow("search order, original shown") << false << true;
+        QTest::newRow("ranked") << true << false;
+        QTest::newRow("ranked, original shown") << true << true;
+    }
+
+    void theWindowAndTheBatchSplitterGiveTheSameRows()
+    {
+        QFETCH(bool, ranked);
+        QFETCH(bool, shown);
+        WindowHarness harness;
+        const QString path = harness.temporaryPath(QStringLiteral("names.txt"));
+        {
+            // Plain names, URLs, blanks, an empty line, a name that cleans to nothing, digits, 8-bit letters, a
+            // name of many splits and one too long to split whole, in Windows-1252 as domain files are.
+            QStringList names = {QStringLiteral("sunsetphotos.com"),
+                                 QStringLiteral("http://www.bestcheapflightsonline.com/cheap-flights"),
+                                 QStringLiteral("  book store .net "),
+                                 QString(),
+                                 QStringLiteral("www..com"),
+                                 QStringLiteral("route66diner.com"),
+                                 QStringLiteral("caf\u00e9paris.fr"),
+                                 QStringLiteral("qzxqzxqzx.com"),
+                                 QStringLiteral("123456789012345678901"),
+                                 QStringLiteral("internationalbusinessmachinescorporation.com"),
+                                 QString(70, QLatin1Char('a')) + QStringLiteral("table.com")};
+            for (int k = 0; k < 600; ++k)
+                names.append(QStringLiteral("name%1shop.com").arg(k));
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(names.join(QStringLiteral("\r\n")).toLatin1());
+        }
+        MainWindow& window = harness.load();
+        setShowOriginal(window, shown);
+        window.findChild<QAction*>(QStringLiteral("RankResults"))->setChecked(ranked);
+        addFileLinesToList(window.domainList(), path, harness.prompter);
+        window.PushButton9_Click();
+        const QStringList rows = window.resultList().texts();
+
+        QStringList arguments = {QStringLiteral("-l"), QStringLiteral("3"), path};
+        if (shown)
+            arguments.prepend(QStringLiteral("-o"));
+        if (ranked)
+            arguments.prepend(QStringLiteral("--rank"));
+        QProcess splitter;
+        splitter.start(testfiles::applicationFolder() + QStringLiteral("/quorvane-split"), arguments);
+        QVERIFY(splitter.waitForFinished(60000));
+        const QByteArray expected = splitter.readAllStandardOutput();
+        QVERIFY(rows.size() > 700);
+        QCOMPARE(rows.join(QLatin1Char('\n')).toUtf8() + '\n', expected);
     }
 };
 
