@@ -1,8 +1,11 @@
 #pragma once
 
+#include "engine/RowOutput.h"
+
 #include <QString>
 #include <QStringList>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 
@@ -57,5 +60,59 @@ ChildTimes childrenTimes();
 
 // Word list #1 from dbWords.mdb in the application folder into the dictionary; messages go to standard error.
 void loadDatabaseWords(const QString& applicationFolder, WordDictionary& dictionary);
+
+// Rows kept in memory, emptied when full: the engine's work without the writing out.
+class DiscardedRows final : public RowOutput
+{
+public:
+    DiscardedRows() : m_storage(1 << 20, '\0') { reset(); }
+    qint64 bytes() const { return m_bytes + (m_end - m_begin); }
+
+protected:
+    void makeRoom(qsizetype bytes) override
+    {
+        m_bytes += m_end - m_begin;
+        if (bytes > m_storage.size())
+            m_storage.resize(bytes);
+        reset();
+    }
+
+private:
+    void reset()
+    {
+        m_begin = m_storage.data();
+        m_end = m_begin;
+        m_limit = m_begin + m_storage.size();
+    }
+    QByteArray m_storage;
+    qint64 m_bytes = 0;
+};
+
+// Rows kept whole, one row a line.
+class KeptRows final : public RowOutput
+{
+public:
+    KeptRows() { makeRoom(0); }
+    QByteArray bytes()
+    {
+        m_bytes.resize(m_end - m_bytes.data());
+        const QByteArray rows = m_bytes;
+        makeRoom(0);
+        return rows;
+    }
+
+protected:
+    void makeRoom(qsizetype bytes) override
+    {
+        const qsizetype used = m_begin ? m_end - m_begin : 0;
+        m_bytes.resize(std::max<qsizetype>(2 * m_bytes.size(), used + bytes + 4096));
+        m_begin = m_bytes.data();
+        m_end = m_begin + used;
+        m_limit = m_begin + m_bytes.size();
+    }
+
+private:
+    QByteArray m_bytes;
+};
 
 } // namespace quorvane::bench

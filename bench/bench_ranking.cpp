@@ -33,33 +33,6 @@ double childrenSecondsNow()
     return times.user + times.system;
 }
 
-// Rows kept in memory, emptied when full: the engine's work without the writing out.
-class DiscardedRows final : public RowOutput
-{
-public:
-    DiscardedRows() : m_storage(1 << 20, '\0') { reset(); }
-    qint64 bytes() const { return m_bytes + (m_end - m_begin); }
-
-protected:
-    void makeRoom(qsizetype bytes) override
-    {
-        m_bytes += m_end - m_begin;
-        if (bytes > m_storage.size())
-            m_storage.resize(bytes);
-        reset();
-    }
-
-private:
-    void reset()
-    {
-        m_begin = m_storage.data();
-        m_end = m_begin;
-        m_limit = m_begin + m_storage.size();
-    }
-    QByteArray m_storage;
-    qint64 m_bytes = 0;
-};
-
 // Names per second in the fastest of `seconds`.
 double rateOf(qsizetype names, const std::vector<double>& seconds)
 {
@@ -120,7 +93,7 @@ int main(int argc, char** argv)
             SplitOptions options;
             options.order = modes[m].order;
             options.best = modes[m].best;
-            DiscardedRows output;
+            bench::DiscardedRows output;
             qint64 rows = 0;
             const double start = bench::processSeconds();
             for (const QString& name : names)

@@ -71,29 +71,6 @@ void EntryProcessor::buildSplitRow(qsizetype prefixLength, const qint32* ends, q
     }
 }
 
-bool EntryProcessor::search(QStringView text, QStringList& candidates, qsizetype maxCandidates, SplitOrder order)
-{
-    if (order == SplitOrder::Search)
-        return m_segmenter.splitIntoWords(text, candidates, maxCandidates);
-    // The same candidates as the search's, each a blank before each piece, and the same bound on the text kept.
-    qsizetype keptUnits = 0;
-    QString candidate;
-    return forEachSplit(text, SplitOptions{false, maxCandidates, order}, false,
-                        [&](const qint32* ends, qsizetype pieces, qsizetype, qint64) {
-                            candidate.clear();
-                            for (qsizetype k = 0; k < pieces; ++k) {
-                                const qint32 from = k == 0 ? 0 : ends[k - 1];
-                                candidate += QLatin1Char(' ');
-                                candidate += text.mid(from, ends[k] - from);
-                            }
-                            keptUnits += candidate.size();
-                            if (keptUnits > Segmenter::maxKeptUnits)
-                                return false;
-                            candidates.append(candidate);
-                            return true;
-                        });
-}
-
 EntryProcessor::Outcome EntryProcessor::splitEntry(QStringView entry, const SplitOptions& options, bool withScores,
                                                    const SplitSink& sink)
 {
@@ -115,22 +92,6 @@ EntryProcessor::Outcome EntryProcessor::splitEntry(QStringView entry, const Spli
     return outcome;
 }
 
-QString EntryProcessor::rowText(QStringView entry, QStringView candidate, bool showOriginal)
-{
-    QString row;
-    buildRow(row, entry, candidate, showOriginal);
-    return row;
-}
-
-QStringList EntryProcessor::rowTexts(QStringView entry, const QStringList& candidates, bool showOriginal)
-{
-    QStringList rows;
-    rows.reserve(candidates.size());
-    for (const QString& candidate : candidates)
-        rows.append(rowText(entry, candidate, showOriginal));
-    return rows;
-}
-
 bool EntryProcessor::prepareEntry(QStringView entry, bool showOriginal, Outcome& outcome)
 {
     try {
@@ -143,30 +104,6 @@ bool EntryProcessor::prepareEntry(QStringView entry, bool showOriginal, Outcome&
     // The row's start is the same for every candidate of the entry.
     buildRow(m_row, entry, QStringView(), showOriginal);
     return true;
-}
-
-EntryProcessor::Outcome EntryProcessor::process(const QString& entry, bool showOriginal, qsizetype maxCandidates,
-                                                const std::function<void(QStringView row)>& row)
-{
-    Outcome outcome;
-    if (!prepareEntry(entry, showOriginal, outcome))
-        return outcome;
-    const qsizetype prefixLength = m_row.size();
-    try {
-        outcome.cut = m_segmenter.splitIntoWords(
-            m_text,
-            [&](QStringView candidate) {
-                m_row.truncate(prefixLength);
-                m_row += trimBlanks(candidate);
-                row(m_row);
-                ++outcome.rows;
-                return true;
-            },
-            maxCandidates);
-    } catch (const Failure& failure) {
-        outcome.failures.append(failure.description());
-    }
-    return outcome;
 }
 
 namespace {

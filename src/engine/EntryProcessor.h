@@ -40,17 +40,9 @@ struct SplitOptions
     qsizetype maxKeptUnits = 0;
 };
 
-// The processing of one DomainList entry, shared by the window's splitting run and the batch splitter.
-// The steps can be called one by one, so that the window runs each under its own step of the error trap:
-//
-//   1. clean(entry)                     cleanDomainName; throws Failure (unreadable or overlong suffix list)
-//   2. removeBlanks(cleaned)            (NameCleaner.h) every blank removed
-//   3. search(text, candidates)         splitIntoWords; throws Failure for a text too long to split, leaving
-//                                       the candidates found before in the list; returns whether it was cut
-//   4. rowTexts(entry, candidates, showOriginal)   one row text per candidate
-//
-// process() and writeRows() run all four for the batch splitter. When cleaning fails, the entry gives no rows: it is
-// not searched in a half-cleaned or uncleaned form, since rows from such a text would mislead.
+// The cleaning and splitting of one name, and its rows, for every front end: each job of a splitting run has one.
+// A name whose cleaning fails gives no rows: it is not searched in a half-cleaned or uncleaned form, since rows
+// from such a text would mislead.
 class EntryProcessor final
 {
 public:
@@ -64,16 +56,6 @@ public:
     // Builds the search index now (it is built with the first search otherwise), so that copies share it.
     void prepareIndex();
 
-    QString clean(const QString& entry) { return m_cleaner.cleanDomainName(entry); }
-
-    bool search(QStringView text, QStringList& candidates, qsizetype maxCandidates = Segmenter::defaultMaxCandidates,
-                SplitOrder order = SplitOrder::Search);
-
-    // With `showOriginal`: the entry trimmed of blanks, " - ", and the candidate trimmed of blanks;
-    // otherwise the trimmed candidate alone.
-    static QString rowText(QStringView entry, QStringView candidate, bool showOriginal);
-    static QStringList rowTexts(QStringView entry, const QStringList& candidates, bool showOriginal);
-
     struct Outcome
     {
         bool cut = false;     // the entry had more candidates than the bound let through
@@ -82,13 +64,9 @@ public:
         qsizetype rows = 0;
     };
 
-    // Runs the four steps and hands each row to `row` as soon as it is found (the view is valid only
-    // during the call). `maxCandidates` 0 means no bound.
-    Outcome process(const QString& entry, bool showOriginal, qsizetype maxCandidates,
-                    const std::function<void(QStringView row)>& row);
-
-    // The same rows, each as UTF-8 ended by LF, written straight into `output` as they are found (those of short
-    // ASCII texts by ShortAsciiRows, in either order).
+    // The rows of the entry: with `showOriginal`, the entry trimmed of blanks, " - ", then the split (its pieces
+    // with a blank between); otherwise the split alone. Each row as UTF-8 ended by LF, written straight into
+    // `output` as it is found (those of short ASCII texts by ShortAsciiRows, in either order).
     Outcome writeRows(QStringView entry, bool showOriginal, qsizetype maxCandidates, RowOutput& output)
     {
         return writeRows(entry, SplitOptions{showOriginal, maxCandidates}, output);

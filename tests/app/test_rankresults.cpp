@@ -1,4 +1,5 @@
 #include "MainWindow.h"
+#include "ReferenceRows.h"
 #include "WindowHarness.h"
 #include "engine/EntryProcessor.h"
 
@@ -27,9 +28,9 @@ QAction* rankEntry(MainWindow& window)
 QStringList engineRows(MainWindow& window, const QString& entry, SplitOrder order)
 {
     EntryProcessor processor(window.dictionary(), window.applicationFolder());
-    QStringList candidates;
-    processor.search(removeBlanks(processor.clean(entry)), candidates, Segmenter::defaultMaxCandidates, order);
-    return EntryProcessor::rowTexts(entry, candidates, true);
+    return ReferenceRows(processor, window.applicationFolder(), entry,
+                         SplitOptions{true, Segmenter::defaultMaxCandidates, order})
+        .rows;
 }
 
 } // namespace

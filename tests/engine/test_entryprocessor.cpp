@@ -1,4 +1,5 @@
 #include "CollectedRows.h"
+#include "ReferenceRows.h"
 #include "TestFiles.h"
 #include "core/Failure.h"
 #include "engine/EntryProcessor.h"
@@ -19,11 +20,18 @@ class TestEntryProcessor : public QObject
     QTemporaryDir m_folder; // holds a suffix.lst with com and net
     WordDictionary m_dictionary;
 
+    // The rows built the plain way, for the row writer to be compared with.
     EntryProcessor::Outcome run(EntryProcessor& processor, const QString& entry, bool showOriginal,
-                                qsizetype maxCandidates, QStringList& rows)
+                                qsizetype maxCandidates, QStringList& rows, const QString& folder = QString())
     {
-        return processor.process(entry, showOriginal, maxCandidates,
-                                 [&](QStringView row) { rows.append(row.toString()); });
+        const ReferenceRows reference(processor, folder.isEmpty() ? m_folder.path() : folder, entry,
+                                      SplitOptions{showOriginal, maxCandidates});
+        rows += reference.rows;
+        EntryProcessor::Outcome outcome;
+        outcome.cut = reference.cut;
+        outcome.failures = reference.failures;
+        outcome.rows = reference.rows.size();
+        return outcome;
     }
 
 private slots:
@@ -66,11 +74,15 @@ private slots:
         QVERIFY(outcome.failures.isEmpty());
         QVERIFY(!outcome.cut);
 
-        // The same rows step by step, as the window calls them.
-        const QString text = removeBlanks(processor.clean(entry));
-        QStringList candidates;
-        QVERIFY(!processor.search(text, candidates));
-        QCOMPARE(EntryProcessor::rowTexts(entry, candidates, showOriginal), rows);
+        // The same rows from the row writer, as every front end takes them.
+        CollectedRows output(4096);
+        const EntryProcessor::Outcome written = processor.writeRows(entry, showOriginal, 0, output);
+        QByteArray bytes;
+        for (const QString& row : std::as_const(rows))
+            bytes += row.toUtf8() + '\n';
+        QCOMPARE(output.bytes(), bytes);
+        QCOMPARE(written.rows, rows.size());
+        QVERIFY(written.cleaned);
     }
 
     // The batch splitter's bytes: each row of process() in UTF-8, ended by LF, and the same outcome.
@@ -168,7 +180,8 @@ private slots:
             QCOMPARE(got.rows, expected.rows);
             QCOMPARE(got.cut, expected.cut);
             QCOMPARE(got.failures, expected.failures);
-            const QString text = removeBlanks(processor.clean(entry));
+            QString text;
+            NameCleaner(m_folder.path()).cleanForSearch(entry, text);
             if (text.size() <= 64 && std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x80; }))
                 shortAscii += rows.isEmpty() ? 0 : 1;
         }
@@ -253,10 +266,10 @@ private slots:
     void cutEntryListsTheBoundAndSaysSo()
     {
         EntryProcessor processor(m_dictionary, m_folder.path());
-        QStringList rows;
-        const EntryProcessor::Outcome outcome = run(processor, "12345", false, 3, rows);
+        CollectedRows output(4096);
+        const EntryProcessor::Outcome outcome = processor.writeRows(u"12345", false, 3, output);
         QVERIFY(outcome.cut);
-        QCOMPARE(rows, (QStringList{"1 2 3 4 5", "1 2 3 45", "1 2 34 5"}));
+        QCOMPARE(output.bytes(), QByteArray("1 2 3 4 5\n1 2 3 45\n1 2 34 5\n"));
     }
 
     void failedSearchKeepsEarlierRows()
@@ -264,16 +277,48 @@ private slots:
         WordDictionary letters;
         letters.add(QStringLiteral("a"));
         EntryProcessor processor(letters, m_folder.path());
-        QStringList rows;
-        EntryProcessor::Outcome outcome = run(processor, QString(32767, QLatin1Char('a')), false, 0, rows);
-        QCOMPARE(rows.size(), 1);
-        QCOMPARE(outcome.failures.size(), 1);
-        QVERIFY(outcome.failures[0].startsWith(QStringLiteral("Overflow")));
+        for (const SplitOrder order : {SplitOrder::Search, SplitOrder::Ranked}) {
+            CollectedRows output(4096);
+            EntryProcessor::Outcome outcome =
+                processor.writeRows(QString(32767, QLatin1Char('a')), SplitOptions{false, 0, order}, output);
+            QCOMPARE(outcome.rows, 1);
+            QCOMPARE(outcome.failures.size(), 1);
+            QVERIFY(outcome.failures[0].startsWith(QStringLiteral("Overflow")));
 
-        rows.clear();
-        outcome = run(processor, QString(32768, QLatin1Char('a')), false, 0, rows);
-        QVERIFY(rows.isEmpty());
-        QCOMPARE(outcome.failures.size(), 1);
+            CollectedRows none(4096);
+            outcome = processor.writeRows(QString(32768, QLatin1Char('a')), SplitOptions{false, 0, order}, none);
+            QVERIFY(none.bytes().isEmpty());
+            QCOMPARE(outcome.failures.size(), 1);
+            QVERIFY(outcome.cleaned);
+        }
+    }
+
+    // The window's bound on what a name's rows keep: a long name with many splits is cut before its rows take
+    // gigabytes, and says so; the rows before the cut are those without the bound.
+    void keptUnitsBoundCutsLongNames_data()
+    {
+        QTest::addColumn<int>("order");
+        QTest::newRow("search order") << int(SplitOrder::Search);
+        QTest::newRow("ranked") << int(SplitOrder::Ranked);
+    }
+    void keptUnitsBoundCutsLongNames()
+    {
+        QFETCH(int, order);
+        WordDictionary letters;
+        letters.add(QStringLiteral("a"));
+        letters.add(QStringLiteral("aa"));
+        EntryProcessor processor(letters, m_folder.path());
+        const QString entry(100, QLatin1Char('a'));
+        SplitOptions options{false, 50, SplitOrder(order)};
+        CollectedRows unbound(4096);
+        processor.writeRows(entry, options, unbound);
+        options.maxKeptUnits = 1000; // each split keeps 100 letters and one blank per piece
+        CollectedRows bound(4096);
+        const EntryProcessor::Outcome outcome = processor.writeRows(entry, options, bound);
+        QVERIFY(outcome.cut);
+        QVERIFY(outcome.rows >= 5 && outcome.rows < 10);
+        const QList<QByteArray> all = unbound.bytes().split('\n');
+        QCOMPARE(bound.bytes(), all.mid(0, outcome.rows).join('\n') + '\n');
     }
 
     void failedCleaningGivesNoRows()
@@ -281,12 +326,13 @@ private slots:
         QTemporaryDir folder;
         testfiles::writeBytes(folder.filePath("suffix.lst"), QByteArray("com\r\n").repeated(40000));
         EntryProcessor processor(m_dictionary, folder.path());
-        QStringList rows;
-        const EntryProcessor::Outcome outcome = run(processor, "carpet.com", false, 0, rows);
-        QVERIFY(rows.isEmpty());
+        CollectedRows output(64);
+        const EntryProcessor::Outcome outcome = processor.writeRows(u"carpet.com", false, 0, output);
+        QVERIFY(output.bytes().isEmpty());
+        QCOMPARE(outcome.rows, 0);
+        QVERIFY(!outcome.cleaned);
         QCOMPARE(outcome.failures.size(), 1);
         QVERIFY(outcome.failures[0].contains(QStringLiteral("suffix.lst")));
-        QVERIFY_THROWS_EXCEPTION(Failure, processor.clean("carpet.com"));
     }
 };
 

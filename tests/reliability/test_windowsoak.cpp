@@ -4,6 +4,7 @@
 // new one, the clipboard holds the whole copy, and the sheet every cell but the refused ones.
 // A short run with a fixed seed in CTest; QUORVANE_SOAK_STEPS and QUORVANE_SOAK_SEED for longer ones.
 #include "../output/OutputFakes.h"
+#include "ReferenceRows.h"
 #include "WindowHarness.h"
 #include "core/Pointer.h"
 #include "engine/EntryProcessor.h"
@@ -144,11 +145,8 @@ private:
     {
         const bool showOriginal = m_window->findChild<QCheckBox*>(QStringLiteral("Check5"))->isChecked();
         QStringList rows;
-        for (const QString& entry : entries) {
-            QStringList candidates;
-            m_processor->search(removeBlanks(m_processor->clean(entry)), candidates);
-            rows += EntryProcessor::rowTexts(entry, candidates, showOriginal);
-        }
+        for (const QString& entry : entries)
+            rows += ReferenceRows(*m_processor, m_window->applicationFolder(), entry, SplitOptions{showOriginal}).rows;
         return rows;
     }
 
