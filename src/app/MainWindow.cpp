@@ -7,6 +7,7 @@
 #include "ShellTexts.h"
 #include "Twips.h"
 #include "WidgetPrompter.h"
+#include "WindowEventFilter.h"
 #include "WindowPointer.h"
 #include "core/ErrorTrap.h"
 #include "core/Failure.h"
@@ -14,7 +15,7 @@
 #include "engine/EntryProcessor.h"
 #include "engine/WordDatabase.h"
 #include "engine/WordLists.h"
-#include "input/DomainListInput.h"
+#include "input/DomainListCommands.h"
 #include "output/LibreOfficeCalc.h"
 #include "output/OutputCommands.h"
 #include "run/ListSplittingRun.h"
@@ -147,6 +148,7 @@ bool MainWindow::hasHandCursor() const
 
 void MainWindow::buildControls()
 {
+    m_events = std::make_unique<WindowEventFilter>(*m_pointer);
     const double dpi = logicalDpiY();
     const auto place = [dpi](QWidget* widget, const char* name, int left, int top, int width, int height) {
         widget->setObjectName(QString::fromLatin1(name));
@@ -158,7 +160,7 @@ void MainWindow::buildControls()
         place(button, name, left, top, width, height);
         button->setFont(buttonFont());
         button->setMouseTracking(true);
-        button->installEventFilter(this);
+        m_events->watch(button);
         return button;
     };
     const auto makeList = [&](const char* name, TextListModel& model, int left, int top, int width, int height) {
@@ -186,10 +188,10 @@ void MainWindow::buildControls()
         columns->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
         columns->setFont(controlFont());
         view->setToolTip(listToolTip);
-        view->installEventFilter(this);
-        view->viewport()->installEventFilter(this);
+        m_events->watch(view);
+        m_events->watch(view->viewport());
         view->viewport()->setMouseTracking(true);
-        columns->installEventFilter(this);
+        m_events->watch(columns);
         columns->setMouseTracking(true);
         return view;
     };
@@ -199,7 +201,7 @@ void MainWindow::buildControls()
         frame->setFont(controlFont());
         setWhiteBackground(*frame);
         frame->setMouseTracking(true);
-        frame->installEventFilter(this);
+        m_events->watchBackground(frame);
         return frame;
     };
     const auto makeOption = [&](const char* name, const QString& caption, int left, int top, int width, int height) {
@@ -213,7 +215,7 @@ void MainWindow::buildControls()
     setFixedSize(twipsToPixels(15960, dpi), twipsToPixels(7005, dpi));
     setWhiteBackground(*this);
     setMouseTracking(true);
-    installEventFilter(this);
+    m_events->watchBackground(this);
 
     m_help = makeButton(this, "PushButton8", QStringLiteral("Help"), 120, 120, 7800, 405);
     m_domainView = makeList("ListView1", m_domainList, 120, 630, 7800, 2535);
@@ -235,6 +237,7 @@ void MainWindow::buildControls()
     m_wordListHelp = makeButton(m_wordListFrame, "PushButton10", QStringLiteral("?"), 7080, 270, 480, 405);
     m_startSplitting = makeButton(this, "PushButton9", QStringLiteral("Start Splitting"), 120, 6490, 7800, 405);
     m_resultView = makeList("ListView2", m_resultList, 8040, 120, 7800, 5235);
+    m_events->setLists({m_domainView, &m_domainList}, {m_resultView, &m_resultList});
     m_rankResults = new QAction(QStringLiteral("Most Likely Splits First"), m_resultView);
     m_rankResults->setObjectName(QStringLiteral("RankResults"));
     m_rankResults->setCheckable(true);
@@ -497,78 +500,22 @@ void MainWindow::PushButton9_Click()
 
 void MainWindow::PushButton3_Click()
 {
-    ErrorTrap trap(location::loadDomainsClick, *m_prompter);
-    FileDialogOptions dialog;
-    QStringList paths;
-    trap.step(100, [&] { paths.clear(); });
-    // 102: several files may be selected; the open-file dialog always allows it.
-    trap.step(104, [&] { dialog.title = QStringLiteral("Load List(s) - Hold Ctrl to select multiple list files"); });
-    trap.step(106, [&] {
-        dialog.filters = {QStringLiteral("Text Files (*.txt)"), QStringLiteral("All Files (*.*)")};
-        dialog.selectedFilter = 0;
-    });
-    trap.step(108, [&] { paths = m_prompter->openFileNames(dialog); });
-    if (trap.test(110, [&] { return paths.isEmpty(); }))
-        return;
-    // 112: the dialog hands back full paths, one per selected file, in its order.
-    trap.step(114, [&] { m_pointer->setShape(PointerShape::Busy); });
-    if (trap.test(116, [&] { return paths.size() == 1; })) {
-        QString path;
-        trap.step(118, [&] { path = paths.first(); });
-        trap.step(120, [&] { addFileLinesToList(m_domainList, path, *m_prompter); });
-    } else if (trap.test(122, [&] { return paths.size() >= 2; })) {
-        qsizetype index = 0;
-        qsizetype last = 0;
-        trap.step(124, [&] { index = 0; });
-        trap.step(126, [&] { last = paths.size() - 1; });
-        if (trap.test(128, [&] { return index <= last; })) {
-            do {
-                QString path;
-                trap.step(130, [&] { path = paths.at(index); });
-                trap.step(134, [&] { addFileLinesToList(m_domainList, path, *m_prompter); });
-            } while (trap.loopEnd(136, [&] { return ++index <= last; }));
-        }
-    }
-    trap.step(138, [&] { m_pointer->setShape(PointerShape::Default); });
+    loadDomainFiles(m_domainList, *m_prompter, *m_pointer);
 }
 
 void MainWindow::PushButton6_Click()
 {
-    ErrorTrap trap(location::addDomainClick, *m_prompter);
-    QString typed;
-    trap.step(100, [&] { typed = m_prompter->inputBox(QStringLiteral("Enter domain to add: ")); });
-    if (trap.test(102, [&] { return typed.isEmpty(); }))
-        return;
-    if (trap.test(104, [&] { return !typed.contains(QLatin1Char(',')); })) {
-        QString entry;
-        // 106 to 120: the words of the text, joined.
-        trap.step(106, [&] { entry = domainEntryFromWords(typed); });
-        if (trap.test(122, [&] { return entry.isEmpty(); }))
-            return;
-        trap.step(124, [&] { m_domainList.append(entry); });
-    } else {
-        trap.step(126, [&] { m_domainList.append(typed); });
-    }
+    addTypedDomain(m_domainList, *m_prompter);
 }
 
 void MainWindow::PushButton7_Click()
 {
-    ErrorTrap trap(location::samplesClick, *m_prompter);
-    const QStringList samples = sampleDomains();
-    int step = 100;
-    for (const QString& sample : samples) {
-        trap.step(step, [&] { m_domainList.append(sample); });
-        step += 2;
-    }
+    addSampleDomains(m_domainList, *m_prompter);
 }
 
 void MainWindow::PushButton1_Click()
 {
-    ErrorTrap trap(location::clearListClick, *m_prompter);
-    trap.step(100, [&] {
-        if (!m_pointer->isBusy())
-            m_domainList.clear();
-    });
+    clearDomainList(m_domainList, *m_prompter, *m_pointer);
 }
 
 // The output commands: saving, copying, the spreadsheet export and clearing the results.
@@ -600,25 +547,6 @@ void MainWindow::PushButton2_Click()
     output().PushButton2_Click(m_resultList);
 }
 
-void MainWindow::removeSelectedEntry(QTableView& view, TextListModel& model)
-{
-    if (m_pointer->isBusy() || model.isEmpty())
-        return;
-    const QModelIndexList selected = view.selectionModel()->selectedRows();
-    if (selected.isEmpty())
-        return;
-    QList<int> rows;
-    rows.reserve(selected.size());
-    for (const QModelIndex& index : selected)
-        rows.append(index.row());
-    // Every selected row goes in one pass over the list, however many there are.
-    model.removeRowSet(rows);
-    // The entry that moved up takes the selection, so Delete can go on down the list.
-    const QModelIndex next = view.currentIndex();
-    if (next.isValid())
-        view.selectionModel()->select(next, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
-}
-
 void MainWindow::scrollResultsToEnd()
 {
     // Scrolling lays the whole list out, so it waits until the window next takes its events: once per
@@ -635,65 +563,6 @@ void MainWindow::scrollResultsToEnd()
             m_resultView->scrollToBottom();
         },
         Qt::QueuedConnection);
-}
-
-void MainWindow::pointerOverButton()
-{
-    if (!m_pointer->isBusy())
-        m_pointer->setShape(PointerShape::Hand);
-}
-
-void MainWindow::pointerOverBackground()
-{
-    if (!m_pointer->isBusy())
-        m_pointer->setShape(PointerShape::Default);
-}
-
-bool MainWindow::eventFilter(QObject* watched, QEvent* event)
-{
-    const auto isList = [&](QTableView* view) {
-        return watched == view || watched == view->viewport() || watched == view->horizontalHeader();
-    };
-    switch (event->type()) {
-    case QEvent::MouseMove:
-        if (qobject_cast<QPushButton*>(watched)) {
-            pointerOverButton();
-        } else if (isList(m_domainView) || isList(m_resultView)) {
-            pointerOverBackground();
-        } else if (watched == this || watched == m_displayFrame || watched == m_wordListFrame) {
-            // A move that a control passed on to its parent is not a move over the parent's background.
-            const auto* area = static_cast<QWidget*>(watched);
-            if (!area->childAt(static_cast<QMouseEvent*>(event)->position().toPoint()))
-                pointerOverBackground();
-        }
-        break;
-    case QEvent::KeyPress:
-        if (static_cast<QKeyEvent*>(event)->key() == Qt::Key_Delete) {
-            if (watched == m_domainView) {
-                removeSelectedEntry(*m_domainView, m_domainList);
-                return true;
-            }
-            if (watched == m_resultView) {
-                removeSelectedEntry(*m_resultView, m_resultList);
-                return true;
-            }
-        }
-        break;
-    case QEvent::MouseButtonDblClick:
-        // Taken here, so that the view does not act on whatever row moved under the pointer.
-        if (watched == m_domainView->viewport()) {
-            removeSelectedEntry(*m_domainView, m_domainList);
-            return true;
-        }
-        if (watched == m_resultView->viewport()) {
-            removeSelectedEntry(*m_resultView, m_resultList);
-            return true;
-        }
-        break;
-    default:
-        break;
-    }
-    return QWidget::eventFilter(watched, event);
 }
 
 } // namespace quorvane

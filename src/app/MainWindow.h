@@ -30,6 +30,7 @@ class SpreadsheetApplication;
 class Prompter;
 class WidgetPrompter;
 class WindowPointer;
+class WindowEventFilter;
 class EntryProcessor;
 class ListSplittingRun;
 class WordDatabase;
@@ -100,7 +101,6 @@ public slots:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void buildControls();
@@ -114,12 +114,9 @@ private:
     // Runs a store of a setting for a handler without error trap; a failure is told, not thrown.
     void storeSetting(const std::function<void()>& store);
     // Removes the list's selected entry (Delete key, double-click); does nothing while busy.
-    void removeSelectedEntry(QTableView& view, TextListModel& model);
     EntryProcessor& entryProcessor();
     void scrollResultsToEnd();
     OutputCommands& output();
-    void pointerOverButton();
-    void pointerOverBackground();
 
     QString m_applicationFolder;
     QString m_applicationTitle;
@@ -167,7 +164,8 @@ private:
     CaptionProgressBar* m_progressBar = nullptr; // ProgressBar1
 
     bool m_skinned = false;
-    ListSplittingRun* m_splittingRun = nullptr; // the run in progress, if any
+    std::unique_ptr<WindowEventFilter> m_events; // pointer feedback and removal of list entries
+    ListSplittingRun* m_splittingRun = nullptr;  // the run in progress, if any
     bool m_closing = false;
     bool m_scrollPending = false;
 };
