@@ -93,6 +93,12 @@ public:
         ++m_reports;
         m_messages.print(text);
     }
+    // One line: the failure and where it happened, without the box's request for a screenshot.
+    void stepFailed(const QString& description, const QString& location, int step) override
+    {
+        ++m_reports;
+        m_messages.print(QStringLiteral("%1 (%2at line %3)").arg(description, location, QString::number(step)));
+    }
     QString inputBox(const QString&) override { return QString(); }
     QStringList openFileNames(const FileDialogOptions&) override { return QStringList(); }
     QString saveFileName(const FileDialogOptions&) override { return QString(); }

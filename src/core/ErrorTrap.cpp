@@ -13,7 +13,7 @@ QString errorReportText(const QString& description, const QString& location, int
 void ErrorTrap::report(const QString& description)
 {
     ++m_reports;
-    m_prompter.errorReport(errorReportText(description, m_location, m_step));
+    m_prompter.stepFailed(description, m_location, m_step);
 }
 
 } // namespace quorvane

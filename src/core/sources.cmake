@@ -3,4 +3,5 @@ target_sources(quorvane_core PRIVATE
     core/ErrorTrap.cpp
     core/Failure.cpp
     core/Pointer.cpp
+    core/Prompter.cpp
     core/ProcessorFeatures.cpp)

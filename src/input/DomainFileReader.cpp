@@ -62,8 +62,19 @@ bool DomainFileReader::readName(QString& name)
     return true;
 }
 
+void DomainFileReader::overflow(QString& text, qsizetype nameStart)
+{
+    text.truncate(nameStart);
+    m_atEnd = true;
+    m_position = m_end = 0;
+    throw Failure(QStringLiteral("Overflow: line %1 of \"%2\" is longer than %3 characters, too long for a name; the "
+                                 "rest of \"%2\" is not read.")
+                      .arg(QString::number(m_names + 1), m_displayName, QString::number(maxNameLength)));
+}
+
 bool DomainFileReader::appendName(QString& text)
 {
+    const qsizetype nameStart = text.size();
     bool started = false; // bytes of this name were seen, possibly in an earlier chunk
     for (;;) {
         if (m_position == m_end && !fillBuffer())
@@ -78,6 +89,8 @@ bool DomainFileReader::appendName(QString& text)
         }
         const char* begin = data + m_position;
         const char* stop = findBreak(begin, data + m_end);
+        if (text.size() - nameStart + (stop - begin) > maxNameLength)
+            overflow(text, nameStart);
         windows1252::appendDecoded(text, QByteArrayView(begin, stop - begin));
         started = true;
         if (stop == data + m_end) {
@@ -86,6 +99,7 @@ bool DomainFileReader::appendName(QString& text)
         }
         m_skipLineFeed = *stop == '\r';
         m_position = stop - data + 1;
+        ++m_names;
         return true;
     }
 }

@@ -16,13 +16,19 @@ namespace quorvane {
 // an empty line is an empty name; a terminator at the very end of the file adds nothing, so an empty file
 // has no names and a file whose lines all end with LF has exactly its lines as names.
 //
-// The file is read in chunks: memory holds one chunk and the name being read, however long the file or
-// its lines are. Every failure (a missing file, a folder, a read error) throws Failure with the path and
-// the system's reason; names read before a read error have already been handed out.
+// The file is read in chunks: memory holds one chunk and the name being read, however long the file is. A
+// line longer than maxNameLength is no name: reading stops there with an overflow failure, so that an endless
+// line (standard input fed from /dev/zero) is refused like the same line in a file instead of filling memory.
+// Every failure (a missing file, a folder, a device other than the null device, a read error, an overlong
+// line) throws Failure with the path and the reason; names read before it have already been handed out. After
+// an overflow the reader hands out nothing more.
 class DomainFileReader final
 {
 public:
     static constexpr qsizetype defaultChunkBytes = 256 * 1024;
+    // The longest line read as a name. The search takes at most 32,766 characters of a cleaned name; a line of
+    // more than twice that is no name.
+    static constexpr qsizetype maxNameLength = 64 * 1024;
 
     // Opens the file. Throws Failure when it cannot be opened.
     explicit DomainFileReader(const QString& path, qsizetype chunkBytes = defaultChunkBytes);
@@ -59,6 +65,8 @@ public:
 
 private:
     bool fillBuffer();
+    // Takes the name begun at `nameStart` out of `text` again, ends the reading and throws the overflow failure.
+    [[noreturn]] void overflow(QString& text, qsizetype nameStart);
 
     std::unique_ptr<QFile> m_ownedFile;
     QIODevice* m_device = nullptr;
@@ -68,6 +76,7 @@ private:
     qsizetype m_end = 0;
     bool m_skipLineFeed = false; // the last name ended with CR: an LF right after it belongs to it
     bool m_atEnd = false;
+    qint64 m_names = 0; // handed out so far
 };
 
 } // namespace quorvane

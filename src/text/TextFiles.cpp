@@ -42,6 +42,15 @@ TextBlock readLines(const QString& path, DetectedEncoding detected, LineBreaks b
     return lines;
 }
 
+// Whether the entry is the null device, under whatever name.
+bool isNullDevice(const struct stat& info)
+{
+    struct stat null
+    {};
+    return S_ISCHR(info.st_mode) && ::stat("/dev/null", &null) == 0 && S_ISCHR(null.st_mode) &&
+           null.st_rdev == info.st_rdev;
+}
+
 } // namespace
 
 void openForReading(QFile& file)
@@ -53,8 +62,8 @@ void openForReading(QFile& file)
         if (S_ISDIR(info.st_mode))
             throw Failure(QStringLiteral("Cannot open \"%1\": it is a folder, not a file").arg(path));
         // A device may never end (/dev/zero, /dev/urandom) or be a whole disk: reading it would hold the
-        // program until memory runs out.
-        if (S_ISCHR(info.st_mode) || S_ISBLK(info.st_mode) || S_ISSOCK(info.st_mode))
+        // program until memory runs out. The null device ends at once and reads as an empty file.
+        if ((S_ISCHR(info.st_mode) && !isNullDevice(info)) || S_ISBLK(info.st_mode) || S_ISSOCK(info.st_mode))
             throw Failure(QStringLiteral("Cannot open \"%1\": it is a device, not a file").arg(path));
     }
     if (!file.open(QIODevice::ReadOnly))

@@ -31,7 +31,7 @@ QString readWholeFile(const QString& path);
 TextBlock readFileLines(const QString& path);
 
 // Opens the file for reading. Throws Failure naming the path and the system's reason when it cannot be
-// opened, also when the path names a folder or a device (a pipe is read).
+// opened, also when the path names a folder or a device (a pipe is read; the null device reads as empty).
 void openForReading(QFile& file);
 // Throws Failure naming the file and the system's reason for a failed read.
 [[noreturn]] void throwReadError(const QFile& file);

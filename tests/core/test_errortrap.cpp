@@ -14,6 +14,24 @@ void failingHelper()
     throw Failure(QStringLiteral("Helper broke"));
 }
 
+// A prompter without boxes that words failed steps its own way.
+class WordingPrompter final : public Prompter
+{
+public:
+    void message(const QString&) override {}
+    void errorReport(const QString& text) override { boxes.append(text); }
+    void stepFailed(const QString& description, const QString& location, int step) override
+    {
+        failures.append(QStringLiteral("%1|%2|%3").arg(description, location, QString::number(step)));
+    }
+    QString inputBox(const QString&) override { return QString(); }
+    QStringList openFileNames(const FileDialogOptions&) override { return QStringList(); }
+    QString saveFileName(const FileDialogOptions&) override { return QString(); }
+
+    QStringList boxes;
+    QStringList failures;
+};
+
 } // namespace
 
 class TestErrorTrap : public QObject
@@ -36,6 +54,18 @@ private slots:
         QCOMPARE(prompter.errorReports(),
                  QStringList{QStringLiteral("Boom\r\nin Velmodra2021/08/31.Form1.PushButton10_Click at line 100\r\r"
                                             "Please email screenshot of this message to support@quorvane.example")});
+    }
+
+    // A prompter may word the report itself: it gets the parts, and no report box is shown.
+    void failedStepReachesAPrompterThatWordsItsOwnReports()
+    {
+        WordingPrompter prompter;
+        ErrorTrap trap(location::loadWords, prompter);
+        trap.step(130, [] { throw Failure(QStringLiteral("Boom")); });
+        QCOMPARE(prompter.failures,
+                 QStringList{QStringLiteral("Boom|") + location::loadWords + QStringLiteral("|130")});
+        QCOMPARE(prompter.boxes, QStringList());
+        QCOMPARE(trap.reportCount(), 1);
     }
 
     void twoFailuresGiveTwoReportsInStepOrderAndTheProcedureGoesOn()

@@ -6,6 +6,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <memory>
+
 using namespace quorvane;
 
 namespace {
@@ -111,15 +113,53 @@ private slots:
         }
     }
 
-    void longNameOverManyChunks()
+    // A name over many chunks is read whole up to the longest a name may be; one character more ends the reading
+    // with an overflow naming the line, whether the bytes come from a file or from an open device (standard input).
+    void longNamesOverManyChunks_data()
     {
-        const QByteArray longName(100000, 'x');
-        const QString path = fileWith("a.com\r" + longName + "\r\nb.net");
-        DomainFileReader reader(path, 7);
-        const QStringList names = readAll(reader);
-        QCOMPARE(names.size(), 3);
-        QCOMPARE(names[1], QString::fromLatin1(longName));
-        QCOMPARE(names[2], QStringLiteral("b.net"));
+        QTest::addColumn<bool>("fromDevice");
+        QTest::addColumn<qsizetype>("length");
+        const qsizetype longest = DomainFileReader::maxNameLength;
+        QTest::newRow("file, longest name") << false << longest;
+        QTest::newRow("file, one character more") << false << longest + 1;
+        QTest::newRow("device, longest name") << true << longest;
+        QTest::newRow("device, one character more") << true << longest + 1;
+    }
+    void longNamesOverManyChunks()
+    {
+        QFETCH(bool, fromDevice);
+        QFETCH(qsizetype, length);
+        QByteArray bytes = "a.com\r" + QByteArray(length, 'x') + "\r\nb.net";
+        const QString path = fileWith(bytes);
+        QBuffer buffer(&bytes);
+        QVERIFY(buffer.open(QIODevice::ReadOnly));
+        std::unique_ptr<DomainFileReader> reader =
+            fromDevice ? std::make_unique<DomainFileReader>(buffer, QStringLiteral("standard input"), 7)
+                       : std::make_unique<DomainFileReader>(path, 7);
+        const QString shownAs = fromDevice ? QStringLiteral("standard input") : path;
+        QString text = QStringLiteral("kept");
+        QStringList names;
+        QString problem;
+        try {
+            for (qsizetype start = text.size(); reader->appendName(text); start = text.size())
+                names.append(text.mid(start));
+        } catch (const Failure& failure) {
+            problem = failure.description();
+        }
+        if (length <= DomainFileReader::maxNameLength) {
+            QCOMPARE(problem, QString());
+            QCOMPARE(names.size(), 3);
+            QCOMPARE(names[1], QString(length, QLatin1Char('x')));
+            QCOMPARE(names[2], QStringLiteral("b.net"));
+            return;
+        }
+        QCOMPARE(names, QStringList{QStringLiteral("a.com")});
+        QCOMPARE(problem, QStringLiteral("Overflow: line 2 of \"%1\" is longer than 65536 characters, too long for a "
+                                         "name; the rest of \"%1\" is not read.")
+                              .arg(shownAs));
+        QCOMPARE(text, QStringLiteral("kepta.com")); // the refused line left nothing behind
+        QVERIFY(!reader->appendName(text));          // and the reading has ended
+        QCOMPARE(text, QStringLiteral("kepta.com"));
     }
 
     void streamingCallbackSeesEveryNameInOrder()
@@ -142,18 +182,22 @@ private slots:
 
     void failures_data()
     {
-        QTest::addColumn<bool>("folder");
+        QTest::addColumn<QString>("kind");
         QTest::addColumn<QString>("reason");
-        QTest::newRow("missing file") << false << QStringLiteral("No such file or directory");
-        QTest::newRow("folder") << true << QStringLiteral("folder");
+        QTest::newRow("missing file") << QStringLiteral("missing") << QStringLiteral("No such file or directory");
+        QTest::newRow("folder") << QStringLiteral("folder") << QStringLiteral("folder");
+        QTest::newRow("endless device") << QStringLiteral("device") << QStringLiteral("it is a device");
     }
     void failures()
     {
-        QFETCH(bool, folder);
+        QFETCH(QString, kind);
         QFETCH(QString, reason);
-        const QString path = m_files.path(folder ? QStringLiteral("sub") : QStringLiteral("missing.txt"));
-        if (folder)
+        QString path =
+            m_files.path(kind == QLatin1String("folder") ? QStringLiteral("sub") : QStringLiteral("missing.txt"));
+        if (kind == QLatin1String("folder"))
             QVERIFY(QDir(m_files.folder()).mkpath(QStringLiteral("sub")));
+        if (kind == QLatin1String("device"))
+            path = QStringLiteral("/dev/zero");
         try {
             DomainFileReader reader(path);
             QFAIL("opening did not fail");
@@ -161,6 +205,12 @@ private slots:
             QVERIFY2(failure.description().contains(path), qPrintable(failure.description()));
             QVERIFY2(failure.description().contains(reason), qPrintable(failure.description()));
         }
+    }
+
+    // The null device is a device, but one that ends at once: it reads as an empty file.
+    void nullDeviceHasNoNames()
+    {
+        QCOMPARE(DomainFileReader::readAllNames(QStringLiteral("/dev/null")), QStringList());
     }
 
     void readErrorAfterSomeNames()

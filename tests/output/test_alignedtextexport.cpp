@@ -1,11 +1,11 @@
 #include "OutputFakes.h"
 #include "ScriptedPrompter.h"
+#include "SmallFileSystem.h"
 #include "TestFiles.h"
 #include "core/EventPump.h"
 #include "output/AlignedTextExport.h"
 
 #include <QDir>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -30,28 +30,6 @@ QStringList entries(const QString& folder)
 }
 
 const QString writerLocation = QStringLiteral("in Velmodra2021/08/31.Main.SaveListviewProperlySpaced at line ");
-
-// A tmpfs of a few kilobytes mounted for the test's lifetime; only root may mount.
-class SmallFileSystem
-{
-public:
-    explicit SmallFileSystem(const QString& folder) : m_folder(folder)
-    {
-        m_mounted = QProcess::execute(QStringLiteral("mount"),
-                                      {QStringLiteral("-t"), QStringLiteral("tmpfs"), QStringLiteral("-o"),
-                                       QStringLiteral("size=64k"), QStringLiteral("tmpfs"), folder}) == 0;
-    }
-    ~SmallFileSystem()
-    {
-        if (m_mounted)
-            QProcess::execute(QStringLiteral("umount"), {m_folder});
-    }
-    bool mounted() const { return m_mounted; }
-
-private:
-    QString m_folder;
-    bool m_mounted = false;
-};
 
 } // namespace
 
@@ -271,7 +249,7 @@ private slots:
         QTemporaryDir dir;
         const QString folder = dir.filePath(QStringLiteral("small"));
         QVERIFY(QDir().mkpath(folder));
-        SmallFileSystem fileSystem(folder);
+        testfiles::SmallFileSystem fileSystem(folder);
         if (!fileSystem.mounted())
             QSKIP("mounting a small tmpfs needs root");
         const QString path = folder + QStringLiteral("/out.txt");

@@ -2,6 +2,7 @@
 // limit, a read-only folder, a folder removed during the export. Each is reported once, and a file that was
 // there before is left as it was.
 #include "MainWindow.h"
+#include "SmallFileSystem.h"
 #include "WindowHarness.h"
 #include "core/Pointer.h"
 
@@ -9,7 +10,6 @@
 #include <QtTest>
 
 #include <csignal>
-#include <sys/mount.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -24,33 +24,6 @@ enum class Trouble
     FileSizeLimit,
     ReadOnlyFolder,
     FolderRemoved,
-};
-
-// A small tmpfs mounted on a folder for the life of the object; needs the right to mount (root).
-class SmallMount
-{
-public:
-    explicit SmallMount(const QString& folder) : m_folder(QFile::encodeName(folder))
-    {
-        m_mounted = ::mount("tmpfs", m_folder.constData(), "tmpfs", 0, "size=64k") == 0;
-    }
-    ~SmallMount()
-    {
-        if (m_mounted)
-            ::umount2(m_folder.constData(), MNT_DETACH);
-    }
-    SmallMount(const SmallMount&) = delete;
-    SmallMount& operator=(const SmallMount&) = delete;
-
-    bool mounted() const { return m_mounted; }
-    bool makeReadOnly() const
-    {
-        return ::mount(nullptr, m_folder.constData(), nullptr, MS_REMOUNT | MS_RDONLY, "size=64k") == 0;
-    }
-
-private:
-    QByteArray m_folder;
-    bool m_mounted = false;
 };
 
 // Writes past `bytes` fail with EFBIG (SIGXFSZ ignored) while the object lives.
@@ -121,9 +94,9 @@ private slots:
         QVERIFY(QDir().mkpath(folder));
         const QString path = folder + QStringLiteral("/results.txt");
         const QByteArray old = "old results\r\n";
-        std::unique_ptr<SmallMount> mount;
+        std::unique_ptr<testfiles::SmallFileSystem> mount;
         if (trouble == Trouble::FullFileSystem || trouble == Trouble::ReadOnlyFolder) {
-            mount = std::make_unique<SmallMount>(folder);
+            mount = std::make_unique<testfiles::SmallFileSystem>(folder);
             if (!mount->mounted()) {
                 if (trouble == Trouble::FullFileSystem)
                     QSKIP("mounting a small tmpfs is not allowed here");
