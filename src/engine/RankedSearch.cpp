@@ -11,8 +11,6 @@ namespace {
 
 // The best score of a place from which the rest cannot be split.
 constexpr qint64 noSplit = std::numeric_limits<qint64>::min();
-// The most splits listed whole when all are asked for.
-constexpr qint64 mostListed = 1 << 16;
 
 } // namespace
 
@@ -36,9 +34,6 @@ void RankedSearch::start(const PieceLattice& lattice, const PieceScore& pieceSco
     m_firstNew = 0;
     m_score = 0;
     m_emptyPending = size == 0;
-    m_listed = false;
-    m_nextListed = 0;
-    m_listedOrder.clear();
     if (size == 0)
         return;
 
@@ -90,80 +85,7 @@ void RankedSearch::start(const PieceLattice& lattice, const PieceScore& pieceSco
     }
     if (m_usable[0] == 0)
         return;
-    if (listAll())
-        return;
     m_queue.push_back(Entry{m_best[0], -1, -1, -1, 0, 0});
-}
-
-bool RankedSearch::listAll()
-{
-    const qint64 limit = m_wanted > 0 ? std::min<qint64>(m_wanted, mostListed) : mostListed;
-    const auto places = static_cast<std::size_t>(m_size);
-    m_count.assign(places + 1, 0);
-    m_count[places] = 1;
-    for (std::size_t at = places; at-- > 0;) {
-        qint64 count = 0;
-        for (qint32 k = 0; k < m_usable[at]; ++k) {
-            const qint32 edge = m_ordered[static_cast<std::size_t>(m_firstEdge[at] + k)];
-            count = std::min(count + m_count[static_cast<std::size_t>(m_edgeEnd[static_cast<std::size_t>(edge)])],
-                             limit + 1);
-        }
-        m_count[at] = count;
-    }
-    if (m_count[0] > limit)
-        return false;
-
-    // In search order: from each place its pieces by ascending end, those that begin no split left out.
-    m_listedEnds.clear();
-    m_listedStart.clear();
-    m_listedScore.clear();
-    m_pathEdges.clear();
-    std::vector<qint32>& path = m_pathEdges;
-    std::vector<qint64>& scores = m_listedScore;
-    qint64 scoreSoFar = 0;
-    qint32 place = 0;
-    qint32 edge = m_firstEdge[0];
-    for (;;) {
-        if (edge == m_firstEdge[static_cast<std::size_t>(place) + 1]) {
-            // Every piece from this place is tried: back to the piece before it, and the next one after that.
-            if (path.empty())
-                break;
-            const qint32 last = path.back();
-            path.pop_back();
-            scoreSoFar -= m_edgeScore[static_cast<std::size_t>(last)];
-            place = m_edgeFrom[static_cast<std::size_t>(last)];
-            edge = last + 1;
-            continue;
-        }
-        const auto e = static_cast<std::size_t>(edge);
-        const qint32 end = m_edgeEnd[e];
-        if (m_best[static_cast<std::size_t>(end)] == noSplit) {
-            ++edge;
-            continue;
-        }
-        if (end == m_size) {
-            m_listedStart.push_back(static_cast<qint64>(m_listedEnds.size()));
-            for (const qint32 taken : path)
-                m_listedEnds.push_back(m_edgeEnd[static_cast<std::size_t>(taken)]);
-            m_listedEnds.push_back(end);
-            scores.push_back(scoreSoFar + m_edgeScore[e]);
-            ++edge;
-            continue;
-        }
-        path.push_back(edge);
-        scoreSoFar += m_edgeScore[e];
-        place = end;
-        edge = m_firstEdge[static_cast<std::size_t>(end)];
-    }
-    m_listedStart.push_back(static_cast<qint64>(m_listedEnds.size()));
-    m_listedOrder.resize(scores.size());
-    for (std::size_t k = 0; k < m_listedOrder.size(); ++k)
-        m_listedOrder[k] = static_cast<qint32>(k);
-    std::stable_sort(m_listedOrder.begin(), m_listedOrder.end(), [&](qint32 a, qint32 b) {
-        return scores[static_cast<std::size_t>(a)] > scores[static_cast<std::size_t>(b)];
-    });
-    m_listed = true;
-    return true;
 }
 
 void RankedSearch::materialize(const Entry& entry, std::vector<qint32>& edges)
@@ -275,22 +197,6 @@ bool RankedSearch::next()
         m_path.clear();
         m_firstNew = 0;
         m_score = 0;
-        ++m_given;
-        return true;
-    }
-    if (m_listed) {
-        if (m_nextListed == m_listedOrder.size())
-            return false;
-        const auto split = static_cast<std::size_t>(m_listedOrder[m_nextListed++]);
-        const auto first = m_listedEnds.begin() + m_listedStart[split];
-        const auto last = m_listedEnds.begin() + m_listedStart[split + 1];
-        const auto pieces = static_cast<std::size_t>(last - first);
-        std::size_t same = 0;
-        while (same < pieces && same < m_path.size() && m_path[same] == first[static_cast<std::ptrdiff_t>(same)])
-            ++same;
-        m_firstNew = static_cast<qsizetype>(same);
-        m_path.assign(first, last);
-        m_score = m_listedScore[split];
         ++m_given;
         return true;
     }

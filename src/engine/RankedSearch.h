@@ -24,10 +24,6 @@ class WordScores;
 // the queue then is, per depth past its turning point, the split that leaves it there by the next best
 // piece, and the split that takes the next piece after its own at its turning point. Each answer thus costs
 // about the number of pieces along it, however many splits the text has.
-//
-// When every split will be asked for anyway (no more of them than wanted, and not too many to hold), they
-// are listed in search order by a walk over the lattice instead and sorted stably by score: the same
-// answers, without the queue.
 class RankedSearch final
 {
 public:
@@ -41,7 +37,7 @@ public:
     // Takes the next best split; false when there is none left.
     bool next();
     // Whether a further split exists beyond those taken (answered exactly even after `wanted` were taken).
-    bool hasMore() const { return m_listed ? m_nextListed < m_listedOrder.size() : !m_queue.empty(); }
+    bool hasMore() const { return !m_queue.empty(); }
 
     // The split taken last: piece k is text[ends[k - 1], ends[k]), the first starting at 0.
     std::span<const qint32> ends() const { return m_path; }
@@ -92,16 +88,6 @@ private:
     // The answer `levels` levels above answer `taken` (which is that answer itself for 0).
     qint32 ancestor(qint32 taken, qint32 levels) const;
     std::vector<const Entry*> m_chain;
-    // The splits listed whole: their ends one after the other, where each starts, their scores, and their
-    // order by score; m_listed says whether this way is taken, m_nextListed which comes next.
-    bool listAll();
-    bool m_listed = false;
-    std::size_t m_nextListed = 0;
-    std::vector<qint32> m_listedEnds;
-    std::vector<qint64> m_listedStart;
-    std::vector<qint64> m_listedScore;
-    std::vector<qint32> m_listedOrder;
-    std::vector<qint64> m_count; // per place: how many splits the rest has, up to a little past the most listed
     std::vector<qint32> m_path;
     std::vector<qint32> m_pathEdges;
     qsizetype m_firstNew = 0;

@@ -230,7 +230,7 @@ private slots:
         }
     }
 
-    // More splits than are listed whole and sorted: all of them come from the queue, in the same order.
+    // Many splits with many ties: all of them come from the queue, in the order of a stable sort.
     void everySplitOfAManySplitText()
     {
         const WordDictionary dictionary = dictionaryOf({"a", "aa", "aaa"});
