@@ -45,10 +45,11 @@ void EntryProcessor::prepareIndex()
 
 const WordScores& EntryProcessor::scores()
 {
+    // The scores find the words through the search's own index.
     if (m_scores)
-        m_scores->refresh();
+        m_scores->refresh([this] { return m_segmenter.wordIndex(); });
     else
-        m_scores.emplace(m_dictionary);
+        m_scores.emplace(m_dictionary, m_segmenter.wordIndex());
     return *m_scores;
 }
 

@@ -78,7 +78,7 @@ Segmenter::Segmenter(const WordDictionary& dictionary) : m_dictionary(dictionary
 void Segmenter::rebuildIndex()
 {
     auto index = std::make_shared<Index>();
-    index->trie.build(m_dictionary.words());
+    index->trie.build(m_dictionary.wordsInOrder());
     index->generation = m_dictionary.generation();
     m_index = std::move(index);
 }

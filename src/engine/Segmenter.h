@@ -70,6 +70,14 @@ public:
     // 16-bit piece counter would overflow (the search fails after its other candidates).
     void findPieces(QStringView text, PieceLattice& lattice);
 
+    // The index of the words the search reads, built for the dictionary's words as they are now: the one index
+    // that the ranking reads too.
+    std::shared_ptr<const WordTrie> wordIndex()
+    {
+        refreshIndex();
+        return std::shared_ptr<const WordTrie>(m_index, &m_index->trie);
+    }
+
     // The failure of a text too long to split, as the search throws it.
     [[noreturn]] static void throwTooLong(qsizetype length);
 

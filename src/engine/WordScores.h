@@ -1,11 +1,12 @@
 #pragma once
 
 #include "WordDictionary.h"
+#include "WordTrie.h"
 
-#include <QHash>
 #include <QString>
 #include <QStringView>
 
+#include <functional>
 #include <limits>
 #include <memory>
 #include <vector>
@@ -59,14 +60,16 @@ public:
     // The score of every number piece that is no word.
     static constexpr qint32 numberScore() { return units(pieceBonus + numberPenalty); }
 
-    // Builds what it needs; the dictionary must outlive the scores.
-    explicit WordScores(const WordDictionary& dictionary);
+    // Scores the dictionary's words, finding them through `index`, the search's index of the same words (one
+    // of its own is built when none is given); the dictionary must outlive the scores.
+    explicit WordScores(const WordDictionary& dictionary, std::shared_ptr<const WordTrie> index = nullptr);
 
-    // Rebuilds the scores when the dictionary has changed since they were built.
-    void refresh()
+    // Rebuilds the scores when the dictionary has changed since they were built, with the index of its words
+    // as they are now from `index` (one of its own is built when none is given).
+    void refresh(const std::function<std::shared_ptr<const WordTrie>()>& index = nullptr)
     {
         if (m_table->generation != m_dictionary->generation())
-            rebuild();
+            rebuild(index ? index() : nullptr);
     }
 
     // The score of one piece of a candidate: a word of the dictionary (compared lower-cased) or a number; the
@@ -78,32 +81,16 @@ public:
     qint32 wordScore(qsizetype place) const;
 
 private:
-    // A lower-case ASCII word in the open-addressing table: its bytes in `bytes` and its score.
-    struct Cell
-    {
-        quint32 offset = 0;
-        quint32 length = 0; // 0: the cell is empty
-        qint32 score = 0;
-    };
-
     struct Table
     {
         quint64 generation = 0;
-        std::vector<char> bytes;
-        std::vector<Cell> cells; // a power of two of them, at most half full
-        std::size_t mask = 0;
-        qsizetype longestAscii = 0;
-        QHash<QString, qint32> others; // the words with characters beyond ASCII
-        std::vector<qint32> byPlace;   // every word's, in the dictionary's order
-
-        const Cell* findAscii(QStringView piece) const;
-        const Cell* findAscii(QStringView piece, std::size_t hash) const; // hash: hashLowerAscii(piece)
+        std::vector<qint32> byPlace; // every word's, in the dictionary's order
     };
 
-    void rebuild();
-    qint32 nonAsciiScore(QStringView piece) const;
+    void rebuild(std::shared_ptr<const WordTrie> index);
 
     const WordDictionary* m_dictionary;
+    std::shared_ptr<const WordTrie> m_index; // the words' places
     std::shared_ptr<const Table> m_table;
 };
 

@@ -14,6 +14,11 @@ quint32 WordTrie::otherChildOfLargeNode(const LargeNode& large, char16_t unit) c
 
 void WordTrie::build(const QSet<QString>& words)
 {
+    build(std::vector<QString>(words.begin(), words.end()));
+}
+
+void WordTrie::build(const std::vector<QString>& words)
+{
     // Plain unit order, so that the children of every node are created in ascending unit order. The first
     // eight units, packed into two numbers (missing ones as 0), decide most comparisons at once.
     struct Keyed
@@ -22,13 +27,16 @@ void WordTrie::build(const QSet<QString>& words)
         quint64 next;
         const char16_t* units;
         std::size_t size;
+        qint32 place;
     };
     std::vector<Keyed> keyed;
     keyed.reserve(static_cast<std::size_t>(words.size()));
     std::size_t totalUnits = 0;
-    for (const QString& word : words) {
+    for (std::size_t place = 0; place < words.size(); ++place) {
+        const QString& word = words[place];
         if (!word.isEmpty()) // the empty piece is never tried
-            keyed.push_back({0, 0, QStringView(word).utf16(), static_cast<std::size_t>(word.size())});
+            keyed.push_back(
+                {0, 0, QStringView(word).utf16(), static_cast<std::size_t>(word.size()), static_cast<qint32>(place)});
         totalUnits += static_cast<std::size_t>(word.size());
     }
     // The words lie all over the heap: each is asked for well before its units are read.
@@ -55,6 +63,7 @@ void WordTrie::build(const QSet<QString>& words)
     // that the nodes of one depth are created in the order a breadth-first numbering gives them.
     std::vector<char16_t> unit{0};
     std::vector<quint8> endsWord{0};
+    std::vector<qint32> wordPlace{-1};
     std::vector<quint32> depth{0};
     std::vector<quint32> childCount{0};
     std::vector<quint32> firstChild{0}; // the first created, which has the lowest unit
@@ -100,12 +109,14 @@ void WordTrie::build(const QSet<QString>& words)
                 firstChild[parent] = node;
             unit.push_back(unitAt(word, k));
             endsWord.push_back(0);
+            wordPlace.push_back(-1);
             depth.push_back(static_cast<quint32>(k + 1));
             childCount.push_back(0);
             firstChild.push_back(0);
             path.push_back(node);
         }
         endsWord[path.back()] = 1;
+        wordPlace[path.back()] = word.place;
         deepest = std::max<std::size_t>(deepest, word.size);
         previous = &word;
     }
@@ -123,6 +134,7 @@ void WordTrie::build(const QSet<QString>& words)
     for (std::size_t node = 0; node < nodes; ++node)
         slot[node] = levelStart[depth[node]]++;
     m_edges.assign(nodes, Edge{});
+    m_places.assign(nodes, -1);
     m_rootChildren.assign(0x10000, noNode);
     m_largeNodes.clear();
     m_tables.clear();
@@ -130,6 +142,7 @@ void WordTrie::build(const QSet<QString>& words)
         Edge& edge = m_edges[slot[node]];
         edge.unit = unit[node];
         edge.endsWord = endsWord[node] != 0;
+        m_places[slot[node]] = wordPlace[node];
         if (depth[node] == 1)
             m_rootChildren[unit[node]] = slot[node];
     }
@@ -163,6 +176,19 @@ void WordTrie::build(const QSet<QString>& words)
         edge.children = static_cast<quint32>(m_largeNodes.size());
         m_largeNodes.push_back(large);
     }
+}
+
+qint32 WordTrie::placeOf(QStringView lowerWord) const
+{
+    if (lowerWord.isEmpty())
+        return -1;
+    quint32 node = root;
+    for (const QChar unit : lowerWord) {
+        node = child(node, unit.unicode());
+        if (node == noNode)
+            return -1;
+    }
+    return m_places[node];
 }
 
 } // namespace quorvane

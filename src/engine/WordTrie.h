@@ -2,6 +2,7 @@
 
 #include <QSet>
 #include <QString>
+#include <QStringView>
 
 #include <array>
 #include <vector>
@@ -24,6 +25,8 @@ public:
     static constexpr quint32 noNode = 0;
     static constexpr quint32 root = 0;
 
+    // Builds the trie of the words; each word's place is its index in the vector (the set's order otherwise).
+    void build(const std::vector<QString>& words);
     void build(const QSet<QString>& words);
 
     // The node reached from `node` over `unit`, or noNode.
@@ -80,6 +83,11 @@ public:
 
     // Whether the path to the node spells a word; false for the root and for noNode, without a branch.
     bool isWord(quint32 node) const { return m_edges[node].endsWord; }
+    // The place of the node's word, or -1 when the path to it spells none.
+    qint32 wordPlace(quint32 node) const { return m_places[node]; }
+    // The place of a word given lower-cased, or -1 when it is no word of the trie.
+    qint32 placeOf(QStringView lowerWord) const;
+
     // Node numbers are below this.
     std::size_t nodeLimit() const { return m_edges.size(); }
 
@@ -120,7 +128,8 @@ private:
     // The edges' units again, packed, so that the units of one node's edges lie in one cache line.
     std::vector<char16_t> m_units;
     std::vector<LargeNode> m_largeNodes;
-    std::vector<quint32> m_tables; // child nodes by unit, noNode where there is none
+    std::vector<quint32> m_tables;                             // child nodes by unit, noNode where there is none
+    std::vector<qint32> m_places = std::vector<qint32>(1, -1); // per node, its word's place
 };
 
 } // namespace quorvane
