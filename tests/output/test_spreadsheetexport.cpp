@@ -8,6 +8,8 @@
 
 #include <QtTest>
 
+#include <future>
+
 using namespace quorvane;
 using namespace quorvane::testing;
 
@@ -140,6 +142,7 @@ private slots:
         QVERIFY(busyAtReport);
         QCOMPARE(window.spreadsheet.document.calls.size(), 2); // nothing tried after the failure
         QVERIFY(!window.spreadsheet.document.shown);
+        QVERIFY(!window.spreadsheet.document.abandoned);
         QVERIFY(window.spreadsheet.document.released);
         QCOMPARE(window.pointer.shape(), PointerShape::Default);
     }
@@ -213,6 +216,80 @@ private slots:
         commands.PushButton13_Click(*results);
         QVERIFY2(pump.count() >= 10, qPrintable(QString::number(pump.count())));
         QVERIFY(slow.inner.document.shown);
+    }
+
+    // An application without windows saves the document instead of showing it, and the user is told where.
+    void windowlessApplicationSavesTheDocumentAndSaysWhere()
+    {
+        Window window;
+        window.spreadsheet.savesTo = QStringLiteral("/home/user/Documents/Quorvane results 2026-01-02 03.04.05.ods");
+        const auto results = resultList({{{QStringLiteral("a")}, true}});
+        window.commands.PushButton13_Click(*results);
+        QCOMPARE(window.prompter.messages(),
+                 QStringList{QStringLiteral("The spreadsheet application cannot show documents on this computer, so "
+                                            "the results were saved in the file \"/home/user/Documents/Quorvane "
+                                            "results 2026-01-02 03.04.05.ods\".")});
+        QCOMPARE(window.prompter.errorReports().size(), 0);
+        QCOMPARE(window.spreadsheet.document.cells.value({1, 0}), QStringLiteral("a"));
+        QVERIFY(!window.spreadsheet.document.abandoned);
+        QVERIFY(window.spreadsheet.document.released);
+        QCOMPARE(window.pointer.shape(), PointerShape::Default);
+    }
+
+    // An export that ends before the showing (here: the list was cleared under it) abandons its document, so
+    // that a document nobody can see is not left behind.
+    void exportEndingEarlyAbandonsItsDocument()
+    {
+        Window window;
+        QStandardItemModel* list = nullptr;
+        const auto results = resultList({{{QStringLiteral("a")}, true}, {{QStringLiteral("b")}, true}});
+        list = results.get();
+        window.pump.onYield = [&](int yields) {
+            if (yields == 3)
+                list->removeRows(0, list->rowCount());
+        };
+        window.commands.PushButton13_Click(*results);
+        QCOMPARE(window.prompter.errorReports().size(), 1);
+        QVERIFY(!window.spreadsheet.document.shown);
+        QVERIFY(window.spreadsheet.document.abandoned);
+        QVERIFY(window.spreadsheet.document.released);
+        QCOMPARE(window.spreadsheet.document.calls.last(), QStringLiteral("abandon"));
+    }
+
+    // The program closing while the application starts: the export ends at once, without waiting for the
+    // start; the start finishes on the export's thread, which then abandons and lets go of the document.
+    void closingDuringACallEndsTheExportAtOnceAndTheThreadAbandonsTheDocument()
+    {
+        class GatedApplication final : public SpreadsheetApplication
+        {
+        public:
+            bool isInstalled() override { return true; }
+            std::unique_ptr<Spreadsheet> addWorkbook() override
+            {
+                gate.wait();
+                return inner.addWorkbook();
+            }
+            std::shared_future<void> gate;
+            FakeSpreadsheetApplication inner;
+        } gated;
+        std::promise<void> open;
+        gated.gate = open.get_future().share();
+        ScriptedPrompter prompter;
+        PlainPointer pointer;
+        CountingEventPump counting;
+        StoppingEventPump pump(counting, [&] { return counting.count() >= 3; });
+        FakeClipboard clipboard;
+        OutputCommands commands{prompter, pointer, pump, nullptr, clipboard, gated};
+        const auto results = resultList({{{QStringLiteral("a")}, true}});
+        commands.PushButton13_Click(*results); // returns although the start has not ended
+        QCOMPARE(gated.inner.workbooks, 0);
+        QCOMPARE(prompter.shown().size(), 0);
+        QCOMPARE(pointer.shape(), PointerShape::Default);
+
+        open.set_value();
+        QTRY_VERIFY(gated.inner.document.released);
+        QVERIFY(gated.inner.document.abandoned);
+        QCOMPARE(gated.inner.document.calls, QStringList{QStringLiteral("abandon")});
     }
 };
 
