@@ -27,6 +27,20 @@ void blockBrokenPipeSignalInThisThread()
     pthread_sigmask(SIG_BLOCK, &brokenPipe, nullptr);
 }
 
+// The export threads that have not ended yet.
+struct LiveThreads
+{
+    std::mutex mutex;
+    std::condition_variable ended;
+    int count = 0;
+};
+
+LiveThreads& liveThreads()
+{
+    static LiveThreads* const threads = new LiveThreads; // never destroyed: threads may outlive main()
+    return *threads;
+}
+
 } // namespace
 
 struct SpreadsheetThread::State
@@ -74,11 +88,20 @@ struct SpreadsheetThread::State
             left.reset();
         } catch (...) {
         }
+        LiveThreads& live = liveThreads();
+        const std::lock_guard<std::mutex> liveLock(live.mutex);
+        --live.count;
+        live.ended.notify_all();
     }
 };
 
 SpreadsheetThread::SpreadsheetThread(EventPump& pump) : m_pump(pump), m_state(std::make_shared<State>())
 {
+    {
+        LiveThreads& live = liveThreads();
+        const std::lock_guard<std::mutex> lock(live.mutex);
+        ++live.count;
+    }
     // The thread holds the state, so that a call abandoned by the export can still finish.
     std::thread([state = m_state] { state->serve(); }).detach();
 }
@@ -88,6 +111,13 @@ SpreadsheetThread::~SpreadsheetThread()
     const std::lock_guard<std::mutex> lock(m_state->mutex);
     m_state->ending = true;
     m_state->taskGiven.notify_all();
+}
+
+bool SpreadsheetThread::waitForAbandonedExports(int milliseconds)
+{
+    LiveThreads& live = liveThreads();
+    std::unique_lock<std::mutex> lock(live.mutex);
+    return live.ended.wait_for(lock, std::chrono::milliseconds(milliseconds), [&] { return live.count == 0; });
 }
 
 void SpreadsheetThread::run(std::function<void(std::unique_ptr<Spreadsheet>& sheet)> call)

@@ -9,6 +9,10 @@ namespace quorvane {
 
 class EventPump;
 
+// How long the program's end waits for abandoned exports (SpreadsheetThread::waitForAbandonedExports): well
+// inside the second in which a closed program must be gone.
+inline constexpr int closingGraceMilliseconds = 300;
+
 // The thread that every call of one export to the spreadsheet application runs on, so that the window never
 // waits on the application: starting it, writing a block, fitting the columns and showing the document can
 // each take seconds. The document lives on that thread too.
@@ -28,6 +32,11 @@ public:
     // value): an abandoned call outlives the export. Whatever a yield throws is passed on, and the call is
     // abandoned.
     void run(std::function<void(std::unique_ptr<Spreadsheet>& sheet)> call);
+
+    // For the program's end: waits up to `milliseconds` for the threads of abandoned exports to end, so that
+    // a call that ends soon can still abandon its document. Returns whether none is left. The program ends
+    // anyway: a call on an office that does not answer is not waited for.
+    static bool waitForAbandonedExports(int milliseconds);
 
 private:
     struct State;
