@@ -1,12 +1,14 @@
 // Closing the window while the spreadsheet export waits for the office ends the program within a second,
 // whatever the office is doing. The window program runs in a process of its own (this test, started again),
-// as main() runs it: the window, its event loop, then the program's end. The office here answers nothing: a
-// socket of the user's own at the pipe's path that takes the connection and never replies, so the export
-// waits in the middle of joining it.
+// as main() runs it: the window, its event loop, then the program's end. The offices: one that answers
+// nothing (a socket of the user's own at the pipe's path that takes the connection and never replies, so the
+// export waits in the middle of joining it), and a windowless Calc busy with the export's writes, which must
+// not be left holding the hidden document.
 #include "MainWindow.h"
 #include "ScriptedPrompter.h"
 #include "Settings.h"
 #include "TestFiles.h"
+#include "TestOffice.h"
 #include "output/LibreOfficeCalc.h"
 #include "output/OfficePipe.h"
 #include "output/SpreadsheetThread.h"
@@ -19,6 +21,7 @@
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QUrl>
 #include <QtTest>
 
 #include <cstdio>
@@ -33,14 +36,21 @@ namespace {
 
 const char* const programMode = "--as-program";
 
-// The window program's part: loads the samples, splits them, starts the export, and closes the window a while
-// into the export's wait. Says "closing" on standard output just before.
-int runAsProgram(const QString& pipe, const QString& scratch)
+QStringList windowlessOffice(const QString& profile)
+{
+    return {QStringLiteral("--headless"), QStringLiteral("--invisible"),
+            QStringLiteral("-env:UserInstallation=") + QUrl::fromLocalFile(profile).toString()};
+}
+
+// The window program's part: splits the samples (or, with an office profile, takes 300,000 result rows and
+// starts that windowless office first), starts the export, and closes the window a while into it. Says
+// "closing" on standard output just before.
+int runAsProgram(const QString& pipe, const QString& scratch, const QString& profile)
 {
     ScriptedPrompter prompter;
     Settings settings(scratch + QStringLiteral("/settings.ini"));
-    LibreOfficeCalc calcApplication(testfiles::applicationFolder() + QStringLiteral("/libquorvane_calc.so"), pipe, {},
-                                    scratch);
+    LibreOfficeCalc calcApplication(testfiles::applicationFolder() + QStringLiteral("/libquorvane_calc.so"), pipe,
+                                    profile.isEmpty() ? QStringList() : windowlessOffice(profile), scratch);
     MainWindowSetup setup;
     setup.applicationFolder = testfiles::applicationFolder();
     setup.prompter = &prompter;
@@ -50,16 +60,53 @@ int runAsProgram(const QString& pipe, const QString& scratch)
     if (!window.Form_Load())
         return 3;
     window.show();
-    for (const char* button : {"PushButton7", "PushButton9"})
-        window.findChild<QPushButton*>(QLatin1String(button))->click();
+    int closeAfter = 1500;
+    if (profile.isEmpty()) {
+        for (const char* button : {"PushButton7", "PushButton9"})
+            window.findChild<QPushButton*>(QLatin1String(button))->click();
+    } else {
+        QStringList rows;
+        for (int r = 0; r < 300000; ++r)
+            rows.append(QStringLiteral("result%1").arg(r, 14, 10, QLatin1Char('0')));
+        window.resultList().append(rows, true);
+        calcApplication.addWorkbook()->abandon(); // the office runs before the export
+        closeAfter = 1000;                        // into the block writes, which take seconds
+    }
     QTimer::singleShot(0, &window, [&] { window.findChild<QPushButton*>(QStringLiteral("PushButton13"))->click(); });
-    QTimer::singleShot(1500, &window, [&] {
+    QTimer::singleShot(closeAfter, &window, [&] {
         [[maybe_unused]] const ssize_t said = ::write(STDOUT_FILENO, "closing\n", 8);
         window.close();
     });
     const int status = QApplication::exec();
     SpreadsheetThread::waitForAbandonedExports(closingGraceMilliseconds);
     return status;
+}
+
+// Runs the program, and returns how many milliseconds after its "closing" it ended (-1: it did not).
+qint64 closeProgram(const QStringList& arguments, QByteArray& errors)
+{
+    QProcess program;
+    program.start(QCoreApplication::applicationFilePath(), QStringList{QLatin1String(programMode)} + arguments);
+    if (!program.waitForStarted())
+        return -1;
+    QByteArray output;
+    while (!output.contains("closing\n") && program.state() == QProcess::Running) {
+        program.waitForReadyRead(100);
+        output += program.readAllStandardOutput();
+    }
+    QElapsedTimer sinceClose;
+    sinceClose.start();
+    const bool ended = output.contains("closing\n") && program.waitForFinished(10000);
+    const qint64 took = sinceClose.elapsed();
+    if (program.state() != QProcess::NotRunning) {
+        program.kill();
+        program.waitForFinished();
+    }
+    errors = program.readAllStandardError();
+    if (!ended || program.exitStatus() != QProcess::NormalExit || program.exitCode() != 0)
+        return -1;
+    qInfo("the program ended %lld ms after the close", took);
+    return took;
 }
 
 } // namespace
@@ -87,38 +134,45 @@ private slots:
         });
         QVERIFY(::listen(silent, 8) == 0); // connections wait in the backlog, unanswered
 
-        QProcess program;
-        program.start(QCoreApplication::applicationFilePath(), {QLatin1String(programMode), pipe, scratch.path()});
-        QVERIFY(program.waitForStarted());
-        QByteArray output;
-        while (!output.contains("closing\n") && program.state() == QProcess::Running) {
-            program.waitForReadyRead(100);
-            output += program.readAllStandardOutput();
-        }
-        QElapsedTimer sinceClose;
-        sinceClose.start();
-        QVERIFY2(output.contains("closing\n"), program.readAllStandardError().constData());
-        const bool ended = program.waitForFinished(10000);
-        const qint64 took = sinceClose.elapsed();
-        qInfo("the program ended %lld ms after the close", took);
-        if (!ended) {
-            program.kill();
-            program.waitForFinished();
-        }
-        QVERIFY2(ended && took < 1000, qPrintable(QStringLiteral("the program ended %1 ms after the close").arg(took)));
-        QCOMPARE(program.exitStatus(), QProcess::NormalExit);
-        QVERIFY2(program.exitCode() == 0, program.readAllStandardError().constData());
+        QByteArray errors;
+        const qint64 took = closeProgram({pipe, scratch.path(), QString()}, errors);
+        QVERIFY2(took >= 0 && took < 1000,
+                 qPrintable(
+                     QStringLiteral("ended %1 ms after the close; %2").arg(took).arg(QString::fromLocal8Bit(errors))));
         // The close stored the DomainList as always.
         QSettings stored(scratch.filePath(QStringLiteral("settings.ini")), QSettings::IniFormat);
         QVERIFY(!stored.value(QStringLiteral("Quorvane/Zip Codes")).toString().isEmpty());
+    }
+
+    // A windowless office in the middle of the writes: the program ends within a second, and the document
+    // it was filling, which nobody could see, does not stay behind in the office.
+    void closingDuringTheWritesToAWindowlessOfficeLeavesNoHiddenDocument()
+    {
+        const QString programFolder = LibreOfficeCalc::findProgramFolder();
+        QVERIFY2(!programFolder.isEmpty(), "LibreOffice Calc is not installed (tools/install-deps.sh)");
+        QTemporaryDir scratch;
+        QTemporaryDir profile;
+        const QString pipe = QStringLiteral("quorvane-closing-%1").arg(QCoreApplication::applicationPid());
+        const CalcConnection connection{programFolder, pipe, windowlessOffice(profile.path())};
+        const testoffice::OfficeEnding ending(connection, QStringLiteral("name=%1;").arg(pipe).toUtf8());
+
+        QByteArray errors;
+        const qint64 took = closeProgram({pipe, scratch.path(), profile.path()}, errors);
+        QVERIFY2(took >= 0 && took < 1000,
+                 qPrintable(
+                     QStringLiteral("ended %1 ms after the close; %2").arg(took).arg(QString::fromLocal8Bit(errors))));
+        calc::UnoOffice office(connection, calc::UnoOffice::Start::Never);
+        QCOMPARE(testoffice::calcDocuments(office).size(), 0);
+        office.release();
     }
 };
 
 int main(int argc, char** argv)
 {
-    if (argc == 4 && qstrcmp(argv[1], programMode) == 0) {
+    if (argc == 5 && qstrcmp(argv[1], programMode) == 0) {
         QApplication application(argc, argv);
-        return runAsProgram(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]));
+        return runAsProgram(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]),
+                            QString::fromLocal8Bit(argv[4]));
     }
     QCoreApplication application(argc, argv);
     TestCalcClosing test;

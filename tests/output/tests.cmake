@@ -59,14 +59,16 @@ if(TARGET quorvane_calc AND NOT QUORVANE_SANITIZE AND QUORVANE_XVFB_RUN)
 endif()
 quorvane_add_test(NAME test_asciinarrowing SOURCES output/test_asciinarrowing.cpp)
 
-# Closing the window during an export's wait for an office that never answers: the program must end within
-# a second. The window program runs in a process of its own, without a screen.
+# Closing the window during an export's wait for an office that never answers, or during the writes to a
+# windowless one: the program must end within a second. The window program runs in a process of its own,
+# without a screen.
 if(TARGET quorvane_calc AND NOT QUORVANE_SANITIZE)
     add_executable(test_calc_closing output/test_calc_closing.cpp)
-    target_link_libraries(test_calc_closing PRIVATE quorvane_testsupport quorvane_gui Qt6::Test)
+    target_link_libraries(test_calc_closing PRIVATE quorvane_testsupport quorvane_gui quorvane_uno Qt6::Test)
     target_include_directories(test_calc_closing PRIVATE ${CMAKE_SOURCE_DIR}/src/app)
     add_dependencies(test_calc_closing quorvane_calc quorvane_word_database quorvane_cursor)
-    set_target_properties(test_calc_closing PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
+    set_target_properties(test_calc_closing PROPERTIES
+        RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests BUILD_RPATH ${QUORVANE_LO_PROGRAM})
     add_test(NAME test_calc_closing COMMAND test_calc_closing)
     set_tests_properties(test_calc_closing PROPERTIES
         ENVIRONMENT "QT_QPA_PLATFORM=offscreen;QUORVANE_APP_DIR=${QUORVANE_APP_DIR}" TIMEOUT 120)
