@@ -5,10 +5,15 @@
 #include "model/TextListModel.h"
 #include "output/OutputCommands.h"
 #include "output/SpreadsheetExport.h"
+#include "output/SpreadsheetThread.h"
 
 #include <QtTest>
 
+#include <cerrno>
 #include <future>
+#include <sys/socket.h>
+#include <thread>
+#include <unistd.h>
 
 using namespace quorvane;
 using namespace quorvane::testing;
@@ -216,6 +221,33 @@ private slots:
         commands.PushButton13_Click(*results);
         QVERIFY2(pump.count() >= 10, qPrintable(QString::number(pump.count())));
         QVERIFY(slow.inner.document.shown);
+    }
+
+    // A write to a connection whose other end has gone (an office that died) fails with EPIPE on the export's
+    // thread, and on the threads started from there, as the office library starts its connection threads:
+    // no SIGPIPE ends the process.
+    void writesToABrokenConnectionOnTheExportsThreadFailInsteadOfEndingTheProgram()
+    {
+        CountingEventPump pump;
+        SpreadsheetThread thread(pump);
+        int direct = 0;
+        int started = 0;
+        thread.run([&](std::unique_ptr<Spreadsheet>&) {
+            const auto brokenWrite = [] {
+                int ends[2];
+                if (::socketpair(AF_UNIX, SOCK_STREAM, 0, ends) != 0)
+                    return 0;
+                ::close(ends[1]);
+                const ssize_t written = ::write(ends[0], "x", 1);
+                const int error = written < 0 ? errno : 0;
+                ::close(ends[0]);
+                return error;
+            };
+            direct = brokenWrite();
+            std::thread([&] { started = brokenWrite(); }).join();
+        });
+        QCOMPARE(direct, EPIPE);
+        QCOMPARE(started, EPIPE);
     }
 
     // An application without windows saves the document instead of showing it, and the user is told where.
