@@ -200,6 +200,29 @@ QStringList officeArguments(const QTemporaryDir& profile)
             QStringLiteral("-env:UserInstallation=") + QUrl::fromLocalFile(profile.path()).toString()};
 }
 
+// An office of the test's own: LibreOffice's folder, a new profile, the arguments that start it without
+// windows, and a folder for the documents it saves.
+struct OwnOffice
+{
+    const QString programFolder = LibreOfficeCalc::findProgramFolder();
+    QTemporaryDir profile;
+    QTemporaryDir saves;
+    const QStringList arguments = officeArguments(profile);
+};
+
+// The window's side of an export: what it prompts, its pointer and pump, and its output commands on them.
+template <typename Pump> struct Window
+{
+    explicit Window(SpreadsheetApplication& spreadsheet)
+        : commands(prompter, pointer, pump, nullptr, clipboard, spreadsheet)
+    {}
+    ScriptedPrompter prompter;
+    PlainPointer pointer;
+    Pump pump;
+    FakeClipboard clipboard;
+    OutputCommands commands;
+};
+
 // The files named in "... saved in the file "PATH"." messages.
 QStringList savedFiles(const QStringList& messages)
 {
@@ -230,18 +253,20 @@ class TestCalcEndToEnd : public QObject
     Q_OBJECT
 
 private slots:
+    void initTestCase()
+    {
+        QVERIFY2(!LibreOfficeCalc::findProgramFolder().isEmpty(),
+                 "LibreOffice Calc is not installed (tools/install-deps.sh)");
+    }
+
     // An office without windows cannot show the document: the export saves it as a spreadsheet file, says
     // where, and closes it, so that no hidden document is left in the office.
     void windowlessOfficeSavesTextCellsInTheirRowsWithFittedWidth()
     {
-        const QString programFolder = LibreOfficeCalc::findProgramFolder();
-        QVERIFY2(!programFolder.isEmpty(), "LibreOffice Calc is not installed (tools/install-deps.sh)");
-        QTemporaryDir profile;
-        QTemporaryDir saves;
+        const OwnOffice own;
         const QString pipe = QStringLiteral("quorvane-test-%1").arg(QCoreApplication::applicationPid());
-        const QStringList arguments = officeArguments(profile);
         LibreOfficeCalc calcApplication(testfiles::applicationFolder() + QStringLiteral("/libquorvane_calc.so"), pipe,
-                                        arguments, saves.filePath(QStringLiteral("Documents")));
+                                        own.arguments, own.saves.filePath(QStringLiteral("Documents")));
         QVERIFY(calcApplication.isInstalled());
 
         const QString longText = QStringLiteral("a result long enough to need a much wider column than the default");
@@ -249,26 +274,22 @@ private slots:
                                          {{QStringLiteral("=1+1")}, true},
                                          {{QStringLiteral("unchecked")}, false},
                                          {{longText}, true}});
-        ScriptedPrompter prompter;
-        PlainPointer pointer;
-        TimeSlicedEventPump pump;
-        FakeClipboard clipboard;
-        OutputCommands commands(prompter, pointer, pump, nullptr, clipboard, calcApplication);
-        commands.PushButton13_Click(*results);
-        QCOMPARE(prompter.errorReports(), QStringList());
-        const QStringList files = savedFiles(prompter.messages());
-        QCOMPARE(prompter.messages().size(), 1);
+        Window<TimeSlicedEventPump> window(calcApplication);
+        window.commands.PushButton13_Click(*results);
+        QCOMPARE(window.prompter.errorReports(), QStringList());
+        const QStringList files = savedFiles(window.prompter.messages());
+        QCOMPARE(window.prompter.messages().size(), 1);
         QCOMPARE(files.size(), 1);
-        QVERIFY2(files.first().startsWith(saves.filePath(QStringLiteral("Documents/Quorvane results "))) &&
+        QVERIFY2(files.first().startsWith(own.saves.filePath(QStringLiteral("Documents/Quorvane results "))) &&
                      files.first().endsWith(QStringLiteral(".ods")),
                  qPrintable(files.first()));
-        QCOMPARE(pointer.shape(), PointerShape::Default);
+        QCOMPARE(window.pointer.shape(), PointerShape::Default);
 
         // Whatever the checks say, the document is closed and this office ends.
-        const OfficeEnding ending(CalcConnection{programFolder, pipe, arguments},
+        const OfficeEnding ending(CalcConnection{own.programFolder, pipe, own.arguments},
                                   QStringLiteral("name=%1;").arg(pipe).toUtf8());
         // The export let go of the office; this side joins it again through the same pipe.
-        calc::UnoOffice office(CalcConnection{programFolder, pipe, arguments});
+        calc::UnoOffice office(CalcConnection{own.programFolder, pipe, own.arguments});
         QCOMPARE(calcDocuments(office).size(), 0); // the hidden document was closed
         const uno::Reference<sheet::XSpreadsheet> sheet = firstSheet(openDocument(office, files.first()));
 
@@ -290,11 +311,7 @@ private slots:
     // predictable pipe name is never joined.
     void overlappingExportsEachGiveTheirDocumentAndNoGuessablePipeIsJoined()
     {
-        const QString programFolder = LibreOfficeCalc::findProgramFolder();
-        QVERIFY2(!programFolder.isEmpty(), "LibreOffice Calc is not installed (tools/install-deps.sh)");
-        QTemporaryDir profile;
-        QTemporaryDir saves;
-        const QStringList arguments = officeArguments(profile);
+        const OwnOffice own;
         // The office's named pipes are sockets in /tmp named after the pipe, with or without the user's id.
         const QString oldName = QStringLiteral("quorvane-calc-%1").arg(getuid());
         const QStringList squatted{QStringLiteral("/tmp/OSL_PIPE_%1_%2").arg(getuid()).arg(oldName),
@@ -306,33 +323,29 @@ private slots:
         }
 
         LibreOfficeCalc calcApplication(testfiles::applicationFolder() + QStringLiteral("/libquorvane_calc.so"), {},
-                                        arguments, saves.path());
+                                        own.arguments, own.saves.path());
         const QString pipe = calcApplication.pipeName();
-        const OfficeEnding ending(CalcConnection{programFolder, pipe, arguments},
+        const OfficeEnding ending(CalcConnection{own.programFolder, pipe, own.arguments},
                                   QStringLiteral("name=%1;").arg(pipe).toUtf8());
         const auto first = resultList({{{QStringLiteral("first export")}, true}});
         const auto second = resultList({{{QStringLiteral("second export")}, true}});
-        ScriptedPrompter prompter;
-        PlainPointer pointer;
-        CountingEventPump pump;
-        FakeClipboard clipboard;
-        OutputCommands commands(prompter, pointer, pump, nullptr, clipboard, calcApplication);
+        Window<CountingEventPump> window(calcApplication);
         bool secondStarted = false;
-        pump.onYield = [&](int) {
+        window.pump.onYield = [&](int) {
             if (!secondStarted) {
                 secondStarted = true;
-                commands.PushButton13_Click(*second);
+                window.commands.PushButton13_Click(*second);
             }
             QThread::msleep(2);
         };
-        commands.PushButton13_Click(*first);
+        window.commands.PushButton13_Click(*first);
         QVERIFY(secondStarted);
-        QCOMPARE(prompter.errorReports(), QStringList());
-        const QStringList files = savedFiles(prompter.messages());
+        QCOMPARE(window.prompter.errorReports(), QStringList());
+        const QStringList files = savedFiles(window.prompter.messages());
         QCOMPARE(files.size(), 2);
         QCOMPARE(calcApplication.pipeName(), pipe);
 
-        calc::UnoOffice office(CalcConnection{programFolder, pipe, arguments});
+        calc::UnoOffice office(CalcConnection{own.programFolder, pipe, own.arguments});
         QCOMPARE(calcDocuments(office).size(), 0);
         QStringList texts;
         for (const QString& file : files)
@@ -358,40 +371,32 @@ private slots:
     {
         if (geteuid() != 0)
             QSKIP("listening as another user needs root");
-        const QString programFolder = LibreOfficeCalc::findProgramFolder();
-        QVERIFY2(!programFolder.isEmpty(), "LibreOffice Calc is not installed (tools/install-deps.sh)");
-        QTemporaryDir profile;
-        QTemporaryDir saves;
-        const QStringList arguments = officeArguments(profile);
+        const OwnOffice own;
         LibreOfficeCalc calcApplication(testfiles::applicationFolder() + QStringLiteral("/libquorvane_calc.so"), {},
-                                        arguments, saves.path());
+                                        own.arguments, own.saves.path());
         const QString squattedName = calcApplication.pipeName();
         ListenerOfAnotherUser listener(OfficePipe::socketPath(squattedName));
         QVERIFY(listener.isListening());
 
         const auto results = resultList({{{QStringLiteral("secret")}, true}});
-        ScriptedPrompter prompter;
-        PlainPointer pointer;
-        TimeSlicedEventPump pump;
-        FakeClipboard clipboard;
-        OutputCommands commands(prompter, pointer, pump, nullptr, clipboard, calcApplication);
-        commands.PushButton13_Click(*results);
-        const QStringList reports = prompter.errorReports();
+        Window<TimeSlicedEventPump> window(calcApplication);
+        window.commands.PushButton13_Click(*results);
+        const QStringList reports = window.prompter.errorReports();
         QCOMPARE(reports.size(), 1);
         QVERIFY2(reports.first().startsWith(QStringLiteral("The office's connection \"%1\" is not your own (it "
                                                            "belongs to another user)")
                                                 .arg(OfficePipe::socketPath(squattedName))),
                  qPrintable(reports.first()));
         QVERIFY2(reports.first().contains(QStringLiteral("at line 110")), qPrintable(reports.first()));
-        QCOMPARE(savedFiles(prompter.messages()).size(), 0);
+        QCOMPARE(savedFiles(window.prompter.messages()).size(), 0);
         QVERIFY(calcApplication.pipeName() != squattedName);
 
         const QString pipe = calcApplication.pipeName();
-        const OfficeEnding ending(CalcConnection{programFolder, pipe, arguments},
+        const OfficeEnding ending(CalcConnection{own.programFolder, pipe, own.arguments},
                                   QStringLiteral("name=%1;").arg(pipe).toUtf8());
-        commands.PushButton13_Click(*results);
-        QCOMPARE(prompter.errorReports().size(), 1);
-        QCOMPARE(savedFiles(prompter.messages()).size(), 1);
+        window.commands.PushButton13_Click(*results);
+        QCOMPARE(window.prompter.errorReports().size(), 1);
+        QCOMPARE(savedFiles(window.prompter.messages()).size(), 1);
 
         const ListenerOfAnotherUser::Received received = listener.stop();
         QCOMPARE(received.connections, 0);
@@ -402,19 +407,15 @@ private slots:
     // lives on (a write to the broken connection is a failure, not a signal that ends the process).
     void officeKilledDuringTheWritesIsReportedAndTheProgramLivesOn()
     {
-        const QString programFolder = LibreOfficeCalc::findProgramFolder();
-        QVERIFY2(!programFolder.isEmpty(), "LibreOffice Calc is not installed (tools/install-deps.sh)");
-        QTemporaryDir profile;
-        QTemporaryDir saves;
-        const QStringList arguments = officeArguments(profile);
+        const OwnOffice own;
         const QString pipe = QStringLiteral("quorvane-killed-%1").arg(QCoreApplication::applicationPid());
         const QByteArray marker = QStringLiteral("name=%1;").arg(pipe).toUtf8();
-        const OfficeEnding ending(CalcConnection{programFolder, pipe, arguments}, marker);
+        const OfficeEnding ending(CalcConnection{own.programFolder, pipe, own.arguments}, marker);
         const QStringList officeSockets =
             QDir(QStringLiteral("/tmp"))
                 .entryList({QStringLiteral("OSL_PIPE_%1_SingleOfficeIPC_*").arg(geteuid())}, QDir::System);
         LibreOfficeCalc calcApplication(testfiles::applicationFolder() + QStringLiteral("/libquorvane_calc.so"), pipe,
-                                        arguments, saves.path());
+                                        own.arguments, own.saves.path());
         calcApplication.addWorkbook(); // the office runs before the export starts
 
         TextListModel results(TextListModel::Marks::Checkable);
@@ -423,28 +424,24 @@ private slots:
         for (int r = 0; r < 200000; ++r)
             texts.append(QStringLiteral("result%1").arg(r, 14, 10, QLatin1Char('0')));
         results.append(texts, true);
-        ScriptedPrompter prompter;
-        PlainPointer pointer;
-        CountingEventPump pump;
-        FakeClipboard clipboard;
-        OutputCommands commands(prompter, pointer, pump, nullptr, clipboard, calcApplication);
+        Window<CountingEventPump> window(calcApplication);
         // Two yields a row: the office dies while the second block of rows is being gathered or written.
         bool killed = false;
-        pump.onYield = [&](int yields) {
+        window.pump.onYield = [&](int yields) {
             if (!killed && yields > 3 * spreadsheetBlockCells) {
                 killed = true;
                 killProcesses(marker);
             }
         };
-        commands.PushButton13_Click(results);
+        window.commands.PushButton13_Click(results);
         QVERIFY(killed);
-        const QStringList reports = prompter.errorReports();
+        const QStringList reports = window.prompter.errorReports();
         QCOMPARE(reports.size(), 1);
         QVERIFY2(reports.first().contains(QStringLiteral("in Velmodra2021/08/31.Form1.PushButton13_Click at line 136")),
                  qPrintable(reports.first()));
-        QCOMPARE(savedFiles(prompter.messages()).size(), 0);
-        QCOMPARE(pointer.shape(), PointerShape::Default);
-        QVERIFY(QDir(saves.path()).isEmpty());
+        QCOMPARE(savedFiles(window.prompter.messages()).size(), 0);
+        QCOMPARE(window.pointer.shape(), PointerShape::Default);
+        QVERIFY(QDir(own.saves.path()).isEmpty());
         // A killed office leaves its sockets behind.
         ::unlink(QFile::encodeName(OfficePipe::socketPath(pipe)).constData());
         for (const QString& socket :
