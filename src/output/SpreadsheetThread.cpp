@@ -84,10 +84,7 @@ struct SpreadsheetThread::State
         } catch (...) {
             // The application no longer answers: nothing is left to tidy up there.
         }
-        try {
-            left.reset();
-        } catch (...) {
-        }
+        left.reset();
         LiveThreads& live = liveThreads();
         const std::lock_guard<std::mutex> liveLock(live.mutex);
         --live.count;
