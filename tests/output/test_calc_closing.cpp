@@ -45,8 +45,11 @@ QStringList windowlessOffice(const QString& profile)
 // The window program's part: splits the samples (or, with an office profile, takes 300,000 result rows and
 // starts that windowless office first), starts the export, and closes the window a while into it. Says
 // "closing" on standard output just before.
-int runAsProgram(const QString& pipe, const QString& scratch, const QString& profile)
+int runAsProgram(const QStringList& arguments)
 {
+    const QString& pipe = arguments.at(0);
+    const QString& scratch = arguments.at(1);
+    const QString& profile = arguments.at(2);
     ScriptedPrompter prompter;
     Settings settings(scratch + QStringLiteral("/settings.ini"));
     LibreOfficeCalc calcApplication(testfiles::applicationFolder() + QStringLiteral("/libquorvane_calc.so"), pipe,
@@ -171,8 +174,7 @@ int main(int argc, char** argv)
 {
     if (argc == 5 && qstrcmp(argv[1], programMode) == 0) {
         QApplication application(argc, argv);
-        return runAsProgram(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]),
-                            QString::fromLocal8Bit(argv[4]));
+        return runAsProgram(QCoreApplication::arguments().mid(2));
     }
     QCoreApplication application(argc, argv);
     TestCalcClosing test;
