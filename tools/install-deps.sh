@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages that building (and, with "test", testing) needs, when any is missing.
-# usage: tools/install-deps.sh [build|test]
+# usage: tools/install-deps.sh [build|test|desktop-calc]
+#   desktop-calc: the desktop LibreOffice Calc, in place of the windowless one (they conflict), and what
+#                 test_calc_visible looks at the screen with; .ci/run installs it before the test command.
 set -euo pipefail
 
 build_packages=(
@@ -14,12 +16,25 @@ build_packages=(
 test_packages=(
     clang-format
     mdbtools
-    xvfb xauth xclip
+    xvfb xauth xclip x11-utils
     clang libclang-rt-14-dev
     dpkg-dev lintian appstream desktop-file-utils
     python3 scowl
     parallel
 )
+
+if [ "${1:-build}" = desktop-calc ]; then
+    installed_calc() { dpkg-query -W -f='${Status}' libreoffice-calc 2>/dev/null | grep -q "install ok installed"; }
+    if ! installed_calc || ! command -v xwininfo >/dev/null; then
+        echo "Installing: libreoffice-calc x11-utils"
+        sudo=()
+        [ "$(id -u)" -ne 0 ] && sudo=(sudo)
+        "${sudo[@]}" apt-get update -qq
+        DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends \
+            libreoffice-calc x11-utils
+    fi
+    exit 0
+fi
 
 wanted=("${build_packages[@]}")
 # Either Calc package serves, and one that is installed is never swapped for the other (they conflict). When

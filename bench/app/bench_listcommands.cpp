@@ -56,7 +56,7 @@ public:
     void setTexts(int, int, const QList<QStringList>&) override {}
     void autofitColumn(int) override {}
     void autofitAllColumns() override {}
-    void show() override {}
+    QString show() override { return {}; }
 };
 class NullSpreadsheet final : public SpreadsheetApplication
 {

@@ -6,6 +6,7 @@
 #include "RowHeader.h"
 #include "ShellTexts.h"
 #include "Twips.h"
+#include "WhiteFrameStyle.h"
 #include "WidgetPrompter.h"
 #include "WindowEventFilter.h"
 #include "WindowPointer.h"
@@ -235,6 +236,11 @@ void MainWindow::buildControls()
     m_wordList3 = makeOption("Option3", QStringLiteral("Word List #3"), 240, 1000, 2535, 255);
     m_wordList1->setChecked(true);
     m_wordListHelp = makeButton(m_wordListFrame, "PushButton10", QStringLiteral("?"), 7080, 270, 480, 405);
+    // White inside, as the design has them. Made after the frames, so that it goes after them too.
+    auto* frameStyle = new WhiteFrameStyle;
+    frameStyle->setParent(this);
+    m_displayFrame->setStyle(frameStyle);
+    m_wordListFrame->setStyle(frameStyle);
     m_startSplitting = makeButton(this, "PushButton9", QStringLiteral("Start Splitting"), 120, 6490, 7800, 405);
     m_resultView = makeList("ListView2", m_resultList, 8040, 120, 7800, 5235);
     m_events->setLists({m_domainView, &m_domainList}, {m_resultView, &m_resultList});

@@ -1,5 +1,6 @@
 #include "MainWindow.h"
 #include "ShutdownSignals.h"
+#include "output/SpreadsheetThread.h"
 
 #include <QApplication>
 #include <QGuiApplication>
@@ -32,5 +33,9 @@ int main(int argc, char* argv[])
     const QRect screen = window.screen()->availableGeometry();
     window.move(screen.center() - window.rect().center());
     window.show();
-    return QApplication::exec();
+    const int status = QApplication::exec();
+    // An export abandoned at the close may still be closing a document that nobody can see: it gets a moment
+    // for that, no more.
+    SpreadsheetThread::waitForAbandonedExports(closingGraceMilliseconds);
+    return status;
 }

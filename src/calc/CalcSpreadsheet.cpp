@@ -1,10 +1,14 @@
 #include "CalcSpreadsheet.h"
 
 #include "core/Failure.h"
+#include "output/OfficePipe.h"
 
+#include <QDateTime>
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QFileInfo>
 #include <QThread>
+#include <QUrl>
 
 #include <com/sun/star/awt/XTopWindow.hpp>
 #include <com/sun/star/awt/XWindow.hpp>
@@ -14,11 +18,13 @@
 #include <com/sun/star/frame/XController.hpp>
 #include <com/sun/star/frame/XFrame.hpp>
 #include <com/sun/star/frame/XModel.hpp>
+#include <com/sun/star/frame/XStorable.hpp>
 #include <com/sun/star/lang/DisposedException.hpp>
 #include <com/sun/star/sheet/XCellRangeData.hpp>
 #include <com/sun/star/sheet/XSpreadsheetDocument.hpp>
 #include <com/sun/star/sheet/XSpreadsheetView.hpp>
 #include <com/sun/star/table/XColumnRowRange.hpp>
+#include <com/sun/star/util/XCloseable.hpp>
 
 using namespace css;
 
@@ -53,7 +59,8 @@ bool showsNoWindows(const CalcConnection& connection)
 
 } // namespace
 
-CalcSpreadsheet::CalcSpreadsheet(const CalcConnection& connection) : m_headless(showsNoWindows(connection))
+CalcSpreadsheet::CalcSpreadsheet(const CalcConnection& connection)
+    : m_headless(showsNoWindows(connection)), m_saveFolder(connection.saveFolder)
 {
     // An office that starts with a new profile restarts itself once it has set the profile up: the first
     // bridge then dies under its call, or the desktop creates nothing. It is joined again until it answers.
@@ -63,6 +70,8 @@ CalcSpreadsheet::CalcSpreadsheet(const CalcConnection& connection) : m_headless(
             m_office = std::make_unique<UnoOffice>(connection, start);
             openDocument();
             return;
+        } catch (const ForeignPipe&) {
+            throw; // waiting does not make another user's socket ours
         } catch (const Failure&) {
             m_document.clear();
             m_office.reset();
@@ -152,10 +161,13 @@ void CalcSpreadsheet::autofitAllColumns()
         fitColumns(0, m_columnsUsed - 1);
 }
 
-void CalcSpreadsheet::show()
+QString CalcSpreadsheet::show()
 {
-    if (m_headless)
-        return;
+    if (m_headless) {
+        const QString path = save();
+        close();
+        return path;
+    }
     guarded([&] {
         const uno::Reference<frame::XModel> model(m_document, uno::UNO_QUERY_THROW);
         const uno::Reference<frame::XController> controller = model->getCurrentController();
@@ -167,6 +179,45 @@ void CalcSpreadsheet::show()
         window->setVisible(true);
         if (const uno::Reference<awt::XTopWindow> top{window, uno::UNO_QUERY}; top.is())
             top->toFront();
+    });
+    return {};
+}
+
+void CalcSpreadsheet::abandon()
+{
+    if (m_headless)
+        close();
+}
+
+QString CalcSpreadsheet::save()
+{
+    if (!QDir().mkpath(m_saveFolder))
+        throw Failure(QStringLiteral("Cannot create the folder \"%1\".").arg(m_saveFolder));
+    // A name of its own: an earlier export's file is never overwritten.
+    const QString stem = QStringLiteral("Quorvane results %1")
+                             .arg(QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd hh.mm.ss")));
+    QString path = QDir(m_saveFolder).filePath(stem + QStringLiteral(".ods"));
+    for (int n = 2; QFileInfo::exists(path); ++n)
+        path = QDir(m_saveFolder).filePath(QStringLiteral("%1 (%2).ods").arg(stem).arg(n));
+    guarded([&] {
+        beans::PropertyValue filter;
+        filter.Name = "FilterName";
+        filter.Value <<= rtl::OUString("calc8");
+        const uno::Reference<frame::XStorable> storable(m_document, uno::UNO_QUERY_THROW);
+        storable->storeToURL(toOUString(QUrl::fromLocalFile(path).toString(QUrl::FullyEncoded)),
+                             uno::Sequence<beans::PropertyValue>(&filter, 1));
+    });
+    return path;
+}
+
+void CalcSpreadsheet::close()
+{
+    guarded([&] {
+        const uno::Reference<util::XCloseable> closeable(m_document, uno::UNO_QUERY);
+        m_sheet.clear();
+        m_document.clear();
+        if (closeable.is())
+            closeable->close(true);
     });
 }
 

@@ -20,13 +20,17 @@ public:
     void setTexts(int row, int column, const QList<QStringList>& rows) override;
     void autofitColumn(int column) override;
     void autofitAllColumns() override;
-    void show() override;
+    QString show() override;
+    void abandon() override;
 
 private:
     void openDocument();
     void fitColumns(int first, int last);
+    QString save();
+    void close();
 
-    bool m_headless; // no windows: the document opens hidden and is not shown
+    bool m_headless; // no windows: the document opens hidden, and is saved instead of shown
+    QString m_saveFolder;
     std::unique_ptr<UnoOffice> m_office;
     css::uno::Reference<css::lang::XComponent> m_document;
     css::uno::Reference<css::sheet::XSpreadsheet> m_sheet;

@@ -1,6 +1,7 @@
 #include "UnoOffice.h"
 
 #include "core/Failure.h"
+#include "output/OfficePipe.h"
 
 #include <QDeadlineTimer>
 #include <QProcess>
@@ -36,9 +37,13 @@ QString describe(const uno::Exception& failure)
 
 namespace {
 
+// Connects only to a socket of the user's own (throws Failure on anyone else's); nothing when none is there
+// yet or nobody answers on it.
 uno::Reference<uno::XInterface> resolve(const uno::Reference<bridge::XUnoUrlResolver>& resolver,
-                                        const rtl::OUString& url)
+                                        const rtl::OUString& url, const QString& pipeName)
 {
+    if (OfficePipe::check(pipeName) == OfficePipe::State::Absent)
+        return {};
     try {
         return resolver->resolve(url);
     } catch (const connection::NoConnectException&) {
@@ -76,14 +81,14 @@ UnoOffice::UnoOffice(const CalcConnection& connection, Start start)
         const auto resolver = bridge::UnoUrlResolver::create(m_local);
         const rtl::OUString url =
             toOUString(QStringLiteral("uno:pipe,name=%1;urp;StarOffice.ComponentContext").arg(connection.pipeName));
-        uno::Reference<uno::XInterface> remote = resolve(resolver, url);
+        uno::Reference<uno::XInterface> remote = resolve(resolver, url, connection.pipeName);
         if (!remote.is()) {
             if (start == Start::IfNobodyAnswers)
                 startOffice(connection);
             const QDeadlineTimer deadline(std::chrono::seconds(connection.startSeconds));
             while (!remote.is() && !deadline.hasExpired()) {
                 QThread::msleep(100);
-                remote = resolve(resolver, url);
+                remote = resolve(resolver, url, connection.pipeName);
             }
             if (!remote.is())
                 throw Failure(
@@ -97,6 +102,9 @@ UnoOffice::UnoOffice(const CalcConnection& connection, Start start)
     } catch (const cppu::BootstrapException& failure) {
         release();
         throw Failure(toQString(failure.getMessage()));
+    } catch (const Failure&) {
+        release();
+        throw;
     }
 }
 

@@ -2,7 +2,6 @@
 
 #include "AsciiNarrowing.h"
 #include "ListViewReader.h"
-#include "TextListRows.h"
 #include "core/ErrorTrap.h"
 #include "core/EventPump.h"
 #include "core/Failure.h"
@@ -157,8 +156,8 @@ class AlignedTextWriter
 public:
     AlignedTextWriter(const QAbstractItemModel& listView, const QString& path, ProgressIndicator* progress,
                       EventPump& pump, Prompter& prompter)
-        : m_list(listView), m_textList(qobject_cast<const TextListModel*>(&listView)), m_file(path),
-          m_progress(progress), m_pump(pump), m_trap(location::saveListviewProperlySpaced, prompter),
+        : m_list(listView), m_file(path), m_progress(progress), m_pump(pump),
+          m_trap(location::saveListviewProperlySpaced, prompter),
           m_caption(QStringLiteral("Writing file: ") + fileNameFromPath(path))
     {}
 
@@ -178,7 +177,7 @@ private:
     {
         if (!report(100, 1))
             return false;
-        if (!(m_textList ? measureTextList() : measureColumns()))
+        if (!(m_list.readsByRuns() ? measureRuns() : measureColumns()))
             return false;
         if (!report(130, 10))
             return false;
@@ -188,7 +187,7 @@ private:
             return false;
         if (!report(158, 20))
             return false;
-        if (!(m_textList ? writeTextListRows() : writeRows()))
+        if (!(m_list.readsByRuns() ? writeRuns() : writeRows()))
             return false;
         if (m_progress) {
             m_trap.step(206, [&] { m_progress->setValue(100); });
@@ -230,13 +229,13 @@ private:
         return true;
     }
 
-    // The one column of a TextListModel: the same width, read run by run.
-    bool measureTextList()
+    // The one column of one of the window's own lists: the same width, read run by run.
+    bool measureRuns()
     {
         m_widths.assign(1, 0);
         return m_trap.step(112, [&] {
             qsizetype width = m_list.caption(0).size();
-            TextListRows rows(*m_textList, m_pump);
+            TextListRows rows = *m_list.rowRuns(m_pump);
             for (int first = 0; first < rows.count(); first = rows.runEnd(first)) {
                 rows.beginRun(first, rows.runEnd(first));
                 width = std::max(width, rows.longest(first, rows.runEnd(first)));
@@ -282,13 +281,14 @@ private:
         return true;
     }
 
-    // The lines of a TextListModel's checked rows, run by run: the same bytes as writeRows(). The progress is
+    // The lines of the checked rows of one of the window's own lists, run by run: the same bytes as
+    // writeRows(). The progress is
     // reported once per run, for its last checked row; as a run ends at a multiple of 1000, the captions with
     // the row number are those of writeRows().
-    bool writeTextListRows()
+    bool writeRuns()
     {
         const qsizetype width = m_widths[0];
-        TextListRows rows(*m_textList, m_pump);
+        TextListRows rows = *m_list.rowRuns(m_pump);
         for (int first = 0; first < rows.count();) {
             const int end = rows.runEnd(first);
             if (!m_trap.step(174, [&] { rows.beginRun(first, end); }))
@@ -334,8 +334,6 @@ private:
     }
 
     ListViewReader m_list;
-    // The window's own lists are read run by run instead (null for any other model).
-    const TextListModel* const m_textList;
     LineFile m_file;
     ProgressIndicator* m_progress;
     EventPump& m_pump;

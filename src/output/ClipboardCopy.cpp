@@ -3,7 +3,6 @@
 #include "AsciiNarrowing.h"
 #include "Clipboard.h"
 #include "ListViewReader.h"
-#include "TextListRows.h"
 #include "core/EventPump.h"
 #include "text/Utf8.h"
 
@@ -51,12 +50,11 @@ QByteArray toUtf8(QStringView text)
     return bytes;
 }
 
-// The clipboard text of a TextListModel, read run by run and written as UTF-8 straight from the list's
+// The clipboard text of one of the window's own lists, read run by run and written as UTF-8 straight from the list's
 // characters. With its one column a line is the row's text without its trailing blanks (the padding and the
 // TAB are cut again), then CR LF, so no widths are needed.
-QByteArray textListClipboardText(const TextListModel& list, EventPump& pump)
+QByteArray runsClipboardText(TextListRows& rows)
 {
-    TextListRows rows(list, pump);
     // Room for every checked row's text and CR LF, a byte per unit as for ASCII; a row that is not ASCII
     // makes more. Only the check marks are read row by row: a stretch of checked rows takes the characters
     // from its first row's start to its last row's end.
@@ -113,11 +111,8 @@ QByteArray textListClipboardText(const TextListModel& list, EventPump& pump)
     return text;
 }
 
-} // namespace
-
-QString clipboardText(const QAbstractItemModel& listView, EventPump& pump)
+QString cellsClipboardText(const ListViewReader& list, EventPump& pump)
 {
-    const ListViewReader list(listView);
     const int columns = std::max(list.columnCount(), 0);
     const int rows = list.rowCount();
 
@@ -176,11 +171,19 @@ QString clipboardText(const QAbstractItemModel& listView, EventPump& pump)
     return text;
 }
 
+} // namespace
+
+QString clipboardText(const QAbstractItemModel& listView, EventPump& pump)
+{
+    return cellsClipboardText(ListViewReader(listView), pump);
+}
+
 QByteArray clipboardUtf8Text(const QAbstractItemModel& listView, EventPump& pump)
 {
-    if (const auto* textList = qobject_cast<const TextListModel*>(&listView))
-        return textListClipboardText(*textList, pump);
-    return toUtf8(clipboardText(listView, pump));
+    const ListViewReader list(listView);
+    if (std::optional<TextListRows> rows = list.rowRuns(pump))
+        return runsClipboardText(*rows);
+    return toUtf8(cellsClipboardText(list, pump));
 }
 
 void clearClipboard(Clipboard& clipboard)

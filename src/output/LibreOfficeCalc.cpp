@@ -1,20 +1,14 @@
 #include "LibreOfficeCalc.h"
 
+#include "OfficePipe.h"
 #include "core/Failure.h"
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
-#include <QRandomGenerator>
 #include <QStandardPaths>
 
-#include <cctype>
-#include <cerrno>
-#include <fcntl.h>
 #include <mutex>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <utility>
 
 namespace quorvane {
@@ -36,88 +30,31 @@ bool isComplete(const QString& folder)
     return true;
 }
 
+// The pipe name is read by the window and changed by an export's thread.
+std::mutex& pipeNameLock()
+{
+    static std::mutex lock;
+    return lock;
+}
+
 } // namespace
 
-LibreOfficeCalc::LibreOfficeCalc(QString pluginPath, QString pipeName, QStringList extraArguments, QString tokenFolder)
-    : m_pluginPath(std::move(pluginPath)), m_pipeName(std::move(pipeName)), m_extraArguments(std::move(extraArguments)),
-      m_tokenFolder(std::move(tokenFolder))
+LibreOfficeCalc::LibreOfficeCalc(QString pluginPath, QString pipeName, QStringList extraArguments, QString saveFolder)
+    : m_pluginPath(std::move(pluginPath)), m_ownPipeName(pipeName.isEmpty()), m_pipeName(std::move(pipeName)),
+      m_extraArguments(std::move(extraArguments)), m_saveFolder(std::move(saveFolder))
 {
     if (m_pluginPath.isEmpty())
         m_pluginPath = QCoreApplication::applicationDirPath() + QStringLiteral("/libquorvane_calc.so");
+    if (m_ownPipeName)
+        m_pipeName = OfficePipe::newName();
+    if (m_saveFolder.isEmpty())
+        m_saveFolder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
 }
 
-QString LibreOfficeCalc::defaultTokenFolder()
+QString LibreOfficeCalc::pipeName() const
 {
-    return QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
-}
-
-namespace {
-
-constexpr int tokenBytes = 16;
-
-// The token of the file when it is the user's own plain file that nobody else can read or write, else empty.
-QByteArray readToken(const QByteArray& path)
-{
-    const int file = ::open(path.constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
-    if (file < 0)
-        return {};
-    QByteArray token(2 * tokenBytes + 1, '\0');
-    struct stat info
-    {};
-    ssize_t got = -1;
-    if (::fstat(file, &info) == 0 && S_ISREG(info.st_mode) && info.st_uid == ::geteuid() &&
-        (info.st_mode & (S_IRWXG | S_IRWXO)) == 0)
-        got = ::read(file, token.data(), token.size());
-    ::close(file);
-    if (got != 2 * tokenBytes)
-        return {};
-    token.truncate(got);
-    for (const char c : std::as_const(token)) {
-        if (!std::isxdigit(static_cast<unsigned char>(c)))
-            return {};
-    }
-    return token;
-}
-
-} // namespace
-
-QString LibreOfficeCalc::userPipeName(const QString& folder)
-{
-    const auto name = [](const QByteArray& token) { return QStringLiteral("quorvane-calc-") + QLatin1String(token); };
-    if (!QDir().mkpath(folder))
-        throw Failure(QStringLiteral("Cannot create the folder \"%1\".").arg(folder));
-    const QByteArray path = QFile::encodeName(folder + QStringLiteral("/office-pipe"));
-    if (const QByteArray kept = readToken(path); !kept.isEmpty())
-        return name(kept);
-
-    quint32 random[tokenBytes / 4];
-    QRandomGenerator::system()->fillRange(random);
-    const QByteArray token = QByteArray(reinterpret_cast<const char*>(random), tokenBytes).toHex();
-    // Written whole under a name of its own, then linked into place: a file that another run linked there
-    // first wins, and both runs use its token.
-    const QByteArray fresh = path + '.' + QByteArray::number(QCoreApplication::applicationPid());
-    ::unlink(fresh.constData());
-    const int file = ::open(fresh.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-    if (file < 0)
-        throw Failure(QStringLiteral("Cannot create \"%1\": %2").arg(QFile::decodeName(fresh), qt_error_string(errno)));
-    const bool written = ::write(file, token.constData(), size_t(token.size())) == token.size();
-    ::close(file);
-    if (!written) {
-        ::unlink(fresh.constData());
-        throw Failure(QStringLiteral("Cannot write \"%1\".").arg(QFile::decodeName(fresh)));
-    }
-    if (::link(fresh.constData(), path.constData()) != 0) {
-        // A file of a bad kind, or one another run made meanwhile.
-        if (const QByteArray kept = readToken(path); !kept.isEmpty()) {
-            ::unlink(fresh.constData());
-            return name(kept);
-        }
-        ::rename(fresh.constData(), path.constData());
-    }
-    ::unlink(fresh.constData());
-    if (readToken(path) != token)
-        throw Failure(QStringLiteral("Cannot keep the office's pipe name in \"%1\".").arg(QFile::decodeName(path)));
-    return name(token);
+    const std::lock_guard<std::mutex> lock(pipeNameLock());
+    return m_pipeName;
 }
 
 QString LibreOfficeCalc::findProgramFolder()
@@ -153,11 +90,25 @@ std::unique_ptr<Spreadsheet> LibreOfficeCalc::addWorkbook()
     // once. The lock is the process's, as the plugin and the runtime are.
     static std::mutex oneAtATime;
     const std::lock_guard<std::mutex> lock(oneAtATime);
-    if (m_pipeName.isEmpty())
-        m_pipeName = userPipeName(m_tokenFolder.isEmpty() ? defaultTokenFolder() : m_tokenFolder);
-    CalcConnection connection{findProgramFolder(), m_pipeName, m_extraArguments};
+    CalcConnection connection{findProgramFolder(), pipeName(), m_extraArguments, 60, m_saveFolder};
     if (connection.programFolder.isEmpty())
         throw Failure(QStringLiteral("LibreOffice Calc was not found."));
+    try {
+        OfficePipe::check(connection.pipeName);
+        return addWorkbook(connection);
+    } catch (const Failure&) {
+        // Someone else may hold the name, or may take it once the office that was started on it ends: the
+        // next export of this run starts or joins the office on a new one.
+        if (m_ownPipeName) {
+            const std::lock_guard<std::mutex> nameLock(pipeNameLock());
+            m_pipeName = OfficePipe::newName();
+        }
+        throw;
+    }
+}
+
+std::unique_ptr<Spreadsheet> LibreOfficeCalc::addWorkbook(const CalcConnection& connection)
+{
     if (!m_plugin.isLoaded()) {
         // The plugin carries no search path of its own: the UNO runtime is loaded first from LibreOffice's
         // folder, where its libraries find theirs, and the plugin then uses these loaded ones.

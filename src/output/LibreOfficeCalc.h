@@ -9,13 +9,15 @@
 namespace quorvane {
 
 // How the Calc plugin reaches an office: the pipe it listens on (the office is started with that pipe when
-// nothing answers there) and extra arguments for an office it starts.
+// nothing answers there; the plugin connects only to a pipe that OfficePipe::check() finds the user's own),
+// extra arguments for an office it starts, and where a document goes that the office cannot show.
 struct CalcConnection
 {
     QString programFolder; // LibreOffice's program folder (soffice, the UNO runtime, fundamentalrc)
     QString pipeName;
     QStringList extraArguments;
     int startSeconds = 60; // how long a starting office may take to answer
+    QString saveFolder{};  // for the documents of an office without windows
 };
 
 // The signature of the plugin's one entry point, "quorvane_calc_add_workbook": the new document, or null
@@ -27,20 +29,14 @@ using CalcAddWorkbook = Spreadsheet* (*)(const CalcConnection* connection, QStri
 class LibreOfficeCalc final : public SpreadsheetApplication
 {
 public:
-    // `pluginPath` empty: the plugin beside the program. `pipeName` empty: the user's own pipe (userPipeName()),
-    // its token kept in `tokenFolder` (empty: the program's configuration folder).
+    // `pluginPath` empty: the plugin beside the program. `pipeName` empty: a new name for this object
+    // (OfficePipe::newName()), so that a name seen in an earlier run, or on the office's command line, is of no
+    // use to anyone else. `saveFolder` empty: the user's documents folder.
     explicit LibreOfficeCalc(QString pluginPath = {}, QString pipeName = {}, QStringList extraArguments = {},
-                             QString tokenFolder = {});
+                             QString saveFolder = {});
 
-    // The pipe of the office that the user's exports start and join: "quorvane-calc-" and a random token of 128
-    // bits that only this user can read. Anyone who could guess the name could listen on it before the office
-    // does and be handed the exported rows. The token lives in the file "office-pipe" of `folder`, made with
-    // no rights for anyone else, so that later exports, and later runs, join the office an earlier one started.
-    // A file that others could read or write, or that is not a plain file of the user's own, is replaced by a
-    // new token. Throws Failure when no token can be kept.
-    static QString userPipeName(const QString& folder);
-    // The folder of userPipeName() when none is given.
-    static QString defaultTokenFolder();
+    // The pipe that this object's exports start and join an office on.
+    QString pipeName() const;
 
     // LibreOffice's program folder when it holds everything the export needs (the program, the UNO runtime
     // and its type libraries, Calc itself), else the empty string. Reads only file names.
@@ -50,10 +46,13 @@ public:
     std::unique_ptr<Spreadsheet> addWorkbook() override;
 
 private:
+    std::unique_ptr<Spreadsheet> addWorkbook(const CalcConnection& connection);
+
     QString m_pluginPath;
+    bool m_ownPipeName;
     QString m_pipeName;
     QStringList m_extraArguments;
-    QString m_tokenFolder;
+    QString m_saveFolder;
     QLibrary m_plugin;
 };
 

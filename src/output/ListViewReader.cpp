@@ -37,6 +37,13 @@ const QString& ListViewReader::text(int row, int column) const
     return m_text;
 }
 
+std::optional<TextListRows> ListViewReader::rowRuns(EventPump& pump) const
+{
+    if (!m_textList)
+        return std::nullopt;
+    return std::optional<TextListRows>(std::in_place, *m_textList, pump);
+}
+
 bool ListViewReader::isChecked(int row) const
 {
     if (m_textList)

@@ -1,15 +1,21 @@
 #pragma once
 
+#include "TextListRows.h"
+
 #include <QAbstractItemModel>
 #include <QString>
 
+#include <optional>
+
 namespace quorvane {
 
-class TextListModel;
+class EventPump;
 
 // Reads a list view the way the exports see it: column captions from the horizontal header, the text of
 // column c of a row (column 0 is the item text, column c its sub-item c), and the row's check mark from
-// Qt::CheckStateRole of column 0. Rows and columns count from 0 here.
+// Qt::CheckStateRole of column 0. Rows and columns count from 0 here. The one place where the exports tell
+// the window's own lists from any other model: those are read straight from their vectors, cell by cell or
+// run by run (rowRuns()).
 //
 // The list may change while an export yields to the event queue ("Clear Results" runs during a yield), so
 // reading a row that no longer exists throws Failure ("Index out of bounds") instead of reading nothing.
@@ -24,6 +30,11 @@ public:
     // The text stays valid until the next call of text() or until the list changes.
     const QString& text(int row, int column) const;
     bool isChecked(int row) const;
+
+    // The rows run by run (TextListRows), when the list is one of the window's own, which have one column;
+    // empty for any other model, which is read cell by cell.
+    std::optional<TextListRows> rowRuns(EventPump& pump) const;
+    bool readsByRuns() const { return m_textList != nullptr; }
 
 private:
     QModelIndex cell(int row, int column) const;

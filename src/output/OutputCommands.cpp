@@ -96,14 +96,21 @@ void OutputCommands::exportToSpreadsheet(const QAbstractItemModel& results)
     if (trap.test(106, [&] { return results.rowCount() == 0; }))
         return;
     trap.step(108, [&] { m_pointer.setShape(PointerShape::Busy); });
-    const int leftOut = quorvane::exportToSpreadsheet(results, m_spreadsheet, m_pump, trap);
+    const SpreadsheetExportResult result = quorvane::exportToSpreadsheet(results, m_spreadsheet, m_pump, trap);
     trap.step(148, [&] { m_pointer.setShape(PointerShape::Default); });
-    if (leftOut > 0) {
+    if (result.leftOut > 0) {
         trap.step(152, [&] {
             m_prompter.message(QStringLiteral("A sheet holds %1 rows, so the last %2 checked results did not fit and "
                                               "were left out.")
                                    .arg(sheetRowLimit)
-                                   .arg(leftOut));
+                                   .arg(result.leftOut));
+        });
+    }
+    if (!result.savedAs.isEmpty()) {
+        trap.step(154, [&] {
+            m_prompter.message(QStringLiteral("The spreadsheet application cannot show documents on this computer, so "
+                                              "the results were saved in the file \"%1\".")
+                                   .arg(result.savedAs));
         });
     }
 }

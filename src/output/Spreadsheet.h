@@ -20,7 +20,7 @@ public:
 // One new, unsaved document of the spreadsheet application, seen through its active sheet. Rows and
 // columns count from 0. Every operation throws Failure when the application fails or stops answering.
 // Destroying the object lets go of the document: it stays open in the application, which now belongs to
-// the user.
+// the user. The object is used from one thread at a time, not necessarily the one that made it.
 class Spreadsheet
 {
 public:
@@ -32,8 +32,13 @@ public:
     // Widens a column, or every column that holds something, to its content.
     virtual void autofitColumn(int column) = 0;
     virtual void autofitAllColumns() = 0;
-    // Makes the document's window visible and brings it to the front.
-    virtual void show() = 0;
+    // Makes the document's window visible and brings it to the front, and returns the empty string. An
+    // application that shows no windows saves the document as a file instead, closes it and returns the
+    // file's path, so that the results are not lost in a document nobody can reach.
+    virtual QString show() = 0;
+    // The export stopped before the document was shown: a document that the user cannot see is closed, as
+    // nobody could reach it; one on the screen stays the user's.
+    virtual void abandon() {}
 };
 
 // The spreadsheet application that the export hands its results to.
@@ -45,7 +50,7 @@ public:
     // A quick check that the application is there; starts nothing and never fails.
     virtual bool isInstalled() = 0;
     // Starts the application or joins the running one, and adds a new document. This may take seconds;
-    // it can run on a worker thread. Throws Failure.
+    // it runs on a worker thread, and may still run after the export gave up waiting for it. Throws Failure.
     virtual std::unique_ptr<Spreadsheet> addWorkbook() = 0;
 };
 

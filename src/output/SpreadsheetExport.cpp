@@ -2,65 +2,69 @@
 
 #include "ListViewReader.h"
 #include "Spreadsheet.h"
+#include "SpreadsheetThread.h"
 #include "core/ErrorTrap.h"
 #include "core/EventPump.h"
 
-#include <chrono>
-#include <future>
+#include <memory>
 #include <utility>
 
 namespace quorvane {
 
 namespace {
 
-// Runs the call on a worker thread and serves the window until it is done; its failure is rethrown here.
-template <typename Call> auto whilePumping(EventPump& pump, Call&& call)
-{
-    auto result = std::async(std::launch::async, std::forward<Call>(call));
-    while (result.wait_for(std::chrono::milliseconds(10)) != std::future_status::ready)
-        pump.yield();
-    return result.get();
-}
-
 // The steps of the export, numbered as the caller's trap reports them: 110 starting the application and
 // adding the document, 116-120 a caption and its column's width, 126-140 the rows (128 a row's check mark,
 // 130 its texts, 136 writing a block of rows), 144 fitting all columns, 146 showing the document, 150
-// letting go of it.
+// letting go of it. Every call to the document runs on the export's SpreadsheetThread while the window is
+// served; the list is read here, on the window's thread.
 //
 // A write the sheet refuses costs its cells only: the first such failure is reported, later ones are not,
 // and the export goes on with the rows after it, the fitting and the showing. A block that fails is written
 // again cell by cell, so that only the cells refused are missing. When the application no longer answers
 // (SpreadsheetGone), nothing more can reach it: that failure is reported (unless one was already) and the
-// export ends.
+// export ends. An export that ends before the showing abandons the document (Spreadsheet::abandon).
 class SpreadsheetWriter
 {
 public:
     SpreadsheetWriter(const QAbstractItemModel& listView, EventPump& pump, ErrorTrap& trap)
-        : m_list(listView), m_pump(pump), m_trap(trap)
+        : m_list(listView), m_pump(pump), m_trap(trap), m_thread(pump)
     {}
 
-    int run(SpreadsheetApplication& application)
+    SpreadsheetExportResult run(SpreadsheetApplication& application)
     {
-        const bool started = m_trap.step(
-            110, [&] { m_sheet = whilePumping(m_pump, [&application] { return application.addWorkbook(); }); });
-        if (!started || !writeCaptions() || !writeRows())
-            return m_leftOut;
-        write(144, [&] { m_sheet->autofitAllColumns(); });
-        write(146, [&] { m_sheet->show(); });
-        m_trap.step(150, [&] { m_sheet.reset(); });
-        return m_leftOut;
+        // The application outlives every export: it belongs to the window.
+        const bool started = m_trap.step(110, [&] {
+            m_thread.run([&application](std::unique_ptr<Spreadsheet>& sheet) { sheet = application.addWorkbook(); });
+        });
+        if (!started)
+            return m_result;
+        if (!writeCaptions() || !writeRows()) {
+            abandon();
+            return m_result;
+        }
+        write(144, [](Spreadsheet& sheet) { sheet.autofitAllColumns(); });
+        const auto savedAs = std::make_shared<QString>();
+        if (!write(146, [savedAs](Spreadsheet& sheet) { *savedAs = sheet.show(); }) && !m_gone) {
+            abandon();
+            return m_result;
+        }
+        m_result.savedAs = *savedAs;
+        m_trap.step(150, [&] { m_thread.run([](std::unique_ptr<Spreadsheet>& sheet) { sheet.reset(); }); });
+        return m_result;
     }
 
 private:
-    // Runs one call to the sheet under the step. Returns false when it failed; m_gone tells whether the
-    // application has stopped answering.
-    template <typename Call> bool write(int step, Call&& call)
+    // Runs one call to the document on the export's thread under the step. Returns false when it failed;
+    // m_gone tells whether the application has stopped answering. The call gets its own copies of what it
+    // reads.
+    template <typename Call> bool write(int step, Call call)
     {
         if (m_gone)
             return false;
         const auto classified = [&] {
             try {
-                call();
+                m_thread.run([call](std::unique_ptr<Spreadsheet>& sheet) { call(*sheet); });
             } catch (const SpreadsheetGone&) {
                 m_gone = true;
                 throw;
@@ -84,8 +88,8 @@ private:
         m_columns = m_list.columnCount();
         for (int c = 0; c < m_columns; ++c) {
             m_pump.yield();
-            write(118, [&] { m_sheet->setTexts(0, c, {{m_list.caption(c)}}); });
-            write(120, [&] { m_sheet->autofitColumn(c); });
+            write(118, [c, caption = m_list.caption(c)](Spreadsheet& sheet) { sheet.setTexts(0, c, {{caption}}); });
+            write(120, [c](Spreadsheet& sheet) { sheet.autofitColumn(c); });
             if (m_gone)
                 return false;
         }
@@ -131,7 +135,7 @@ private:
         // Rows past the sheet's end are counted, not attempted one by one.
         return m_trap.step(138, [&] {
             for (int r = fitting; r < rows; ++r)
-                m_leftOut += m_list.isChecked(r) ? 1 : 0;
+                m_result.leftOut += m_list.isChecked(r) ? 1 : 0;
         });
     }
 
@@ -142,35 +146,49 @@ private:
         if (m_block.isEmpty())
             return !m_gone;
         const QList<QStringList> block = std::exchange(m_block, {});
-        if (!write(136, [&] { m_sheet->setTexts(m_blockRow, 0, block); })) {
+        const int first = m_blockRow;
+        if (!write(136, [first, block](Spreadsheet& sheet) { sheet.setTexts(first, 0, block); })) {
             for (qsizetype r = 0; r < block.size() && !m_gone; ++r) {
                 for (qsizetype c = 0; c < block[r].size() && !m_gone; ++c) {
                     m_pump.yield();
-                    write(136, [&] {
-                        m_sheet->setTexts(m_blockRow + static_cast<int>(r), static_cast<int>(c), {{block[r][c]}});
-                    });
+                    write(136, [row = first + static_cast<int>(r), column = static_cast<int>(c),
+                                text = block[r][c]](Spreadsheet& sheet) { sheet.setTexts(row, column, {{text}}); });
                 }
             }
         }
         return !m_gone;
     }
 
+    // The export ends before the document was shown: it is abandoned (unless the application has gone) and
+    // let go of. A failure here is not reported: one was already.
+    void abandon()
+    {
+        try {
+            m_thread.run([gone = m_gone](std::unique_ptr<Spreadsheet>& sheet) {
+                const std::unique_ptr<Spreadsheet> abandoned = std::move(sheet);
+                if (!gone)
+                    abandoned->abandon();
+            });
+        } catch (const std::exception&) {
+        }
+    }
+
     ListViewReader m_list;
     EventPump& m_pump;
     ErrorTrap& m_trap;
-    std::unique_ptr<Spreadsheet> m_sheet;
+    SpreadsheetThread m_thread;
     int m_columns = 0;
     QList<QStringList> m_block;
     int m_blockRow = 0;
-    int m_leftOut = 0;
+    SpreadsheetExportResult m_result;
     bool m_reported = false; // a failed write has been reported: later ones are not
     bool m_gone = false;     // the application no longer answers
 };
 
 } // namespace
 
-int exportToSpreadsheet(const QAbstractItemModel& listView, SpreadsheetApplication& application, EventPump& pump,
-                        ErrorTrap& trap)
+SpreadsheetExportResult exportToSpreadsheet(const QAbstractItemModel& listView, SpreadsheetApplication& application,
+                                            EventPump& pump, ErrorTrap& trap)
 {
     return SpreadsheetWriter(listView, pump, trap).run(application);
 }

@@ -5,6 +5,8 @@ target_sources(quorvane_core PRIVATE
     output/ClipboardCopy.cpp
     output/LibreOfficeCalc.cpp
     output/ListViewReader.cpp
+    output/OfficePipe.cpp
     output/OutputCommands.cpp
     output/SpreadsheetExport.cpp
+    output/SpreadsheetThread.cpp
     output/TextListRows.cpp)

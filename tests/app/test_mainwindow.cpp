@@ -242,6 +242,13 @@ private slots:
                 const QColor background = control<QWidget>(window, name)->palette().color(QPalette::Window);
                 QCOMPARE(background == QColor(Qt::white), !skinned);
             }
+            // Inside its border, beside its controls, a frame shows that colour too, not a shade of its own.
+            for (const char* name : {"Frame1", "Frame2"}) {
+                auto* frame = control<QWidget>(window, name);
+                const QImage drawn = frame->grab().toImage();
+                const QPoint inside(drawn.width() - 20, drawn.height() - 8);
+                QCOMPARE(drawn.pixelColor(inside), frame->palette().color(QPalette::Window));
+            }
             QCOMPARE(window.palette().color(QPalette::Window) == QColor(Qt::white), !skinned);
         }
     }

@@ -124,6 +124,7 @@ public:
         QStringList calls;
         bool shown = false;
         bool released = false;
+        bool abandoned = false;
     };
 
     bool isInstalled() override
@@ -137,6 +138,7 @@ public:
     int checks = 0;
     int failAtCall = -1;                // the document call (counted from 0) that throws SpreadsheetGone, -1 for none
     QSet<QPair<int, int>> refusedCells; // (row, column) from 0: a write that touches one throws Failure
+    QString savesTo;                    // an application without windows: show() saves here and says so
     Document document;
     int workbooks = 0;
 };
@@ -163,10 +165,16 @@ public:
     }
     void autofitColumn(int column) override { log(QStringLiteral("autofit %1").arg(column)); }
     void autofitAllColumns() override { log(QStringLiteral("autofit all")); }
-    void show() override
+    QString show() override
     {
         log(QStringLiteral("show"));
-        m_application.document.shown = true;
+        m_application.document.shown = m_application.savesTo.isEmpty();
+        return m_application.savesTo;
+    }
+    void abandon() override
+    {
+        log(QStringLiteral("abandon"));
+        m_application.document.abandoned = true;
     }
 
 private:

@@ -1,26 +1,34 @@
-// The name of the pipe the user's office listens on: unpredictable, kept where only the user can read it, and
-// the same for every later export.
+// The pipe the export reaches an office through: a new, unpredictable name for every run, and a connection
+// only to a socket that is the user's own.
 #include "output/LibreOfficeCalc.h"
+#include "output/OfficePipe.h"
 
-#include <QDir>
 #include <QFile>
-#include <QTemporaryDir>
 #include <QtTest>
 
+#include <cstring>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 using namespace quorvane;
 
 namespace {
 
-mode_t modeOf(const QString& path)
+constexpr uid_t nobody = 65534;
+
+// Makes a socket at the path (bound, not listening: the check must not connect to learn whose it is).
+bool makeSocket(const QByteArray& path)
 {
-    struct stat info
-    {};
-    if (::lstat(QFile::encodeName(path).constData(), &info) != 0)
-        return 0;
-    return info.st_mode;
+    const int handle = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::strncpy(address.sun_path, path.constData(), sizeof(address.sun_path) - 1);
+    const bool bound = handle >= 0 && ::bind(handle, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) == 0;
+    if (handle >= 0)
+        ::close(handle);
+    return bound;
 }
 
 } // namespace
@@ -30,73 +38,77 @@ class TestOfficePipe : public QObject
     Q_OBJECT
 
 private slots:
-    void tokenIsRandomPrivateAndKept()
+    void namesAreRandomAndNewForEveryRun()
     {
-        QTemporaryDir folder;
-        const QString tokens = folder.filePath(QStringLiteral("config/Tarnwick"));
-        const QString first = LibreOfficeCalc::userPipeName(tokens);
+        const QString first = OfficePipe::newName();
         QVERIFY2(first.startsWith(QStringLiteral("quorvane-calc-")), qPrintable(first));
         QCOMPARE(first.size(), QStringLiteral("quorvane-calc-").size() + 32);
         QVERIFY(first != QStringLiteral("quorvane-calc-%1").arg(getuid())); // the old, guessable name
-        const QString file = tokens + QStringLiteral("/office-pipe");
-        QCOMPARE(modeOf(file) & 07777, mode_t(0600));
-        QVERIFY(S_ISREG(modeOf(file)));
-        // Later exports and later runs join the same office.
-        QCOMPARE(LibreOfficeCalc::userPipeName(tokens), first);
-        // No file is left besides the token.
-        QCOMPARE(QDir(tokens).entryList(QDir::Files | QDir::Hidden | QDir::System),
-                 QStringList{QStringLiteral("office-pipe")});
-        // Another user (another folder) gets another name.
-        QTemporaryDir other;
-        QVERIFY(LibreOfficeCalc::userPipeName(other.path()) != first);
+        QVERIFY(OfficePipe::newName() != first);
+        // Each run of the program (each export application) has a name of its own; a given name is kept.
+        const LibreOfficeCalc run1;
+        const LibreOfficeCalc run2;
+        QVERIFY(run1.pipeName().startsWith(QStringLiteral("quorvane-calc-")));
+        QVERIFY(run1.pipeName() != run2.pipeName());
+        QCOMPARE(LibreOfficeCalc({}, QStringLiteral("given")).pipeName(), QStringLiteral("given"));
+        QCOMPARE(OfficePipe::socketPath(QStringLiteral("x")), QStringLiteral("/tmp/OSL_PIPE_%1_x").arg(geteuid()));
     }
 
-    // A token file that others could read, a link planted in its place, or a damaged one is not trusted: a new
-    // token replaces it, in a file of the user's own.
-    void untrustedTokenFilesAreReplaced_data()
+    // Only the user's own socket is joined; whatever else lies at the path is refused with a report, before
+    // any connection is made.
+    void onlyTheUsersOwnSocketIsAccepted_data()
     {
         QTest::addColumn<QString>("kind");
-        QTest::newRow("readable by others") << QStringLiteral("readable");
-        QTest::newRow("link to another file") << QStringLiteral("link");
-        QTest::newRow("not a token") << QStringLiteral("garbage");
-        QTest::newRow("empty") << QStringLiteral("empty");
+        QTest::addColumn<bool>("accepted");
+        QTest::newRow("nothing there yet") << QStringLiteral("absent") << true;
+        QTest::newRow("the user's own socket") << QStringLiteral("own socket") << true;
+        QTest::newRow("another user's socket") << QStringLiteral("foreign socket") << false;
+        QTest::newRow("a link to the user's own socket") << QStringLiteral("link") << false;
+        QTest::newRow("a plain file of the user's own") << QStringLiteral("file") << false;
+        QTest::newRow("a folder") << QStringLiteral("folder") << false;
     }
 
-    void untrustedTokenFilesAreReplaced()
+    void onlyTheUsersOwnSocketIsAccepted()
     {
         QFETCH(QString, kind);
-        QTemporaryDir folder;
-        const QString file = folder.filePath(QStringLiteral("office-pipe"));
-        const QByteArray known = "0123456789abcdef0123456789abcdef";
-        const QString target = folder.filePath(QStringLiteral("elsewhere"));
-        const auto write = [](const QString& path, const QByteArray& bytes, QFile::Permissions permissions) {
-            QFile out(path);
-            QVERIFY(out.open(QIODevice::WriteOnly));
-            out.write(bytes);
-            out.close();
-            QVERIFY(out.setPermissions(permissions));
-        };
-        const QFile::Permissions ownOnly = QFile::ReadOwner | QFile::WriteOwner;
-        if (kind == QLatin1String("readable")) {
-            write(file, known, ownOnly | QFile::ReadGroup | QFile::ReadOther);
+        QFETCH(bool, accepted);
+        if (kind == QLatin1String("foreign socket") && geteuid() != 0)
+            QSKIP("handing a socket to another user needs root");
+        const QString name = OfficePipe::newName();
+        const QByteArray path = QFile::encodeName(OfficePipe::socketPath(name));
+        const QByteArray target = path + ".target";
+        const auto cleanUp = qScopeGuard([&] {
+            ::unlink(path.constData());
+            ::rmdir(path.constData());
+            ::unlink(target.constData());
+        });
+        if (kind == QLatin1String("own socket") || kind == QLatin1String("foreign socket")) {
+            QVERIFY(makeSocket(path));
+            if (kind == QLatin1String("foreign socket"))
+                QCOMPARE(::chown(path.constData(), nobody, nobody), 0);
         } else if (kind == QLatin1String("link")) {
-            write(target, known, ownOnly);
-            QVERIFY(QFile::link(target, file));
-        } else if (kind == QLatin1String("garbage")) {
-            write(file, "not a token at all, and too long", ownOnly);
-        } else {
-            write(file, "", ownOnly);
+            QVERIFY(makeSocket(target));
+            QCOMPARE(::symlink(target.constData(), path.constData()), 0);
+        } else if (kind == QLatin1String("file")) {
+            QFile file(QFile::decodeName(path));
+            QVERIFY(file.open(QIODevice::WriteOnly));
+        } else if (kind == QLatin1String("folder")) {
+            QCOMPARE(::mkdir(path.constData(), 0700), 0);
         }
-        const QString name = LibreOfficeCalc::userPipeName(folder.path());
-        QVERIFY(name != QStringLiteral("quorvane-calc-") + QLatin1String(known));
-        QCOMPARE(name.size(), QStringLiteral("quorvane-calc-").size() + 32);
-        QVERIFY(S_ISREG(modeOf(file)));
-        QCOMPARE(modeOf(file) & 07777, mode_t(0600));
-        QCOMPARE(LibreOfficeCalc::userPipeName(folder.path()), name);
-        if (kind == QLatin1String("link")) {
-            QFile kept(target);
-            QVERIFY(kept.open(QIODevice::ReadOnly));
-            QCOMPARE(kept.readAll(), known); // the link's target is left alone
+
+        if (accepted) {
+            const OfficePipe::State expected =
+                kind == QLatin1String("absent") ? OfficePipe::State::Absent : OfficePipe::State::Own;
+            QCOMPARE(OfficePipe::check(name), expected);
+        } else {
+            try {
+                OfficePipe::check(name);
+                QFAIL("the path was accepted");
+            } catch (const ForeignPipe& refused) {
+                QVERIFY2(refused.description().contains(QFile::decodeName(path)), qPrintable(refused.description()));
+                QVERIFY2(refused.description().contains(QStringLiteral("is not your own")),
+                         qPrintable(refused.description()));
+            }
         }
     }
 };

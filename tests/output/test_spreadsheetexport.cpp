@@ -5,8 +5,15 @@
 #include "model/TextListModel.h"
 #include "output/OutputCommands.h"
 #include "output/SpreadsheetExport.h"
+#include "output/SpreadsheetThread.h"
 
 #include <QtTest>
+
+#include <cerrno>
+#include <future>
+#include <sys/socket.h>
+#include <thread>
+#include <unistd.h>
 
 using namespace quorvane;
 using namespace quorvane::testing;
@@ -140,6 +147,7 @@ private slots:
         QVERIFY(busyAtReport);
         QCOMPARE(window.spreadsheet.document.calls.size(), 2); // nothing tried after the failure
         QVERIFY(!window.spreadsheet.document.shown);
+        QVERIFY(!window.spreadsheet.document.abandoned);
         QVERIFY(window.spreadsheet.document.released);
         QCOMPARE(window.pointer.shape(), PointerShape::Default);
     }
@@ -213,6 +221,107 @@ private slots:
         commands.PushButton13_Click(*results);
         QVERIFY2(pump.count() >= 10, qPrintable(QString::number(pump.count())));
         QVERIFY(slow.inner.document.shown);
+    }
+
+    // A write to a connection whose other end has gone (an office that died) fails with EPIPE on the export's
+    // thread, and on the threads started from there, as the office library starts its connection threads:
+    // no SIGPIPE ends the process.
+    void writesToABrokenConnectionOnTheExportsThreadFailInsteadOfEndingTheProgram()
+    {
+        CountingEventPump pump;
+        SpreadsheetThread thread(pump);
+        int direct = 0;
+        int started = 0;
+        thread.run([&](std::unique_ptr<Spreadsheet>&) {
+            const auto brokenWrite = [] {
+                int ends[2];
+                if (::socketpair(AF_UNIX, SOCK_STREAM, 0, ends) != 0)
+                    return 0;
+                ::close(ends[1]);
+                const ssize_t written = ::write(ends[0], "x", 1);
+                const int error = written < 0 ? errno : 0;
+                ::close(ends[0]);
+                return error;
+            };
+            direct = brokenWrite();
+            std::thread([&] { started = brokenWrite(); }).join();
+        });
+        QCOMPARE(direct, EPIPE);
+        QCOMPARE(started, EPIPE);
+    }
+
+    // An application without windows saves the document instead of showing it, and the user is told where.
+    void windowlessApplicationSavesTheDocumentAndSaysWhere()
+    {
+        Window window;
+        window.spreadsheet.savesTo = QStringLiteral("/home/user/Documents/Quorvane results 2026-01-02 03.04.05.ods");
+        const auto results = resultList({{{QStringLiteral("a")}, true}});
+        window.commands.PushButton13_Click(*results);
+        QCOMPARE(window.prompter.messages(),
+                 QStringList{QStringLiteral("The spreadsheet application cannot show documents on this computer, so "
+                                            "the results were saved in the file \"/home/user/Documents/Quorvane "
+                                            "results 2026-01-02 03.04.05.ods\".")});
+        QCOMPARE(window.prompter.errorReports().size(), 0);
+        QCOMPARE(window.spreadsheet.document.cells.value({1, 0}), QStringLiteral("a"));
+        QVERIFY(!window.spreadsheet.document.abandoned);
+        QVERIFY(window.spreadsheet.document.released);
+        QCOMPARE(window.pointer.shape(), PointerShape::Default);
+    }
+
+    // An export that ends before the showing (here: the list was cleared under it) abandons its document, so
+    // that a document nobody can see is not left behind.
+    void exportEndingEarlyAbandonsItsDocument()
+    {
+        Window window;
+        QStandardItemModel* list = nullptr;
+        const auto results = resultList({{{QStringLiteral("a")}, true}, {{QStringLiteral("b")}, true}});
+        list = results.get();
+        window.pump.onYield = [&](int yields) {
+            if (yields == 3)
+                list->removeRows(0, list->rowCount());
+        };
+        window.commands.PushButton13_Click(*results);
+        QCOMPARE(window.prompter.errorReports().size(), 1);
+        QVERIFY(!window.spreadsheet.document.shown);
+        QVERIFY(window.spreadsheet.document.abandoned);
+        QVERIFY(window.spreadsheet.document.released);
+        QCOMPARE(window.spreadsheet.document.calls.last(), QStringLiteral("abandon"));
+    }
+
+    // The program closing while the application starts: the export ends at once, without waiting for the
+    // start; the start finishes on the export's thread, which then abandons and lets go of the document.
+    void closingDuringACallEndsTheExportAtOnceAndTheThreadAbandonsTheDocument()
+    {
+        class GatedApplication final : public SpreadsheetApplication
+        {
+        public:
+            bool isInstalled() override { return true; }
+            std::unique_ptr<Spreadsheet> addWorkbook() override
+            {
+                gate.wait();
+                return inner.addWorkbook();
+            }
+            std::shared_future<void> gate;
+            FakeSpreadsheetApplication inner;
+        } gated;
+        std::promise<void> open;
+        gated.gate = open.get_future().share();
+        ScriptedPrompter prompter;
+        PlainPointer pointer;
+        CountingEventPump counting;
+        StoppingEventPump pump(counting, [&] { return counting.count() >= 3; });
+        FakeClipboard clipboard;
+        OutputCommands commands{prompter, pointer, pump, nullptr, clipboard, gated};
+        const auto results = resultList({{{QStringLiteral("a")}, true}});
+        commands.PushButton13_Click(*results); // returns although the start has not ended
+        QCOMPARE(gated.inner.workbooks, 0);
+        QCOMPARE(prompter.shown().size(), 0);
+        QCOMPARE(pointer.shape(), PointerShape::Default);
+
+        open.set_value();
+        QTRY_VERIFY(gated.inner.document.released);
+        QVERIFY(gated.inner.document.abandoned);
+        QCOMPARE(gated.inner.document.calls, QStringList{QStringLiteral("abandon")});
     }
 };
 

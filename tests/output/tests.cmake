@@ -42,15 +42,20 @@ if(TARGET quorvane_calc AND NOT QUORVANE_SANITIZE)
         TIMEOUT 180)
 endif()
 
+# A test that also runs the window program, in a process of its own (itself, started again), against LibreOffice.
+function(quorvane_add_office_window_test name)
+    add_executable(${name} output/${name}.cpp)
+    target_link_libraries(${name} PRIVATE quorvane_testsupport quorvane_gui quorvane_uno Qt6::Test)
+    target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR}/src/app)
+    add_dependencies(${name} quorvane_calc quorvane_word_database quorvane_cursor)
+    set_target_properties(${name} PROPERTIES
+        RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests BUILD_RPATH ${QUORVANE_LO_PROGRAM})
+endfunction()
+
 # The same export from the window program to a LibreOffice with windows, on an X server: the document must be
 # shown, unsaved, and stay when the program ends. Skipped where only the windowless Calc is installed.
 if(TARGET quorvane_calc AND NOT QUORVANE_SANITIZE AND QUORVANE_XVFB_RUN)
-    add_executable(test_calc_visible output/test_calc_visible.cpp)
-    target_link_libraries(test_calc_visible PRIVATE quorvane_testsupport quorvane_gui quorvane_uno Qt6::Test)
-    target_include_directories(test_calc_visible PRIVATE ${CMAKE_SOURCE_DIR}/src/app)
-    add_dependencies(test_calc_visible quorvane_calc quorvane_word_database quorvane_cursor)
-    set_target_properties(test_calc_visible PROPERTIES
-        RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests BUILD_RPATH ${QUORVANE_LO_PROGRAM})
+    quorvane_add_office_window_test(test_calc_visible)
     add_test(NAME test_calc_visible COMMAND ${QUORVANE_XVFB_RUN} -a -s "-screen 0 1600x1000x24"
         $<TARGET_FILE:test_calc_visible>)
     set_tests_properties(test_calc_visible PROPERTIES
@@ -58,3 +63,13 @@ if(TARGET quorvane_calc AND NOT QUORVANE_SANITIZE AND QUORVANE_XVFB_RUN)
         TIMEOUT 300 SKIP_RETURN_CODE 77)
 endif()
 quorvane_add_test(NAME test_asciinarrowing SOURCES output/test_asciinarrowing.cpp)
+
+# Closing the window during an export's wait for an office that never answers, or during the writes to a
+# windowless one: the program must end within a second. The window program runs in a process of its own,
+# without a screen.
+if(TARGET quorvane_calc AND NOT QUORVANE_SANITIZE)
+    quorvane_add_office_window_test(test_calc_closing)
+    add_test(NAME test_calc_closing COMMAND test_calc_closing)
+    set_tests_properties(test_calc_closing PROPERTIES
+        ENVIRONMENT "QT_QPA_PLATFORM=offscreen;QUORVANE_APP_DIR=${QUORVANE_APP_DIR}" TIMEOUT 120)
+endif()

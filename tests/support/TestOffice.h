@@ -13,7 +13,9 @@
 #include <QList>
 #include <QString>
 #include <QThread>
+#include <QUrl>
 
+#include <com/sun/star/beans/PropertyValue.hpp>
 #include <com/sun/star/beans/XPropertySet.hpp>
 #include <com/sun/star/container/XEnumeration.hpp>
 #include <com/sun/star/container/XEnumerationAccess.hpp>
@@ -42,6 +44,19 @@ inline QList<css::uno::Reference<css::sheet::XSpreadsheetDocument>> calcDocument
             documents.append(document);
     }
     return documents;
+}
+
+// Opens a spreadsheet file in the office, hidden.
+inline css::uno::Reference<css::sheet::XSpreadsheetDocument> openDocument(calc::UnoOffice& office, const QString& path)
+{
+    namespace uno = css::uno;
+    css::beans::PropertyValue hidden;
+    hidden.Name = "Hidden";
+    hidden.Value <<= true;
+    const uno::Reference<uno::XInterface> document =
+        office.desktop()->loadComponentFromURL(calc::toOUString(QUrl::fromLocalFile(path).toString()), "_blank", 0,
+                                               uno::Sequence<css::beans::PropertyValue>(&hidden, 1));
+    return uno::Reference<css::sheet::XSpreadsheetDocument>(document, uno::UNO_QUERY_THROW);
 }
 
 inline css::uno::Reference<css::sheet::XSpreadsheet>

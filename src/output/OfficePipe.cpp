@@ -1,0 +1,74 @@
+#include "OfficePipe.h"
+
+#include <QFile>
+#include <QRandomGenerator>
+
+#include <cerrno>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace quorvane {
+
+namespace {
+
+constexpr int nameBytes = 16;
+
+// The office library's choice of folder for its sockets.
+QString socketFolder()
+{
+    return ::access("/tmp", W_OK) == 0 || ::access("/var/tmp", W_OK) != 0 ? QStringLiteral("/tmp")
+                                                                          : QStringLiteral("/var/tmp");
+}
+
+// A folder where no other user can remove or rename the user's files: owned by root or the user, and
+// writable by nobody else, or only with the sticky bit that keeps others' hands off files they do not own.
+bool isSafeFolder(const struct stat& folder)
+{
+    if (!S_ISDIR(folder.st_mode) || (folder.st_uid != 0 && folder.st_uid != ::geteuid()))
+        return false;
+    return (folder.st_mode & (S_IWGRP | S_IWOTH)) == 0 || (folder.st_mode & S_ISVTX) != 0;
+}
+
+} // namespace
+
+QString OfficePipe::newName()
+{
+    quint32 random[nameBytes / 4];
+    QRandomGenerator::system()->fillRange(random);
+    return QStringLiteral("quorvane-calc-") +
+           QLatin1String(QByteArray(reinterpret_cast<const char*>(random), nameBytes).toHex());
+}
+
+QString OfficePipe::socketPath(const QString& name)
+{
+    return QStringLiteral("%1/OSL_PIPE_%2_%3").arg(socketFolder()).arg(::geteuid()).arg(name);
+}
+
+OfficePipe::State OfficePipe::check(const QString& name)
+{
+    const QString path = socketPath(name);
+    const QByteArray encoded = QFile::encodeName(path);
+    const QByteArray folderPath = QFile::encodeName(socketFolder());
+    struct stat folder
+    {};
+    if (::stat(folderPath.constData(), &folder) != 0 || !isSafeFolder(folder))
+        throw ForeignPipe(QStringLiteral("The office's connection cannot be kept private: other users could replace "
+                                         "the files of the folder \"%1\".")
+                              .arg(socketFolder()));
+    struct stat socket
+    {};
+    if (::lstat(encoded.constData(), &socket) != 0) {
+        if (errno == ENOENT)
+            return State::Absent;
+        throw Failure(
+            QStringLiteral("The office's connection \"%1\" cannot be checked: %2").arg(path, qt_error_string(errno)));
+    }
+    if (!S_ISSOCK(socket.st_mode) || socket.st_uid != ::geteuid())
+        throw ForeignPipe(QStringLiteral("The office's connection \"%1\" is not your own (%2): the export does not "
+                                         "use it.")
+                              .arg(path, S_ISSOCK(socket.st_mode) ? QStringLiteral("it belongs to another user")
+                                                                  : QStringLiteral("it is not a socket")));
+    return State::Own;
+}
+
+} // namespace quorvane

@@ -1,0 +1,41 @@
+#pragma once
+
+#include "core/Failure.h"
+
+#include <QString>
+
+namespace quorvane {
+
+// Thrown when the pipe's path holds something that is not the user's own: trying again does not help.
+class ForeignPipe : public Failure
+{
+public:
+    using Failure::Failure;
+};
+
+// The named pipe through which the export reaches an office: a Unix socket that the office makes at a
+// path derived from the pipe's name (socketPath()). Anyone can see the name, on the office's command line and
+// in the folder listing, and anyone can make a socket at a path that is still free; so the export makes up a
+// new name for every run of the program and connects only to a socket that is the user's own.
+class OfficePipe
+{
+public:
+    // "quorvane-calc-" and 128 random bits in hexadecimal.
+    static QString newName();
+
+    // Where an office of this user makes the socket of the pipe `name`: the office library's folder (/tmp, or
+    // /var/tmp when /tmp cannot be written), then "OSL_PIPE_", the user's id, "_" and the name.
+    static QString socketPath(const QString& name);
+
+    enum class State
+    {
+        Absent, // nothing at the path yet: an office may be started there
+        Own,    // a socket of the user's own, in a folder where no other user can replace it
+    };
+    // Whether the export may connect to the pipe `name`. Throws ForeignPipe, with a report that says why, when
+    // the path holds anything else: another user's socket, a link, a file of another kind, or a socket in a
+    // folder where others could replace it.
+    static State check(const QString& name);
+};
+
+} // namespace quorvane
