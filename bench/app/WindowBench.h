@@ -44,6 +44,8 @@ public:
     // The longest time the window took for its events at once (repainting, scrolling).
     double longestInsideSeconds() const { return m_longestInside; }
     long yields() const { return m_yields; }
+    // The yields counted when the longest stretch ended.
+    long longestBefore() const { return m_longestBefore; }
     void reset() { *this = MeasuringPump(); }
 
 private:
@@ -52,8 +54,10 @@ private:
     void answer()
     {
         const auto now = Clock::now();
-        if (m_started)
-            m_longest = std::max(m_longest, std::chrono::duration<double>(now - m_last).count());
+        if (m_started && std::chrono::duration<double>(now - m_last).count() > m_longest) {
+            m_longest = std::chrono::duration<double>(now - m_last).count();
+            m_longestBefore = m_yields;
+        }
         m_started = true;
         m_inner.yieldNow();
         m_last = Clock::now();
@@ -66,6 +70,7 @@ private:
     double m_longest = 0;
     double m_longestInside = 0;
     long m_yields = 0;
+    long m_longestBefore = 0;
 };
 
 // The window started on the application folder and shown (offscreen or on a display).

@@ -16,4 +16,8 @@ int runJobs(
     int jobs, const std::function<std::function<void()>(int job)>& makeJob,
     const ThreadStarter& start = [](std::function<void()> body) { return std::thread(std::move(body)); });
 
+// Makes the calling thread give way to the process's other threads: for jobs that must never keep a window's
+// thread from the processor.
+void lowerThisThreadsPriority();
+
 } // namespace quorvane

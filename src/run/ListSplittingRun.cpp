@@ -57,6 +57,13 @@ QString cutNamesMessage(const QStringList& names, const QList<qsizetype>& listed
     return text;
 }
 
+namespace {
+
+// Rows kept back from the result list at most, before they are appended.
+constexpr qsizetype keptRowsAtMost = 16384;
+
+} // namespace
+
 // The jobs of one stretch of the run: a SplittingRun on a thread of its own over a copy of the entries
 // [first, end), whose batches wait in a short queue until the window takes them.
 class ListSplittingRun::Jobs final : public NameSource, public BatchSink
@@ -190,10 +197,9 @@ void ListSplittingRun::startJobs(int first)
     settings.split.maxKeptUnits = Segmenter::maxKeptUnits;
     settings.jobs = m_jobs > 0 ? m_jobs : SplittingRun::defaultJobs();
     settings.batchNames = m_batchNames;
-    // The index (and the scores) are made here, on the window's thread, so that the jobs share them.
-    m_processor.prepareIndex();
-    if (settings.split.order == SplitOrder::Ranked)
-        m_processor.prepareScores();
+    settings.givesWay = true;
+    // The index was made when the words were loaded; the scores, if they are new, are made by the jobs' thread
+    // (tens of milliseconds for a large list), not the window's.
     const int end = std::max(first, std::min(m_total, m_domains.count()));
     m_running = std::make_unique<Jobs>(m_processor, m_domains.textBlock(), first, end, settings);
 }
@@ -331,7 +337,13 @@ void ListSplittingRun::run(ErrorTrap& trap, const std::function<bool()>& closing
                 cutNames.append(batch->name(inBatch).toString());
                 cutListed.append(outcome->rows);
             }
-            trap.step(122, [&] { keepRows(*batch, inBatch); });
+            trap.step(122, [&] {
+                keepRows(*batch, inBatch);
+                // Rows appended as they come, a block at a time, rather than all those of a time slice at its
+                // end: the window then answers after a slice and one block.
+                if (m_kept.count() >= keptRowsAtMost)
+                    appendKeptRows(rowsAdded);
+            });
         } while (trap.loopEnd(124, [&] { return ++entryNumber <= m_total; }));
     }
     stopJobs();

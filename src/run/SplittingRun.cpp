@@ -71,6 +71,8 @@ void SplittingRun::run(NameSource& source, BatchSink& sink)
 
     const bool early = sink.takesEarly();
     const auto job = [&](EntryProcessor& processor) {
+        if (m_settings.givesWay)
+            lowerThisThreadsPriority();
         for (;;) {
             BatchPointer batch;
             {

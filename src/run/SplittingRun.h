@@ -102,6 +102,9 @@ public:
         RowFormat format;
         int jobs = 1;
         qsizetype batchNames = 1024; // names per batch
+        // The jobs give way to the other threads of the process (the window's), which then answers at once
+        // however busy they are.
+        bool givesWay = false;
     };
 
     // `processor` is the first job's and the prototype of the others' (its search index is shared, not built
