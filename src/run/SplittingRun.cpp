@@ -85,8 +85,6 @@ void SplittingRun::run(NameSource& source, BatchSink& sink)
             if (!batch)
                 batch = std::make_unique<SplitBatch>();
             const std::optional<qint64> number = batches.take([&](qint64) {
-                if (m_stopping.load())
-                    return false;
                 // A batch that held a very long name gives its room back.
                 if (batch->names.capacity() > 64 * 1024 * 1024)
                     batch->names = QString();
@@ -94,6 +92,9 @@ void SplittingRun::run(NameSource& source, BatchSink& sink)
                 batch->nameEnds.clear();
                 batch->problem.clear();
                 batch->firstName = namesTaken;
+                // Once stopped, the batch taken last is empty.
+                if (m_stopping.load())
+                    return false;
                 source.read(*batch, m_settings.batchNames);
                 namesTaken += static_cast<qint64>(batch->nameEnds.size());
                 // After every name has been read, this empty batch still takes its turn.

@@ -1,4 +1,5 @@
 #include "MainWindow.h"
+#include "ReferenceRows.h"
 #include "WindowHarness.h"
 #include "core/Pointer.h"
 #include "input/DomainListInput.h"
@@ -8,6 +9,7 @@
 #include <QFile>
 #include <QProcess>
 #include <QProgressBar>
+#include <QRadioButton>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTableView>
@@ -277,6 +279,33 @@ private slots:
         // After the removal the third place holds the name appended during the same yield.
         QVERIFY(rows.contains(QStringLiteral("sunsetphotos.com - sunset photos")));
         QVERIFY(!rows.join(QLatin1Char('|')).contains(QStringLiteral("carpet")));
+        QVERIFY(harness.prompter.errorReports().isEmpty());
+    }
+
+    // The jobs stop before the words are loaded anew, and split the entries after the yield with the new words.
+    void aWordListChosenDuringAYieldSplitsTheRestWithItsWords()
+    {
+        WindowHarness harness;
+        MainWindow& window = harness.load();
+        setShowOriginal(window, false);
+        const QStringList names = {QStringLiteral("sunsetphotos.com"), QStringLiteral("bestcheapflightsonline.com"),
+                                   QStringLiteral("musicfestivaltickets.com")};
+        window.domainList().append(names);
+        const QString folder = window.applicationFolder();
+        const auto rowsOf = [&](const QString& name) {
+            EntryProcessor processor(window.dictionary(), folder);
+            return ReferenceRows(processor, folder, name, SplitOptions{}).rows;
+        };
+        const QStringList firstWithList3 = rowsOf(names[0]);
+        const QStringList restWithList3 = rowsOf(names[1]) + rowsOf(names[2]);
+        harness.pump.onYield = [&](int yield) {
+            if (yield == 2)
+                window.findChild<QRadioButton*>(QStringLiteral("Option2"))->click();
+        };
+        window.PushButton9_Click();
+        const QStringList restWithList2 = rowsOf(names[1]) + rowsOf(names[2]);
+        QVERIFY(restWithList2 != restWithList3);
+        QCOMPARE(window.resultList().texts(), firstWithList3 + restWithList2);
         QVERIFY(harness.prompter.errorReports().isEmpty());
     }
 
