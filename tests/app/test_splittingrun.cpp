@@ -309,6 +309,28 @@ private slots:
         QVERIFY(harness.prompter.errorReports().isEmpty());
     }
 
+    // A suffix may hold a line feed (the list's lines end with CR LF), and the entry shown before each split then
+    // does too: its rows are still told apart.
+    void anEntryHoldingALineFeedKeepsItsRowsApart()
+    {
+        WindowHarness harness;
+        const QString folder =
+            harness.makeApplicationFolder({QStringLiteral("dbWords.mdb"), QStringLiteral("mit.col")});
+        testfiles::writeBytes(folder + QStringLiteral("/suffix.lst"), "com\r\nco\nuk\r\n");
+        MainWindow& window = harness.load();
+        setShowOriginal(window, true);
+        const QString entry = QStringLiteral("sunsetphotos.co\nuk");
+        window.domainList().append({entry, QStringLiteral("bookstore.com")});
+        window.PushButton9_Click();
+        const QStringList rows = window.resultList().texts();
+        QVERIFY(rows.contains(entry + QStringLiteral(" - sunset photos")));
+        QVERIFY(rows.contains(QStringLiteral("bookstore.com - book store")));
+        for (const QString& row : rows)
+            QVERIFY2(row.startsWith(entry + QStringLiteral(" - ")) ||
+                         row.startsWith(QStringLiteral("bookstore.com - ")),
+                     qPrintable(row));
+    }
+
     // One name file, read by the window and by quorvane-split: the same rows, in either order.
     void theWindowAndTheBatchSplitterGiveTheSameRows_data()
     {
