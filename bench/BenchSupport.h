@@ -88,31 +88,4 @@ private:
     qint64 m_bytes = 0;
 };
 
-// Rows kept whole, one row a line.
-class KeptRows final : public RowOutput
-{
-public:
-    KeptRows() { makeRoom(0); }
-    QByteArray bytes()
-    {
-        m_bytes.resize(m_end - m_bytes.data());
-        const QByteArray rows = m_bytes;
-        makeRoom(0);
-        return rows;
-    }
-
-protected:
-    void makeRoom(qsizetype bytes) override
-    {
-        const qsizetype used = m_begin ? m_end - m_begin : 0;
-        m_bytes.resize(std::max<qsizetype>(2 * m_bytes.size(), used + bytes + 4096));
-        m_begin = m_bytes.data();
-        m_end = m_begin + used;
-        m_limit = m_begin + m_bytes.size();
-    }
-
-private:
-    QByteArray m_bytes;
-};
-
 } // namespace quorvane::bench

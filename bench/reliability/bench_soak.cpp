@@ -6,6 +6,7 @@
 // a word list full of case duplicates.
 // usage: bench_soak [NAMES]   (default 1000000), offscreen: QT_QPA_PLATFORM=offscreen
 #include "BenchSupport.h"
+#include "CollectedRows.h"
 #include "MainWindow.h"
 #include "Settings.h"
 #include "app/WindowBench.h"
@@ -167,7 +168,7 @@ bool soakMillion(const QTemporaryDir& temporary, int count)
     qsizetype expectedRows = 0;
     qsizetype widest = QStringLiteral("Results").size();
     for (const QString& name : names) {
-        bench::KeptRows output;
+        CollectedRows output(1 << 16);
         const qsizetype listed = engine.writeRows(name, true, Segmenter::defaultMaxCandidates, output).rows;
         expectedRows += listed;
         const QByteArray bytes = output.bytes();
