@@ -1,0 +1,410 @@
+// The Python extension module quorvane._quorvane: Python's side of ModuleSplitter. Names come in as str and
+// splits go out as lists of str; errors become OSError (files) and ValueError (arguments), with the engine's
+// messages. The public module (quorvane/__init__.py) re-exports what is here.
+#include "ModuleSplitter.h"
+#include "core/Failure.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <pybind11/pybind11.h>
+#include <pybind11/stl.h>
+
+#include <cstdlib>
+#include <memory>
+#include <optional>
+
+namespace py = pybind11;
+using namespace quorvane;
+
+namespace {
+
+// Names handed to one splitting run of split_many: enough to keep every job busy for a while, few enough that
+// the first split comes soon and memory stays small.
+constexpr qsizetype namesPerChunk = 16384;
+
+[[noreturn]] void raiseOSError(const QString& message)
+{
+    PyErr_SetString(PyExc_OSError, message.toUtf8().constData());
+    throw py::error_already_set();
+}
+
+// Appends a Python str to a QString, unit for unit (a lone surrogate stays one).
+void appendPython(QString& to, PyObject* text)
+{
+    const Py_ssize_t length = PyUnicode_GET_LENGTH(text);
+    const void* data = PyUnicode_DATA(text);
+    switch (PyUnicode_KIND(text)) {
+    case PyUnicode_1BYTE_KIND:
+        to.append(QLatin1StringView(static_cast<const char*>(data), length));
+        break;
+    case PyUnicode_2BYTE_KIND:
+        to.append(static_cast<const QChar*>(data), length);
+        break;
+    default:
+        to.append(QString::fromUcs4(static_cast<const char32_t*>(data), length));
+        break;
+    }
+}
+
+QString fromPython(const py::str& text)
+{
+    QString converted;
+    appendPython(converted, text.ptr());
+    return converted;
+}
+
+// A new Python str from UTF-16 units (lone surrogates kept).
+py::str toPython(QStringView text)
+{
+    const char16_t* units = text.utf16();
+    const qsizetype size = text.size();
+    bool ascii = true;
+    for (qsizetype k = 0; k < size && ascii; ++k)
+        ascii = units[k] < 0x80;
+    PyObject* result = nullptr;
+    if (ascii) {
+        result = PyUnicode_New(size, 0x7f);
+        if (result) {
+            auto* out = static_cast<Py_UCS1*>(PyUnicode_DATA(result));
+            for (qsizetype k = 0; k < size; ++k)
+                out[k] = static_cast<Py_UCS1>(units[k]);
+        }
+    } else {
+        int littleEndian = -1;
+        result = PyUnicode_DecodeUTF16(reinterpret_cast<const char*>(units), size * 2, "surrogatepass", &littleEndian);
+    }
+    if (!result)
+        throw py::error_already_set();
+    return py::reinterpret_steal<py::str>(result);
+}
+
+// A file's name as the module takes it: str or os.PathLike.
+QString pathFromPython(const py::object& path)
+{
+    const py::object name = py::module_::import("os").attr("fsdecode")(path);
+    return fromPython(name.cast<py::str>());
+}
+
+// A failed name: its cleaning failed (a suffix list that cannot be read) or its search did (a text too long).
+void raiseForFailures(const EntryProcessor::Outcome& outcome)
+{
+    if (outcome.failures.isEmpty())
+        return;
+    if (!outcome.cleaned)
+        raiseOSError(outcome.failures.first());
+    throw py::value_error(outcome.failures.first().toStdString());
+}
+
+py::list piecesOf(QStringView text, std::span<const qint32> ends)
+{
+    py::list pieces(ends.size());
+    for (std::size_t k = 0; k < ends.size(); ++k)
+        pieces[k] = toPython(EntryProcessor::piece(text, ends, k));
+    return pieces;
+}
+
+void checkCount(const char* what, long long count, long long least)
+{
+    if (count < least)
+        throw py::value_error(QStringLiteral("%1 needs a count of %2 or more, not %3")
+                                  .arg(QLatin1StringView(what))
+                                  .arg(least)
+                                  .arg(count)
+                                  .toStdString());
+}
+
+// The application folder: the one given, else $QUORVANE_DATA_DIR, else the one the package was installed with.
+QString dataFolder(const std::optional<py::object>& given)
+{
+    if (given && !given->is_none())
+        return pathFromPython(*given);
+    if (const char* folder = std::getenv("QUORVANE_DATA_DIR"); folder && *folder)
+        return QString::fromLocal8Bit(folder);
+    const py::object installed = py::module_::import("quorvane._quorvane").attr("_installed_data_dir");
+    if (installed.is_none())
+        raiseOSError(QStringLiteral("No data folder: set QUORVANE_DATA_DIR to the folder of the word lists"));
+    return pathFromPython(installed);
+}
+
+// Options of the API that this engine does not have yet: accepted only at their defaults, so that no call
+// silently gets splits other than it asked for.
+void refuseUnavailable(const py::object& addWords, const py::object& dropWords, bool caseHints)
+{
+    const auto refuse = [](const char* what) {
+        PyErr_Format(PyExc_NotImplementedError, "%s is not available yet: this version of the engine has no %s",
+                     what,
+                     std::string_view(what) == "case_hints" ? "case hints" : "words of the caller's own");
+        throw py::error_already_set();
+    };
+    if (!addWords.is_none() && py::len(addWords) > 0)
+        refuse("add_words");
+    if (!dropWords.is_none() && py::len(dropWords) > 0)
+        refuse("drop_words");
+    if (caseHints)
+        refuse("case_hints");
+}
+
+// split_many's iterator: takes the names in chunks, splits each chunk on the jobs of one SplittingRun with the
+// GIL released, and hands out each name's best split in input order.
+class SplitManyIterator final
+{
+public:
+    SplitManyIterator(std::shared_ptr<ModuleSplitter> splitter, py::iterator names, int jobs)
+        : m_splitter(std::move(splitter)), m_names(std::move(names)), m_jobs(jobs)
+    {}
+    SplitManyIterator(SplitManyIterator&&) = default;
+    SplitManyIterator(const SplitManyIterator&) = delete;
+    SplitManyIterator& operator=(const SplitManyIterator&) = delete;
+
+    py::list next()
+    {
+        for (;;) {
+            if (m_batch < m_batches.size()) {
+                const SplitBatch& batch = *m_batches[m_batch];
+                if (m_name < batch.count())
+                    return take(batch, m_name++);
+                ++m_batch;
+                m_name = 0;
+                continue;
+            }
+            m_batches.clear();
+            m_batch = 0;
+            if (m_pending) {
+                py::error_already_set pending = std::move(*m_pending);
+                m_pending.reset();
+                m_finished = true;
+                throw pending;
+            }
+            if (m_finished)
+                throw py::stop_iteration();
+            fillChunk();
+            if (m_chunk.ends.empty())
+                continue;
+            py::gil_scoped_release released;
+            m_batches = m_splitter->splitBest(m_chunk, m_jobs);
+        }
+    }
+
+private:
+    // The next chunk of names from the iterable; an error it raises is kept until the names before it are out.
+    void fillChunk()
+    {
+        m_chunk.names.resize(0);
+        m_chunk.ends.clear();
+        while (static_cast<qsizetype>(m_chunk.ends.size()) < namesPerChunk) {
+            PyObject* item = PyIter_Next(m_names.ptr());
+            if (!item) {
+                if (PyErr_Occurred())
+                    m_pending.emplace();
+                m_finished = true;
+                return;
+            }
+            const py::object name = py::reinterpret_steal<py::object>(item);
+            if (!PyUnicode_Check(item)) {
+                PyErr_Format(PyExc_TypeError, "split_many takes names as str, not %.200s", Py_TYPE(item)->tp_name);
+                m_pending.emplace();
+                m_finished = true;
+                return;
+            }
+            appendPython(m_chunk.names, item);
+            m_chunk.ends.push_back(m_chunk.names.size());
+        }
+    }
+
+    py::list take(const SplitBatch& batch, qsizetype k)
+    {
+        const NameOutcome& outcome = batch.outcomes[static_cast<std::size_t>(k)];
+        if (!outcome.failures.isEmpty()) {
+            m_batches.clear();
+            m_finished = true;
+            EntryProcessor::Outcome failed;
+            failed.cleaned = outcome.cleaned;
+            failed.failures = outcome.failures;
+            raiseForFailures(failed);
+        }
+        py::list words;
+        if (outcome.rows == 0)
+            return words;
+        // The row of the best split: its pieces with a blank between (no piece holds a blank: the search's text
+        // has none), ended by a line feed.
+        const char* row = batch.rows->data() + batch.rowsBegin(k);
+        const char* const end = batch.rows->data() + outcome.rowsEnd - 1;
+        if (row == end)
+            return words; // a text cleaned to nothing: one split without pieces
+        for (const char* from = row;;) {
+            const char* to = from;
+            while (to < end && *to != ' ')
+                ++to;
+            PyObject* word = PyUnicode_DecodeUTF8(from, to - from, "replace");
+            if (!word)
+                throw py::error_already_set();
+            words.append(py::reinterpret_steal<py::object>(word));
+            if (to == end)
+                break;
+            from = to + 1;
+        }
+        return words;
+    }
+
+    std::shared_ptr<ModuleSplitter> m_splitter;
+    py::iterator m_names;
+    int m_jobs;
+    ModuleSplitter::NameChunk m_chunk;
+    std::vector<std::unique_ptr<SplitBatch>> m_batches;
+    std::size_t m_batch = 0;
+    qsizetype m_name = 0;
+    std::optional<py::error_already_set> m_pending;
+    bool m_finished = false;
+};
+
+} // namespace
+
+namespace {
+
+// quorvane.Splitter: the words of one list, loaded once, and its splits.
+class Splitter final
+{
+public:
+    Splitter(std::optional<int> list, const std::optional<py::object>& words, const py::object& addWords,
+             const py::object& dropWords, bool caseHints, long long maxSplits, const std::optional<py::object>& dataDir)
+    {
+        if (list && (*list < 1 || *list > 3))
+            throw py::value_error(QStringLiteral("the word list must be 1, 2 or 3, not \"%1\"").arg(*list).toStdString());
+        const bool wordsGiven = words && !words->is_none();
+        if (list && wordsGiven)
+            throw py::value_error("list and words choose the word list both; give only one");
+        checkCount("max_splits", maxSplits, 0);
+        refuseUnavailable(addWords, dropWords, caseHints);
+        ModuleSplitter::Settings settings;
+        settings.list = static_cast<WordListChoice>(list.value_or(2));
+        if (wordsGiven)
+            settings.wordsFile = pathFromPython(*words);
+        settings.dataFolder = dataFolder(dataDir);
+        settings.maxSplits = static_cast<qsizetype>(maxSplits);
+        {
+            py::gil_scoped_release released;
+            m_splitter = std::make_shared<ModuleSplitter>(settings);
+        }
+        if (!m_splitter->loadReports().isEmpty()) {
+            // The words loaded all the same, as quorvane-split goes on after such reports.
+            for (const QString& report : m_splitter->loadReports()) {
+                if (PyErr_WarnEx(PyExc_UserWarning, report.toUtf8().constData(), 2) < 0)
+                    throw py::error_already_set();
+            }
+        }
+    }
+
+    py::list split(const py::str& name)
+    {
+        ModuleSplitter::Splits& found = splits(name, SplitOrder::Ranked, 1);
+        if (found.count() == 0)
+            return py::list();
+        return piecesOf(found.text, found.split(0));
+    }
+
+    py::list segmentations(const py::str& name, long long n)
+    {
+        checkCount("n", n, 1);
+        const ModuleSplitter::Splits& found = splits(name, SplitOrder::Ranked, static_cast<qsizetype>(n));
+        py::list result(found.count());
+        for (std::size_t k = 0; k < found.count(); ++k) {
+            const double nats = static_cast<double>(found.scores[k]) / WordScores::unitsPerNat;
+            result[k] = py::make_tuple(piecesOf(found.text, found.split(k)), nats);
+        }
+        return result;
+    }
+
+    py::list allSplits(const py::str& name)
+    {
+        const ModuleSplitter::Splits& found = splits(name, SplitOrder::Search, 0);
+        py::list result(found.count());
+        for (std::size_t k = 0; k < found.count(); ++k)
+            result[k] = piecesOf(found.text, found.split(k));
+        if (found.outcome.cut) {
+            const QString message =
+                QStringLiteral("cut after %1 splits; it has more").arg(static_cast<qint64>(found.count()));
+            if (PyErr_WarnEx(PyExc_UserWarning, message.toUtf8().constData(), 1) < 0)
+                throw py::error_already_set();
+        }
+        return result;
+    }
+
+    SplitManyIterator splitMany(const py::iterable& names, long long jobs)
+    {
+        checkCount("jobs", jobs, 0);
+        return SplitManyIterator(m_splitter, py::iter(names), static_cast<int>(std::min<long long>(jobs, 1024)));
+    }
+
+    long long maxSplits() const { return m_splitter->maxSplits(); }
+
+private:
+    // The splits of one name, searched with the GIL released, into this thread's buffers.
+    ModuleSplitter::Splits& splits(const py::str& name, SplitOrder order, qsizetype best)
+    {
+        thread_local ModuleSplitter::Splits found;
+        thread_local QString text;
+        text.resize(0);
+        appendPython(text, name.ptr());
+        {
+            py::gil_scoped_release released;
+            m_splitter->splits(text, order, best, found);
+        }
+        raiseForFailures(found.outcome);
+        return found;
+    }
+
+    std::shared_ptr<ModuleSplitter> m_splitter;
+};
+
+} // namespace
+
+PYBIND11_MODULE(_quorvane, module)
+{
+    module.doc() = "Splits domain names and URLs into words (the compiled part of the quorvane package).";
+    // Set by quorvane/__init__.py: the data folder of the installation or build the package belongs to.
+    module.attr("_installed_data_dir") = py::none();
+
+    py::register_exception_translator([](std::exception_ptr failure) {
+        try {
+            if (failure)
+                std::rethrow_exception(failure);
+        } catch (const Failure& caught) {
+            PyErr_SetString(PyExc_OSError, caught.what());
+        }
+    });
+
+    py::class_<SplitManyIterator>(module, "SplitManyIterator",
+                                  "Each name's best split, in the order of the names (see Splitter.split_many).")
+        .def("__iter__", [](SplitManyIterator& self) -> SplitManyIterator& { return self; })
+        .def("__next__", &SplitManyIterator::next);
+
+    py::class_<Splitter>(module, "Splitter", R"(Splits names into words with the words of one list, loaded once.
+
+list: word list 1 (the word database), 2 or 3; 2 unless `words` is given.
+words: a word-list file (read like the shipped lists) instead of a numbered list.
+add_words, drop_words, case_hints: not available yet; only their defaults are taken.
+max_splits: at most this many splits per name (0: no bound); the ranked calls keep the best ones.
+data_dir: the folder of the word lists and suffix.lst; default $QUORVANE_DATA_DIR, else the installed one.
+
+Raises OSError when the words cannot be loaded and ValueError for a bad argument. One Splitter may be used
+from several threads at once.)")
+        .def(py::init<std::optional<int>, const std::optional<py::object>&, const py::object&, const py::object&,
+                      bool, long long, const std::optional<py::object>&>(),
+             py::arg("list") = py::none(), py::arg("words") = py::none(), py::arg("add_words") = py::tuple(),
+             py::arg("drop_words") = py::tuple(), py::arg("case_hints") = false,
+             py::arg("max_splits") = static_cast<long long>(Segmenter::defaultMaxCandidates), py::kw_only(),
+             py::arg("data_dir") = py::none())
+        .def("split", &Splitter::split, py::arg("name"),
+             "The most likely split of the name as a list of its words; [] when it has none.")
+        .def("segmentations", &Splitter::segmentations, py::arg("name"), py::arg("n") = 5,
+             "The n most likely splits, most likely first, each as (words, score); the score is the natural log "
+             "of the split's likelihood. Equal scores keep search order.")
+        .def("all_splits", &Splitter::allSplits, py::arg("name"),
+             "Every split of the name in search order, the window's listing; at most max_splits of them (a "
+             "UserWarning says when there were more).")
+        .def("split_many", &Splitter::splitMany, py::arg("names"), py::arg("jobs") = 0,
+             "Yields each name's most likely split in the order of the names, as quorvane-split --best 1 gives "
+             "them. The names are split on `jobs` threads (0: one per processor) without the GIL.")
+        .def_property_readonly("max_splits", &Splitter::maxSplits);
+}
