@@ -78,6 +78,15 @@ ModuleSplitter::ModuleSplitter(const Settings& settings)
 
 ModuleSplitter::~ModuleSplitter() = default;
 
+SplitOptions ModuleSplitter::bestOptions() const
+{
+    SplitOptions options;
+    options.maxCandidates = m_settings.maxSplits;
+    options.order = SplitOrder::Ranked;
+    options.best = 1;
+    return options;
+}
+
 ModuleSplitter::Lease::Lease(ModuleSplitter& owner) : m_owner(owner)
 {
     const std::lock_guard<std::mutex> lock(owner.m_poolLock);
@@ -117,12 +126,17 @@ void ModuleSplitter::splits(QStringView name, SplitOrder order, qsizetype best, 
         });
 }
 
+EntryProcessor::Outcome ModuleSplitter::bestRow(QStringView name, BatchRows& row)
+{
+    row.clear();
+    const Lease processor(*this);
+    return processor->writeRows(name, bestOptions(), row);
+}
+
 std::vector<std::unique_ptr<SplitBatch>> ModuleSplitter::splitBest(const NameChunk& chunk, int jobs)
 {
     SplittingRun::Settings settings;
-    settings.split.maxCandidates = m_settings.maxSplits;
-    settings.split.order = SplitOrder::Ranked;
-    settings.split.best = 1;
+    settings.split = bestOptions();
     settings.jobs = jobs > 0 ? jobs : SplittingRun::defaultJobs();
     ChunkSource source(chunk);
     KeepingSink sink;

@@ -62,7 +62,11 @@ public:
     // the bound. Scores are given in both orders.
     void splits(QStringView name, SplitOrder order, qsizetype best, Splits& into);
 
-    // Names for splitMany(), one after the other in one string.
+    // The row of the name's best split, as quorvane-split --best 1 writes it, into `row` (emptied first): its
+    // pieces with a blank between and a line feed, or nothing when the name has no split.
+    EntryProcessor::Outcome bestRow(QStringView name, BatchRows& row);
+
+    // Names for splitBest(), one after the other in one string.
     struct NameChunk
     {
         QString names;
@@ -73,6 +77,9 @@ public:
     std::vector<std::unique_ptr<SplitBatch>> splitBest(const NameChunk& chunk, int jobs);
 
 private:
+    // What quorvane-split --best 1 asks: the most likely split.
+    SplitOptions bestOptions() const;
+
     // A processor of the pool for one call, given back at its end; a new copy of the prototype when all are
     // in use.
     class Lease final

@@ -10,9 +10,11 @@
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
 
+#include <array>
 #include <cstdlib>
 #include <memory>
 #include <optional>
+#include <string_view>
 
 namespace py = pybind11;
 using namespace quorvane;
@@ -104,6 +106,12 @@ py::list piecesOf(QStringView text, std::span<const qint32> ends)
     return pieces;
 }
 
+void checkList(long long list)
+{
+    if (list < 1 || list > 3)
+        throw py::value_error(QStringLiteral("the word list must be 1, 2 or 3, not \"%1\"").arg(list).toStdString());
+}
+
 void checkCount(const char* what, long long count, long long least)
 {
     if (count < least)
@@ -143,6 +151,28 @@ void refuseUnavailable(const py::object& addWords, const py::object& dropWords, 
         refuse("drop_words");
     if (caseHints)
         refuse("case_hints");
+}
+
+// The words of a row of the best split, [row, end) with its line feed: its pieces with a blank between (no
+// piece holds a blank, since the search's text has none).
+py::list wordsOfRow(const char* row, const char* end)
+{
+    py::list words;
+    --end;
+    if (row == end)
+        return words; // a text cleaned to nothing: one split without pieces
+    for (const char* from = row;;) {
+        const char* to = from;
+        while (to < end && *to != ' ')
+            ++to;
+        PyObject* word = PyUnicode_DecodeUTF8(from, to - from, "replace");
+        if (!word)
+            throw py::error_already_set();
+        words.append(py::reinterpret_steal<py::object>(word));
+        if (to == end)
+            return words;
+        from = to + 1;
+    }
 }
 
 // split_many's iterator: takes the names in chunks, splits each chunk on the jobs of one SplittingRun with the
@@ -223,28 +253,9 @@ private:
             failed.failures = outcome.failures;
             raiseForFailures(failed);
         }
-        py::list words;
         if (outcome.rows == 0)
-            return words;
-        // The row of the best split: its pieces with a blank between (no piece holds a blank: the search's text
-        // has none), ended by a line feed.
-        const char* row = batch.rows->data() + batch.rowsBegin(k);
-        const char* const end = batch.rows->data() + outcome.rowsEnd - 1;
-        if (row == end)
-            return words; // a text cleaned to nothing: one split without pieces
-        for (const char* from = row;;) {
-            const char* to = from;
-            while (to < end && *to != ' ')
-                ++to;
-            PyObject* word = PyUnicode_DecodeUTF8(from, to - from, "replace");
-            if (!word)
-                throw py::error_already_set();
-            words.append(py::reinterpret_steal<py::object>(word));
-            if (to == end)
-                break;
-            from = to + 1;
-        }
-        return words;
+            return py::list();
+        return wordsOfRow(batch.rows->data() + batch.rowsBegin(k), batch.rows->data() + outcome.rowsEnd);
     }
 
     std::shared_ptr<ModuleSplitter> m_splitter;
@@ -269,8 +280,8 @@ public:
     Splitter(std::optional<int> list, const std::optional<py::object>& words, const py::object& addWords,
              const py::object& dropWords, bool caseHints, long long maxSplits, const std::optional<py::object>& dataDir)
     {
-        if (list && (*list < 1 || *list > 3))
-            throw py::value_error(QStringLiteral("the word list must be 1, 2 or 3, not \"%1\"").arg(*list).toStdString());
+        if (list)
+            checkList(*list);
         const bool wordsGiven = words && !words->is_none();
         if (list && wordsGiven)
             throw py::value_error("list and words choose the word list both; give only one");
@@ -297,10 +308,13 @@ public:
 
     py::list split(const py::str& name)
     {
-        ModuleSplitter::Splits& found = splits(name, SplitOrder::Ranked, 1);
-        if (found.count() == 0)
+        thread_local BatchRows row;
+        const EntryProcessor::Outcome outcome = search(name, [&](QStringView text) {
+            return m_splitter->bestRow(text, row);
+        });
+        if (outcome.rows == 0)
             return py::list();
-        return piecesOf(found.text, found.split(0));
+        return wordsOfRow(row.data(), row.data() + row.size());
     }
 
     py::list segmentations(const py::str& name, long long n)
@@ -343,19 +357,46 @@ private:
     ModuleSplitter::Splits& splits(const py::str& name, SplitOrder order, qsizetype best)
     {
         thread_local ModuleSplitter::Splits found;
+        search(name, [&](QStringView text) {
+            m_splitter->splits(text, order, best, found);
+            return found.outcome;
+        });
+        return found;
+    }
+
+    // Runs `searchText` on the name with the GIL released; raises for a name that failed.
+    template <typename Search> EntryProcessor::Outcome search(const py::str& name, Search&& searchText)
+    {
         thread_local QString text;
         text.resize(0);
         appendPython(text, name.ptr());
+        EntryProcessor::Outcome outcome;
         {
             py::gil_scoped_release released;
-            m_splitter->splits(text, order, best, found);
+            outcome = searchText(QStringView(text));
         }
-        raiseForFailures(found.outcome);
-        return found;
+        raiseForFailures(outcome);
+        return outcome;
     }
 
     std::shared_ptr<ModuleSplitter> m_splitter;
 };
+
+// The Splitter of each list for the module's functions, made on first use and kept for the process's life, as
+// quorvane-split keeps its words. The GIL guards the table; a Splitter made meanwhile by another thread wins.
+Splitter& defaultSplitter(long long list)
+{
+    checkList(list);
+    static std::array<Splitter*, 3> made{};
+    Splitter*& slot = made[static_cast<std::size_t>(list - 1)];
+    if (!slot) {
+        auto splitter = std::make_unique<Splitter>(static_cast<int>(list), std::nullopt, py::tuple(), py::tuple(),
+                                                   false, Segmenter::defaultMaxCandidates, std::nullopt);
+        if (!slot)
+            slot = splitter.release();
+    }
+    return *slot;
+}
 
 } // namespace
 
@@ -407,4 +448,15 @@ from several threads at once.)")
              "Yields each name's most likely split in the order of the names, as quorvane-split --best 1 gives "
              "them. The names are split on `jobs` threads (0: one per processor) without the GIL.")
         .def_property_readonly("max_splits", &Splitter::maxSplits);
+
+    module.def(
+        "split", [](const py::str& name, long long list) { return defaultSplitter(list).split(name); },
+        py::arg("name"), py::arg("list") = 2,
+        "The most likely split of the name with word list 1, 2 or 3, as a list of its words; [] when it has none.");
+    module.def(
+        "segmentations",
+        [](const py::str& name, long long n, long long list) { return defaultSplitter(list).segmentations(name, n); },
+        py::arg("name"), py::arg("n") = 5, py::arg("list") = 2,
+        "The n most likely splits of the name with word list 1, 2 or 3, most likely first, each as (words, score "
+        "in nats).");
 }
