@@ -25,8 +25,8 @@ public:
     struct Settings
     {
         WordListChoice list = WordListChoice::Google;
-        QString wordsFile;   // used instead of the numbered list when not empty
-        QString dataFolder;  // the application folder: dbWords.mdb, google.col, mit.col, suffix.lst
+        QString wordsFile;  // used instead of the numbered list when not empty
+        QString dataFolder; // the application folder: dbWords.mdb, google.col, mit.col, suffix.lst
         qsizetype maxSplits = Segmenter::defaultMaxCandidates; // per name; 0: none
     };
 

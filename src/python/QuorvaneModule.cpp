@@ -7,14 +7,14 @@
 #include <QByteArray>
 #include <QString>
 
-#include <pybind11/pybind11.h>
-#include <pybind11/stl.h>
-
 #include <array>
 #include <cstdlib>
 #include <memory>
 #include <optional>
+#include <pybind11/pybind11.h>
+#include <pybind11/stl.h>
 #include <string_view>
+#include <unordered_map>
 
 namespace py = pybind11;
 using namespace quorvane;
@@ -98,13 +98,30 @@ void raiseForFailures(const EntryProcessor::Outcome& outcome)
     throw py::value_error(outcome.failures.first().toStdString());
 }
 
-py::list piecesOf(QStringView text, std::span<const qint32> ends)
+// The pieces of a name's splits as lists of str. The splits of one text share most of their pieces: each piece
+// is made once and shared, as a str never changes.
+class PieceLists final
 {
-    py::list pieces(ends.size());
-    for (std::size_t k = 0; k < ends.size(); ++k)
-        pieces[k] = toPython(EntryProcessor::piece(text, ends, k));
-    return pieces;
-}
+public:
+    explicit PieceLists(QStringView text) : m_text(text) {}
+
+    py::list of(std::span<const qint32> ends)
+    {
+        py::list pieces(ends.size());
+        for (std::size_t k = 0; k < ends.size(); ++k) {
+            const qint32 from = k == 0 ? 0 : ends[k - 1];
+            py::object& made = m_made[(quint64(quint32(from)) << 32) | quint32(ends[k])];
+            if (!made)
+                made = toPython(EntryProcessor::piece(m_text, ends, k));
+            pieces[k] = made;
+        }
+        return pieces;
+    }
+
+private:
+    QStringView m_text;
+    std::unordered_map<quint64, py::object> m_made;
+};
 
 void checkList(long long list)
 {
@@ -140,8 +157,7 @@ QString dataFolder(const std::optional<py::object>& given)
 void refuseUnavailable(const py::object& addWords, const py::object& dropWords, bool caseHints)
 {
     const auto refuse = [](const char* what) {
-        PyErr_Format(PyExc_NotImplementedError, "%s is not available yet: this version of the engine has no %s",
-                     what,
+        PyErr_Format(PyExc_NotImplementedError, "%s is not available yet: this version of the engine has no %s", what,
                      std::string_view(what) == "case_hints" ? "case hints" : "words of the caller's own");
         throw py::error_already_set();
     };
@@ -309,9 +325,8 @@ public:
     py::list split(const py::str& name)
     {
         thread_local BatchRows row;
-        const EntryProcessor::Outcome outcome = search(name, [&](QStringView text) {
-            return m_splitter->bestRow(text, row);
-        });
+        const EntryProcessor::Outcome outcome =
+            search(name, [&](QStringView text) { return m_splitter->bestRow(text, row); });
         if (outcome.rows == 0)
             return py::list();
         return wordsOfRow(row.data(), row.data() + row.size());
@@ -322,9 +337,10 @@ public:
         checkCount("n", n, 1);
         const ModuleSplitter::Splits& found = splits(name, SplitOrder::Ranked, static_cast<qsizetype>(n));
         py::list result(found.count());
+        PieceLists pieces(found.text);
         for (std::size_t k = 0; k < found.count(); ++k) {
             const double nats = static_cast<double>(found.scores[k]) / WordScores::unitsPerNat;
-            result[k] = py::make_tuple(piecesOf(found.text, found.split(k)), nats);
+            result[k] = py::make_tuple(pieces.of(found.split(k)), nats);
         }
         return result;
     }
@@ -333,8 +349,9 @@ public:
     {
         const ModuleSplitter::Splits& found = splits(name, SplitOrder::Search, 0);
         py::list result(found.count());
+        PieceLists pieces(found.text);
         for (std::size_t k = 0; k < found.count(); ++k)
-            result[k] = piecesOf(found.text, found.split(k));
+            result[k] = pieces.of(found.split(k));
         if (found.outcome.cut) {
             const QString message =
                 QStringLiteral("cut after %1 splits; it has more").arg(static_cast<qint64>(found.count()));
@@ -430,8 +447,8 @@ data_dir: the folder of the word lists and suffix.lst; default $QUORVANE_DATA_DI
 
 Raises OSError when the words cannot be loaded and ValueError for a bad argument. One Splitter may be used
 from several threads at once.)")
-        .def(py::init<std::optional<int>, const std::optional<py::object>&, const py::object&, const py::object&,
-                      bool, long long, const std::optional<py::object>&>(),
+        .def(py::init<std::optional<int>, const std::optional<py::object>&, const py::object&, const py::object&, bool,
+                      long long, const std::optional<py::object>&>(),
              py::arg("list") = py::none(), py::arg("words") = py::none(), py::arg("add_words") = py::tuple(),
              py::arg("drop_words") = py::tuple(), py::arg("case_hints") = false,
              py::arg("max_splits") = static_cast<long long>(Segmenter::defaultMaxCandidates), py::kw_only(),
@@ -450,8 +467,8 @@ from several threads at once.)")
         .def_property_readonly("max_splits", &Splitter::maxSplits);
 
     module.def(
-        "split", [](const py::str& name, long long list) { return defaultSplitter(list).split(name); },
-        py::arg("name"), py::arg("list") = 2,
+        "split", [](const py::str& name, long long list) { return defaultSplitter(list).split(name); }, py::arg("name"),
+        py::arg("list") = 2,
         "The most likely split of the name with word list 1, 2 or 3, as a list of its words; [] when it has none.");
     module.def(
         "segmentations",
