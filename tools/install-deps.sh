@@ -10,6 +10,7 @@ build_packages=(
     fonts-liberation2
     librsvg2-bin
     libreoffice-dev
+    python3-dev pybind11-dev python3-pybind11
 )
 test_packages=(
     clang-format
@@ -17,7 +18,7 @@ test_packages=(
     xvfb xauth xclip
     clang libclang-rt-14-dev
     dpkg-dev lintian appstream desktop-file-utils
-    python3 scowl
+    python3 python3-pytest scowl
     parallel
 )
 
