@@ -9,12 +9,15 @@
 
 #include <array>
 #include <cstdlib>
+#include <exception>
 #include <memory>
 #include <optional>
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
 #include <string_view>
+#include <thread>
 #include <unordered_map>
+#include <utility>
 
 namespace py = pybind11;
 using namespace quorvane;
@@ -191,21 +194,30 @@ py::list wordsOfRow(const char* row, const char* end)
     }
 }
 
-// split_many's iterator: takes the names in chunks, splits each chunk on the jobs of one SplittingRun with the
-// GIL released, and hands out each name's best split in input order.
+// split_many's iterator: takes the names in chunks and splits each chunk on the jobs of one SplittingRun without
+// the GIL, on a thread of its own, while the splits of the chunk before are handed out in input order.
 class SplitManyIterator final
 {
 public:
     SplitManyIterator(std::shared_ptr<ModuleSplitter> splitter, py::iterator names, int jobs)
-        : m_splitter(std::move(splitter)), m_names(std::move(names)), m_jobs(jobs)
+        : m_splitter(std::move(splitter)), m_names(std::move(names)), m_jobs(jobs), m_ahead(std::make_unique<Ahead>())
     {}
     SplitManyIterator(SplitManyIterator&&) = default;
     SplitManyIterator(const SplitManyIterator&) = delete;
     SplitManyIterator& operator=(const SplitManyIterator&) = delete;
+    ~SplitManyIterator()
+    {
+        if (m_ahead && m_ahead->worker.joinable()) {
+            const py::gil_scoped_release released;
+            m_ahead->worker.join();
+        }
+    }
 
     py::list next()
     {
         for (;;) {
+            if (m_done)
+                throw py::stop_iteration();
             if (m_batch < m_batches.size()) {
                 const SplitBatch& batch = *m_batches[m_batch];
                 if (m_name < batch.count())
@@ -216,45 +228,81 @@ public:
             }
             m_batches.clear();
             m_batch = 0;
+            if (m_ahead->worker.joinable()) {
+                {
+                    const py::gil_scoped_release released;
+                    m_ahead->worker.join();
+                }
+                if (m_ahead->error) {
+                    m_done = true;
+                    std::rethrow_exception(std::exchange(m_ahead->error, nullptr));
+                }
+                m_batches = std::move(m_ahead->batches);
+                m_ahead->batches.clear();
+                splitAhead();
+                continue;
+            }
             if (m_pending) {
+                m_done = true;
                 py::error_already_set pending = std::move(*m_pending);
                 m_pending.reset();
-                m_finished = true;
                 throw pending;
             }
-            if (m_finished)
+            if (m_namesEnded)
                 throw py::stop_iteration();
-            fillChunk();
-            if (m_chunk.ends.empty())
-                continue;
-            py::gil_scoped_release released;
-            m_batches = m_splitter->splitBest(m_chunk, m_jobs);
+            splitAhead();
         }
     }
 
 private:
-    // The next chunk of names from the iterable; an error it raises is kept until the names before it are out.
-    void fillChunk()
+    // A chunk of names being split while the one before is handed out.
+    struct Ahead
     {
-        m_chunk.names.resize(0);
-        m_chunk.ends.clear();
-        while (static_cast<qsizetype>(m_chunk.ends.size()) < namesPerChunk) {
+        ModuleSplitter::NameChunk chunk;
+        std::vector<std::unique_ptr<SplitBatch>> batches;
+        std::exception_ptr error;
+        std::thread worker;
+    };
+
+    // Takes the next chunk of names and starts splitting it.
+    void splitAhead()
+    {
+        if (m_namesEnded)
+            return;
+        fillChunk(m_ahead->chunk);
+        if (m_ahead->chunk.ends.empty())
+            return;
+        m_ahead->worker = std::thread([splitter = m_splitter.get(), ahead = m_ahead.get(), jobs = m_jobs] {
+            try {
+                ahead->batches = splitter->splitBest(ahead->chunk, jobs);
+            } catch (...) {
+                ahead->error = std::current_exception();
+            }
+        });
+    }
+
+    // The next chunk of names from the iterable; an error it raises is kept until the names before it are out.
+    void fillChunk(ModuleSplitter::NameChunk& chunk)
+    {
+        chunk.names.resize(0);
+        chunk.ends.clear();
+        while (static_cast<qsizetype>(chunk.ends.size()) < namesPerChunk) {
             PyObject* item = PyIter_Next(m_names.ptr());
             if (!item) {
                 if (PyErr_Occurred())
                     m_pending.emplace();
-                m_finished = true;
+                m_namesEnded = true;
                 return;
             }
             const py::object name = py::reinterpret_steal<py::object>(item);
             if (!PyUnicode_Check(item)) {
                 PyErr_Format(PyExc_TypeError, "split_many takes names as str, not %.200s", Py_TYPE(item)->tp_name);
                 m_pending.emplace();
-                m_finished = true;
+                m_namesEnded = true;
                 return;
             }
-            appendPython(m_chunk.names, item);
-            m_chunk.ends.push_back(m_chunk.names.size());
+            appendPython(chunk.names, item);
+            chunk.ends.push_back(chunk.names.size());
         }
     }
 
@@ -262,8 +310,7 @@ private:
     {
         const NameOutcome& outcome = batch.outcomes[static_cast<std::size_t>(k)];
         if (!outcome.failures.isEmpty()) {
-            m_batches.clear();
-            m_finished = true;
+            m_done = true;
             EntryProcessor::Outcome failed;
             failed.cleaned = outcome.cleaned;
             failed.failures = outcome.failures;
@@ -277,12 +324,13 @@ private:
     std::shared_ptr<ModuleSplitter> m_splitter;
     py::iterator m_names;
     int m_jobs;
-    ModuleSplitter::NameChunk m_chunk;
+    std::unique_ptr<Ahead> m_ahead; // its own allocation, as its thread keeps pointing at it
     std::vector<std::unique_ptr<SplitBatch>> m_batches;
     std::size_t m_batch = 0;
     qsizetype m_name = 0;
-    std::optional<py::error_already_set> m_pending;
-    bool m_finished = false;
+    std::optional<py::error_already_set> m_pending; // what the iterable raised, after the names before it
+    bool m_namesEnded = false;
+    bool m_done = false; // an error was raised: nothing more comes
 };
 
 } // namespace
