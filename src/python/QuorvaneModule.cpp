@@ -7,8 +7,10 @@
 #include <QByteArray>
 #include <QString>
 
+#include <algorithm>
 #include <array>
 #include <cstdlib>
+#include <cstring>
 #include <exception>
 #include <memory>
 #include <optional>
@@ -176,36 +178,46 @@ void refuseUnavailable(const py::object& addWords, const py::object& dropWords, 
 // piece holds a blank, since the search's text has none).
 py::list wordsOfRow(const char* row, const char* end)
 {
-    py::list words;
     --end;
     if (row == end)
-        return words; // a text cleaned to nothing: one split without pieces
-    for (const char* from = row;;) {
+        return py::list(); // a text cleaned to nothing: one split without pieces
+    py::list words(std::count(row, end, ' ') + 1);
+    Py_ssize_t index = 0;
+    for (const char* from = row;; ++index) {
         const char* to = from;
-        while (to < end && *to != ' ')
-            ++to;
-        PyObject* word = PyUnicode_DecodeUTF8(from, to - from, "replace");
+        unsigned char bits = 0;
+        for (; to < end && *to != ' '; ++to)
+            bits |= static_cast<unsigned char>(*to);
+        PyObject* word = nullptr;
+        if (bits < 0x80) {
+            word = PyUnicode_New(to - from, 0x7f);
+            if (word)
+                std::memcpy(PyUnicode_DATA(word), from, static_cast<std::size_t>(to - from));
+        } else {
+            word = PyUnicode_DecodeUTF8(from, to - from, "replace");
+        }
         if (!word)
             throw py::error_already_set();
-        words.append(py::reinterpret_steal<py::object>(word));
+        PyList_SET_ITEM(words.ptr(), index, word);
         if (to == end)
             return words;
         from = to + 1;
     }
 }
 
-// split_many's iterator: takes the names in chunks and splits each chunk on the jobs of one SplittingRun without
-// the GIL, on a thread of its own, while the splits of the chunk before are handed out in input order.
-class SplitManyIterator final
+// split_many's source of splits: takes the names in chunks and splits each chunk on the jobs of one
+// SplittingRun without the GIL, on a thread of its own, while the splits of the chunk before are handed out.
+// quorvane/__init__.py yields them one by one: a generator's step costs less than a call into the module.
+class SplitChunks final
 {
 public:
-    SplitManyIterator(std::shared_ptr<ModuleSplitter> splitter, py::iterator names, int jobs)
+    SplitChunks(std::shared_ptr<ModuleSplitter> splitter, py::iterator names, int jobs)
         : m_splitter(std::move(splitter)), m_names(std::move(names)), m_jobs(jobs), m_ahead(std::make_unique<Ahead>())
     {}
-    SplitManyIterator(SplitManyIterator&&) = default;
-    SplitManyIterator(const SplitManyIterator&) = delete;
-    SplitManyIterator& operator=(const SplitManyIterator&) = delete;
-    ~SplitManyIterator()
+    SplitChunks(SplitChunks&&) = default;
+    SplitChunks(const SplitChunks&) = delete;
+    SplitChunks& operator=(const SplitChunks&) = delete;
+    ~SplitChunks()
     {
         if (m_ahead && m_ahead->worker.joinable()) {
             const py::gil_scoped_release released;
@@ -213,21 +225,25 @@ public:
         }
     }
 
-    py::list next()
+    // The best splits of the next names in input order, as lists of words; None after the last. What failed
+    // (a name, the iterable) is raised once the names before it have been returned, and ends the splits.
+    py::object next()
     {
         for (;;) {
+            if (m_failed) {
+                m_done = true;
+                const EntryProcessor::Outcome failed = std::move(*m_failed);
+                m_failed.reset();
+                raiseForFailures(failed);
+            }
             if (m_done)
-                throw py::stop_iteration();
-            if (m_batch < m_batches.size()) {
-                const SplitBatch& batch = *m_batches[m_batch];
-                if (m_name < batch.count())
-                    return take(batch, m_name++);
-                ++m_batch;
-                m_name = 0;
+                return py::none();
+            if (!m_batches.empty()) {
+                py::list splits = takeBatches();
+                if (!splits.empty())
+                    return splits;
                 continue;
             }
-            m_batches.clear();
-            m_batch = 0;
             if (m_ahead->worker.joinable()) {
                 {
                     const py::gil_scoped_release released;
@@ -248,8 +264,10 @@ public:
                 m_pending.reset();
                 throw pending;
             }
-            if (m_namesEnded)
-                throw py::stop_iteration();
+            if (m_namesEnded) {
+                m_done = true;
+                return py::none();
+            }
             splitAhead();
         }
     }
@@ -306,29 +324,49 @@ private:
         }
     }
 
-    py::list take(const SplitBatch& batch, qsizetype k)
+    // The splits of every name of the batches split, up to a name that failed, which is kept for the next call.
+    py::list takeBatches()
     {
-        const NameOutcome& outcome = batch.outcomes[static_cast<std::size_t>(k)];
-        if (!outcome.failures.isEmpty()) {
-            m_done = true;
-            EntryProcessor::Outcome failed;
-            failed.cleaned = outcome.cleaned;
-            failed.failures = outcome.failures;
-            raiseForFailures(failed);
+        std::size_t count = 0;
+        for (const std::unique_ptr<SplitBatch>& batch : m_batches) {
+            for (const NameOutcome& outcome : batch->outcomes) {
+                if (!outcome.failures.isEmpty()) {
+                    m_failed.emplace();
+                    m_failed->cleaned = outcome.cleaned;
+                    m_failed->failures = outcome.failures;
+                    break;
+                }
+                ++count;
+            }
+            if (m_failed)
+                break;
         }
-        if (outcome.rows == 0)
-            return py::list();
-        return wordsOfRow(batch.rows->data() + batch.rowsBegin(k), batch.rows->data() + outcome.rowsEnd);
+        py::list splits(count);
+        std::size_t index = 0;
+        for (const std::unique_ptr<SplitBatch>& batch : m_batches) {
+            for (qsizetype k = 0; k < batch->count() && index < count; ++k, ++index) {
+                const NameOutcome& outcome = batch->outcomes[static_cast<std::size_t>(k)];
+                PyObject* words = outcome.rows == 0 ? PyList_New(0)
+                                                    : wordsOfRow(batch->rows->data() + batch->rowsBegin(k),
+                                                                 batch->rows->data() + outcome.rowsEnd)
+                                                          .release()
+                                                          .ptr();
+                if (!words)
+                    throw py::error_already_set();
+                PyList_SET_ITEM(splits.ptr(), static_cast<Py_ssize_t>(index), words);
+            }
+        }
+        m_batches.clear();
+        return splits;
     }
 
     std::shared_ptr<ModuleSplitter> m_splitter;
     py::iterator m_names;
     int m_jobs;
-    std::unique_ptr<Ahead> m_ahead; // its own allocation, as its thread keeps pointing at it
-    std::vector<std::unique_ptr<SplitBatch>> m_batches;
-    std::size_t m_batch = 0;
-    qsizetype m_name = 0;
-    std::optional<py::error_already_set> m_pending; // what the iterable raised, after the names before it
+    std::unique_ptr<Ahead> m_ahead;                     // its own allocation, as its thread keeps pointing at it
+    std::vector<std::unique_ptr<SplitBatch>> m_batches; // split, not yet handed out
+    std::optional<EntryProcessor::Outcome> m_failed;    // a name that failed, after those before it
+    std::optional<py::error_already_set> m_pending;     // what the iterable raised, after the names before it
     bool m_namesEnded = false;
     bool m_done = false; // an error was raised: nothing more comes
 };
@@ -409,10 +447,10 @@ public:
         return result;
     }
 
-    SplitManyIterator splitMany(const py::iterable& names, long long jobs)
+    SplitChunks splitChunks(const py::iterable& names, long long jobs)
     {
         checkCount("jobs", jobs, 0);
-        return SplitManyIterator(m_splitter, py::iter(names), static_cast<int>(std::min<long long>(jobs, 1024)));
+        return SplitChunks(m_splitter, py::iter(names), static_cast<int>(std::min<long long>(jobs, 1024)));
     }
 
     long long maxSplits() const { return m_splitter->maxSplits(); }
@@ -480,10 +518,8 @@ PYBIND11_MODULE(_quorvane, module)
         }
     });
 
-    py::class_<SplitManyIterator>(module, "SplitManyIterator",
-                                  "Each name's best split, in the order of the names (see Splitter.split_many).")
-        .def("__iter__", [](SplitManyIterator& self) -> SplitManyIterator& { return self; })
-        .def("__next__", &SplitManyIterator::next);
+    py::class_<SplitChunks>(module, "_SplitChunks", "The best splits of many names, chunk by chunk.")
+        .def("next", &SplitChunks::next);
 
     py::class_<Splitter>(module, "Splitter", R"(Splits names into words with the words of one list, loaded once.
 
@@ -509,9 +545,7 @@ from several threads at once.)")
         .def("all_splits", &Splitter::allSplits, py::arg("name"),
              "Every split of the name in search order, the window's listing; at most max_splits of them (a "
              "UserWarning says when there were more).")
-        .def("split_many", &Splitter::splitMany, py::arg("names"), py::arg("jobs") = 0,
-             "Yields each name's most likely split in the order of the names, as quorvane-split --best 1 gives "
-             "them. The names are split on `jobs` threads (0: one per processor) without the GIL.")
+        .def("_split_chunks", &Splitter::splitChunks, py::arg("names"), py::arg("jobs") = 0)
         .def_property_readonly("max_splits", &Splitter::maxSplits);
 
     module.def(
