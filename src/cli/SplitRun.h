@@ -1,7 +1,7 @@
 #pragma once
 
-#include "run/RowFormat.h"
 #include "engine/EntryProcessor.h"
+#include "run/RowFormat.h"
 
 #include <QString>
 #include <QStringList>
