@@ -238,7 +238,7 @@ def test_an_error_of_the_iterable_comes_after_the_names_before_it(splitter):
 @pytest.mark.filterwarnings("ignore:cut after")
 def test_two_threads_calling_one_splitter_get_what_one_thread_gets():
     shared = quorvane.Splitter(list=2, max_splits=1000)
-    names = corpus_names(4000)
+    names = corpus_names(2000)
 
     def work(part):
         return [(shared.split(name), shared.segmentations(name, 3), shared.all_splits(name)) for name in names[part]]
@@ -253,7 +253,7 @@ def test_two_threads_calling_one_splitter_get_what_one_thread_gets():
 
 
 def test_split_many_while_another_thread_splits(shipped):
-    names = corpus_names(30000)
+    names = corpus_names(20000)
     expected = [shipped.split(name) for name in names]
     with concurrent.futures.ThreadPoolExecutor(max_workers=2) as pool:
         many = pool.submit(lambda: list(shipped.split_many(names, jobs=2)))
@@ -267,7 +267,7 @@ def test_split_many_while_another_thread_splits(shipped):
 
 @pytest.mark.parametrize("jobs", [1, 2, 0])
 def test_split_many_gives_the_words_of_the_program_name_for_name(shipped, jobs):
-    names = corpus_names(40000)  # more than one chunk of names
+    names = corpus_names(20000)  # more than one chunk of names
     expected = jsonl_splits(["-l", "2", "--best", "1"], names)
     assert len(expected) == len(names)
     got = list(shipped.split_many(iter(names), jobs=jobs))
