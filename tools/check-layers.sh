@@ -17,6 +17,7 @@ declare -A allowed=(
     [run]="core text model engine input"
     [cli]="core text engine input output run"
     [app]="core text model engine input output run"
+    [python]="core text engine input run"
 )
 
 status=0

@@ -12,6 +12,7 @@ build_packages=(
     fonts-liberation2
     librsvg2-bin
     libreoffice-dev
+    python3-dev pybind11-dev python3-pybind11
 )
 test_packages=(
     clang-format
@@ -19,7 +20,7 @@ test_packages=(
     xvfb xauth xclip x11-utils
     clang libclang-rt-14-dev
     dpkg-dev lintian appstream desktop-file-utils
-    python3 scowl
+    python3 python3-pytest scowl
     parallel
 )
 

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Builds the Debian package from the tested build, checks it with lintian, installs it into a scratch root
-# and checks that the installed batch splitter gives the same rows as the build's, and that the desktop
-# entry and the AppStream metadata validate.
+# Builds the Debian packages from the tested build, checks them with lintian, installs them into a scratch root
+# and checks that the installed batch splitter gives the same rows as the build's, that the desktop entry and
+# the AppStream metadata validate, and that the installed Python module splits with the installed data.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 build=${BUILD_DIR:-build}
@@ -9,10 +9,14 @@ build=${BUILD_DIR:-build}
 deb=$(ls "$build"/quorvane_*_amd64.deb)
 echo "package: $deb"
 lintian --fail-on error "$deb" || { echo "lintian found errors"; exit 1; }
+python_deb=$(ls "$build"/python3-quorvane_*_amd64.deb)
+echo "package: $python_deb"
+lintian --fail-on error "$python_deb" || { echo "lintian found errors in the Python package"; exit 1; }
 
 root=$(mktemp -d)
 trap 'rm -rf "$root"' EXIT
 dpkg -x "$deb" "$root"
+dpkg -x "$python_deb" "$root"
 desktop-file-validate "$root"/usr/share/applications/*.desktop
 appstreamcli validate --no-net "$root"/usr/share/metainfo/*.metainfo.xml
 
@@ -24,3 +28,12 @@ linked=$(printf '%s\n' "$names" | "$root"/usr/bin/quorvane-split -o)
 [ "$installed" = "$expected" ] || { echo "installed rows differ:"; diff <(echo "$expected") <(echo "$installed"); exit 1; }
 [ "$linked" = "$expected" ] || { echo "rows through /usr/bin differ"; exit 1; }
 echo "installed quorvane-split: $(echo "$installed" | wc -l) rows, same as the build's"
+
+# The module finds the data of the package it came with, wherever the packages were unpacked.
+modules="$root"/usr/lib/python3/dist-packages
+split=$(env -u QUORVANE_DATA_DIR PYTHONPATH="$modules" /usr/bin/python3 -c \
+    "import quorvane; print(quorvane.split('bestcheapflights.com'))")
+[ "$split" = "['best', 'cheap', 'flights']" ] || { echo "installed module split: $split"; exit 1; }
+module_rows=$(printf '%s\n' "$names" | env -u QUORVANE_DATA_DIR PYTHONPATH="$modules" /usr/bin/python3 -m quorvane -o)
+[ "$module_rows" = "$expected" ] || { echo "python3 -m quorvane rows differ"; exit 1; }
+echo "installed module: $split; python3 -m quorvane gives the same rows"

@@ -7,7 +7,6 @@
 #include "core/Pointer.h"
 #include "core/Prompter.h"
 #include "engine/EntryProcessor.h"
-#include "engine/WordDatabase.h"
 #include "engine/WordDictionary.h"
 #include "engine/WordLists.h"
 #include "input/DomainFileReader.h"
@@ -233,23 +232,10 @@ Options parseOptions(const QStringList& arguments)
 }
 
 // Fills the dictionary; false when the words could not be loaded as asked.
-bool loadDictionary(const Options& options, WordDictionary& dictionary, PrintingPrompter& prompter, Messages& messages)
+bool loadDictionary(const Options& options, WordDictionary& dictionary, PrintingPrompter& prompter)
 {
     PlainPointer pointer;
-    if (!options.wordsFile.isEmpty()) {
-        loadWordsFromFile(options.wordsFile, dictionary, prompter, pointer);
-        return prompter.reports() == 0;
-    }
-    std::unique_ptr<WordDatabase> database;
-    if (options.list == WordListChoice::Database) {
-        try {
-            database = std::make_unique<WordDatabase>(options.dataDir + QStringLiteral("/dbWords.mdb"));
-        } catch (const Failure& failure) {
-            messages.print(failure.description());
-            return false;
-        }
-    }
-    loadWords(options.list, database.get(), options.dataDir, dictionary, prompter, pointer);
+    loadChosenWords(options.list, options.wordsFile, options.dataDir, dictionary, prompter, pointer);
     return prompter.reports() == 0;
 }
 
@@ -279,7 +265,7 @@ int main(int argc, char** argv)
     // thousand words one by one costs more than splitting thousands of names.
     static WordDictionary* const kept = new WordDictionary;
     WordDictionary& dictionary = *kept;
-    if (!loadDictionary(options, dictionary, prompter, messages)) {
+    if (!loadDictionary(options, dictionary, prompter)) {
         failed = true;
         if (options.list == WordListChoice::Database && options.wordsFile.isEmpty() && dictionary.isEmpty())
             return SomethingFailed; // without the word database there is nothing to split against

@@ -84,6 +84,12 @@ public:
     // splits taken.
     using SplitSink = std::function<bool(QStringView text, std::span<const qint32> ends, qint64 score)>;
     Outcome splitEntry(QStringView entry, const SplitOptions& options, bool withScores, const SplitSink& sink);
+    // Piece k of a split that splitEntry handed on.
+    static QStringView piece(QStringView text, std::span<const qint32> ends, std::size_t k)
+    {
+        const qint32 from = k == 0 ? 0 : ends[k - 1];
+        return text.mid(from, ends[k] - from);
+    }
 
     // The scores of the dictionary's words, built on first use and again after the dictionary changed; copies
     // of the processor made after this share them.

@@ -3,12 +3,15 @@
 #include "WordDatabase.h"
 #include "WordDictionary.h"
 #include "core/ErrorTrap.h"
+#include "core/Failure.h"
 #include "core/Locations.h"
 #include "core/Pointer.h"
+#include "core/Prompter.h"
 #include "text/TextFiles.h"
 
 #include <QFileInfo>
 
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -167,6 +170,25 @@ void loadWords(WordListChoice choice, WordDatabase* database, const QString& app
 void loadWordsFromFile(const QString& path, WordDictionary& dictionary, Prompter& prompter, Pointer& pointer)
 {
     loadWordsFrom(WordListChoice::Google, nullptr, path, QString(), QString(), dictionary, prompter, pointer);
+}
+
+void loadChosenWords(WordListChoice choice, const QString& wordsFile, const QString& applicationFolder,
+                     WordDictionary& dictionary, Prompter& prompter, Pointer& pointer)
+{
+    if (!wordsFile.isEmpty()) {
+        loadWordsFromFile(wordsFile, dictionary, prompter, pointer);
+        return;
+    }
+    std::unique_ptr<WordDatabase> database;
+    if (choice == WordListChoice::Database) {
+        try {
+            database = std::make_unique<WordDatabase>(applicationFolder + QStringLiteral("/dbWords.mdb"));
+        } catch (const Failure& failure) {
+            prompter.errorReport(failure.description());
+            return;
+        }
+    }
+    loadWords(choice, database.get(), applicationFolder, dictionary, prompter, pointer);
 }
 
 } // namespace quorvane

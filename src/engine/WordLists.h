@@ -34,4 +34,11 @@ void loadWords(WordListChoice choice, WordDatabase* database, const QString& app
 // steps and reports as loadWords (the batch splitter's --words).
 void loadWordsFromFile(const QString& path, WordDictionary& dictionary, Prompter& prompter, Pointer& pointer);
 
+// Fills the dictionary with the words a batch front end (quorvane-split, the Python module) was given: the
+// file `wordsFile` when it is not empty, as loadWordsFromFile does, otherwise list `choice` from
+// `applicationFolder`, as loadWords does with the word database opened here for list 1. A database that
+// cannot be opened is reported once through the prompter's errorReport() and leaves the dictionary empty.
+void loadChosenWords(WordListChoice choice, const QString& wordsFile, const QString& applicationFolder,
+                     WordDictionary& dictionary, Prompter& prompter, Pointer& pointer);
+
 } // namespace quorvane

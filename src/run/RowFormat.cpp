@@ -69,12 +69,6 @@ QByteArray tsvField(QStringView text)
     return bytes;
 }
 
-QStringView piece(QStringView text, std::span<const qint32> ends, std::size_t k)
-{
-    const qint32 from = k == 0 ? 0 : ends[k - 1];
-    return text.mid(from, ends[k] - from);
-}
-
 } // namespace
 
 EntryProcessor::Outcome RowFormat::write(EntryProcessor& processor, QStringView name, const SplitOptions& options,
@@ -105,7 +99,7 @@ EntryProcessor::Outcome RowFormat::write(EntryProcessor& processor, QStringView 
                 for (std::size_t k = 0; k < ends.size(); ++k) {
                     if (k > 0)
                         row += ' ';
-                    row += piece(text, ends, k).toUtf8();
+                    row += EntryProcessor::piece(text, ends, k).toUtf8();
                 }
                 row += '\t';
                 row += scoreText(score);
@@ -120,7 +114,7 @@ EntryProcessor::Outcome RowFormat::write(EntryProcessor& processor, QStringView 
                 for (std::size_t k = 0; k < ends.size(); ++k) {
                     if (k > 0)
                         row += ' ';
-                    row += tsvField(piece(text, ends, k));
+                    row += tsvField(EntryProcessor::piece(text, ends, k));
                 }
                 row += '\n';
                 break;
@@ -131,7 +125,7 @@ EntryProcessor::Outcome RowFormat::write(EntryProcessor& processor, QStringView 
                 for (std::size_t k = 0; k < ends.size(); ++k) {
                     if (k > 0)
                         row += ',';
-                    appendJson(row, piece(text, ends, k));
+                    appendJson(row, EntryProcessor::piece(text, ends, k));
                 }
                 row += "],\"score\":";
                 row += scoreText(score);

@@ -1,0 +1,148 @@
+#include "ModuleSplitter.h"
+
+#include "core/Failure.h"
+#include "core/Pointer.h"
+#include "core/Prompter.h"
+#include "engine/WordDictionary.h"
+
+#include <algorithm>
+
+namespace quorvane {
+
+namespace {
+
+// The reports of loading the words, kept instead of shown; nothing is asked of a user.
+class KeepingPrompter final : public Prompter
+{
+public:
+    void message(const QString& text) override { reports.append(text); }
+    void errorReport(const QString& text) override { reports.append(text); }
+    void stepFailed(const QString& description, const QString&, int) override { reports.append(description); }
+    QString inputBox(const QString&) override { return QString(); }
+    QStringList openFileNames(const FileDialogOptions&) override { return QStringList(); }
+    QString saveFileName(const FileDialogOptions&) override { return QString(); }
+
+    QStringList reports;
+};
+
+// The names of one chunk, batch after batch.
+class ChunkSource final : public NameSource
+{
+public:
+    explicit ChunkSource(const ModuleSplitter::NameChunk& chunk) : m_chunk(chunk) {}
+
+    void read(SplitBatch& batch, qsizetype most) override
+    {
+        const std::size_t last = std::min(m_next + static_cast<std::size_t>(most), m_chunk.ends.size());
+        for (; m_next < last; ++m_next) {
+            const qsizetype start = m_next == 0 ? 0 : m_chunk.ends[m_next - 1];
+            batch.names.append(QStringView(m_chunk.names).mid(start, m_chunk.ends[m_next] - start));
+            batch.nameEnds.push_back(batch.names.size());
+        }
+    }
+
+private:
+    const ModuleSplitter::NameChunk& m_chunk;
+    std::size_t m_next = 0;
+};
+
+// Keeps every batch, in order.
+class KeepingSink final : public BatchSink
+{
+public:
+    bool take(std::unique_ptr<SplitBatch>& batch) override
+    {
+        batches.push_back(std::move(batch));
+        return true;
+    }
+
+    std::vector<std::unique_ptr<SplitBatch>> batches;
+};
+
+} // namespace
+
+ModuleSplitter::ModuleSplitter(const Settings& settings)
+    : m_settings(settings), m_dictionary(std::make_unique<WordDictionary>())
+{
+    KeepingPrompter prompter;
+    PlainPointer pointer;
+    loadChosenWords(settings.list, settings.wordsFile, settings.dataFolder, *m_dictionary, prompter, pointer);
+    if (m_dictionary->isEmpty() && !prompter.reports.isEmpty())
+        throw Failure(prompter.reports.first());
+    m_loadReports = prompter.reports;
+    m_prototype = std::make_unique<EntryProcessor>(*m_dictionary, settings.dataFolder);
+    // Built once here, the index and the scores are shared by every processor copied from the prototype.
+    m_prototype->prepareIndex();
+    m_prototype->prepareScores();
+}
+
+ModuleSplitter::~ModuleSplitter() = default;
+
+SplitOptions ModuleSplitter::bestOptions() const
+{
+    SplitOptions options;
+    options.maxCandidates = m_settings.maxSplits;
+    options.order = SplitOrder::Ranked;
+    options.best = 1;
+    return options;
+}
+
+ModuleSplitter::Lease::Lease(ModuleSplitter& owner) : m_owner(owner)
+{
+    const std::lock_guard<std::mutex> lock(owner.m_poolLock);
+    if (owner.m_pool.empty()) {
+        m_processor = std::make_unique<EntryProcessor>(*owner.m_prototype);
+    } else {
+        m_processor = std::move(owner.m_pool.back());
+        owner.m_pool.pop_back();
+    }
+}
+
+ModuleSplitter::Lease::~Lease()
+{
+    const std::lock_guard<std::mutex> lock(m_owner.m_poolLock);
+    m_owner.m_pool.push_back(std::move(m_processor));
+}
+
+void ModuleSplitter::splits(QStringView name, SplitOrder order, qsizetype best, Splits& into)
+{
+    into.text.clear();
+    into.ends.clear();
+    into.splitEnds.clear();
+    into.scores.clear();
+    SplitOptions options;
+    options.maxCandidates = m_settings.maxSplits;
+    options.order = order;
+    options.best = order == SplitOrder::Ranked ? best : 0;
+    const Lease processor(*this);
+    into.outcome =
+        processor->splitEntry(name, options, true, [&](QStringView text, std::span<const qint32> ends, qint64 score) {
+            if (into.splitEnds.empty())
+                into.text = text.toString();
+            into.ends.insert(into.ends.end(), ends.begin(), ends.end());
+            into.splitEnds.push_back(into.ends.size());
+            into.scores.push_back(score);
+            return true;
+        });
+}
+
+EntryProcessor::Outcome ModuleSplitter::bestRow(QStringView name, BatchRows& row)
+{
+    row.clear();
+    const Lease processor(*this);
+    return processor->writeRows(name, bestOptions(), row);
+}
+
+std::vector<std::unique_ptr<SplitBatch>> ModuleSplitter::splitBest(const NameChunk& chunk, int jobs)
+{
+    SplittingRun::Settings settings;
+    settings.split = bestOptions();
+    settings.jobs = jobs > 0 ? jobs : SplittingRun::defaultJobs();
+    ChunkSource source(chunk);
+    KeepingSink sink;
+    const Lease processor(*this);
+    SplittingRun(*processor, settings).run(source, sink);
+    return std::move(sink.batches);
+}
+
+} // namespace quorvane

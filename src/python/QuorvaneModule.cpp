@@ -1,0 +1,561 @@
+// The Python extension module quorvane._quorvane: Python's side of ModuleSplitter. Names come in as str and
+// splits go out as lists of str; errors become OSError (files) and ValueError (arguments), with the engine's
+// messages. The public module (quorvane/__init__.py) re-exports what is here.
+#include "ModuleSplitter.h"
+#include "core/Failure.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <algorithm>
+#include <array>
+#include <cstdlib>
+#include <cstring>
+#include <exception>
+#include <memory>
+#include <optional>
+#include <pybind11/pybind11.h>
+#include <pybind11/stl.h>
+#include <string_view>
+#include <thread>
+#include <unordered_map>
+#include <utility>
+
+namespace py = pybind11;
+using namespace quorvane;
+
+namespace {
+
+// Names handed to one splitting run of split_many: enough to keep every job busy for a while, few enough that
+// the first split comes soon and memory stays small.
+constexpr qsizetype namesPerChunk = 16384;
+
+[[noreturn]] void raiseOSError(const QString& message)
+{
+    PyErr_SetString(PyExc_OSError, message.toUtf8().constData());
+    throw py::error_already_set();
+}
+
+// Appends a Python str to a QString, unit for unit (a lone surrogate stays one).
+void appendPython(QString& to, PyObject* text)
+{
+    const Py_ssize_t length = PyUnicode_GET_LENGTH(text);
+    const void* data = PyUnicode_DATA(text);
+    switch (PyUnicode_KIND(text)) {
+    case PyUnicode_1BYTE_KIND:
+        to.append(QLatin1StringView(static_cast<const char*>(data), length));
+        break;
+    case PyUnicode_2BYTE_KIND:
+        to.append(static_cast<const QChar*>(data), length);
+        break;
+    default:
+        to.append(QString::fromUcs4(static_cast<const char32_t*>(data), length));
+        break;
+    }
+}
+
+QString fromPython(const py::str& text)
+{
+    QString converted;
+    appendPython(converted, text.ptr());
+    return converted;
+}
+
+// A new Python str from UTF-16 units (lone surrogates kept).
+py::str toPython(QStringView text)
+{
+    const char16_t* units = text.utf16();
+    const qsizetype size = text.size();
+    bool ascii = true;
+    for (qsizetype k = 0; k < size && ascii; ++k)
+        ascii = units[k] < 0x80;
+    PyObject* result = nullptr;
+    if (ascii) {
+        result = PyUnicode_New(size, 0x7f);
+        if (result) {
+            auto* out = static_cast<Py_UCS1*>(PyUnicode_DATA(result));
+            for (qsizetype k = 0; k < size; ++k)
+                out[k] = static_cast<Py_UCS1>(units[k]);
+        }
+    } else {
+        int littleEndian = -1;
+        result = PyUnicode_DecodeUTF16(reinterpret_cast<const char*>(units), size * 2, "surrogatepass", &littleEndian);
+    }
+    if (!result)
+        throw py::error_already_set();
+    return py::reinterpret_steal<py::str>(result);
+}
+
+// A file's name as the module takes it: str or os.PathLike.
+QString pathFromPython(const py::object& path)
+{
+    const py::object name = py::module_::import("os").attr("fsdecode")(path);
+    return fromPython(name.cast<py::str>());
+}
+
+// A failed name: its cleaning failed (a suffix list that cannot be read) or its search did (a text too long).
+void raiseForFailures(const EntryProcessor::Outcome& outcome)
+{
+    if (outcome.failures.isEmpty())
+        return;
+    if (!outcome.cleaned)
+        raiseOSError(outcome.failures.first());
+    throw py::value_error(outcome.failures.first().toStdString());
+}
+
+// The pieces of a name's splits as lists of str. The splits of one text share most of their pieces: each piece
+// is made once and shared, as a str never changes.
+class PieceLists final
+{
+public:
+    explicit PieceLists(QStringView text) : m_text(text) {}
+
+    py::list of(std::span<const qint32> ends)
+    {
+        py::list pieces(ends.size());
+        for (std::size_t k = 0; k < ends.size(); ++k) {
+            const qint32 from = k == 0 ? 0 : ends[k - 1];
+            py::object& made = m_made[(quint64(quint32(from)) << 32) | quint32(ends[k])];
+            if (!made)
+                made = toPython(EntryProcessor::piece(m_text, ends, k));
+            pieces[k] = made;
+        }
+        return pieces;
+    }
+
+private:
+    QStringView m_text;
+    std::unordered_map<quint64, py::object> m_made;
+};
+
+void checkList(long long list)
+{
+    if (list < 1 || list > 3)
+        throw py::value_error(QStringLiteral("the word list must be 1, 2 or 3, not \"%1\"").arg(list).toStdString());
+}
+
+void checkCount(const char* what, long long count, long long least)
+{
+    if (count < least)
+        throw py::value_error(QStringLiteral("%1 needs a count of %2 or more, not %3")
+                                  .arg(QLatin1StringView(what))
+                                  .arg(least)
+                                  .arg(count)
+                                  .toStdString());
+}
+
+// The application folder: the one given, else $QUORVANE_DATA_DIR, else the one the package was installed with.
+QString dataFolder(const std::optional<py::object>& given)
+{
+    if (given && !given->is_none())
+        return pathFromPython(*given);
+    if (const char* folder = std::getenv("QUORVANE_DATA_DIR"); folder && *folder)
+        return QString::fromLocal8Bit(folder);
+    const py::object installed = py::module_::import("quorvane._quorvane").attr("_installed_data_dir");
+    if (installed.is_none())
+        raiseOSError(QStringLiteral("No data folder: set QUORVANE_DATA_DIR to the folder of the word lists"));
+    return pathFromPython(installed);
+}
+
+// Options of the API that this engine does not have yet: accepted only at their defaults, so that no call
+// silently gets splits other than it asked for.
+void refuseUnavailable(const py::object& addWords, const py::object& dropWords, bool caseHints)
+{
+    const auto refuse = [](const char* what) {
+        PyErr_Format(PyExc_NotImplementedError, "%s is not available yet: this version of the engine has no %s", what,
+                     std::string_view(what) == "case_hints" ? "case hints" : "words of the caller's own");
+        throw py::error_already_set();
+    };
+    if (!addWords.is_none() && py::len(addWords) > 0)
+        refuse("add_words");
+    if (!dropWords.is_none() && py::len(dropWords) > 0)
+        refuse("drop_words");
+    if (caseHints)
+        refuse("case_hints");
+}
+
+// The words of a row of the best split, [row, end) with its line feed: its pieces with a blank between (no
+// piece holds a blank, since the search's text has none).
+py::list wordsOfRow(const char* row, const char* end)
+{
+    --end;
+    if (row == end)
+        return py::list(); // a text cleaned to nothing: one split without pieces
+    py::list words(std::count(row, end, ' ') + 1);
+    Py_ssize_t index = 0;
+    for (const char* from = row;; ++index) {
+        const char* to = from;
+        unsigned char bits = 0;
+        for (; to < end && *to != ' '; ++to)
+            bits |= static_cast<unsigned char>(*to);
+        PyObject* word = nullptr;
+        if (bits < 0x80) {
+            word = PyUnicode_New(to - from, 0x7f);
+            if (word)
+                std::memcpy(PyUnicode_DATA(word), from, static_cast<std::size_t>(to - from));
+        } else {
+            word = PyUnicode_DecodeUTF8(from, to - from, "replace");
+        }
+        if (!word)
+            throw py::error_already_set();
+        PyList_SET_ITEM(words.ptr(), index, word);
+        if (to == end)
+            return words;
+        from = to + 1;
+    }
+}
+
+// split_many's source of splits: takes the names in chunks and splits each chunk on the jobs of one
+// SplittingRun without the GIL, on a thread of its own, while the splits of the chunk before are handed out.
+// quorvane/__init__.py yields them one by one: a generator's step costs less than a call into the module.
+class SplitChunks final
+{
+public:
+    SplitChunks(std::shared_ptr<ModuleSplitter> splitter, py::iterator names, int jobs)
+        : m_splitter(std::move(splitter)), m_names(std::move(names)), m_jobs(jobs), m_ahead(std::make_unique<Ahead>())
+    {}
+    SplitChunks(SplitChunks&&) = default;
+    SplitChunks(const SplitChunks&) = delete;
+    SplitChunks& operator=(const SplitChunks&) = delete;
+    ~SplitChunks()
+    {
+        if (m_ahead && m_ahead->worker.joinable()) {
+            const py::gil_scoped_release released;
+            m_ahead->worker.join();
+        }
+    }
+
+    // The best splits of the next names in input order, as lists of words; None after the last. What failed
+    // (a name, the iterable) is raised once the names before it have been returned, and ends the splits.
+    py::object next()
+    {
+        for (;;) {
+            if (m_failed) {
+                m_done = true;
+                const EntryProcessor::Outcome failed = std::move(*m_failed);
+                m_failed.reset();
+                raiseForFailures(failed);
+            }
+            if (m_done)
+                return py::none();
+            if (!m_batches.empty()) {
+                py::list splits = takeBatches();
+                if (!splits.empty())
+                    return splits;
+                continue;
+            }
+            if (m_ahead->worker.joinable()) {
+                {
+                    const py::gil_scoped_release released;
+                    m_ahead->worker.join();
+                }
+                if (m_ahead->error) {
+                    m_done = true;
+                    std::rethrow_exception(std::exchange(m_ahead->error, nullptr));
+                }
+                m_batches = std::move(m_ahead->batches);
+                m_ahead->batches.clear();
+                splitAhead();
+                continue;
+            }
+            if (m_pending) {
+                m_done = true;
+                py::error_already_set pending = std::move(*m_pending);
+                m_pending.reset();
+                throw pending;
+            }
+            if (m_namesEnded) {
+                m_done = true;
+                return py::none();
+            }
+            splitAhead();
+        }
+    }
+
+private:
+    // A chunk of names being split while the one before is handed out.
+    struct Ahead
+    {
+        ModuleSplitter::NameChunk chunk;
+        std::vector<std::unique_ptr<SplitBatch>> batches;
+        std::exception_ptr error;
+        std::thread worker;
+    };
+
+    // Takes the next chunk of names and starts splitting it.
+    void splitAhead()
+    {
+        if (m_namesEnded)
+            return;
+        fillChunk(m_ahead->chunk);
+        if (m_ahead->chunk.ends.empty())
+            return;
+        m_ahead->worker = std::thread([splitter = m_splitter.get(), ahead = m_ahead.get(), jobs = m_jobs] {
+            try {
+                ahead->batches = splitter->splitBest(ahead->chunk, jobs);
+            } catch (...) {
+                ahead->error = std::current_exception();
+            }
+        });
+    }
+
+    // The next chunk of names from the iterable; an error it raises is kept until the names before it are out.
+    void fillChunk(ModuleSplitter::NameChunk& chunk)
+    {
+        chunk.names.resize(0);
+        chunk.ends.clear();
+        while (static_cast<qsizetype>(chunk.ends.size()) < namesPerChunk) {
+            PyObject* item = PyIter_Next(m_names.ptr());
+            if (!item) {
+                if (PyErr_Occurred())
+                    m_pending.emplace();
+                m_namesEnded = true;
+                return;
+            }
+            const py::object name = py::reinterpret_steal<py::object>(item);
+            if (!PyUnicode_Check(item)) {
+                PyErr_Format(PyExc_TypeError, "split_many takes names as str, not %.200s", Py_TYPE(item)->tp_name);
+                m_pending.emplace();
+                m_namesEnded = true;
+                return;
+            }
+            appendPython(chunk.names, item);
+            chunk.ends.push_back(chunk.names.size());
+        }
+    }
+
+    // The splits of every name of the batches split, up to a name that failed, which is kept for the next call.
+    py::list takeBatches()
+    {
+        std::size_t count = 0;
+        for (const std::unique_ptr<SplitBatch>& batch : m_batches) {
+            for (const NameOutcome& outcome : batch->outcomes) {
+                if (!outcome.failures.isEmpty()) {
+                    m_failed.emplace();
+                    m_failed->cleaned = outcome.cleaned;
+                    m_failed->failures = outcome.failures;
+                    break;
+                }
+                ++count;
+            }
+            if (m_failed)
+                break;
+        }
+        py::list splits(count);
+        std::size_t index = 0;
+        for (const std::unique_ptr<SplitBatch>& batch : m_batches) {
+            for (qsizetype k = 0; k < batch->count() && index < count; ++k, ++index) {
+                const NameOutcome& outcome = batch->outcomes[static_cast<std::size_t>(k)];
+                PyObject* words = outcome.rows == 0 ? PyList_New(0)
+                                                    : wordsOfRow(batch->rows->data() + batch->rowsBegin(k),
+                                                                 batch->rows->data() + outcome.rowsEnd)
+                                                          .release()
+                                                          .ptr();
+                if (!words)
+                    throw py::error_already_set();
+                PyList_SET_ITEM(splits.ptr(), static_cast<Py_ssize_t>(index), words);
+            }
+        }
+        m_batches.clear();
+        return splits;
+    }
+
+    std::shared_ptr<ModuleSplitter> m_splitter;
+    py::iterator m_names;
+    int m_jobs;
+    std::unique_ptr<Ahead> m_ahead;                     // its own allocation, as its thread keeps pointing at it
+    std::vector<std::unique_ptr<SplitBatch>> m_batches; // split, not yet handed out
+    std::optional<EntryProcessor::Outcome> m_failed;    // a name that failed, after those before it
+    std::optional<py::error_already_set> m_pending;     // what the iterable raised, after the names before it
+    bool m_namesEnded = false;
+    bool m_done = false; // an error was raised: nothing more comes
+};
+
+} // namespace
+
+namespace {
+
+// quorvane.Splitter: the words of one list, loaded once, and its splits.
+class Splitter final
+{
+public:
+    Splitter(std::optional<int> list, const std::optional<py::object>& words, const py::object& addWords,
+             const py::object& dropWords, bool caseHints, long long maxSplits, const std::optional<py::object>& dataDir)
+    {
+        if (list)
+            checkList(*list);
+        const bool wordsGiven = words && !words->is_none();
+        if (list && wordsGiven)
+            throw py::value_error("list and words choose the word list both; give only one");
+        checkCount("max_splits", maxSplits, 0);
+        refuseUnavailable(addWords, dropWords, caseHints);
+        ModuleSplitter::Settings settings;
+        settings.list = static_cast<WordListChoice>(list.value_or(2));
+        if (wordsGiven)
+            settings.wordsFile = pathFromPython(*words);
+        settings.dataFolder = dataFolder(dataDir);
+        settings.maxSplits = static_cast<qsizetype>(maxSplits);
+        {
+            py::gil_scoped_release released;
+            m_splitter = std::make_shared<ModuleSplitter>(settings);
+        }
+        if (!m_splitter->loadReports().isEmpty()) {
+            // The words loaded all the same, as quorvane-split goes on after such reports.
+            for (const QString& report : m_splitter->loadReports()) {
+                if (PyErr_WarnEx(PyExc_UserWarning, report.toUtf8().constData(), 2) < 0)
+                    throw py::error_already_set();
+            }
+        }
+    }
+
+    py::list split(const py::str& name)
+    {
+        thread_local BatchRows row;
+        const EntryProcessor::Outcome outcome =
+            search(name, [&](QStringView text) { return m_splitter->bestRow(text, row); });
+        if (outcome.rows == 0)
+            return py::list();
+        return wordsOfRow(row.data(), row.data() + row.size());
+    }
+
+    py::list segmentations(const py::str& name, long long n)
+    {
+        checkCount("n", n, 1);
+        const ModuleSplitter::Splits& found = splits(name, SplitOrder::Ranked, static_cast<qsizetype>(n));
+        py::list result(found.count());
+        PieceLists pieces(found.text);
+        for (std::size_t k = 0; k < found.count(); ++k) {
+            const double nats = static_cast<double>(found.scores[k]) / WordScores::unitsPerNat;
+            result[k] = py::make_tuple(pieces.of(found.split(k)), nats);
+        }
+        return result;
+    }
+
+    py::list allSplits(const py::str& name)
+    {
+        const ModuleSplitter::Splits& found = splits(name, SplitOrder::Search, 0);
+        py::list result(found.count());
+        PieceLists pieces(found.text);
+        for (std::size_t k = 0; k < found.count(); ++k)
+            result[k] = pieces.of(found.split(k));
+        if (found.outcome.cut) {
+            const QString message =
+                QStringLiteral("cut after %1 splits; it has more").arg(static_cast<qint64>(found.count()));
+            if (PyErr_WarnEx(PyExc_UserWarning, message.toUtf8().constData(), 1) < 0)
+                throw py::error_already_set();
+        }
+        return result;
+    }
+
+    SplitChunks splitChunks(const py::iterable& names, long long jobs)
+    {
+        checkCount("jobs", jobs, 0);
+        return SplitChunks(m_splitter, py::iter(names), static_cast<int>(std::min<long long>(jobs, 1024)));
+    }
+
+    long long maxSplits() const { return m_splitter->maxSplits(); }
+
+private:
+    // The splits of one name, searched with the GIL released, into this thread's buffers.
+    ModuleSplitter::Splits& splits(const py::str& name, SplitOrder order, qsizetype best)
+    {
+        thread_local ModuleSplitter::Splits found;
+        search(name, [&](QStringView text) {
+            m_splitter->splits(text, order, best, found);
+            return found.outcome;
+        });
+        return found;
+    }
+
+    // Runs `searchText` on the name with the GIL released; raises for a name that failed.
+    template <typename Search> EntryProcessor::Outcome search(const py::str& name, Search&& searchText)
+    {
+        thread_local QString text;
+        text.resize(0);
+        appendPython(text, name.ptr());
+        EntryProcessor::Outcome outcome;
+        {
+            py::gil_scoped_release released;
+            outcome = searchText(QStringView(text));
+        }
+        raiseForFailures(outcome);
+        return outcome;
+    }
+
+    std::shared_ptr<ModuleSplitter> m_splitter;
+};
+
+// The Splitter of each list for the module's functions, made on first use and kept for the process's life, as
+// quorvane-split keeps its words. The GIL guards the table; a Splitter made meanwhile by another thread wins.
+Splitter& defaultSplitter(long long list)
+{
+    checkList(list);
+    static std::array<Splitter*, 3> made{};
+    Splitter*& slot = made[static_cast<std::size_t>(list - 1)];
+    if (!slot) {
+        auto splitter = std::make_unique<Splitter>(static_cast<int>(list), std::nullopt, py::tuple(), py::tuple(),
+                                                   false, Segmenter::defaultMaxCandidates, std::nullopt);
+        if (!slot)
+            slot = splitter.release();
+    }
+    return *slot;
+}
+
+} // namespace
+
+PYBIND11_MODULE(_quorvane, module)
+{
+    module.doc() = "Splits domain names and URLs into words (the compiled part of the quorvane package).";
+    // Set by quorvane/__init__.py: the data folder of the installation or build the package belongs to.
+    module.attr("_installed_data_dir") = py::none();
+
+    py::register_exception_translator([](std::exception_ptr failure) {
+        try {
+            if (failure)
+                std::rethrow_exception(failure);
+        } catch (const Failure& caught) {
+            PyErr_SetString(PyExc_OSError, caught.what());
+        }
+    });
+
+    py::class_<SplitChunks>(module, "_SplitChunks", "The best splits of many names, chunk by chunk.")
+        .def("next", &SplitChunks::next);
+
+    py::class_<Splitter>(module, "Splitter", R"(Splits names into words with the words of one list, loaded once.
+
+list: word list 1 (the word database), 2 or 3; 2 unless `words` is given.
+words: a word-list file (read like the shipped lists) instead of a numbered list.
+add_words, drop_words, case_hints: not available yet; only their defaults are taken.
+max_splits: at most this many splits per name (0: no bound); the ranked calls keep the best ones.
+data_dir: the folder of the word lists and suffix.lst; default $QUORVANE_DATA_DIR, else the installed one.
+
+Raises OSError when the words cannot be loaded and ValueError for a bad argument. One Splitter may be used
+from several threads at once.)")
+        .def(py::init<std::optional<int>, const std::optional<py::object>&, const py::object&, const py::object&, bool,
+                      long long, const std::optional<py::object>&>(),
+             py::arg("list") = py::none(), py::arg("words") = py::none(), py::arg("add_words") = py::tuple(),
+             py::arg("drop_words") = py::tuple(), py::arg("case_hints") = false,
+             py::arg("max_splits") = static_cast<long long>(Segmenter::defaultMaxCandidates), py::kw_only(),
+             py::arg("data_dir") = py::none())
+        .def("split", &Splitter::split, py::arg("name"),
+             "The most likely split of the name as a list of its words; [] when it has none.")
+        .def("segmentations", &Splitter::segmentations, py::arg("name"), py::arg("n") = 5,
+             "The n most likely splits, most likely first, each as (words, score); the score is the natural log "
+             "of the split's likelihood. Equal scores keep search order.")
+        .def("all_splits", &Splitter::allSplits, py::arg("name"),
+             "Every split of the name in search order, the window's listing; at most max_splits of them (a "
+             "UserWarning says when there were more).")
+        .def("_split_chunks", &Splitter::splitChunks, py::arg("names"), py::arg("jobs") = 0)
+        .def_property_readonly("max_splits", &Splitter::maxSplits);
+
+    module.def(
+        "split", [](const py::str& name, long long list) { return defaultSplitter(list).split(name); }, py::arg("name"),
+        py::arg("list") = 2,
+        "The most likely split of the name with word list 1, 2 or 3, as a list of its words; [] when it has none.");
+    module.def(
+        "segmentations",
+        [](const py::str& name, long long n, long long list) { return defaultSplitter(list).segmentations(name, n); },
+        py::arg("name"), py::arg("n") = 5, py::arg("list") = 2,
+        "The n most likely splits of the name with word list 1, 2 or 3, most likely first, each as (words, score "
+        "in nats).");
+}

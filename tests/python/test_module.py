@@ -1,0 +1,300 @@
+"""The Python module quorvane against quorvane-split on the same words and names: its API, its errors, two
+threads on one Splitter, and split_many name for name against --best 1 --format jsonl."""
+
+import concurrent.futures
+import json
+import os
+import pathlib
+import random
+import shutil
+import subprocess
+import sys
+import warnings
+
+import pytest
+
+import quorvane
+
+DATA_DIR = pathlib.Path(os.environ["QUORVANE_DATA_DIR"])
+PROGRAM = DATA_DIR / "quorvane-split"
+
+# A small list of words in order of use, so that expected splits are known.
+WORDS = ["carpet", "best", "cheap", "flights", "sale", "for", "blue", "sky", "gardens", "café", "car", "pet", "a"]
+
+EDGE_NAMES = [
+    "",
+    "   ",
+    "www.",
+    "http://www.example.com/about-us",
+    "www.BlueSkyGardens.com",
+    "4sale.net",
+    "nosuchwordxq.com",
+    "café.com",
+    "CARPET",
+    "1234567890" * 3,
+    "\ud800car",  # a lone surrogate
+    "\U0001f600carpet",
+    "car\tpet",
+]
+# quorvane-split reads names and word lists as Windows-1252 text: only these names can be given to both.
+COMMON_EDGE_NAMES = [name for name in EDGE_NAMES if all(ord(c) < 256 for c in name)]
+
+
+@pytest.fixture(scope="module")
+def words_file(tmp_path_factory):
+    path = tmp_path_factory.mktemp("words") / "words.col"
+    path.write_text("\r\n".join(WORDS) + "\r\n", encoding="cp1252")
+    return path
+
+
+@pytest.fixture(scope="module")
+def splitter(words_file):
+    return quorvane.Splitter(words=words_file)
+
+
+@pytest.fixture(scope="module")
+def shipped():
+    return quorvane.Splitter(list=2)
+
+
+def run_program(arguments, names):
+    text = "".join(name + "\n" for name in names)
+    done = subprocess.run([str(PROGRAM), *arguments], input=text.encode("cp1252"), capture_output=True, check=False)
+    return done
+
+
+def jsonl_splits(arguments, names):
+    done = run_program(["--format", "jsonl", *arguments], names)
+    assert done.returncode == 0, done.stderr
+    return [json.loads(line) for line in done.stdout.decode("utf-8").splitlines()]
+
+
+def corpus_names(count, seed=29):
+    """Names made of the shipped list's words, some with a scheme, prefix, suffix or digits, and the edge cases."""
+    words = [line.strip() for line in (DATA_DIR / "google.col").read_text(encoding="latin-1").splitlines()[:3000]]
+    words = [word for word in words if word.isalpha()]
+    chooser = random.Random(seed)
+    names = list(COMMON_EDGE_NAMES)
+    while len(names) < count:
+        name = "".join(chooser.choice(words) for _ in range(chooser.randint(1, 4)))
+        form = chooser.randrange(6)
+        if form == 1:
+            name = "www." + name + ".com"
+        elif form == 2:
+            name = "http://" + name.capitalize() + ".net/about"
+        elif form == 3:
+            name += str(chooser.randint(0, 999))
+        names.append(name)
+    return names
+
+
+# --- the API ---------------------------------------------------------------------------------------------------
+
+
+def test_the_module_splits_with_the_shipped_list():
+    assert quorvane.split("bestcheapflights.com") == ["best", "cheap", "flights"]
+    assert quorvane.split("bestcheapflights.com", list=2) == quorvane.Splitter(list=2).split("bestcheapflights.com")
+
+
+@pytest.mark.parametrize("name, expected", [
+    ("carpet", ["carpet"]),
+    ("www.BestCheapFlights.com", ["Best", "Cheap", "Flights"]),
+    ("4sale", ["4", "sale"]),
+    ("café.com", ["café"]),
+    ("\U0001f600carpet", []),
+    ("xq", []),
+    ("", []),
+    ("www.", []),
+])
+def test_split_gives_the_best_split_or_nothing(splitter, name, expected):
+    assert splitter.split(name) == expected
+
+
+@pytest.mark.parametrize("name", ["carpet", "bestcheapflights", "carpetsale4", "xq", "", "café"])
+@pytest.mark.parametrize("n", [1, 2, 5])
+def test_segmentations_are_the_ranked_rows_of_the_program(splitter, words_file, name, n):
+    found = splitter.segmentations(name, n)
+    expected = jsonl_splits(["--words", str(words_file), "--best", str(n)], [name])[0]["splits"]
+    assert [words for words, _ in found] == [split["words"] for split in expected]
+    for (_, score), split in zip(found, expected):
+        assert isinstance(score, float)
+        assert round(score, 3) == pytest.approx(split["score"], abs=1e-9)
+    assert [score for _, score in found] == sorted((score for _, score in found), reverse=True)
+    if found:
+        assert found[0][0] == splitter.split(name)
+
+
+def test_all_splits_are_the_rows_of_the_program_in_search_order(splitter, words_file):
+    names = ["carpet", "carpetcarpet", "bestcheapflights4sale", "xq", ""]
+    rows = iter(run_program(["--words", str(words_file)], names).stdout.decode("utf-8").splitlines())
+    for name in names:
+        expected = [next(rows).split(" ") for _ in splitter.all_splits(name)]
+        assert splitter.all_splits(name) == [[piece for piece in row if piece] for row in expected]
+    assert next(rows, None) is None
+    assert splitter.all_splits("carpet") == [["car", "pet"], ["carpet"]]
+
+
+def test_max_splits_bounds_the_listing_and_keeps_the_best(words_file):
+    bounded = quorvane.Splitter(words=words_file, max_splits=3)
+    unbounded = quorvane.Splitter(words=str(words_file), max_splits=0)
+    name = "carpet" * 4  # 2^4 splits
+    assert len(unbounded.all_splits(name)) == 16
+    with pytest.warns(UserWarning, match="cut after 3 splits; it has more"):
+        assert bounded.all_splits(name) == unbounded.all_splits(name)[:3]
+    assert bounded.segmentations(name, 10) == unbounded.segmentations(name, 3)
+    assert bounded.max_splits == 3 and unbounded.max_splits == 0
+
+
+@pytest.mark.parametrize("chosen", [1, 2, 3])
+def test_each_list_loads(chosen):
+    assert quorvane.Splitter(list=chosen).split("carpet") == quorvane.split("carpet", list=chosen) != []
+
+
+# --- errors ----------------------------------------------------------------------------------------------------
+
+
+@pytest.mark.parametrize("call, message", [
+    (lambda: quorvane.Splitter(list=4), 'the word list must be 1, 2 or 3, not "4"'),
+    (lambda: quorvane.split("car", list=0), 'the word list must be 1, 2 or 3, not "0"'),
+    (lambda: quorvane.Splitter(list=2, words="w.col"), "list and words choose the word list both; give only one"),
+    (lambda: quorvane.Splitter(max_splits=-1), "max_splits needs a count of 0 or more, not -1"),
+    (lambda: quorvane.segmentations("car", n=0), "n needs a count of 1 or more, not 0"),
+    (lambda: quorvane.Splitter().split_many([], jobs=-2), "jobs needs a count of 0 or more, not -2"),
+    (lambda: quorvane.split("a" * 40000), "Overflow: a text of 40000 characters is too long to split"),
+])
+def test_bad_arguments_raise_value_error(call, message):
+    with pytest.raises(ValueError) as raised:
+        call()
+    assert str(raised.value).startswith(message)
+
+
+@pytest.mark.parametrize("options, name", [
+    ({"add_words": ["carpet"]}, "add_words"),
+    ({"drop_words": ("car",)}, "drop_words"),
+    ({"case_hints": True}, "case_hints"),
+])
+def test_options_the_engine_lacks_are_refused(options, name):
+    with pytest.raises(NotImplementedError, match=f"^{name} is not available yet"):
+        quorvane.Splitter(**options)
+
+
+def test_files_that_cannot_be_read_raise_os_error(tmp_path):
+    missing = tmp_path / "missing.col"
+    with pytest.raises(OSError, match=f'^Cannot open "{missing}": No such file or directory'):
+        quorvane.Splitter(words=missing)
+    with pytest.raises(OSError, match=f'^Cannot open "{tmp_path}/google.col"'):
+        quorvane.Splitter(list=2, data_dir=tmp_path)
+    with pytest.raises(OSError, match=f'^The word database "{tmp_path}/dbWords.mdb" was not found.'):
+        quorvane.Splitter(list=1, data_dir=tmp_path)
+
+
+def test_a_suffix_list_that_fails_raises_os_error_for_each_name(tmp_path):
+    shutil.copy(DATA_DIR / "google.col", tmp_path)
+    # More lines than the cleaner can count: cleaning fails, as it does in the programs.
+    (tmp_path / "suffix.lst").write_text("com\r\n" * 40000)
+    splitter = quorvane.Splitter(list=2, data_dir=tmp_path)
+    message = run_program(["--data-dir", str(tmp_path), "-l", "2"], ["carpet.com"]).stderr.decode()
+    with pytest.raises(OSError) as raised:
+        splitter.split("carpet.com")
+    assert str(raised.value) in message
+    with pytest.raises(OSError):
+        next(splitter.split_many(["carpet.com"]))
+
+
+def test_word_reports_warn_and_the_words_still_load(tmp_path):
+    words = tmp_path / "twice.col"
+    words.write_text("cat\r\ncat\r\ndog\r\n")
+    with pytest.warns(UserWarning, match='The word "cat" is already in the word list.'):
+        splitter = quorvane.Splitter(words=words)
+    assert splitter.split("catdog") == ["cat", "dog"]
+
+
+def test_names_must_be_text(splitter):
+    with pytest.raises(TypeError):
+        splitter.split(b"carpet")
+    names = splitter.split_many(["carpet", "car", 5, "pet"])
+    assert next(names) == ["carpet"] and next(names) == ["car"]
+    with pytest.raises(TypeError, match="split_many takes names as str, not int"):
+        next(names)
+    with pytest.raises(StopIteration):
+        next(names)
+
+
+def test_an_error_of_the_iterable_comes_after_the_names_before_it(splitter):
+    def names():
+        yield "carpet"
+        yield "bestsale"
+        raise RuntimeError("the source broke")
+
+    splits = splitter.split_many(names())
+    assert [next(splits), next(splits)] == [["carpet"], ["best", "sale"]]
+    with pytest.raises(RuntimeError, match="the source broke"):
+        next(splits)
+
+
+# --- threads ---------------------------------------------------------------------------------------------------
+
+
+@pytest.mark.filterwarnings("ignore:cut after")
+def test_two_threads_calling_one_splitter_get_what_one_thread_gets():
+    shared = quorvane.Splitter(list=2, max_splits=1000)
+    names = corpus_names(2000)
+
+    def work(part):
+        return [(shared.split(name), shared.segmentations(name, 3), shared.all_splits(name)) for name in names[part]]
+
+    alone = work(slice(None))
+
+    with concurrent.futures.ThreadPoolExecutor(max_workers=2) as pool:
+        even, odd = pool.map(work, [slice(0, None, 2), slice(1, None, 2)])
+    together = [None] * len(names)
+    together[0::2], together[1::2] = even, odd
+    assert together == alone
+
+
+def test_split_many_while_another_thread_splits(shipped):
+    names = corpus_names(20000)
+    expected = [shipped.split(name) for name in names]
+    with concurrent.futures.ThreadPoolExecutor(max_workers=2) as pool:
+        many = pool.submit(lambda: list(shipped.split_many(names, jobs=2)))
+        single = pool.submit(lambda: [shipped.split(name) for name in names])
+        assert many.result() == expected
+        assert single.result() == expected
+
+
+# --- split_many against quorvane-split --------------------------------------------------------------------------
+
+
+@pytest.mark.parametrize("jobs", [1, 2, 0])
+def test_split_many_gives_the_words_of_the_program_name_for_name(shipped, jobs):
+    names = corpus_names(20000)  # more than one chunk of names
+    expected = jsonl_splits(["-l", "2", "--best", "1"], names)
+    assert len(expected) == len(names)
+    got = list(shipped.split_many(iter(names), jobs=jobs))
+    assert got == [line["splits"][0]["words"] if line["splits"] else [] for line in expected]
+    assert got[: len(COMMON_EDGE_NAMES)] == [shipped.split(name) for name in COMMON_EDGE_NAMES]
+    assert list(shipped.split_many(EDGE_NAMES)) == [shipped.split(name) for name in EDGE_NAMES]
+
+
+def test_split_many_is_lazy_and_can_be_left(shipped):
+    def endless():
+        while True:
+            yield "bestcheapflights.com"
+
+    splits = shipped.split_many(endless())
+    assert [next(splits) for _ in range(3)] == [["best", "cheap", "flights"]] * 3
+    del splits
+    assert list(shipped.split_many([])) == []
+
+
+# --- python3 -m quorvane ----------------------------------------------------------------------------------------
+
+
+@pytest.mark.parametrize("arguments", [["-l", "2", "--best", "1", "--format", "jsonl"], ["-o"], ["--version"],
+                                       ["--list", "7"]])
+def test_running_the_module_is_running_quorvane_split(arguments):
+    names = "".join(name + "\n" for name in corpus_names(200)).encode("cp1252")
+    module = subprocess.run([sys.executable, "-m", "quorvane", *arguments], input=names, capture_output=True,
+                            check=False)
+    program = subprocess.run([str(PROGRAM), *arguments], input=names, capture_output=True, check=False)
+    assert (module.returncode, module.stdout, module.stderr) == (program.returncode, program.stdout, program.stderr)
