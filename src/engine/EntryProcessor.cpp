@@ -59,6 +59,12 @@ void EntryProcessor::prepareScores()
         m_shortAscii->prepareScores(*m_scores);
 }
 
+void EntryProcessor::throwOutOfMemory(qsizetype given)
+{
+    throw Failure(QStringLiteral("Out of memory after %1 ranked splits: the rest of this name's splits were left out.")
+                      .arg(given));
+}
+
 void EntryProcessor::buildSplitRow(qsizetype prefixLength, const qint32* ends, qsizetype pieces)
 {
     m_row.truncate(prefixLength);
@@ -190,11 +196,14 @@ EntryProcessor::Outcome EntryProcessor::writeRows(QStringView entry, const Split
                 outcome.cut = m_shortAscii->writeRows(text, start, maxCandidates, output, outcome.rows);
                 return outcome;
             }
-            const RankedWanted ranked = rankedWanted(options);
-            if (const std::optional<bool> cut = m_shortAscii->writeRankedRows(text, start, scores(), ranked.wanted,
-                                                                              ranked.isBound, output, outcome.rows)) {
-                outcome.cut = *cut;
-                return outcome;
+            // Guesses beyond the list and case hints are left to the plain search.
+            if (!ExtraPieces::applyTo(text, options.guesses)) {
+                const RankedWanted ranked = rankedWanted(options);
+                if (const std::optional<bool> cut = m_shortAscii->writeRankedRows(
+                        text, start, scores(), ranked.wanted, ranked.isBound, output, outcome.rows)) {
+                    outcome.cut = *cut;
+                    return outcome;
+                }
             }
         }
         if (!encodeUnits(text, m_bytes, m_byteOffsets)) {

@@ -67,8 +67,9 @@ public:
 
     // The pieces of `text` that lead to its end (PieceLattice.h), which the search above walks. Throws Failure for
     // a text longer than maxTextLength. At exactly that length the piece that is the whole text is left out: its
-    // 16-bit piece counter would overflow (the search fails after its other candidates).
-    void findPieces(QStringView text, PieceLattice& lattice);
+    // 16-bit piece counter would overflow (the search fails after its other candidates). With `keepDeadEnds`,
+    // every piece of the list is kept, those from which the rest cannot be split too.
+    void findPieces(QStringView text, PieceLattice& lattice, bool keepDeadEnds = false);
 
     // The failure of a text too long to split, as the search throws it.
     [[noreturn]] static void throwTooLong(qsizetype length);
