@@ -42,7 +42,7 @@ WEIGHTS = {
     "unknown": -12.0,  # an unknown stretch: this, plus unknown_per_unit per character
     "unknown_per_unit": -2.0,
     "case_cut": -7.25,  # --case-hints: per lower-to-upper change inside a piece
-    "upper_cut": -3.0,  # --case-hints: per pair of upper-case letters inside a piece
+    "upper_cut": -3.25,  # --case-hints: per pair of upper-case letters inside a piece
 }
 BEYOND_WEIGHTS = ("letter", "unknown", "unknown_per_unit")
 UNKNOWN_SHORTEST = 3

@@ -44,7 +44,7 @@ public:
     static constexpr double unknownScore = -12.0;
     static constexpr double unknownScorePerUnit = -2.0;
     static constexpr double caseCutScore = -7.25;
-    static constexpr double upperCutScore = -3.0;
+    static constexpr double upperCutScore = -3.25;
     static constexpr qsizetype unknownShortest = 3;
     static constexpr qsizetype unknownLongest = 24;
 
