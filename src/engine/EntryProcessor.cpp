@@ -196,7 +196,14 @@ EntryProcessor::Outcome EntryProcessor::writeRows(QStringView entry, const Split
                 outcome.cut = m_shortAscii->writeRows(text, start, maxCandidates, output, outcome.rows);
                 return outcome;
             }
-            // Guesses beyond the list and case hints are left to the plain search.
+            // Of the texts with guesses beyond the list or case hints, the fast path takes the best guess alone,
+            // without case hints; the rest are left to the plain search.
+            if (options.guesses.beyondList && options.best == 1 &&
+                !(options.guesses.caseHints && ExtraPieces::hasCaseCuts(text))) {
+                m_shortAscii->writeBestGuessRow(text, start, scores(), output);
+                outcome.rows = 1;
+                return outcome;
+            }
             if (!ExtraPieces::applyTo(text, options.guesses)) {
                 const RankedWanted ranked = rankedWanted(options);
                 if (const std::optional<bool> cut = m_shortAscii->writeRankedRows(

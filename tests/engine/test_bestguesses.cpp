@@ -10,6 +10,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -169,6 +170,11 @@ private slots:
         QTest::newRow("case hints against the words") << "blUesky" << true << 30;
         QTest::newRow("case hints in a run of capitals") << "TVShowsOnDVD" << true << 40;
         QTest::newRow("one letter") << "q" << false << 5;
+        QTest::newRow("the best alone: spelled letters") << "tvshowsondvd" << false << 1;
+        QTest::newRow("the best alone: a stretch") << "carglympse" << false << 1;
+        QTest::newRow("the best alone: numbers") << "4car22" << false << 1;
+        QTest::newRow("the best alone: case hints") << "BlueSkyCarPet" << true << 1;
+        QTest::newRow("the best alone: the empty text") << "" << false << 1;
     }
     void bestOfEveryGuess()
     {
@@ -198,6 +204,53 @@ private slots:
         for (const Guess& guess : expected)
             rows.append(guess.pieces.join(QLatin1Char(' ')));
         QCOMPARE(QString::fromUtf8(output.bytes()), rows.join(QLatin1Char('\n')) + QLatin1Char('\n'));
+    }
+
+    // The best guess of writeRows (short ASCII texts take a fast path) is the ranked search's, at every length
+    // around the fast path's longest, with ties, numbers, unknown characters and case hints.
+    void bestGuessRowsAreTheSearchs_data()
+    {
+        QTest::addColumn<QString>("letters");
+        QTest::addColumn<bool>("caseHints");
+        QTest::newRow("few letters, many ties") << "abc" << false;
+        QTest::newRow("words, letters and digits") << "carpetblusky0129" << false;
+        QTest::newRow("characters only a stretch takes") << "car-_~+pet" << false;
+        QTest::newRow("both cases, with case hints") << "caRPetBLuesky" << true;
+        QTest::newRow("both cases, without them") << "caRPetBLuesky" << false;
+    }
+    void bestGuessRowsAreTheSearchs()
+    {
+        QFETCH(QString, letters);
+        QFETCH(bool, caseHints);
+        const WordDictionary dictionary = dictionaryOf(
+            {"car", "pet", "carpet", "a", "ab", "abc", "bc", "c", "blue", "sky", "blues", "ky", "e", "12", "01"});
+        EntryProcessor processor(dictionary, m_folder.path());
+        SplitOptions options;
+        options.order = SplitOrder::Ranked;
+        options.best = 1;
+        options.guesses.beyondList = true;
+        options.guesses.caseHints = caseHints;
+        QRandomGenerator random(7);
+        for (int round = 0; round < 400; ++round) {
+            const int length = round < 100 ? round % 70 : int(random.bounded(1, 70));
+            QString text;
+            for (int k = 0; k < length; ++k)
+                text += letters[random.bounded(letters.size())];
+            FakeOutput output;
+            processor.writeRows(text, options, output);
+            QStringList rows;
+            processor.splitEntry(text, options, false, [&](QStringView cleaned, std::span<const qint32> ends, qint64) {
+                QStringList pieces;
+                for (std::size_t k = 0; k < ends.size(); ++k) {
+                    const qint32 from = k == 0 ? 0 : ends[k - 1];
+                    pieces.append(cleaned.mid(from, ends[k] - from).toString());
+                }
+                rows.append(pieces.join(QLatin1Char(' ')));
+                return true;
+            });
+            QCOMPARE(rows.size(), 1);
+            QCOMPARE(QString::fromUtf8(output.bytes()), rows[0] + QLatin1Char('\n'));
+        }
     }
 
     // Guesses belong to the ranked search alone, and only when asked for.
