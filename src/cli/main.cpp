@@ -269,15 +269,16 @@ Options parseOptions(const QStringList& arguments)
     return options;
 }
 
-// Whether the word file named by an option can be read; if not, says so.
+// Whether the word file named by an option is there to be read (a pipe or a device is); if not, says so. What
+// cannot be read after all is reported by the reading.
 bool wordFileReadable(const char* option, const QString& path, Messages& messages)
 {
     const QFileInfo file(path);
-    if (file.isFile() && file.isReadable())
+    if (file.exists() && !file.isDir())
         return true;
     messages.print(QStringLiteral("%1: cannot read the word file \"%2\": %3")
                        .arg(QLatin1String(option), path,
-                            file.exists() ? QStringLiteral("not a readable file") : QStringLiteral("no such file")));
+                            file.exists() ? QStringLiteral("it is a folder") : QStringLiteral("no such file")));
     return false;
 }
 

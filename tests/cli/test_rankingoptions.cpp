@@ -387,13 +387,14 @@ private slots:
     void unreadableWordFiles()
     {
         QFETCH(QString, option);
-        const QString missing = m_dir.filePath(QStringLiteral("no-such-words.txt"));
-        const Run result = testfiles::runProgram(
-            program(), QStringList{"--data-dir", m_dir.path(), option, missing, "--best", "1"}, "carpet\n");
-        QCOMPARE(result.exitCode, 1);
-        QVERIFY(result.out.isEmpty());
-        QVERIFY2(result.err.contains("cannot read the word file"), result.err.constData());
-        QVERIFY(result.err.contains(missing.toUtf8()));
+        for (const QString& path : {m_dir.filePath(QStringLiteral("no-such-words.txt")), m_dir.path()}) {
+            const Run result = testfiles::runProgram(
+                program(), QStringList{"--data-dir", m_dir.path(), option, path, "--best", "1"}, "carpet\n");
+            QCOMPARE(result.exitCode, 1);
+            QVERIFY(result.out.isEmpty());
+            QVERIFY2(result.err.contains("cannot read the word file"), result.err.constData());
+            QVERIFY(result.err.contains(path.toUtf8()));
+        }
     }
 
     // A name that fails carries an error in JSON Lines; the lines stay whole and the run goes on.
