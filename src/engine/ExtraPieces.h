@@ -25,8 +25,6 @@ struct GuessOptions
 {
     bool beyondList = false; // pieces beyond the list: spelled letters and unknown stretches
     bool caseHints = false;  // in a text of mixed case, lower-to-upper changes count as likely cuts
-
-    bool any() const { return beyondList || caseHints; }
 };
 
 // The lattice the ranked search walks for a best guess, with each piece's score: the list's pieces, and
@@ -34,9 +32,10 @@ struct GuessOptions
 // stretch of unknownShortest to unknownLongest characters each cost a score of their own (a character that
 // no other piece takes is a stretch of one); a piece that is both of the list and beyond it scores the better
 // of the two. With case hints, a text with a lower-to-upper change loses caseCutScore for every such change
-// inside a piece, and upperCutScore for every two upper-case letters in a row inside one (names of mixed case
-// spell abbreviations letter by letter): a strong preference for cutting there, never a rule. The scores are WordScores
-// units, tuned on the train half of a corpus of names with known word boundaries (tools/tune-ranking.py --beyond).
+// inside a piece, and upperCutScore for every two upper-case letters in a row inside one (names of mixed
+// case spell abbreviations letter by letter): a strong preference for cutting there, never a rule. The
+// scores, in nats, were tuned on the train half of a corpus of names with known word boundaries
+// (tools/tune-ranking.py --beyond, and --cased --case-hints for the case hints').
 class ExtraPieces final
 {
 public:
