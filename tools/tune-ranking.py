@@ -14,15 +14,22 @@ LIST: a word list as shipped (google.col, dbwords.txt, mit.col): one word a line
         Tune on the train half only; then measure the eval half with the weights found.
 --beyond: the best splits may use pieces beyond the list, as `quorvane-split --best N` does: a letter
         spelled on its own, and an unknown stretch (ExtraPieces.h). --tune then tunes their costs alone
-        (with --case-hints, the case cut's alone), the word weights staying as they are.
+        (with --case-hints, the case cuts' alone), the word weights staying as they are.
 --merge-letters: runs of one-letter pieces are joined on both sides before comparing ("t v" = "tv").
---cased: the names keep their letter case; --case-hints then scores lower-to-upper changes as likely cuts.
+--cased: the names keep their letter case; --case-hints then scores lower-to-upper changes, and two
+        capitals in a row, as likely cuts.
+
+The costs of ExtraPieces.h came from:
+  tools/tune-ranking.py ccdn-train.txt data/dbwords.txt data/google.col --unlisted data/unlisted.lst \
+      --beyond --tune
+  tools/tune-ranking.py ccdn-train.txt data/dbwords.txt data/google.col --unlisted data/unlisted.lst \
+      --beyond --cased --case-hints --tune
 
 Prints, per list, top-1, top-3 and top-5 (share of names whose right split is the first row, among the
 first three, the first five) and the ceiling (share whose right split is among all rows). The scores are
 those of WordScores, in the same fixed point: a split's score is the sum of its pieces'; equal scores keep
 the search order (shorter first piece first). The best five splits of each name are found by a k-best
-pass over the lattice of pieces, so no name's splits are all listed. Numbers here are runs of digits only
+pass over the lattice of pieces, so no name's splits are all listed (with --tune, the best one alone). Numbers here are runs of digits only
 (the corpus has none; their weight was chosen by judgement, not measured).
 """
 import argparse
