@@ -96,6 +96,43 @@ struct RowsInSearchOrder
     }
 };
 
+// The scores of the pieces beyond the list (ExtraPieces.h) for the best guess, in WordScores units.
+namespace guessScores {
+
+constexpr qint32 letterScore = WordScores::units(ExtraPieces::letterScore);
+constexpr std::array<qint32, ExtraPieces::unknownLongest + 1> unknownScores = [] {
+    std::array<qint32, ExtraPieces::unknownLongest + 1> scored{};
+    for (qsizetype length = 1; length <= ExtraPieces::unknownLongest; ++length)
+        scored[static_cast<std::size_t>(length)] =
+            WordScores::units(ExtraPieces::unknownScore + ExtraPieces::unknownScorePerUnit * double(length));
+    return scored;
+}();
+// Per length, the score of a piece beyond the list from a letter and from another character (none: a score
+// below any), which a known piece of that length takes when it is better than its own.
+constexpr std::array<qint32, ShortAsciiRows::maxLength + 1> beyondByLength(bool fromLetter)
+{
+    std::array<qint32, ShortAsciiRows::maxLength + 1> scored{};
+    scored.fill(std::numeric_limits<qint16>::min() * 2);
+    scored[1] = fromLetter ? letterScore : unknownScores[1];
+    for (std::size_t length = ExtraPieces::unknownShortest; length < unknownScores.size(); ++length)
+        scored[length] = unknownScores[length];
+    return scored;
+}
+constexpr std::array<qint32, ShortAsciiRows::maxLength + 1> beyondFromLetter = beyondByLength(true);
+constexpr std::array<qint32, ShortAsciiRows::maxLength + 1> beyondFromOther = beyondByLength(false);
+// Whether a stretch's score grows by the same step per character.
+constexpr qint32 unknownStep = unknownScores[2] - unknownScores[1];
+constexpr qint32 unknownBase = unknownScores[1] - unknownStep;
+constexpr bool unknownScoresLinear = [] {
+    for (std::size_t length = 1; length < unknownScores.size(); ++length) {
+        if (unknownScores[length] != unknownBase + unknownStep * qint32(length))
+            return false;
+    }
+    return true;
+}();
+
+} // namespace guessScores
+
 } // namespace
 
 ShortAsciiRows::ShortAsciiRows(const WordDictionary& dictionary) : m_dictionary(dictionary) {}
@@ -456,23 +493,7 @@ void ShortAsciiRows::writeBestGuessRow(QStringView text, QByteArrayView start, c
     refreshScores(scores);
     findEndMasks<true, true>(text);
     const qint16* const nodeScores = m_nodeScores->scores.data();
-    constexpr qint32 letterScore = WordScores::units(ExtraPieces::letterScore);
-    constexpr std::array<qint32, ExtraPieces::unknownLongest + 1> unknownScores = [] {
-        std::array<qint32, ExtraPieces::unknownLongest + 1> scored{};
-        for (qsizetype length = 1; length <= ExtraPieces::unknownLongest; ++length)
-            scored[static_cast<std::size_t>(length)] =
-                WordScores::units(ExtraPieces::unknownScore + ExtraPieces::unknownScorePerUnit * double(length));
-        return scored;
-    }();
-    constexpr qint32 unknownStep = unknownScores[2] - unknownScores[1];
-    constexpr qint32 unknownBase = unknownScores[1] - unknownStep;
-    constexpr bool unknownScoresLinear = [&] {
-        for (std::size_t length = 1; length < unknownScores.size(); ++length) {
-            if (unknownScores[length] != unknownBase + unknownStep * qint32(length))
-                return false;
-        }
-        return true;
-    }();
+    using namespace guessScores;
     std::array<qint64, maxLength + 1>& best = m_bestScores;
     std::array<qint32, maxLength + 1>& bestEnd = m_bestEnds;
     best[static_cast<std::size_t>(size)] = 0;
@@ -523,15 +544,11 @@ void ShortAsciiRows::writeBestGuessRow(QStringView text, QByteArrayView start, c
             consider(qint64(letterScore) + best[place + 1], at + 1);
         else if ((known & 1) == 0)
             consider(qint64(unknownScores[1]) + best[place + 1], at + 1);
+        const std::array<qint32, maxLength + 1>& beyond = letter ? beyondFromLetter : beyondFromOther;
         for (quint64 ends = known; ends != 0; ends &= ends - 1) {
-            const int bit = __builtin_ctzll(ends);
-            const qint32 length = bit + 1;
-            qint64 score = nodeScores[m_pieceNodes[place][static_cast<std::size_t>(bit)]];
-            if (length == 1 && letter)
-                score = std::max<qint64>(score, letterScore);
-            else if (length == 1 || (length >= ExtraPieces::unknownShortest && length <= ExtraPieces::unknownLongest))
-                score = std::max<qint64>(score, unknownScores[static_cast<std::size_t>(length)]);
-            consider(score + best[place + static_cast<std::size_t>(length)], at + length);
+            const auto length = static_cast<std::size_t>(__builtin_ctzll(ends)) + 1;
+            const qint32 score = std::max<qint32>(nodeScores[m_pieceNodes[place][length - 1]], beyond[length]);
+            consider(score + best[place + length], at + static_cast<qint32>(length));
         }
         best[place] = top;
         bestEnd[place] = topEnd;
