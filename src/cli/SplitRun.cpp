@@ -82,6 +82,7 @@ bool SplitRun::run(const QStringList& files)
     StreamSink sink(m_output, m_progress, m_print);
     SplittingRun::Settings settings;
     settings.split = SplitOptions{m_settings.showOriginal, m_settings.maxSplits, m_settings.order, m_settings.best};
+    settings.split.guesses = m_settings.guesses;
     settings.format = m_settings.format;
     settings.jobs = m_settings.jobs;
     SplittingRun(m_processor, settings).run(source, sink);

@@ -7,6 +7,7 @@
 #include "core/Pointer.h"
 #include "core/Prompter.h"
 #include "engine/EntryProcessor.h"
+#include "engine/UserWords.h"
 #include "engine/WordDictionary.h"
 #include "engine/WordLists.h"
 #include "input/DomainFileReader.h"
@@ -14,13 +15,19 @@
 #include <QCommandLineOption>
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QFileInfo>
+#include <QRegularExpression>
 #include <QStringList>
 #include <QThread>
 
 #include <algorithm>
 #include <cstdio>
+#include <limits>
 #include <memory>
+#include <optional>
+#include <tuple>
 #include <unistd.h>
+#include <utility>
 
 using namespace quorvane;
 
@@ -40,12 +47,21 @@ const char* const usageText =
     "  -o, --show-original   prefix each row with the trimmed name and \" - \"\n"
     "      --max-splits N    per-name bound (default: the window's bound; 0 = none); ranked, the best N are kept\n"
     "  -j, --jobs N          split on N threads (default: one per processor, at most 8); the rows are the same\n"
-    "      --rank            each name's rows most likely first (equal scores in search order)\n"
-    "      --best N          only the N most likely rows of each name; implies --rank\n"
+    "      --add-words FILE  add the words of FILE (one a line) to the list, ranked with its most common words\n"
+    "      --drop-words FILE remove the words of FILE from the list\n"
+    "      --rank            order the listing: the same rows, most likely first (equal scores in search order)\n"
+    "      --best N          find the N likeliest splits of each name, which may go beyond the word list:\n"
+    "                        letters spelled one by one and unknown stretches count as pieces; implies --rank\n"
+    "      --words-only      keep --best inside the word list: only rows the listing holds\n"
+    "      --case-hints      ranked: in a name of mixed case, prefer cuts where lower case meets upper case\n"
     "      --scores          append a TAB and the row's score (natural log of its likelihood, 3 decimals)\n"
-    "      --format FORMAT   text (the rows, the default), tsv (name TAB rank TAB score TAB split) or jsonl\n"
-    "                        (one object per name: {\"name\":...,\"splits\":[{\"words\":[...],\"score\":...}],"
-    "\"cut\":...})\n"
+    "      --format FORMAT   text (the rows, the default), tsv or jsonl:\n"
+    "                        tsv: name TAB row TAB score TAB split, where row is the row's number within its\n"
+    "                        name from 1 (its rank when ranked, its place in search order otherwise); with\n"
+    "                        --best, a fifth field gives each piece's kind: known, letter or unknown\n"
+    "                        jsonl: one object per name: {\"name\":...,\"splits\":[{\"words\":[...],"
+    "\"score\":...}],\"cut\":...}; with --best each split has \"kinds\":[...], and a name that failed has "
+    "\"error\":...\n"
     "  -h, --help            print this summary\n"
     "      --version         print the version\n";
 
@@ -120,6 +136,10 @@ struct Options
     int jobs = 0; // 0: one per processor
     SplitOrder order = SplitOrder::Search;
     qsizetype best = 0;
+    bool wordsOnly = false;
+    bool caseHints = false;
+    QString addWordsFile;
+    QString dropWordsFile;
     RowFormat format;
     QStringList files;
     bool help = false;
@@ -134,6 +154,21 @@ constexpr int maxJobs = 8;
     std::fprintf(stderr, "%s: %s\nTry '%s --help' for more information.\n", programName,
                  problem.toLocal8Bit().constData(), programName);
     std::exit(BadUsage);
+}
+
+// A count given to an option: its digits, at least `least`; a number too large for a count says so.
+template <typename Count> Count countValue(const QString& option, const QString& text, Count least)
+{
+    bool ok = false;
+    const qlonglong value = text.toLongLong(&ok);
+    static const QRegularExpression digits(QStringLiteral("^\\+?[0-9]+$"));
+    if ((!ok || value > std::numeric_limits<Count>::max()) && digits.match(text).hasMatch())
+        badUsage(QStringLiteral("--%1: %2 is too large a count (at most %3)")
+                     .arg(option, text)
+                     .arg(std::numeric_limits<Count>::max()));
+    if (!ok || value < least)
+        badUsage(QStringLiteral("--%1 needs a count of %2 or more, not \"%3\"").arg(option).arg(least).arg(text));
+    return static_cast<Count>(value);
 }
 
 // The last value given for the option (a later one overrides an earlier one).
@@ -156,12 +191,17 @@ Options parseOptions(const QStringList& arguments)
     const QCommandLineOption jobs = valued({"j", "jobs"}, "N");
     const QCommandLineOption rank(QStringLiteral("rank"));
     const QCommandLineOption best = valued({"best"}, "N");
+    const QCommandLineOption wordsOnly(QStringLiteral("words-only"));
+    const QCommandLineOption caseHints(QStringLiteral("case-hints"));
+    const QCommandLineOption addWords = valued({"add-words"}, "FILE");
+    const QCommandLineOption dropWords = valued({"drop-words"}, "FILE");
     const QCommandLineOption scores(QStringLiteral("scores"));
     const QCommandLineOption format = valued({"format"}, "FORMAT");
     const QCommandLineOption help(QStringList{"h", "help"});
     const QCommandLineOption version(QStringLiteral("version"));
     QCommandLineParser parser;
-    parser.addOptions({list, words, dataDir, showOriginal, maxSplits, jobs, rank, best, scores, format, help, version});
+    parser.addOptions({list, words, dataDir, showOriginal, maxSplits, jobs, rank, best, wordsOnly, caseHints, addWords,
+                       dropWords, scores, format, help, version});
     if (!parser.parse(arguments))
         badUsage(parser.errorText());
 
@@ -187,29 +227,26 @@ Options parseOptions(const QStringList& arguments)
             badUsage(QStringLiteral("--data-dir needs a folder name"));
     }
     if (parser.isSet(maxSplits)) {
-        const QString number = lastValue(parser, maxSplits);
-        bool ok = false;
-        options.maxSplits = number.toLongLong(&ok);
-        if (!ok || options.maxSplits < 0)
-            badUsage(QStringLiteral("--max-splits needs a count of 0 or more, not \"%1\"").arg(number));
+        options.maxSplits = countValue<qsizetype>(QStringLiteral("max-splits"), lastValue(parser, maxSplits), 0);
     }
     if (parser.isSet(jobs)) {
-        const QString number = lastValue(parser, jobs);
-        bool ok = false;
-        options.jobs = number.toInt(&ok);
-        if (!ok || options.jobs < 1)
-            badUsage(QStringLiteral("--jobs needs a count of 1 or more, not \"%1\"").arg(number));
-        options.jobs = std::min(options.jobs, maxJobs);
+        options.jobs = std::min(countValue<int>(QStringLiteral("jobs"), lastValue(parser, jobs), 1), maxJobs);
     }
     if (parser.isSet(rank))
         options.order = SplitOrder::Ranked;
     if (parser.isSet(best)) {
-        const QString number = lastValue(parser, best);
-        bool ok = false;
-        options.best = number.toLongLong(&ok);
-        if (!ok || options.best < 1)
-            badUsage(QStringLiteral("--best needs a count of 1 or more, not \"%1\"").arg(number));
+        options.best = countValue<qsizetype>(QStringLiteral("best"), lastValue(parser, best), 1);
         options.order = SplitOrder::Ranked;
+    }
+    options.wordsOnly = parser.isSet(wordsOnly);
+    options.caseHints = parser.isSet(caseHints);
+    for (const auto& [option, file] :
+         {std::pair{&addWords, &options.addWordsFile}, {&dropWords, &options.dropWordsFile}}) {
+        if (parser.isSet(*option)) {
+            *file = lastValue(parser, *option);
+            if (file->isEmpty())
+                badUsage(QStringLiteral("--%1 needs a file name").arg(option->names().constFirst()));
+        }
     }
     options.format.scores = parser.isSet(scores);
     if (parser.isSet(format)) {
@@ -229,6 +266,39 @@ Options parseOptions(const QStringList& arguments)
     if (options.files.isEmpty())
         options.files.append(QStringLiteral("-"));
     return options;
+}
+
+// Whether the word file named by an option is there to be read (a pipe or a device is); if not, says so. What
+// cannot be read after all is reported by the reading.
+bool wordFileReadable(const char* option, const QString& path, Messages& messages)
+{
+    const QFileInfo file(path);
+    if (file.exists() && !file.isDir())
+        return true;
+    messages.print(QStringLiteral("%1: cannot read the word file \"%2\": %3")
+                       .arg(QLatin1String(option), path,
+                            file.exists() ? QStringLiteral("it is a folder") : QStringLiteral("no such file")));
+    return false;
+}
+
+// The words the user added and dropped; nothing when a file could not be read (said so).
+std::optional<UserWords> readUserWords(const Options& options, Messages& messages)
+{
+    UserWords words;
+    for (const auto& [option, path, into] : {std::tuple{"--add-words", &options.addWordsFile, &words.added},
+                                             {"--drop-words", &options.dropWordsFile, &words.dropped}}) {
+        if (path->isEmpty())
+            continue;
+        if (!wordFileReadable(option, *path, messages))
+            return std::nullopt;
+        try {
+            *into = UserWords::readFile(*path);
+        } catch (const Failure& failure) {
+            messages.print(QStringLiteral("%1: %2").arg(QLatin1String(option), failure.description()));
+            return std::nullopt;
+        }
+    }
+    return words;
 }
 
 // Fills the dictionary; false when the words could not be loaded as asked.
@@ -265,11 +335,21 @@ int main(int argc, char** argv)
     // thousand words one by one costs more than splitting thousands of names.
     static WordDictionary* const kept = new WordDictionary;
     WordDictionary& dictionary = *kept;
+    // A word file that cannot be read ends the run before any row: splitting against other words than asked
+    // for would give rows that look right.
+    if (!options.wordsFile.isEmpty() && !wordFileReadable("--words", options.wordsFile, messages))
+        return SomethingFailed;
+    const std::optional<UserWords> userWords = readUserWords(options, messages);
+    if (!userWords)
+        return SomethingFailed;
     if (!loadDictionary(options, dictionary, prompter)) {
         failed = true;
         if (options.list == WordListChoice::Database && options.wordsFile.isEmpty() && dictionary.isEmpty())
             return SomethingFailed; // without the word database there is nothing to split against
+        if (!options.wordsFile.isEmpty() && dictionary.isEmpty())
+            return SomethingFailed; // the file could not be read whole
     }
+    applyUserWords(dictionary, *userWords);
 
     static EntryProcessor* const keptProcessor = new EntryProcessor(dictionary, options.dataDir);
     EntryProcessor& processor = *keptProcessor;
@@ -279,6 +359,8 @@ int main(int argc, char** argv)
     settings.maxSplits = options.maxSplits;
     settings.order = options.order;
     settings.best = options.best;
+    settings.guesses.beyondList = options.best > 0 && !options.wordsOnly;
+    settings.guesses.caseHints = options.caseHints;
     settings.format = options.format;
     settings.jobs = options.jobs > 0 ? options.jobs : std::clamp(QThread::idealThreadCount(), 1, maxJobs);
     SplitRun run(processor, settings, output, progress, [&](const QString& text) { messages.print(text); });

@@ -60,6 +60,12 @@ void EntryProcessor::prepareScores()
         m_shortAscii->prepareScores(*m_scores);
 }
 
+void EntryProcessor::throwOutOfMemory(qsizetype given)
+{
+    throw Failure(QStringLiteral("Out of memory after %1 ranked splits: the rest of this name's splits were left out.")
+                      .arg(given));
+}
+
 void EntryProcessor::buildSplitRow(qsizetype prefixLength, const qint32* ends, qsizetype pieces)
 {
     m_row.truncate(prefixLength);
@@ -191,11 +197,21 @@ EntryProcessor::Outcome EntryProcessor::writeRows(QStringView entry, const Split
                 outcome.cut = m_shortAscii->writeRows(text, start, maxCandidates, output, outcome.rows);
                 return outcome;
             }
-            const RankedWanted ranked = rankedWanted(options);
-            if (const std::optional<bool> cut = m_shortAscii->writeRankedRows(text, start, scores(), ranked.wanted,
-                                                                              ranked.isBound, output, outcome.rows)) {
-                outcome.cut = *cut;
+            // Of the texts with guesses beyond the list or case hints, the fast path takes the best guess alone,
+            // without case hints; the rest are left to the plain search.
+            if (options.guesses.beyondList && options.best == 1 &&
+                !(options.guesses.caseHints && ExtraPieces::hasCaseCuts(text))) {
+                m_shortAscii->writeBestGuessRow(text, start, scores(), output);
+                outcome.rows = 1;
                 return outcome;
+            }
+            if (!ExtraPieces::applyTo(text, options.guesses)) {
+                const RankedWanted ranked = rankedWanted(options);
+                if (const std::optional<bool> cut = m_shortAscii->writeRankedRows(
+                        text, start, scores(), ranked.wanted, ranked.isBound, output, outcome.rows)) {
+                    outcome.cut = *cut;
+                    return outcome;
+                }
             }
         }
         if (!encodeUnits(text, m_bytes, m_byteOffsets)) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ExtraPieces.h"
 #include "NameCleaner.h"
 #include "PieceLattice.h"
 #include "RankedSearch.h"
@@ -13,6 +14,7 @@
 #include <QStringView>
 
 #include <functional>
+#include <new>
 #include <optional>
 #include <span>
 
@@ -38,6 +40,11 @@ struct SplitOptions
     // A bound on what one name's rows keep, in UTF-16 units of the splits (a blank before each piece): past it
     // the name is cut, as the window's list would otherwise take gigabytes for a long name; 0: none.
     qsizetype maxKeptUnits = 0;
+    // Ranked only: pieces beyond the word list and case hints (ExtraPieces.h); none by default.
+    GuessOptions guesses = {};
+    // Ranked only: the memory one name's search may hold; past it the name ends with a failure after the
+    // splits found before.
+    qsizetype maxSearchBytes = RankedSearch::defaultMemoryLimit;
 };
 
 // The cleaning and splitting of one name, and its rows, for every front end: each job of a splitting run has one.
@@ -96,6 +103,13 @@ public:
     const WordScores& scores();
     void prepareScores();
 
+    // Where the piece text[from, to) of the split being handed out by forEachSplit() or splitEntry() comes
+    // from: always the list, but for the pieces beyond it that SplitOptions::guesses allow.
+    PieceKind pieceKind(qsizetype from, qsizetype to) const
+    {
+        return m_extraInUse ? m_extra.kindOf(from, to) : PieceKind::Known;
+    }
+
 private:
     // Ranked: how many splits are wanted (0: all), and whether that is the bound, so that more splits cut the
     // list. The bound keeps the best splits; asking for fewer than the bound is no cut.
@@ -110,6 +124,8 @@ private:
         const bool boundLimits = bound > 0 && (options.best <= 0 || options.best > bound);
         return {boundLimits ? bound : options.best, boundLimits};
     }
+
+    [[noreturn]] static void throwOutOfMemory(qsizetype given);
 
     // Cleans the entry into m_text and starts m_row with the row's start; false (with the failure noted)
     // when cleaning failed.
@@ -126,6 +142,8 @@ private:
     std::optional<WordScores> m_scores; // made on the first ranked split; copies share its table
     PieceLattice m_lattice;
     RankedSearch m_ranked;
+    ExtraPieces m_extra; // the lattice of a ranked search with guesses, when m_extraInUse
+    bool m_extraInUse = false;
     std::vector<qint64> m_scoreSums; // search order with scores: the score up to the end of each piece
     QString m_text;
     QString m_row;
@@ -140,6 +158,7 @@ private:
 template <typename Sink>
 bool EntryProcessor::forEachSplit(QStringView text, const SplitOptions& options, bool withScores, Sink&& sink)
 {
+    m_extraInUse = false;
     if (options.order == SplitOrder::Search) {
         if (!withScores) {
             return m_segmenter.forEachSplit(text, options.maxCandidates,
@@ -162,14 +181,28 @@ bool EntryProcessor::forEachSplit(QStringView text, const SplitOptions& options,
             });
     }
     const RankedWanted ranked = rankedWanted(options);
-    m_segmenter.findPieces(text, m_lattice);
-    m_ranked.start(text, m_lattice, scores(), ranked.wanted);
+    m_ranked.setMemoryLimit(options.maxSearchBytes);
+    if (ExtraPieces::applyTo(text, options.guesses)) {
+        m_segmenter.findPieces(text, m_lattice, options.guesses.beyondList);
+        m_extra.build(text, m_lattice, scores(), options.guesses);
+        m_extraInUse = true;
+        m_ranked.start(m_extra.lattice(), m_extra.pieceScores(), ranked.wanted);
+    } else {
+        m_segmenter.findPieces(text, m_lattice);
+        m_ranked.start(text, m_lattice, scores(), ranked.wanted);
+    }
     qsizetype given = 0;
-    while ((ranked.wanted <= 0 || given < ranked.wanted) && m_ranked.next()) {
-        const std::span<const qint32> ends = m_ranked.ends();
-        if (!sink(ends.data(), static_cast<qsizetype>(ends.size()), m_ranked.firstNew(), m_ranked.score()))
-            return true;
-        ++given;
+    try {
+        while ((ranked.wanted <= 0 || given < ranked.wanted) && m_ranked.next()) {
+            const std::span<const qint32> ends = m_ranked.ends();
+            if (!sink(ends.data(), static_cast<qsizetype>(ends.size()), m_ranked.firstNew(), m_ranked.score()))
+                return true;
+            ++given;
+        }
+    } catch (const std::bad_alloc&) {
+        // The splits handed out stay; the search's memory goes back before the failure is reported.
+        m_ranked.release();
+        throwOutOfMemory(given);
     }
     const bool cut = ranked.isBound && m_ranked.hasMore();
     // As in search order: at the longest length a list that was not cut fails after its splits.

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <new>
 
 namespace quorvane {
 
@@ -19,6 +20,29 @@ void RankedSearch::start(QStringView text, const PieceLattice& lattice, const Wo
     start(
         lattice, [&](qsizetype from, qsizetype to) { return qint64(scores.pieceScore(text.mid(from, to - from))); },
         wanted);
+}
+
+void RankedSearch::start(const PieceLattice& lattice, std::span<const qint64> pieceScores, qsizetype wanted)
+{
+    // The pieces are scored in the lattice's order, one call each.
+    std::size_t next = 0;
+    start(
+        lattice, [&](qsizetype, qsizetype) { return pieceScores[next++]; }, wanted);
+}
+
+qsizetype RankedSearch::heldBytes() const
+{
+    return static_cast<qsizetype>((m_taken.capacity() + m_queue.capacity()) * sizeof(Entry) +
+                                  m_jumps.capacity() * sizeof(qint32));
+}
+
+void RankedSearch::release()
+{
+    // Swapped with empty ones: clearing would keep the capacity.
+    std::vector<Entry>().swap(m_queue);
+    std::vector<Entry>().swap(m_taken);
+    std::vector<qint32>().swap(m_jumps);
+    m_emptyPending = false;
 }
 
 void RankedSearch::start(const PieceLattice& lattice, const PieceScore& pieceScore, qsizetype wanted)
@@ -182,7 +206,7 @@ void RankedSearch::trim()
     if (m_wanted <= 0)
         return;
     const auto keep = static_cast<std::size_t>(std::max<qsizetype>(m_wanted - m_given, 0) + 1);
-    if (m_queue.size() < 2 * keep + 1024)
+    if (m_queue.size() < 1024 || (m_queue.size() - 1024) / 2 < keep) // keep may be near the largest count
         return;
     const auto before = [this](const Entry& a, const Entry& b) { return after(b, a); };
     std::nth_element(m_queue.begin(), m_queue.begin() + static_cast<std::ptrdiff_t>(keep), m_queue.end(), before);
@@ -202,6 +226,8 @@ bool RankedSearch::next()
     }
     if (m_queue.empty())
         return false;
+    if (heldBytes() > m_memoryLimit)
+        throw std::bad_alloc();
     std::pop_heap(m_queue.begin(), m_queue.end(), [this](const Entry& a, const Entry& b) { return after(a, b); });
     const Entry taken = m_queue.back();
     m_queue.pop_back();

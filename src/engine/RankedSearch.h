@@ -33,6 +33,14 @@ public:
     // The same with the score of each piece text[from, to) given by `pieceScore`.
     using PieceScore = std::function<qint64(qsizetype from, qsizetype to)>;
     void start(const PieceLattice& lattice, const PieceScore& pieceScore, qsizetype wanted);
+    // The same with the pieces' scores given in the lattice's order: by place, then by end.
+    void start(const PieceLattice& lattice, std::span<const qint64> pieceScores, qsizetype wanted);
+
+    // The memory the walk may hold, in bytes: past it, next() throws std::bad_alloc, as running out of
+    // memory would, with the splits taken before still valid. release() gives the memory back.
+    static constexpr qsizetype defaultMemoryLimit = qsizetype(512) * 1024 * 1024;
+    void setMemoryLimit(qsizetype bytes) { m_memoryLimit = bytes; }
+    void release();
 
     // Takes the next best split; false when there is none left.
     bool next();
@@ -66,6 +74,10 @@ private:
     void push(const Entry& entry);
     void trim();
 
+    // The bytes held for the answers given and the queue.
+    qsizetype heldBytes() const;
+
+    qsizetype m_memoryLimit = defaultMemoryLimit;
     qsizetype m_size = 0;
     qsizetype m_wanted = 0;
     qsizetype m_given = 0;

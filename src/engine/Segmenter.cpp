@@ -84,7 +84,7 @@ void Segmenter::rebuildIndex()
 }
 
 // Backwards, so that whether the rest of the text can be split is known at the end of every piece.
-void Segmenter::findPieces(QStringView text, PieceLattice& lattice)
+void Segmenter::findPieces(QStringView text, PieceLattice& lattice, bool keepDeadEnds)
 {
     const qsizetype size = text.size();
     if (size > maxTextLength)
@@ -96,14 +96,14 @@ void Segmenter::findPieces(QStringView text, PieceLattice& lattice)
         m_wordEnds.clear();
         WordEnds words(m_index->trie, text, at);
         for (qsizetype end = words.next(); end >= 0; end = words.next()) {
-            if (lattice.canSplitFrom(end))
+            if (keepDeadEnds || lattice.canSplitFrom(end))
                 m_wordEnds.push_back(static_cast<qint32>(end));
         }
         m_numberEnds.clear();
         if (NumericScanner::canStart(text[at])) {
             NumericScanner numbers(text, at, m_digitRunEnds.data());
             for (qsizetype end = numbers.next(); end >= 0; end = numbers.next()) {
-                if (lattice.canSplitFrom(end))
+                if (keepDeadEnds || lattice.canSplitFrom(end))
                     m_numberEnds.push_back(static_cast<qint32>(end));
             }
         }

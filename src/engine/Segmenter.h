@@ -67,8 +67,9 @@ public:
 
     // The pieces of `text` that lead to its end (PieceLattice.h), which the search above walks. Throws Failure for
     // a text longer than maxTextLength. At exactly that length the piece that is the whole text is left out: its
-    // 16-bit piece counter would overflow (the search fails after its other candidates).
-    void findPieces(QStringView text, PieceLattice& lattice);
+    // 16-bit piece counter would overflow (the search fails after its other candidates). With `keepDeadEnds`,
+    // every piece of the list is kept, those from which the rest cannot be split too.
+    void findPieces(QStringView text, PieceLattice& lattice, bool keepDeadEnds = false);
 
     // The index of the words the search reads, built for the dictionary's words as they are now: the one index
     // that the ranking reads too.

@@ -1,5 +1,6 @@
 #include "ShortAsciiRows.h"
 
+#include "ExtraPieces.h"
 #include "KeyRadixSort.h"
 #include "NumericPieces.h"
 #include "WordScores.h"
@@ -95,6 +96,43 @@ struct RowsInSearchOrder
     }
 };
 
+// The scores of the pieces beyond the list (ExtraPieces.h) for the best guess, in WordScores units.
+namespace guessScores {
+
+constexpr qint32 letterScore = WordScores::units(ExtraPieces::letterScore);
+constexpr std::array<qint32, ExtraPieces::unknownLongest + 1> unknownScores = [] {
+    std::array<qint32, ExtraPieces::unknownLongest + 1> scored{};
+    for (qsizetype length = 1; length <= ExtraPieces::unknownLongest; ++length)
+        scored[static_cast<std::size_t>(length)] =
+            WordScores::units(ExtraPieces::unknownScore + ExtraPieces::unknownScorePerUnit * double(length));
+    return scored;
+}();
+// Per length, the score of a piece beyond the list from a letter and from another character (none: a score
+// below any), which a known piece of that length takes when it is better than its own.
+constexpr std::array<qint32, ShortAsciiRows::maxLength + 1> beyondByLength(bool fromLetter)
+{
+    std::array<qint32, ShortAsciiRows::maxLength + 1> scored{};
+    scored.fill(std::numeric_limits<qint16>::min() * 2);
+    scored[1] = fromLetter ? letterScore : unknownScores[1];
+    for (std::size_t length = ExtraPieces::unknownShortest; length < unknownScores.size(); ++length)
+        scored[length] = unknownScores[length];
+    return scored;
+}
+constexpr std::array<qint32, ShortAsciiRows::maxLength + 1> beyondFromLetter = beyondByLength(true);
+constexpr std::array<qint32, ShortAsciiRows::maxLength + 1> beyondFromOther = beyondByLength(false);
+// Whether a stretch's score grows by the same step per character.
+constexpr qint32 unknownStep = unknownScores[2] - unknownScores[1];
+constexpr qint32 unknownBase = unknownScores[1] - unknownStep;
+constexpr bool unknownScoresLinear = [] {
+    for (std::size_t length = 1; length < unknownScores.size(); ++length) {
+        if (unknownScores[length] != unknownBase + unknownStep * qint32(length))
+            return false;
+    }
+    return true;
+}();
+
+} // namespace guessScores
+
 } // namespace
 
 ShortAsciiRows::ShortAsciiRows(const WordDictionary& dictionary) : m_dictionary(dictionary) {}
@@ -157,7 +195,7 @@ void ShortAsciiRows::refreshScores(const WordScores& scores)
 // Forwards, the words and numbers from each place that pieces from the start reach (the walk from one place
 // runs to its end before the next: one read per step through the double-array trie); then backwards, those
 // after which the rest can be split.
-template <bool withScores> void ShortAsciiRows::findEndMasks(QStringView text)
+template <bool withScores, bool everyPlace> void ShortAsciiRows::findEndMasks(QStringView text)
 {
     const char16_t* units = text.utf16();
     const auto size = static_cast<std::size_t>(text.size());
@@ -170,7 +208,7 @@ template <bool withScores> void ShortAsciiRows::findEndMasks(QStringView text)
         codes[k] = trie.codeOf(units[k]);
     quint64 fromStart = 1; // bit k: pieces from the start reach place k
     for (std::size_t start = 0; start < size; ++start) {
-        if (((fromStart >> start) & 1) == 0)
+        if (!everyPlace && ((fromStart >> start) & 1) == 0)
             continue;
         quint64 ends = 0;
         AsciiWordTrie::Cell cell = trie.root();
@@ -199,6 +237,8 @@ template <bool withScores> void ShortAsciiRows::findEndMasks(QStringView text)
         m_pieceMasks[start] = ends;
         fromStart |= (ends << start) << 1;
     }
+    if constexpr (everyPlace)
+        return;
     quint64 splitsAhead = 1; // bit k: the rest from place at + 1 + k can be split
     for (std::size_t at = size; at-- > 0;) {
         const quint64 ends = ((fromStart >> at) & 1) != 0 ? m_pieceMasks[at] & splitsAhead : 0;
@@ -434,6 +474,86 @@ std::span<const qint64> ShortAsciiRows::sortListed(qint64 total, qint64 taken)
         keys[to] = key;
     }
     return keys;
+}
+
+// Backwards, per place the best score of the rest and the first end of a split that has it, as countBackwards()
+// does, over the list's pieces and those beyond it, each end with the better score of the two.
+void ShortAsciiRows::writeBestGuessRow(QStringView text, QByteArrayView start, const WordScores& scores,
+                                       RowOutput& output)
+{
+    Q_ASSERT(takes(text));
+    const auto size = static_cast<qint32>(text.size());
+    if (size == 0) { // one split, the empty one
+        qsizetype rows = 0;
+        writeRows(text, start, 0, output, rows);
+        return;
+    }
+    std::array<char, textRoom> bytes;
+    takeBytes(text, bytes);
+    refreshScores(scores);
+    findEndMasks<true, true>(text);
+    const qint16* const nodeScores = m_nodeScores->scores.data();
+    using namespace guessScores;
+    std::array<qint64, maxLength + 1>& best = m_bestScores;
+    std::array<qint32, maxLength + 1>& bestEnd = m_bestEnds;
+    best[static_cast<std::size_t>(size)] = 0;
+    // When a stretch's score grows by the same step per character, the ends of the stretches from each place, as
+    // the window of the ends they may take moves backwards: each end's best[end] + step * end, falling from the
+    // first to the last (a later end that is no worse replaces those before it), so the first is the best.
+    std::array<qint64, maxLength + 1> windowValues;
+    std::array<qint32, maxLength + 1> windowEnds;
+    qsizetype windowBegin = 0;
+    qsizetype windowEnd = 0;
+    for (qint32 at = size; at-- > 0;) {
+        const auto place = static_cast<std::size_t>(at);
+        const quint64 known = m_pieceMasks[place];
+        const char16_t unit = text[at].unicode();
+        const bool letter = (unit | 0x20) >= u'a' && (unit | 0x20) <= u'z';
+        qint64 top = std::numeric_limits<qint64>::min();
+        qint32 topEnd = -1;
+        const auto consider = [&](qint64 score, qint32 end) {
+            if (score > top || (score == top && end < topEnd)) {
+                top = score;
+                topEnd = end;
+            }
+        };
+        // The stretches beyond the list, the shortest first among equals; a known piece's end among them is
+        // taken below with the better of its two scores.
+        if constexpr (unknownScoresLinear) {
+            // The best stretch is the best end in a window that moves one place per place.
+            const qint32 entering = at + static_cast<qint32>(ExtraPieces::unknownShortest);
+            if (entering <= size) {
+                const qint64 value = best[static_cast<std::size_t>(entering)] + qint64(unknownStep) * entering;
+                while (windowEnd > windowBegin && windowValues[windowEnd - 1] <= value)
+                    --windowEnd; // the shorter stretch wins ties
+                windowValues[windowEnd] = value;
+                windowEnds[windowEnd++] = entering;
+            }
+            while (windowEnd > windowBegin && windowEnds[windowBegin] > at + ExtraPieces::unknownLongest)
+                ++windowBegin;
+            if (windowEnd > windowBegin)
+                consider(windowValues[windowBegin] - qint64(unknownStep) * at + unknownBase, windowEnds[windowBegin]);
+        } else {
+            const qint32 longest = std::min<qint32>(size - at, ExtraPieces::unknownLongest);
+            for (qint32 length = ExtraPieces::unknownShortest; length <= longest; ++length)
+                consider(unknownScores[static_cast<std::size_t>(length)] +
+                             best[place + static_cast<std::size_t>(length)],
+                         at + length);
+        }
+        if (letter)
+            consider(qint64(letterScore) + best[place + 1], at + 1);
+        else if ((known & 1) == 0)
+            consider(qint64(unknownScores[1]) + best[place + 1], at + 1);
+        const std::array<qint32, maxLength + 1>& beyond = letter ? beyondFromLetter : beyondFromOther;
+        for (quint64 ends = known; ends != 0; ends &= ends - 1) {
+            const auto length = static_cast<std::size_t>(__builtin_ctzll(ends)) + 1;
+            const qint32 score = std::max<qint32>(nodeScores[m_pieceNodes[place][length - 1]], beyond[length]);
+            consider(score + best[place + length], at + static_cast<qint32>(length));
+        }
+        best[place] = top;
+        bestEnd[place] = topEnd;
+    }
+    writeSplitRow(bestSplitEnds(size), bytes.data(), size, start, output);
 }
 
 std::optional<bool> ShortAsciiRows::writeRankedRows(QStringView text, QByteArrayView start, const WordScores& scores,

@@ -55,6 +55,11 @@ public:
     std::optional<bool> writeRankedRows(QStringView text, QByteArrayView start, const WordScores& scores,
                                         qsizetype wanted, bool wantedIsBound, RowOutput& output, qsizetype& rows);
 
+    // The likeliest split of such a text when pieces beyond the word list may be taken (ExtraPieces.h, without
+    // case hints), written as writeRows() writes a row: the first split of RankedSearch over ExtraPieces'
+    // lattice. Every text has one. `scores` as for writeRankedRows().
+    void writeBestGuessRow(QStringView text, QByteArrayView start, const WordScores& scores, RowOutput& output);
+
     // Scores the trie's words now (it is done with the first ranked text otherwise), so that copies share them.
     void prepareScores(const WordScores& scores);
 
@@ -62,8 +67,9 @@ private:
     void refreshIndex();
     void refreshScores(const WordScores& scores);
     // Per place, the ends of its pieces from which the rest can be split, as masks into m_endMasks; with
-    // `withScores`, where each piece's score lies too, in m_pieceNodes.
-    template <bool withScores> void findEndMasks(QStringView text);
+    // `withScores`, where each piece's score lies too, in m_pieceNodes. With `everyPlace`, only every piece from
+    // every place, in m_pieceMasks.
+    template <bool withScores, bool everyPlace = false> void findEndMasks(QStringView text);
     // The text's bytes, an LF, and a block's room past them (copies read whole blocks).
     static constexpr std::size_t textRoom = maxLength + 1 + 64;
     static void takeBytes(QStringView text, std::array<char, textRoom>& bytes);

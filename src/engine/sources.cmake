@@ -1,11 +1,13 @@
 target_sources(quorvane_core PRIVATE
     engine/AsciiWordTrie.cpp
     engine/EntryProcessor.cpp
+    engine/ExtraPieces.cpp
     engine/NameCleaner.cpp
     engine/NumericPieces.cpp
     engine/RankedSearch.cpp
     engine/Segmenter.cpp
     engine/ShortAsciiRows.cpp
+    engine/UserWords.cpp
     engine/WordDatabase.cpp
     engine/WordDictionary.cpp
     engine/WordLists.cpp

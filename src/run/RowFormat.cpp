@@ -71,6 +71,19 @@ QByteArray tsvField(QStringView text)
 
 } // namespace
 
+const char* RowFormat::pieceKindName(PieceKind kind)
+{
+    switch (kind) {
+    case PieceKind::Known:
+        break;
+    case PieceKind::Letter:
+        return "letter";
+    case PieceKind::Unknown:
+        return "unknown";
+    }
+    return "known";
+}
+
 EntryProcessor::Outcome RowFormat::write(EntryProcessor& processor, QStringView name, const SplitOptions& options,
                                          RowOutput& output) const
 {
@@ -89,6 +102,10 @@ EntryProcessor::Outcome RowFormat::write(EntryProcessor& processor, QStringView 
     const QByteArray start = layout == Layout::Tsv  ? tsvField(trimmedName) + '\t'
                              : options.showOriginal ? trimmedName.toUtf8() + " - "
                                                     : QByteArray();
+    const bool withKinds = options.order == SplitOrder::Ranked && options.guesses.beyondList;
+    const auto kindOf = [&](std::span<const qint32> ends, std::size_t k) {
+        return pieceKindName(processor.pieceKind(k == 0 ? 0 : ends[k - 1], ends[k]));
+    };
     EntryProcessor::Outcome outcome =
         processor.splitEntry(name, options, true, [&](QStringView text, std::span<const qint32> ends, qint64 score) {
             ++rank;
@@ -116,6 +133,14 @@ EntryProcessor::Outcome RowFormat::write(EntryProcessor& processor, QStringView 
                         row += ' ';
                     row += tsvField(EntryProcessor::piece(text, ends, k));
                 }
+                if (withKinds) {
+                    row += '\t';
+                    for (std::size_t k = 0; k < ends.size(); ++k) {
+                        if (k > 0)
+                            row += ' ';
+                        row += kindOf(ends, k);
+                    }
+                }
                 row += '\n';
                 break;
             case Layout::Jsonl:
@@ -129,14 +154,32 @@ EntryProcessor::Outcome RowFormat::write(EntryProcessor& processor, QStringView 
                 }
                 row += "],\"score\":";
                 row += scoreText(score);
+                if (withKinds) {
+                    row += ",\"kinds\":[";
+                    for (std::size_t k = 0; k < ends.size(); ++k) {
+                        if (k > 0)
+                            row += ',';
+                        row += '"';
+                        row += kindOf(ends, k);
+                        row += '"';
+                    }
+                    row += ']';
+                }
                 row += '}';
                 break;
             }
             put(output, row);
             return true;
         });
-    if (layout == Layout::Jsonl)
-        put(output, outcome.cut ? QByteArray("],\"cut\":true}\n") : QByteArray("],\"cut\":false}\n"));
+    if (layout == Layout::Jsonl) {
+        row = outcome.cut ? QByteArray("],\"cut\":true") : QByteArray("],\"cut\":false");
+        if (!outcome.failures.isEmpty()) {
+            row += ",\"error\":";
+            appendJson(row, outcome.failures.join(QLatin1Char('\n')));
+        }
+        row += "}\n";
+        put(output, row);
+    }
     return outcome;
 }
 

@@ -112,14 +112,16 @@ private slots:
         QTest::addColumn<QStringList>("options");
         QTest::addColumn<int>("keep"); // rows kept per name from the ranked list, 0: all
         QTest::addColumn<bool>("cutReported");
-        QTest::newRow("--best 1 is the first ranked row") << QStringList{"--best", "1"} << 1 << false;
-        QTest::newRow("--best 3") << QStringList{"--best=3"} << 3 << false;
-        QTest::newRow("--best past every split is --rank") << QStringList{"--best", "1000"} << 0 << false;
+        QTest::newRow("--best 1 is the first ranked row") << QStringList{"--best", "1", "--words-only"} << 1 << false;
+        QTest::newRow("--best 3") << QStringList{"--best=3", "--words-only"} << 3 << false;
+        QTest::newRow("--best past every split is --rank")
+            << QStringList{"--best", "1000", "--words-only"} << 0 << false;
         QTest::newRow("the bound keeps the best ones, and cuts")
             << QStringList{"--rank", "--max-splits", "2"} << 2 << true;
-        QTest::newRow("a bound below --best cuts") << QStringList{"--best", "3", "--max-splits", "2"} << 2 << true;
+        QTest::newRow("a bound below --best cuts")
+            << QStringList{"--best", "3", "--max-splits", "2", "--words-only"} << 2 << true;
         QTest::newRow("--best within the bound is no cut")
-            << QStringList{"--best", "2", "--max-splits", "3"} << 2 << false;
+            << QStringList{"--best", "2", "--max-splits", "3", "--words-only"} << 2 << false;
     }
     void bestAndBound()
     {
@@ -144,7 +146,7 @@ private slots:
         QTest::addColumn<QStringList>("order");
         QTest::newRow("search order") << QStringList();
         QTest::newRow("ranked") << QStringList{"--rank"};
-        QTest::newRow("best two") << QStringList{"--best", "2"};
+        QTest::newRow("best two") << QStringList{"--best", "2", "--words-only"};
     }
     void formatsAgree()
     {
@@ -248,6 +250,11 @@ private slots:
         QTest::newRow("best not a number") << QStringList{"--best", "few"} << 2 << QByteArray();
         QTest::newRow("unknown format") << QStringList{"--format", "xml"} << 2 << QByteArray();
         QTest::newRow("format without value") << QStringList{"--format"} << 2 << QByteArray();
+        QTest::newRow("best too large") << QStringList{"--best", "99999999999999999999"} << 2 << QByteArray();
+        QTest::newRow("bound too large") << QStringList{"--max-splits", "9223372036854775808"} << 2 << QByteArray();
+        QTest::newRow("jobs too large") << QStringList{"--jobs", "4294967296"} << 2 << QByteArray();
+        QTest::newRow("help says what --rank and --best do")
+            << QStringList{"--help"} << 0 << QByteArray("may go beyond the word list");
         QTest::newRow("a name after -- may start with a dash")
             << QStringList{"--", "-carpet"} << 1 << QByteArray(); // no such file: reported, not an option
     }
@@ -261,6 +268,148 @@ private slots:
         QVERIFY(result.out.contains(output));
         if (exitCode == 2)
             QVERIFY(result.err.contains("--help"));
+        if (QTest::currentDataTag() && QByteArray(QTest::currentDataTag()).endsWith("too large"))
+            QVERIFY2(result.err.contains("too large a count"), result.err.constData());
+    }
+
+    // --best may go beyond the list, and says which pieces do; --words-only keeps it inside.
+    void bestBeyondTheList_data()
+    {
+        QTest::addColumn<QStringList>("options");
+        QTest::addColumn<QByteArray>("name");
+        QTest::addColumn<QByteArray>("split"); // the first row's, and its pieces' kinds (no field: none)
+        QTest::addColumn<QByteArray>("kinds");
+        QTest::newRow("a name with no split of the list")
+            << QStringList{} << QByteArray("xqzwvb.com") << QByteArray("xqzwvb") << QByteArray("unknown");
+        QTest::newRow("spelled letters rather than a short unknown stretch")
+            << QStringList{} << QByteArray("xqzw") << QByteArray("x q z w")
+            << QByteArray("letter letter letter letter");
+        QTest::newRow("a spelled letter beside words")
+            << QStringList{} << QByteArray("carpetq") << QByteArray("car pet q") << QByteArray("known known letter");
+        QTest::newRow("inside the list, no kinds")
+            << QStringList{"--words-only"} << QByteArray("carpet") << QByteArray("car pet") << QByteArray();
+        QTest::newRow("inside the list, a name without a split has no row")
+            << QStringList{"--words-only"} << QByteArray("xqzw.com") << QByteArray() << QByteArray();
+    }
+    void bestBeyondTheList()
+    {
+        QFETCH(QStringList, options);
+        QFETCH(QByteArray, name);
+        QFETCH(QByteArray, split);
+        QFETCH(QByteArray, kinds);
+        const Run rows = run(QStringList{"--best", "2", "--format", "tsv"} + options, name + "\n");
+        QCOMPARE(rows.exitCode, 0);
+        QList<QByteArray> lines = rows.out.split('\n');
+        lines.removeLast();
+        QCOMPARE(lines.isEmpty(), split.isEmpty());
+        if (!lines.isEmpty()) {
+            const QList<QByteArray> fields = lines.first().split('\t');
+            QCOMPARE(fields.size(), kinds.isEmpty() ? 4 : 5);
+            QCOMPARE(fields[0], name);
+            QCOMPARE(fields[1], QByteArray("1"));
+            QCOMPARE(fields[3], split);
+            QCOMPARE(fields.value(4), kinds);
+        }
+        const Run json = run(QStringList{"--best", "2", "--format", "jsonl"} + options, name + "\n");
+        const QJsonObject object = QJsonDocument::fromJson(json.out).object();
+        const QJsonArray splits = object.value("splits").toArray();
+        QCOMPARE(splits.size(), lines.size());
+        for (qsizetype k = 0; k < splits.size(); ++k) {
+            const QList<QByteArray> fields = lines[k].split('\t');
+            QCOMPARE(splits[k].toObject().contains("kinds"), fields.size() == 5);
+            QStringList jsonKinds;
+            for (const QJsonValue kind : splits[k].toObject().value("kinds").toArray())
+                jsonKinds.append(kind.toString());
+            QCOMPARE(jsonKinds.join(QLatin1Char(' ')).toUtf8(), fields.value(4));
+        }
+    }
+
+    // The user's words hold in every mode: the listing, --rank, --best and --best inside the list.
+    void userWordsInEveryMode_data()
+    {
+        QTest::addColumn<QStringList>("mode");
+        QTest::newRow("listing") << QStringList{};
+        QTest::newRow("ranked listing") << QStringList{"--rank"};
+        QTest::newRow("best") << QStringList{"--best", "1"};
+        QTest::newRow("best inside the list") << QStringList{"--best", "1", "--words-only"};
+    }
+    void userWordsInEveryMode()
+    {
+        QFETCH(QStringList, mode);
+        const QString added = m_dir.filePath(QStringLiteral("added.txt"));
+        const QString dropped = m_dir.filePath(QStringLiteral("dropped.txt"));
+        testfiles::writeBytes(added, "Zorp\r\nskyblue\r\n");
+        testfiles::writeBytes(dropped, "sale\n");
+        const QByteArray names = "zorp.com\n4sale\nskyblue\n";
+        const Run before = run(QStringList{"-o"} + mode, names);
+        const Run after = run(QStringList{"-o", "--add-words", added, "--drop-words", dropped} + mode, names);
+        QCOMPARE(before.exitCode, 0);
+        QCOMPARE(after.exitCode, 0);
+        const QMap<QString, QStringList> was = byName(before.out);
+        const QMap<QString, QStringList> is = byName(after.out);
+        QVERIFY(!was.value("zorp.com").contains("zorp"));
+        QCOMPARE(is.value("zorp.com").value(0), QStringLiteral("zorp"));
+        QVERIFY(was.value("4sale").contains("4 sale"));
+        QVERIFY(!is.value("4sale").contains("4 sale"));
+        QVERIFY(!is.value("4sale").isEmpty()); // 4 sal e
+        if (mode.isEmpty())
+            QVERIFY(is.value("skyblue").contains("skyblue"));
+        else
+            QCOMPARE(is.value("skyblue").value(0), QStringLiteral("skyblue")); // ranked with the first words
+    }
+
+    // Case hints reorder the ranked listing, never change its rows.
+    void caseHintsOrderTheListing()
+    {
+        const QByteArray names = "BluesKy\nBlueSky\ncarpet\n";
+        const Run ranked = run({"-o", "--rank", "--max-splits", "0"}, names);
+        const Run hinted = run({"-o", "--rank", "--case-hints", "--max-splits", "0"}, names);
+        QCOMPARE(hinted.exitCode, 0);
+        QMap<QString, QStringList> plainRows = byName(ranked.out);
+        QMap<QString, QStringList> hintedRows = byName(hinted.out);
+        QCOMPARE(plainRows.value("BluesKy").value(0), QStringLiteral("Blue sKy"));
+        QCOMPARE(hintedRows.value("BluesKy").value(0), QStringLiteral("Blues Ky"));
+        for (QMap<QString, QStringList>* byName : {&plainRows, &hintedRows}) {
+            for (QStringList& rows : *byName)
+                rows.sort();
+        }
+        QCOMPARE(hintedRows, plainRows);
+    }
+
+    // A word file that cannot be read ends the run before any row.
+    void unreadableWordFiles_data()
+    {
+        QTest::addColumn<QString>("option");
+        QTest::newRow("--words") << "--words";
+        QTest::newRow("--add-words") << "--add-words";
+        QTest::newRow("--drop-words") << "--drop-words";
+    }
+    void unreadableWordFiles()
+    {
+        QFETCH(QString, option);
+        for (const QString& path : {m_dir.filePath(QStringLiteral("no-such-words.txt")), m_dir.path()}) {
+            const Run result = testfiles::runProgram(
+                program(), QStringList{"--data-dir", m_dir.path(), option, path, "--best", "1"}, "carpet\n");
+            QCOMPARE(result.exitCode, 1);
+            QVERIFY(result.out.isEmpty());
+            QVERIFY2(result.err.contains("cannot read the word file"), result.err.constData());
+            QVERIFY(result.err.contains(path.toUtf8()));
+        }
+    }
+
+    // A name that fails carries an error in JSON Lines; the lines stay whole and the run goes on.
+    void jsonlNamesAFailure()
+    {
+        const QByteArray tooLong(40000, 'a');
+        const Run result = run({"--format", "jsonl", "--best", "1"}, tooLong + "\ncarpet\n");
+        QCOMPARE(result.exitCode, 1);
+        const QList<QByteArray> lines = result.out.split('\n');
+        QCOMPARE(lines.size(), 3);
+        const QJsonObject failed = QJsonDocument::fromJson(lines[0]).object();
+        QVERIFY(failed.value("error").toString().contains(QStringLiteral("too long")));
+        const QJsonObject next = QJsonDocument::fromJson(lines[1]).object();
+        QVERIFY(!next.contains("error"));
+        QCOMPARE(next.value("splits").toArray().size(), 1);
     }
 };
 

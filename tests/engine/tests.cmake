@@ -38,3 +38,5 @@ quorvane_add_test(NAME test_stderrsilencer SOURCES engine/test_stderrsilencer.cp
 quorvane_add_test(NAME test_filechangewatcher SOURCES engine/test_filechangewatcher.cpp)
 quorvane_add_test(NAME test_filechangecheck SOURCES engine/test_filechangecheck.cpp)
 quorvane_add_test(NAME test_rankedsearch SOURCES engine/test_rankedsearch.cpp)
+# The likeliest splits beyond the word list, case hints and the user's words, against every split listed.
+quorvane_add_test(NAME test_bestguesses SOURCES engine/test_bestguesses.cpp)
