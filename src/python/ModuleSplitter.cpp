@@ -70,6 +70,7 @@ ModuleSplitter::ModuleSplitter(const Settings& settings)
     if (m_dictionary->isEmpty() && !prompter.reports.isEmpty())
         throw Failure(prompter.reports.first());
     m_loadReports = prompter.reports;
+    applyUserWords(*m_dictionary, settings.userWords);
     m_prototype = std::make_unique<EntryProcessor>(*m_dictionary, settings.dataFolder);
     // Built once here, the index and the scores are shared by every processor copied from the prototype.
     m_prototype->prepareIndex();
@@ -78,12 +79,14 @@ ModuleSplitter::ModuleSplitter(const Settings& settings)
 
 ModuleSplitter::~ModuleSplitter() = default;
 
-SplitOptions ModuleSplitter::bestOptions() const
+SplitOptions ModuleSplitter::bestOptions(qsizetype best) const
 {
     SplitOptions options;
     options.maxCandidates = m_settings.maxSplits;
     options.order = SplitOrder::Ranked;
-    options.best = 1;
+    options.best = best;
+    options.guesses.beyondList = best > 0 && !m_settings.wordsOnly;
+    options.guesses.caseHints = m_settings.caseHints;
     return options;
 }
 
@@ -111,9 +114,12 @@ void ModuleSplitter::splits(QStringView name, SplitOrder order, qsizetype best, 
     into.splitEnds.clear();
     into.scores.clear();
     SplitOptions options;
-    options.maxCandidates = m_settings.maxSplits;
-    options.order = order;
-    options.best = order == SplitOrder::Ranked ? best : 0;
+    if (order == SplitOrder::Ranked) {
+        options = bestOptions(best);
+    } else {
+        options.maxCandidates = m_settings.maxSplits;
+        options.order = order;
+    }
     const Lease processor(*this);
     into.outcome =
         processor->splitEntry(name, options, true, [&](QStringView text, std::span<const qint32> ends, qint64 score) {
@@ -130,13 +136,13 @@ EntryProcessor::Outcome ModuleSplitter::bestRow(QStringView name, BatchRows& row
 {
     row.clear();
     const Lease processor(*this);
-    return processor->writeRows(name, bestOptions(), row);
+    return processor->writeRows(name, bestOptions(1), row);
 }
 
 std::vector<std::unique_ptr<SplitBatch>> ModuleSplitter::splitBest(const NameChunk& chunk, int jobs)
 {
     SplittingRun::Settings settings;
-    settings.split = bestOptions();
+    settings.split = bestOptions(1);
     settings.jobs = jobs > 0 ? jobs : SplittingRun::defaultJobs();
     ChunkSource source(chunk);
     KeepingSink sink;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/EntryProcessor.h"
+#include "engine/UserWords.h"
 #include "engine/WordLists.h"
 #include "run/SplittingRun.h"
 
@@ -28,6 +29,9 @@ public:
         QString wordsFile;  // used instead of the numbered list when not empty
         QString dataFolder; // the application folder: dbWords.mdb, google.col, mit.col, suffix.lst
         qsizetype maxSplits = Segmenter::defaultMaxCandidates; // per name; 0: none
+        UserWords userWords;                                   // added to and dropped from the list
+        bool wordsOnly = false;                                // the best splits stay inside the list
+        bool caseHints = false;                                // ranked: lower-to-upper changes are likely cuts
     };
 
     // Loads the words. Throws Failure with the first report when no word could be loaded although the source
@@ -77,8 +81,8 @@ public:
     std::vector<std::unique_ptr<SplitBatch>> splitBest(const NameChunk& chunk, int jobs);
 
 private:
-    // What quorvane-split --best 1 asks: the most likely split.
-    SplitOptions bestOptions() const;
+    // What quorvane-split --best N asks (with the same options): the N most likely splits.
+    SplitOptions bestOptions(qsizetype best) const;
 
     // A processor of the pool for one call, given back at its end; a new copy of the prototype when all are
     // in use.

@@ -3,6 +3,7 @@
 // messages. The public module (quorvane/__init__.py) re-exports what is here.
 #include "ModuleSplitter.h"
 #include "core/Failure.h"
+#include "engine/WordDictionary.h"
 
 #include <QByteArray>
 #include <QString>
@@ -157,21 +158,22 @@ QString dataFolder(const std::optional<py::object>& given)
     return pathFromPython(installed);
 }
 
-// Options of the API that this engine does not have yet: accepted only at their defaults, so that no call
-// silently gets splits other than it asked for.
-void refuseUnavailable(const py::object& addWords, const py::object& dropWords, bool caseHints)
+// The words of an iterable of str given for `option`, lower-cased as the word lists' are, empty ones left out.
+QStringList userWordsFrom(const char* option, const py::object& words)
 {
-    const auto refuse = [](const char* what) {
-        PyErr_Format(PyExc_NotImplementedError, "%s is not available yet: this version of the engine has no %s", what,
-                     std::string_view(what) == "case_hints" ? "case hints" : "words of the caller's own");
-        throw py::error_already_set();
-    };
-    if (!addWords.is_none() && py::len(addWords) > 0)
-        refuse("add_words");
-    if (!dropWords.is_none() && py::len(dropWords) > 0)
-        refuse("drop_words");
-    if (caseHints)
-        refuse("case_hints");
+    QStringList found;
+    if (words.is_none())
+        return found;
+    if (py::isinstance<py::str>(words))
+        throw py::type_error(std::string(option) + " takes an iterable of words, not one string");
+    for (const py::handle word : words) {
+        if (!py::isinstance<py::str>(word))
+            throw py::type_error(std::string(option) + " takes words as str");
+        QString lower = WordDictionary::lowerCase(fromPython(py::reinterpret_borrow<py::str>(word)));
+        if (!lower.isEmpty())
+            found.append(std::move(lower));
+    }
+    return found;
 }
 
 // The words of a row of the best split, [row, end) with its line feed: its pieces with a blank between (no
@@ -380,7 +382,8 @@ class Splitter final
 {
 public:
     Splitter(std::optional<int> list, const std::optional<py::object>& words, const py::object& addWords,
-             const py::object& dropWords, bool caseHints, long long maxSplits, const std::optional<py::object>& dataDir)
+             const py::object& dropWords, bool caseHints, bool wordsOnly, long long maxSplits,
+             const std::optional<py::object>& dataDir)
     {
         if (list)
             checkList(*list);
@@ -388,8 +391,11 @@ public:
         if (list && wordsGiven)
             throw py::value_error("list and words choose the word list both; give only one");
         checkCount("max_splits", maxSplits, 0);
-        refuseUnavailable(addWords, dropWords, caseHints);
         ModuleSplitter::Settings settings;
+        settings.userWords.added = userWordsFrom("add_words", addWords);
+        settings.userWords.dropped = userWordsFrom("drop_words", dropWords);
+        settings.caseHints = caseHints;
+        settings.wordsOnly = wordsOnly;
         settings.list = static_cast<WordListChoice>(list.value_or(2));
         if (wordsGiven)
             settings.wordsFile = pathFromPython(*words);
@@ -494,7 +500,7 @@ Splitter& defaultSplitter(long long list)
     Splitter*& slot = made[static_cast<std::size_t>(list - 1)];
     if (!slot) {
         auto splitter = std::make_unique<Splitter>(static_cast<int>(list), std::nullopt, py::tuple(), py::tuple(),
-                                                   false, Segmenter::defaultMaxCandidates, std::nullopt);
+                                                   false, false, Segmenter::defaultMaxCandidates, std::nullopt);
         if (!slot)
             slot = splitter.release();
     }
@@ -525,16 +531,21 @@ PYBIND11_MODULE(_quorvane, module)
 
 list: word list 1 (the word database), 2 or 3; 2 unless `words` is given.
 words: a word-list file (read like the shipped lists) instead of a numbered list.
-add_words, drop_words, case_hints: not available yet; only their defaults are taken.
+add_words: words to add to the list (an iterable of str), ranked with its most common words.
+drop_words: words to take out of the list.
+case_hints: in a name written in mixed case, changes from lower to upper case count as likely cuts (ranked
+    calls only); a strong preference, not a rule.
+words_only: the best splits stay inside the list (known words and numbers); otherwise letters spelled one by
+    one and unknown stretches may be pieces, so that every name gets a best guess.
 max_splits: at most this many splits per name (0: no bound); the ranked calls keep the best ones.
 data_dir: the folder of the word lists and suffix.lst; default $QUORVANE_DATA_DIR, else the installed one.
 
 Raises OSError when the words cannot be loaded and ValueError for a bad argument. One Splitter may be used
 from several threads at once.)")
         .def(py::init<std::optional<int>, const std::optional<py::object>&, const py::object&, const py::object&, bool,
-                      long long, const std::optional<py::object>&>(),
+                      bool, long long, const std::optional<py::object>&>(),
              py::arg("list") = py::none(), py::arg("words") = py::none(), py::arg("add_words") = py::tuple(),
-             py::arg("drop_words") = py::tuple(), py::arg("case_hints") = false,
+             py::arg("drop_words") = py::tuple(), py::arg("case_hints") = false, py::arg("words_only") = false,
              py::arg("max_splits") = static_cast<long long>(Segmenter::defaultMaxCandidates), py::kw_only(),
              py::arg("data_dir") = py::none())
         .def("split", &Splitter::split, py::arg("name"),

@@ -96,18 +96,18 @@ def test_the_module_splits_with_the_shipped_list():
     assert quorvane.split("bestcheapflights.com", list=2) == quorvane.Splitter(list=2).split("bestcheapflights.com")
 
 
-@pytest.mark.parametrize("name, expected", [
-    ("carpet", ["carpet"]),
-    ("www.BestCheapFlights.com", ["Best", "Cheap", "Flights"]),
-    ("4sale", ["4", "sale"]),
-    ("café.com", ["café"]),
-    ("\U0001f600carpet", []),
-    ("xq", []),
-    ("", []),
-    ("www.", []),
+@pytest.mark.parametrize("name, expected, guessed", [
+    ("carpet", ["carpet"], ["carpet"]),
+    ("www.BestCheapFlights.com", ["Best", "Cheap", "Flights"], ["Best", "Cheap", "Flights"]),
+    ("4sale", ["4", "sale"], ["4", "sale"]),
+    ("café.com", ["café"], ["café"]),
+    ("xq", [], ["x", "q"]),
+    ("", [], []),
+    ("www.", [], []),
 ])
-def test_split_gives_the_best_split_or_nothing(splitter, name, expected):
-    assert splitter.split(name) == expected
+def test_split_gives_the_best_split_beyond_the_list_unless_words_only(words_file, name, expected, guessed):
+    assert quorvane.Splitter(words=words_file, words_only=True).split(name) == expected
+    assert quorvane.Splitter(words=words_file).split(name) == guessed
 
 
 @pytest.mark.parametrize("name", ["carpet", "bestcheapflights", "carpetsale4", "xq", "", "café"])
@@ -168,14 +168,43 @@ def test_bad_arguments_raise_value_error(call, message):
     assert str(raised.value).startswith(message)
 
 
-@pytest.mark.parametrize("options, name", [
-    ({"add_words": ["carpet"]}, "add_words"),
-    ({"drop_words": ("car",)}, "drop_words"),
-    ({"case_hints": True}, "case_hints"),
+@pytest.mark.parametrize("options, arguments", [
+    ({}, []),
+    ({"words_only": True}, ["--words-only"]),
+    ({"case_hints": True}, ["--case-hints"]),
+    ({"case_hints": True, "words_only": True}, ["--case-hints", "--words-only"]),
 ])
-def test_options_the_engine_lacks_are_refused(options, name):
-    with pytest.raises(NotImplementedError, match=f"^{name} is not available yet"):
-        quorvane.Splitter(**options)
+def test_the_ranking_options_are_those_of_the_program(words_file, options, arguments):
+    names = ["BlueSkyGardens.com", "carpetXQsale", "bestCHEAPflights", "CarPet", "skyblue4sale", "nosuchwordxq"]
+    splitter = quorvane.Splitter(words=words_file, **options)
+    expected = jsonl_splits(["--words", str(words_file), "--best", "3", *arguments], names)
+    for name, split in zip(names, expected):
+        assert [words for words, _ in splitter.segmentations(name, 3)] == [s["words"] for s in split["splits"]]
+    assert list(splitter.split_many(names)) == [split["splits"][0]["words"] if split["splits"] else []
+                                                for split in expected]
+
+
+def test_added_and_dropped_words_are_those_of_the_program(words_file, tmp_path):
+    added = tmp_path / "added.txt"
+    added.write_text("Patreon\r\nxq\r\n", encoding="cp1252")
+    dropped = tmp_path / "dropped.txt"
+    dropped.write_text("carpet\r\n", encoding="cp1252")
+    names = ["patreon.com", "nosuchwordxq", "carpet", "carpetsale"]
+    splitter = quorvane.Splitter(words=words_file, add_words=["Patreon", "xq", ""], drop_words=("carpet",))
+    expected = jsonl_splits(["--words", str(words_file), "--best", "2", "--add-words", str(added), "--drop-words",
+                             str(dropped)], names)
+    for name, split in zip(names, expected):
+        assert [words for words, _ in splitter.segmentations(name, 2)] == [s["words"] for s in split["splits"]]
+    assert splitter.split("patreon.com") == ["patreon"]
+    assert quorvane.Splitter(list=3).split("patreon.com") != ["patreon"]
+    assert quorvane.Splitter(list=3, add_words=["patreon"]).split("patreon.com") == ["patreon"]
+    assert "carpet" not in [word for words in splitter.all_splits("carpet") for word in words]
+
+
+@pytest.mark.parametrize("options", [{"add_words": "patreon"}, {"drop_words": ["car", 4]}])
+def test_word_options_take_an_iterable_of_str(words_file, options):
+    with pytest.raises(TypeError):
+        quorvane.Splitter(words=words_file, **options)
 
 
 def test_files_that_cannot_be_read_raise_os_error(tmp_path):

@@ -11,6 +11,7 @@ class Splitter:
         add_words: Iterable[str] = (),
         drop_words: Iterable[str] = (),
         case_hints: bool = False,
+        words_only: bool = False,
         max_splits: int = 100000,
         *,
         data_dir: str | PathLike[str] | None = None,
