@@ -1,3 +1,4 @@
+#include "CollectedRows.h"
 #include "TestWords.h"
 #include "core/Failure.h"
 #include "engine/EntryProcessor.h"
@@ -98,25 +99,6 @@ std::vector<Guess> everyGuessSorted(QStringView text, const WordScores& scores, 
     return guesses;
 }
 
-class FakeOutput final : public RowOutput
-{
-public:
-    QByteArray bytes() const { return QByteArray(m_begin, m_end - m_begin); }
-
-protected:
-    void makeRoom(qsizetype bytes) override
-    {
-        const qsizetype used = m_end - m_begin;
-        m_storage.resize(std::max<qsizetype>(2 * m_storage.size(), used + bytes + 64));
-        m_begin = m_storage.data();
-        m_end = m_begin + used;
-        m_limit = m_begin + m_storage.size();
-    }
-
-private:
-    QByteArray m_storage;
-};
-
 } // namespace
 
 // The likeliest splits beyond the word list (--best): letters and unknown stretches as pieces of the one
@@ -198,7 +180,7 @@ private slots:
             QCOMPARE(got[k].kinds, expected[k].kinds);
         }
         // writeRows, the rows every front end takes, agrees.
-        FakeOutput output;
+        CollectedRows output(4096);
         processor.writeRows(text, options, output);
         QStringList rows;
         for (const Guess& guess : expected)
@@ -236,7 +218,7 @@ private slots:
             QString text;
             for (int k = 0; k < length; ++k)
                 text += letters[random.bounded(letters.size())];
-            FakeOutput output;
+            CollectedRows output(4096);
             processor.writeRows(text, options, output);
             QStringList rows;
             processor.splitEntry(text, options, false, [&](QStringView cleaned, std::span<const qint32> ends, qint64) {
@@ -274,8 +256,8 @@ private slots:
         guessing.guesses.beyondList = true;
         guessing.guesses.caseHints = true;
         for (const QString& name : {QStringLiteral("carpet.com"), QStringLiteral("BlueSky"), QStringLiteral("xqz")}) {
-            FakeOutput without;
-            FakeOutput with;
+            CollectedRows without(4096);
+            CollectedRows with(4096);
             processor.writeRows(name, plain, without);
             processor.writeRows(name, guessing, with);
             QCOMPARE(with.bytes(), without.bytes());
@@ -321,7 +303,7 @@ private slots:
         options.maxSearchBytes = 64 * 1024;
         RowFormat format;
         format.layout = RowFormat::Layout::Jsonl;
-        FakeOutput output;
+        CollectedRows output(4096);
         const EntryProcessor::Outcome failed = format.write(processor, QString(40, QLatin1Char('9')), options, output);
         QCOMPARE(failed.failures.size(), 1);
         QVERIFY(failed.failures[0].startsWith(QStringLiteral("Out of memory")));

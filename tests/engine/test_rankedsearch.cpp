@@ -1,3 +1,4 @@
+#include "CollectedRows.h"
 #include "TestWords.h"
 #include "engine/EntryProcessor.h"
 #include "engine/PieceLattice.h"
@@ -103,25 +104,6 @@ QString randomText(QRandomGenerator& random, const QString& letters, int length)
         text += letters[random.bounded(letters.size())];
     return text;
 }
-
-class FakeOutput final : public RowOutput
-{
-public:
-    QByteArray bytes() const { return QByteArray(m_begin, m_end - m_begin); }
-
-protected:
-    void makeRoom(qsizetype bytes) override
-    {
-        const qsizetype used = m_end - m_begin;
-        m_storage.resize(std::max<qsizetype>(2 * m_storage.size(), used + bytes + 64));
-        m_begin = m_storage.data();
-        m_end = m_begin + used;
-        m_limit = m_begin + m_storage.size();
-    }
-
-private:
-    QByteArray m_storage;
-};
 
 } // namespace
 
@@ -339,7 +321,7 @@ private slots:
             }
 
             // writeRows, which every front end takes, gives the same rows in the same order.
-            FakeOutput output;
+            CollectedRows output(4096);
             processor.writeRows(entry, ranked, output);
             QCOMPARE(QString::fromUtf8(output.bytes()), best.join(QLatin1Char('\n')) + QLatin1Char('\n'));
         }
@@ -359,7 +341,7 @@ private slots:
             for (const SplitOrder order : {SplitOrder::Search, SplitOrder::Ranked}) {
                 SplitOptions options;
                 options.order = order;
-                FakeOutput output;
+                CollectedRows output(4096);
                 const EntryProcessor::Outcome outcome = processor.writeRows(entry, options, output);
                 QCOMPARE(outcome.rows, length == Segmenter::maxTextLength + 1 ? 0 : 1);
                 QCOMPARE(outcome.failures.size(), fails ? 1 : 0);
@@ -379,7 +361,7 @@ private slots:
         EntryProcessor processor(dictionary, folder.path());
         SplitOptions ranked;
         ranked.order = SplitOrder::Ranked;
-        FakeOutput output;
+        CollectedRows output(4096);
         processor.writeRows(smile + "a", ranked, output);
         QStringList expected;
         processor.splitEntry(smile + "a", ranked, true, [&](QStringView text, std::span<const qint32> ends, qint64) {
