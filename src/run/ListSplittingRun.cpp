@@ -107,6 +107,9 @@ public:
 
     bool take(std::unique_ptr<SplitBatch>& batch) override
     {
+        // The window decodes the rows 16 bytes at a time, reading up to LineDecoder::readAhead bytes past the
+        // last row: they must be there to be read.
+        batch->rows->reserve(LineDecoder::readAhead);
         std::unique_lock<std::mutex> lock(m_lock);
         m_changed.wait(lock, [&] { return m_ready.size() < maxReady || m_stopped; });
         if (m_stopped)
