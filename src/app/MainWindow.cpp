@@ -1,6 +1,7 @@
 #include "MainWindow.h"
 
 #include "CursorFile.h"
+#include "ListSplittingRun.h"
 #include "ProgressBarIndicator.h"
 #include "QtClipboard.h"
 #include "RowHeader.h"
@@ -19,7 +20,6 @@
 #include "input/DomainListCommands.h"
 #include "output/LibreOfficeCalc.h"
 #include "output/OutputCommands.h"
-#include "run/ListSplittingRun.h"
 #include "text/TextFiles.h"
 
 #include <QAction>

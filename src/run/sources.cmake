@@ -1,5 +1,4 @@
 target_sources(quorvane_core PRIVATE
     run/JobThreads.cpp
-    run/ListSplittingRun.cpp
     run/RowFormat.cpp
     run/SplittingRun.cpp)

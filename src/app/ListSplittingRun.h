@@ -1,6 +1,6 @@
 #pragma once
 
-#include "SplittingRun.h"
+#include "run/SplittingRun.h"
 #include "text/TextBlock.h"
 
 #include <QList>
