@@ -8,6 +8,7 @@
 #include "ShellTexts.h"
 #include "Twips.h"
 #include "WhiteFrameStyle.h"
+#include "WholeAreaButton.h"
 #include "WidgetPrompter.h"
 #include "WindowEventFilter.h"
 #include "WindowPointer.h"
@@ -206,7 +207,7 @@ void MainWindow::buildControls()
         return frame;
     };
     const auto makeOption = [&](const char* name, const QString& caption, int left, int top, int width, int height) {
-        auto* option = new QRadioButton(caption, m_wordListFrame);
+        auto* option = new WholeAreaButton<QRadioButton>(caption, m_wordListFrame);
         place(option, name, left, top, width, height);
         option->setFont(controlFont());
         setWhiteBackground(*option);
@@ -226,7 +227,8 @@ void MainWindow::buildControls()
     m_clearList = makeButton(this, "PushButton1", QStringLiteral("Clear List"), 120, 3765, 3840, 405);
     m_samples = makeButton(this, "PushButton7", QStringLiteral("Load Sample/Example Domains"), 4080, 3765, 3840, 405);
     m_displayFrame = makeFrame("Frame1", QStringLiteral("Display Option"), 120, 4215, 7800, 735);
-    m_showOriginal = new QCheckBox(QStringLiteral("Show original domain name in results also"), m_displayFrame);
+    m_showOriginal =
+        new WholeAreaButton<QCheckBox>(QStringLiteral("Show original domain name in results also"), m_displayFrame);
     place(m_showOriginal, "Check5", 240, 300, 5085, 285);
     m_showOriginal->setFont(controlFont());
     setWhiteBackground(*m_showOriginal);
@@ -243,7 +245,8 @@ void MainWindow::buildControls()
     m_wordListFrame->setStyle(frameStyle);
     m_startSplitting = makeButton(this, "PushButton9", QStringLiteral("Start Splitting"), 120, 6490, 7800, 405);
     m_resultView = makeList("ListView2", m_resultList, 8040, 120, 7800, 5235);
-    m_events->setLists({m_domainView, &m_domainList}, {m_resultView, &m_resultList});
+    m_events->setLists({m_domainView, &m_domainList},
+                       {m_resultView, &m_resultList, [this] { return m_output && m_output->refuseWhileExporting(); }});
     m_rankResults = new QAction(QStringLiteral("Most Likely Splits First"), m_resultView);
     m_rankResults->setObjectName(QStringLiteral("RankResults"));
     m_rankResults->setCheckable(true);
@@ -488,8 +491,9 @@ void MainWindow::PushButton10_Click()
 
 void MainWindow::PushButton9_Click()
 {
-    // A click during the run's own yield would start a run inside the run: it is ignored.
-    if (m_splittingRun)
+    // A click during the run's own yield would start a run inside the run: it is ignored. One during an
+    // export's yield is refused: the export reads the results that a run would replace.
+    if (m_splittingRun || (m_output && m_output->refuseWhileExporting()))
         return;
     ErrorTrap trap(location::startSplittingClick, *m_prompter);
     ListSplittingRun run(entryProcessor(), m_domainList, m_resultList,

@@ -13,9 +13,11 @@
 
 namespace quorvane {
 
-void WindowEventFilter::removeSelectedEntry(QTableView& view, TextListModel& model)
+void WindowEventFilter::removeSelectedEntry(const List& list)
 {
-    if (m_pointer.isBusy() || model.isEmpty())
+    QTableView& view = *list.view;
+    TextListModel& model = *list.model;
+    if (m_pointer.isBusy() || model.isEmpty() || (list.refuses && list.refuses()))
         return;
     const QModelIndexList selected = view.selectionModel()->selectedRows();
     if (selected.isEmpty())
@@ -65,11 +67,11 @@ bool WindowEventFilter::eventFilter(QObject* watched, QEvent* event)
     case QEvent::KeyPress:
         if (static_cast<QKeyEvent*>(event)->key() == Qt::Key_Delete) {
             if (watched == m_domains.view) {
-                removeSelectedEntry(*m_domains.view, *m_domains.model);
+                removeSelectedEntry(m_domains);
                 return true;
             }
             if (watched == m_results.view) {
-                removeSelectedEntry(*m_results.view, *m_results.model);
+                removeSelectedEntry(m_results);
                 return true;
             }
         }
@@ -77,11 +79,11 @@ bool WindowEventFilter::eventFilter(QObject* watched, QEvent* event)
     case QEvent::MouseButtonDblClick:
         // Taken here, so that the view does not act on whatever row moved under the pointer.
         if (watched == m_domains.view->viewport()) {
-            removeSelectedEntry(*m_domains.view, *m_domains.model);
+            removeSelectedEntry(m_domains);
             return true;
         }
         if (watched == m_results.view->viewport()) {
-            removeSelectedEntry(*m_results.view, *m_results.model);
+            removeSelectedEntry(m_results);
             return true;
         }
         break;

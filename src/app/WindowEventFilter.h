@@ -2,6 +2,7 @@
 
 #include <QObject>
 
+#include <functional>
 #include <vector>
 
 class QTableView;
@@ -24,6 +25,7 @@ public:
     {
         QTableView* view;
         TextListModel* model;
+        std::function<bool()> refuses{}; // says why and returns true when the list must not change now
     };
 
     explicit WindowEventFilter(Pointer& pointer) : m_pointer(pointer) {}
@@ -45,7 +47,7 @@ public:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    void removeSelectedEntry(QTableView& view, TextListModel& model);
+    void removeSelectedEntry(const List& list);
     void pointerOverButton();
     void pointerOverBackground();
 

@@ -37,9 +37,10 @@ template <typename Call> void guarded(Call&& call)
 {
     try {
         call();
-    } catch (const lang::DisposedException& failure) {
-        // The bridge is gone (the office ended or the connection broke): no later call can get through.
-        throw SpreadsheetGone(describe(failure));
+    } catch (const lang::DisposedException&) {
+        // The bridge is gone (the office ended or the connection broke): no later call can get through. The
+        // bridge's own words name its internals, not what happened.
+        throw SpreadsheetGone(QStringLiteral("LibreOffice ended before the export was done."));
     } catch (const uno::Exception& failure) {
         throw Failure(describe(failure));
     }

@@ -8,12 +8,17 @@
 #include <QThread>
 #include <QUrl>
 
-#include <com/sun/star/bridge/UnoUrlResolver.hpp>
-#include <com/sun/star/connection/NoConnectException.hpp>
+#include <cerrno>
+#include <com/sun/star/bridge/BridgeFactory.hpp>
+#include <com/sun/star/connection/XConnection.hpp>
 #include <com/sun/star/frame/Desktop.hpp>
+#include <com/sun/star/io/IOException.hpp>
 #include <com/sun/star/lang/XComponent.hpp>
 #include <cppuhelper/bootstrap.hxx>
+#include <cppuhelper/implbase1.hxx>
 #include <rtl/bootstrap.hxx>
+#include <sys/socket.h>
+#include <unistd.h>
 
 using namespace css;
 
@@ -37,18 +42,66 @@ QString describe(const uno::Exception& failure)
 
 namespace {
 
-// Connects only to a socket of the user's own (throws Failure on anyone else's); nothing when none is there
-// yet or nobody answers on it.
-uno::Reference<uno::XInterface> resolve(const uno::Reference<bridge::XUnoUrlResolver>& resolver,
-                                        const rtl::OUString& url, const QString& pipeName)
+// The bridge's end of a connection that OfficePipe::connect() made and checked: the bridge sends its first
+// byte only on a connection whose other end is the user's own process.
+class CheckedConnection final : public cppu::WeakImplHelper1<connection::XConnection>
+{
+public:
+    CheckedConnection(int handle, rtl::OUString description) : m_handle(handle), m_description(std::move(description))
+    {}
+    ~CheckedConnection() override { ::close(m_handle); }
+
+    sal_Int32 SAL_CALL read(uno::Sequence<sal_Int8>& bytes, sal_Int32 count) override
+    {
+        bytes.realloc(count);
+        sal_Int32 done = 0;
+        while (done < count) {
+            const ssize_t got = ::recv(m_handle, bytes.getArray() + done, size_t(count - done), 0);
+            if (got > 0)
+                done += static_cast<sal_Int32>(got);
+            else if (got == 0 || errno != EINTR)
+                break; // the office ended: the bridge sees a short read
+        }
+        bytes.realloc(done);
+        return done;
+    }
+    void SAL_CALL write(const uno::Sequence<sal_Int8>& bytes) override
+    {
+        const sal_Int8* data = bytes.getConstArray();
+        size_t left = size_t(bytes.getLength());
+        while (left > 0) {
+            const ssize_t sent = ::send(m_handle, data, left, MSG_NOSIGNAL);
+            if (sent > 0) {
+                data += sent;
+                left -= size_t(sent);
+            } else if (errno != EINTR) {
+                throw io::IOException(toOUString(QStringLiteral("LibreOffice ended.")));
+            }
+        }
+    }
+    void SAL_CALL flush() override {}
+    void SAL_CALL close() override { ::shutdown(m_handle, SHUT_RDWR); }
+    rtl::OUString SAL_CALL getDescription() override { return m_description; }
+
+private:
+    const int m_handle;
+    const rtl::OUString m_description;
+};
+
+// The office's component context over a bridge of the user's own (throws ForeignPipe on anyone else's); nothing
+// when no socket is there yet or nobody answers on it.
+uno::Reference<uno::XInterface> resolve(const uno::Reference<uno::XComponentContext>& local, const QString& pipeName,
+                                        uno::Reference<bridge::XBridge>& bridge)
 {
     if (OfficePipe::check(pipeName) == OfficePipe::State::Absent)
         return {};
-    try {
-        return resolver->resolve(url);
-    } catch (const connection::NoConnectException&) {
+    const int handle = OfficePipe::connect(pipeName);
+    if (handle < 0)
         return {};
-    }
+    const uno::Reference<connection::XConnection> connection(
+        new CheckedConnection(handle, toOUString(QStringLiteral("pipe,name=") + pipeName)));
+    bridge = bridge::BridgeFactory::create(local)->createBridge({}, "urp", connection, {});
+    return bridge->getInstance("StarOffice.ComponentContext");
 }
 
 void startOffice(const CalcConnection& connection)
@@ -78,17 +131,14 @@ UnoOffice::UnoOffice(const CalcConnection& connection, Start start)
             "URE_BOOTSTRAP",
             toOUString(QUrl::fromLocalFile(connection.programFolder + QStringLiteral("/fundamentalrc")).toString()));
         m_local = cppu::defaultBootstrap_InitialComponentContext();
-        const auto resolver = bridge::UnoUrlResolver::create(m_local);
-        const rtl::OUString url =
-            toOUString(QStringLiteral("uno:pipe,name=%1;urp;StarOffice.ComponentContext").arg(connection.pipeName));
-        uno::Reference<uno::XInterface> remote = resolve(resolver, url, connection.pipeName);
+        uno::Reference<uno::XInterface> remote = resolve(m_local, connection.pipeName, m_bridge);
         if (!remote.is()) {
             if (start == Start::IfNobodyAnswers)
                 startOffice(connection);
             const QDeadlineTimer deadline(std::chrono::seconds(connection.startSeconds));
             while (!remote.is() && !deadline.hasExpired()) {
                 QThread::msleep(100);
-                remote = resolve(resolver, url, connection.pipeName);
+                remote = resolve(m_local, connection.pipeName, m_bridge);
             }
             if (!remote.is())
                 throw Failure(
@@ -117,11 +167,14 @@ void UnoOffice::release() noexcept
 {
     try {
         m_desktop.clear();
+        if (const uno::Reference<lang::XComponent> bridge{m_bridge, uno::UNO_QUERY}; bridge.is())
+            bridge->dispose();
         if (const uno::Reference<lang::XComponent> local{m_local, uno::UNO_QUERY}; local.is())
             local->dispose();
     } catch (...) {
         // The bridge is gone already: nothing is left to let go of.
     }
+    m_bridge.clear();
     m_local.clear();
 }
 

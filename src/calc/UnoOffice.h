@@ -4,6 +4,7 @@
 
 #include <QString>
 
+#include <com/sun/star/bridge/XBridge.hpp>
 #include <com/sun/star/frame/XDesktop2.hpp>
 #include <com/sun/star/uno/Exception.hpp>
 #include <com/sun/star/uno/XComponentContext.hpp>
@@ -39,6 +40,7 @@ public:
 
 private:
     css::uno::Reference<css::uno::XComponentContext> m_local;
+    css::uno::Reference<css::bridge::XBridge> m_bridge;
     css::uno::Reference<css::frame::XDesktop2> m_desktop;
 };
 

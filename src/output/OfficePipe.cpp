@@ -4,7 +4,10 @@
 #include <QRandomGenerator>
 
 #include <cerrno>
+#include <cstring>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 namespace quorvane {
@@ -69,6 +72,33 @@ OfficePipe::State OfficePipe::check(const QString& name)
                               .arg(path, S_ISSOCK(socket.st_mode) ? QStringLiteral("it belongs to another user")
                                                                   : QStringLiteral("it is not a socket")));
     return State::Own;
+}
+
+int OfficePipe::connect(const QString& name)
+{
+    const QByteArray path = QFile::encodeName(socketPath(name));
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    if (size_t(path.size()) >= sizeof(address.sun_path))
+        throw Failure(QStringLiteral("The office's connection \"%1\" has too long a path.").arg(socketPath(name)));
+    std::memcpy(address.sun_path, path.constData(), size_t(path.size()));
+    const int handle = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (handle < 0)
+        throw Failure(QStringLiteral("No connection to the office can be made: %1").arg(qt_error_string(errno)));
+    if (::connect(handle, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) != 0) {
+        ::close(handle);
+        return -1;
+    }
+    // The credentials of the process that listens: whoever holds the path now, whatever its file says.
+    ucred peer{};
+    socklen_t size = sizeof(peer);
+    if (::getsockopt(handle, SOL_SOCKET, SO_PEERCRED, &peer, &size) != 0 || peer.uid != ::geteuid()) {
+        ::close(handle);
+        throw ForeignPipe(QStringLiteral("The office's connection \"%1\" is not your own (another user answered "
+                                         "on it): the export does not use it.")
+                              .arg(socketPath(name)));
+    }
+    return handle;
 }
 
 } // namespace quorvane

@@ -36,6 +36,11 @@ public:
     // the path holds anything else: another user's socket, a link, a file of another kind, or a socket in a
     // folder where others could replace it.
     static State check(const QString& name);
+
+    // Connects to the pipe `name` and checks who answered, before a byte is sent: the handle of a connection to
+    // a process of the user's own, or -1 when nobody answers there. Throws ForeignPipe, and closes the
+    // connection, when another user's process answered: the path may have changed hands since check().
+    static int connect(const QString& name);
 };
 
 } // namespace quorvane

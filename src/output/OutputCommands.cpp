@@ -11,6 +11,8 @@
 #include "core/Pointer.h"
 #include "core/Prompter.h"
 
+#include <QScopeGuard>
+
 namespace quorvane {
 
 void OutputCommands::PushButton4_Click(const QAbstractItemModel& results)
@@ -30,6 +32,8 @@ void OutputCommands::PushButton13_Click(const QAbstractItemModel& results)
 
 template <typename Command> void OutputCommands::stoppable(Command&& command)
 {
+    ++m_exporting;
+    const auto done = qScopeGuard([this] { --m_exporting; });
     try {
         command();
     } catch (const CommandStopped&) {
@@ -64,8 +68,19 @@ void OutputCommands::copy(const QAbstractItemModel& results)
     });
 }
 
+bool OutputCommands::refuseWhileExporting()
+{
+    if (m_exporting == 0)
+        return false;
+    m_prompter.message(QStringLiteral("The results are being exported. Wait until the export is done, then try "
+                                      "again."));
+    return true;
+}
+
 void OutputCommands::PushButton2_Click(QAbstractItemModel& results)
 {
+    if (refuseWhileExporting())
+        return;
     ErrorTrap trap(location::clearResultsClick, m_prompter);
     trap.step(100, [&] {
         const int rows = results.rowCount();

@@ -36,6 +36,11 @@ public:
     // Whether the spreadsheet application is there; says so when it is not. Starts nothing.
     bool SaveResultsAsExcelFileIsExcelInstalled();
 
+    // While one of the exports reads the ResultList (it is in a yield), says that the list cannot change now
+    // and returns true: a command that would change the list ("Start Splitting", "Clear Results") is refused,
+    // so that the export ends with the list it started with. Else returns false.
+    bool refuseWhileExporting();
+
 private:
     // Runs a command that yields; a CommandStopped thrown by a yield ends it quietly.
     template <typename Command> void stoppable(Command&& command);
@@ -49,6 +54,7 @@ private:
     ProgressIndicator* m_progress;
     Clipboard& m_clipboard;
     SpreadsheetApplication& m_spreadsheet;
+    int m_exporting = 0; // exports in progress, one inside another's yield included
 };
 
 } // namespace quorvane

@@ -226,6 +226,24 @@ private slots:
         QCOMPARE(harness.storedSetting(QStringLiteral("Show ASIN")).toString(), QStringLiteral("1"));
     }
 
+    // A click anywhere in an option button or the check box counts, also far right of its caption.
+    void optionButtonsReactAcrossTheirWholeWidth()
+    {
+        WindowHarness harness;
+        MainWindow& window = harness.load();
+        window.show();
+        auto* check = control<QCheckBox>(window, "Check5");
+        const bool shown = check->isChecked();
+        QTest::mouseClick(check, Qt::LeftButton, {}, QPoint(check->width() - 3, check->height() / 2));
+        QCOMPARE(check->isChecked(), !shown);
+        for (const char* name : {"Option1", "Option3"}) {
+            auto* option = control<QRadioButton>(window, name);
+            QTest::mouseClick(option, Qt::LeftButton, {}, QPoint(option->width() - 3, option->height() / 2));
+            QVERIFY2(option->isChecked(), name);
+        }
+        QCOMPARE(harness.storedSetting(QStringLiteral("Option")).toString(), QStringLiteral("3"));
+    }
+
     void skinFileOnlyChangesTheBackgrounds()
     {
         for (const bool skinned : {false, true}) {

@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QTableView>
 #include <QtTest>
 
 using namespace quorvane;
@@ -119,6 +120,56 @@ private slots:
         QCOMPARE(harness.prompter.errorReports(), QStringList());
         QCOMPARE(window.pointer().shape(), PointerShape::Default);
         QCOMPARE(window.resultList().count(), 50000);
+    }
+
+    // "Start Splitting", "Clear Results" and Delete during an export's yield are refused with a message: the
+    // export ends with the whole list it started with, and the list is unchanged.
+    void changingTheResultsDuringAnExportIsRefused_data()
+    {
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<QString>("exportButton");
+        for (const char* command : {"PushButton9", "PushButton2", "Delete"}) {
+            QTest::addRow("%s during the spreadsheet export", command) << command << QStringLiteral("PushButton13");
+            QTest::addRow("%s during the clipboard copy", command) << command << QStringLiteral("PushButton5");
+        }
+    }
+
+    void changingTheResultsDuringAnExportIsRefused()
+    {
+        QFETCH(QString, command);
+        QFETCH(QString, exportButton);
+        WindowHarness harness;
+        FakeClipboard clipboard;
+        FakeSpreadsheetApplication spreadsheet;
+        harness.clipboard = &clipboard;
+        harness.spreadsheet = &spreadsheet;
+        MainWindow& window = harness.load();
+        window.domainList().append(QStringList{QStringLiteral("redbox.com")});
+        QStringList rows;
+        for (int i = 0; i < 50000; ++i)
+            rows.append(QStringLiteral("result %1").arg(i));
+        window.resultList().append(rows, true);
+        harness.prompter.clear();
+        auto* results = window.findChild<QTableView*>(QStringLiteral("ListView2"));
+        results->selectRow(0);
+        harness.pump.onYield = [&](int yieldNumber) {
+            if (yieldNumber != 3)
+                return;
+            window.pointer().setShape(PointerShape::Default); // the copy shows no busy pointer either
+            if (command == QStringLiteral("Delete"))
+                QTest::keyClick(results, Qt::Key_Delete);
+            else
+                click(window, qPrintable(command));
+        };
+        click(window, qPrintable(exportButton));
+        QCOMPARE(harness.prompter.errorReports(), QStringList());
+        QVERIFY(harness.prompter.messages().contains(
+            QStringLiteral("The results are being exported. Wait until the export is done, then try again.")));
+        QCOMPARE(window.resultList().texts(), rows);
+        if (exportButton == QStringLiteral("PushButton13"))
+            QCOMPARE(spreadsheet.document.cells.size(), rows.size() + 1);
+        else
+            QCOMPARE(clipboard.content.count(QLatin1Char('\n')), rows.size());
     }
 
     // A caption holding what QProgressBar's format would replace is shown as it is.
