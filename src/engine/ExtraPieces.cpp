@@ -6,6 +6,11 @@
 
 namespace quorvane {
 
+bool ExtraPieces::insidePair(QStringView text, qsizetype at)
+{
+    return at > 0 && at < text.size() && text[at - 1].isHighSurrogate() && text[at].isLowSurrogate();
+}
+
 bool ExtraPieces::hasCaseCuts(QStringView text)
 {
     for (qsizetype at = 1; at < text.size(); ++at) {
@@ -35,27 +40,41 @@ void ExtraPieces::build(QStringView text, const PieceLattice& listed, const Word
     m_kinds.clear();
     m_firstPiece.assign(static_cast<std::size_t>(size), 0);
     const qint32 letter = WordScores::units(letterScore);
+    // Pieces beyond the list are counted in characters, and none ends between the halves of a surrogate pair.
+    m_charsBefore.resize(static_cast<std::size_t>(size + 1));
+    m_charsBefore[0] = 0;
+    for (qsizetype at = 0; at < size; ++at)
+        m_charsBefore[static_cast<std::size_t>(at + 1)] =
+            m_charsBefore[static_cast<std::size_t>(at)] + (insidePair(text, at + 1) ? 0 : 1);
+    const auto charsBetween = [&](qsizetype from, qsizetype to) {
+        return m_charsBefore[static_cast<std::size_t>(to)] - m_charsBefore[static_cast<std::size_t>(from)];
+    };
     for (qsizetype at = 0; at < size; ++at) {
         m_firstPiece[static_cast<std::size_t>(at)] = static_cast<qint32>(m_scores.size());
         const std::span<const qint32> known = listed.endsFrom(at);
-        const bool isLetter = text[at].isLetter();
+        const qsizetype charEnd = insidePair(text, at + 1) ? at + 2 : at + 1;
+        const char32_t character =
+            charEnd == at + 2 ? QChar::surrogateToUcs4(text[at], text[at + 1]) : char32_t(text[at].unicode());
+        const bool isLetter = QChar::isLetter(character);
         m_ends.assign(known.begin(), known.end());
-        if (options.beyondList) {
+        if (options.beyondList && !insidePair(text, at)) {
             // A letter on its own, or a character that nothing else takes; then the unknown stretches.
-            if (isLetter || known.empty() || known.front() != at + 1)
-                m_ends.push_back(static_cast<qint32>(at + 1));
-            for (qsizetype end = at + unknownShortest; end <= std::min(size, at + unknownLongest); ++end)
-                m_ends.push_back(static_cast<qint32>(end));
+            if (isLetter || known.empty() || known.front() != charEnd)
+                m_ends.push_back(static_cast<qint32>(charEnd));
+            for (qsizetype end = charEnd + 1; end <= size && charsBetween(at, end) <= unknownLongest; ++end) {
+                if (!insidePair(text, end) && charsBetween(at, end) >= unknownShortest)
+                    m_ends.push_back(static_cast<qint32>(end));
+            }
             std::sort(m_ends.begin(), m_ends.end());
             m_ends.erase(std::unique(m_ends.begin(), m_ends.end()), m_ends.end());
         }
         for (const qint32 end : m_ends) {
-            const qsizetype length = end - at;
+            const qsizetype length = charsBetween(at, end);
             qint64 score = 0;
             PieceKind kind = PieceKind::Known;
             const bool isKnown = std::binary_search(known.begin(), known.end(), end);
             if (isKnown)
-                score = scores.pieceScore(text.mid(at, length));
+                score = scores.pieceScore(text.mid(at, end - at));
             if (options.beyondList && (length == 1 || length >= unknownShortest)) {
                 const bool spelled = length == 1 && isLetter;
                 const qint64 beyond =

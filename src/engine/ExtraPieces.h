@@ -69,6 +69,9 @@ public:
     PieceKind kindOf(qsizetype from, qsizetype to) const;
 
 private:
+    // Whether place `at` lies between the halves of a surrogate pair.
+    static bool insidePair(QStringView text, qsizetype at);
+
     PieceLattice m_lattice;
     std::vector<qint64> m_scores;
     std::vector<PieceKind> m_kinds;   // in the lattice's order, as m_scores
@@ -76,7 +79,8 @@ private:
     // With case hints, per place p the scores of the cuts at the places 1 .. p: a piece from i to j crosses
     // those from i + 1 to j - 1.
     std::vector<qint64> m_cutScoresThrough;
-    std::vector<qint32> m_ends; // scratch: the ends from one place
+    std::vector<qint32> m_ends;        // scratch: the ends from one place
+    std::vector<qint32> m_charsBefore; // per place, the characters before it (a surrogate pair is one)
 };
 
 } // namespace quorvane

@@ -188,6 +188,27 @@ private slots:
         QCOMPARE(QString::fromUtf8(output.bytes()), rows.join(QLatin1Char('\n')) + QLatin1Char('\n'));
     }
 
+    // A character outside the basic plane is one character to the pieces beyond the list: none ends inside it.
+    void piecesNeverEndInsideACharacter()
+    {
+        EntryProcessor processor(m_dictionary, m_folder.path());
+        SplitOptions options;
+        options.order = SplitOrder::Ranked;
+        options.best = 100;
+        options.guesses.beyondList = true;
+        for (const char* text :
+             {"\U0001F600", "car\U0001F600pet", "\U0001D400\U0001D401sky", "\U0001F600\U0001F601\U0001F602"}) {
+            const std::vector<Guess> got = processorGuesses(processor, QString::fromUtf8(text), options);
+            QVERIFY(!got.empty());
+            for (const Guess& guess : got) {
+                for (const QString& piece : guess.pieces)
+                    QVERIFY2(!piece.front().isLowSurrogate() && !piece.back().isHighSurrogate(), text);
+            }
+            if (QString::fromUtf8(text).size() == 2)
+                QCOMPARE(got.front().pieces, QStringList{QString::fromUtf8(text)});
+        }
+    }
+
     // The best guess of writeRows (short ASCII texts take a fast path) is the ranked search's, at every length
     // around the fast path's longest, with ties, numbers, unknown characters and case hints.
     void bestGuessRowsAreTheSearchs_data()
