@@ -83,6 +83,7 @@ bool SplitRun::run(const QStringList& files)
     SplittingRun::Settings settings;
     settings.split = SplitOptions{m_settings.showOriginal, m_settings.maxSplits, m_settings.order, m_settings.best};
     settings.split.guesses = m_settings.guesses;
+    settings.split.urlCleaning = m_settings.urlCleaning;
     settings.format = m_settings.format;
     settings.jobs = m_settings.jobs;
     SplittingRun(m_processor, settings).run(source, sink);

@@ -28,8 +28,9 @@ public:
         qsizetype maxSplits = Segmenter::defaultMaxCandidates;
         int jobs = 1;
         SplitOrder order = SplitOrder::Search;
-        qsizetype best = 0;   // ranked: at most this many rows per name (0: all)
-        GuessOptions guesses; // ranked: pieces beyond the word list, case hints
+        qsizetype best = 0;      // ranked: at most this many rows per name (0: all)
+        GuessOptions guesses;    // ranked: pieces beyond the word list, case hints
+        bool urlCleaning = true; // URLs reduced to host and path first; false: the window's cleaning alone
         RowFormat format;
     };
     // Prints one message on standard error (the progress line taken away first); called only by the job

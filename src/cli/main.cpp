@@ -35,35 +35,51 @@ namespace {
 
 const char* const programName = "quorvane-split";
 
-const char* const usageText =
-    "Usage: quorvane-split [options] [FILE...]\n"
-    "Splits domain names and URLs, one per line, into words; every way found is one row.\n"
-    "Names come from the FILEs, or from standard input when there is none or for \"-\".\n"
-    "\n"
-    "  -l, --list N          word list 1, 2 or 3 (default 1)\n"
-    "      --words FILE      use this word-list file (read like google.col) instead of a numbered list\n"
-    "      --data-dir DIR    folder holding dbWords.mdb, google.col, mit.col and suffix.lst (default: the "
-    "program's folder)\n"
-    "  -o, --show-original   prefix each row with the trimmed name and \" - \"\n"
-    "      --max-splits N    per-name bound (default: the window's bound; 0 = none); ranked, the best N are kept\n"
-    "  -j, --jobs N          split on N threads (default: one per processor, at most 8); the rows are the same\n"
-    "      --add-words FILE  add the words of FILE (one a line) to the list, ranked with its most common words\n"
-    "      --drop-words FILE remove the words of FILE from the list\n"
-    "      --rank            order the listing: the same rows, most likely first (equal scores in search order)\n"
-    "      --best N          find the N likeliest splits of each name, which may go beyond the word list:\n"
-    "                        letters spelled one by one and unknown stretches count as pieces; implies --rank\n"
-    "      --words-only      keep --best inside the word list: only rows the listing holds\n"
-    "      --case-hints      ranked: in a name of mixed case, prefer cuts where lower case meets upper case\n"
-    "      --scores          append a TAB and the row's score (natural log of its likelihood, 3 decimals)\n"
-    "      --format FORMAT   text (the rows, the default), tsv or jsonl:\n"
-    "                        tsv: name TAB row TAB score TAB split, where row is the row's number within its\n"
-    "                        name from 1 (its rank when ranked, its place in search order otherwise); with\n"
-    "                        --best, a fifth field gives each piece's kind: known, letter or unknown\n"
-    "                        jsonl: one object per name: {\"name\":...,\"splits\":[{\"words\":[...],"
-    "\"score\":...}],\"cut\":...}; with --best each split has \"kinds\":[...], and a name that failed has "
-    "\"error\":...\n"
-    "  -h, --help            print this summary\n"
-    "      --version         print the version\n";
+const char* const usageText = "Usage: quorvane-split [options] [FILE...]\n"
+                              "Splits domain names and URLs, one per line, into words; every way found is one\n"
+                              "row. Names come from the FILEs, or from standard input when there is none or\n"
+                              "for \"-\".\n"
+                              "\n"
+                              "  -l, --list N          word list 1, 2 or 3 (default 1)\n"
+                              "      --words FILE      use this word-list file (read like google.col) instead\n"
+                              "                        of a numbered list\n"
+                              "      --data-dir DIR    folder holding dbWords.mdb, google.col, mit.col and\n"
+                              "                        suffix.lst (default: the program's folder)\n"
+                              "  -o, --show-original   prefix each row with the trimmed name and \" - \"\n"
+                              "      --max-splits N    per-name bound (default: the window's bound; 0 = none);\n"
+                              "                        ranked, the best N are kept\n"
+                              "  -j, --jobs N          split on N threads (default: one per processor, at\n"
+                              "                        most 8); the rows are the same\n"
+                              "      --add-words FILE  add the words of FILE (one a line) to the list, ranked\n"
+                              "                        with its most common words\n"
+                              "      --drop-words FILE remove the words of FILE from the list\n"
+                              "      --rank            order the listing: the same rows, most likely first\n"
+                              "                        (equal scores in search order)\n"
+                              "      --best N          find the N likeliest splits of each name, which may go\n"
+                              "                        beyond the word list: letters spelled one by one and\n"
+                              "                        unknown stretches count as pieces; implies --rank\n"
+                              "      --words-only      keep --best inside the word list: only rows the\n"
+                              "                        listing holds\n"
+                              "      --case-hints      ranked: in a name of mixed case, prefer cuts where\n"
+                              "                        lower case meets upper case\n"
+                              "      --window-cleaning clean names as the window does: only \"http://\" is\n"
+                              "                        removed as a scheme, and ports, user info, queries and\n"
+                              "                        fragments stay (by default a URL is reduced to its host\n"
+                              "                        and path, percent-encoding and xn-- labels decoded)\n"
+                              "      --scores          append a TAB and the row's score (natural log of its\n"
+                              "                        likelihood, 3 decimals)\n"
+                              "      --format FORMAT   text (the rows, the default), tsv or jsonl:\n"
+                              "                        tsv: name TAB row TAB score TAB split, where row is\n"
+                              "                        the row's number within its name from 1 (its rank\n"
+                              "                        when ranked, its place in search order otherwise);\n"
+                              "                        with --best, a fifth field gives each piece's kind:\n"
+                              "                        known, letter or unknown\n"
+                              "                        jsonl: one object per name:\n"
+                              "                        {\"name\":...,\"splits\":[{\"words\":[...],\"score\":...}],\n"
+                              "                        \"cut\":...}; with --best each split has\n"
+                              "                        \"kinds\":[...], and a name that failed has \"error\":...\n"
+                              "  -h, --help            print this summary\n"
+                              "      --version         print the version\n";
 
 enum ExitStatus
 {
@@ -138,6 +154,7 @@ struct Options
     qsizetype best = 0;
     bool wordsOnly = false;
     bool caseHints = false;
+    bool windowCleaning = false;
     QString addWordsFile;
     QString dropWordsFile;
     RowFormat format;
@@ -193,6 +210,7 @@ Options parseOptions(const QStringList& arguments)
     const QCommandLineOption best = valued({"best"}, "N");
     const QCommandLineOption wordsOnly(QStringLiteral("words-only"));
     const QCommandLineOption caseHints(QStringLiteral("case-hints"));
+    const QCommandLineOption windowCleaning(QStringLiteral("window-cleaning"));
     const QCommandLineOption addWords = valued({"add-words"}, "FILE");
     const QCommandLineOption dropWords = valued({"drop-words"}, "FILE");
     const QCommandLineOption scores(QStringLiteral("scores"));
@@ -200,8 +218,8 @@ Options parseOptions(const QStringList& arguments)
     const QCommandLineOption help(QStringList{"h", "help"});
     const QCommandLineOption version(QStringLiteral("version"));
     QCommandLineParser parser;
-    parser.addOptions({list, words, dataDir, showOriginal, maxSplits, jobs, rank, best, wordsOnly, caseHints, addWords,
-                       dropWords, scores, format, help, version});
+    parser.addOptions({list, words, dataDir, showOriginal, maxSplits, jobs, rank, best, wordsOnly, caseHints,
+                       windowCleaning, addWords, dropWords, scores, format, help, version});
     if (!parser.parse(arguments))
         badUsage(parser.errorText());
 
@@ -240,6 +258,7 @@ Options parseOptions(const QStringList& arguments)
     }
     options.wordsOnly = parser.isSet(wordsOnly);
     options.caseHints = parser.isSet(caseHints);
+    options.windowCleaning = parser.isSet(windowCleaning);
     for (const auto& [option, file] :
          {std::pair{&addWords, &options.addWordsFile}, {&dropWords, &options.dropWordsFile}}) {
         if (parser.isSet(*option)) {
@@ -361,6 +380,7 @@ int main(int argc, char** argv)
     settings.best = options.best;
     settings.guesses.beyondList = options.best > 0 && !options.wordsOnly;
     settings.guesses.caseHints = options.caseHints;
+    settings.urlCleaning = !options.windowCleaning;
     settings.format = options.format;
     settings.jobs = options.jobs > 0 ? options.jobs : std::clamp(QThread::idealThreadCount(), 1, maxJobs);
     SplitRun run(processor, settings, output, progress, [&](const QString& text) { messages.print(text); });

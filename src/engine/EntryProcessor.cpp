@@ -82,7 +82,7 @@ EntryProcessor::Outcome EntryProcessor::splitEntry(QStringView entry, const Spli
                                                    const SplitSink& sink)
 {
     Outcome outcome;
-    if (!prepareEntry(entry, options.showOriginal, outcome))
+    if (!prepareEntry(entry, options, outcome))
         return outcome;
     try {
         const QStringView text(m_text);
@@ -99,8 +99,9 @@ EntryProcessor::Outcome EntryProcessor::splitEntry(QStringView entry, const Spli
     return outcome;
 }
 
-bool EntryProcessor::prepareEntry(QStringView entry, bool showOriginal, Outcome& outcome)
+bool EntryProcessor::prepareEntry(QStringView entry, const SplitOptions& options, Outcome& outcome)
 {
+    m_cleaner.setUrlCleaning(options.urlCleaning);
     try {
         m_cleaner.cleanForSearch(entry, m_text);
     } catch (const Failure& failure) {
@@ -109,7 +110,7 @@ bool EntryProcessor::prepareEntry(QStringView entry, bool showOriginal, Outcome&
         return false;
     }
     // The row's start is the same for every candidate of the entry.
-    buildRow(m_row, entry, QStringView(), showOriginal);
+    buildRow(m_row, entry, QStringView(), options.showOriginal);
     return true;
 }
 
@@ -181,9 +182,8 @@ void EntryProcessor::writeRowsOfSurrogates(const SplitOptions& options, RowOutpu
 EntryProcessor::Outcome EntryProcessor::writeRows(QStringView entry, const SplitOptions& options, RowOutput& output)
 {
     Outcome outcome;
-    const bool showOriginal = options.showOriginal;
     const qsizetype maxCandidates = options.maxCandidates;
-    if (!prepareEntry(entry, showOriginal, outcome))
+    if (!prepareEntry(entry, options, outcome))
         return outcome;
     try {
         const QStringView text(m_text);

@@ -45,6 +45,8 @@ struct SplitOptions
     // Ranked only: the memory one name's search may hold; past it the name ends with a failure after the
     // splits found before.
     qsizetype maxSearchBytes = RankedSearch::defaultMemoryLimit;
+    // A URL is reduced to its host and path first (reduceUrl in NameCleaner.h); off, the window's cleaning alone.
+    bool urlCleaning = false;
 };
 
 // The cleaning and splitting of one name, and its rows, for every front end: each job of a splitting run has one.
@@ -129,7 +131,7 @@ private:
 
     // Cleans the entry into m_text and starts m_row with the row's start; false (with the failure noted)
     // when cleaning failed.
-    bool prepareEntry(QStringView entry, bool showOriginal, Outcome& outcome);
+    bool prepareEntry(QStringView entry, const SplitOptions& options, Outcome& outcome);
     void writeRowsOfSurrogates(const SplitOptions& options, RowOutput& output, Outcome& outcome);
     // The row text of a split: m_row's start (`prefixLength` units) and the pieces with a blank between.
     void buildSplitRow(qsizetype prefixLength, const qint32* ends, qsizetype pieces);

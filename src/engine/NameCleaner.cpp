@@ -5,6 +5,7 @@
 #include "text/TextFiles.h"
 
 #include <QSet>
+#include <QUrl>
 
 #include <algorithm>
 #include <string_view>
@@ -29,6 +30,103 @@ QString removeEvery(const QString& text, QStringView pattern, Qt::CaseSensitivit
 }
 
 } // namespace
+
+namespace {
+
+bool isAsciiLetter(char16_t unit)
+{
+    return (unit | 0x20) >= u'a' && (unit | 0x20) <= u'z';
+}
+
+bool isAsciiDigit(char16_t unit)
+{
+    return unit >= u'0' && unit <= u'9';
+}
+
+// Whether the text may be a URL with more than a host and a path: it holds ":", "@", "?", "#", "%" or "xn--".
+bool mayHoldUrlParts(QStringView text)
+{
+    const char16_t* units = text.utf16();
+    const qsizetype size = text.size();
+    bool found = false;
+    for (qsizetype k = 0; k < size; ++k) {
+        const char16_t unit = units[k];
+        found |= unit == u':' || unit == u'@' || unit == u'?' || unit == u'#' || unit == u'%' ||
+                 (unit == u'-' && k >= 3 && units[k - 1] == u'-' && (units[k - 2] | 0x20) == u'n' &&
+                  (units[k - 3] | 0x20) == u'x');
+    }
+    return found;
+}
+
+// The length of a scheme and its "://" at the start of the text, or 0.
+qsizetype schemeLength(QStringView text)
+{
+    if (text.isEmpty() || !isAsciiLetter(text[0].unicode()))
+        return 0;
+    qsizetype at = 1;
+    while (at < text.size() && (isAsciiLetter(text[at].unicode()) || isAsciiDigit(text[at].unicode()) ||
+                                text[at] == u'+' || text[at] == u'.' || text[at] == u'-'))
+        ++at;
+    return text.mid(at).startsWith(u"://") ? at + 3 : 0;
+}
+
+// The host with each "xn--" label in its Unicode form; other labels keep their letter case.
+QString unicodeHost(QStringView host)
+{
+    QString result;
+    result.reserve(host.size());
+    bool first = true;
+    for (const QStringView label : host.split(u'.')) {
+        if (!first)
+            result += u'.';
+        first = false;
+        if (label.startsWith(u"xn--", Qt::CaseInsensitive) && ascii::isAscii(label)) {
+            const QString decoded = QUrl::fromAce(label.toLatin1(), QUrl::IgnoreIDNWhitelist);
+            result += decoded.isEmpty() ? label.toString() : decoded;
+        } else {
+            result += label;
+        }
+    }
+    return result;
+}
+
+} // namespace
+
+bool reduceUrl(QStringView entry, QString& reduced)
+{
+    if (!mayHoldUrlParts(entry))
+        return false;
+    QStringView text = trimBlanks(entry);
+    text = text.mid(schemeLength(text));
+    // The query string and the fragment end the URL; the host ends at the path.
+    const qsizetype queryOrFragment = [&] {
+        for (qsizetype at = 0; at < text.size(); ++at) {
+            if (text[at] == u'?' || text[at] == u'#')
+                return at;
+        }
+        return text.size();
+    }();
+    text = text.first(queryOrFragment);
+    qsizetype pathStart = text.indexOf(u'/');
+    if (pathStart < 0)
+        pathStart = text.size();
+    QStringView host = text.first(pathStart);
+    const QStringView path = text.mid(pathStart);
+    // User info ends at the host's last "@"; a port is a ":" followed by digits only, at the end.
+    if (const qsizetype at = host.lastIndexOf(u'@'); at >= 0)
+        host = host.mid(at + 1);
+    if (const qsizetype colon = host.lastIndexOf(u':'); colon >= 0) {
+        const QStringView port = host.mid(colon + 1);
+        if (std::all_of(port.begin(), port.end(), [](QChar c) { return isAsciiDigit(c.unicode()); }))
+            host = host.first(colon);
+    }
+    reduced = unicodeHost(host);
+    if (path.contains(u'%'))
+        reduced += QUrl::fromPercentEncoding(path.toUtf8());
+    else
+        reduced += path;
+    return true;
+}
 
 QString removeBlanks(QStringView text)
 {
@@ -318,7 +416,11 @@ void NameCleaner::applySuffixList(bool textHoldsDot)
 
 QString NameCleaner::cleanDomainName(const QString& entry)
 {
-    removeSchemeAndPrefix(entry);
+    if (m_urls && reduceUrl(entry, m_url)) {
+        removeSchemeAndPrefix(m_url);
+    } else {
+        removeSchemeAndPrefix(entry);
+    }
     applySuffixList();
     QString text = m_text;
     const auto separator = [](QChar c) { return c == u'.' || c == u'/' || c == u'-'; };
@@ -332,6 +434,8 @@ void NameCleaner::cleanForSearch(QStringView entry, QString& text)
 {
     // "http://" holds a ":", and "www." and every suffix a ".": without either, only the separators and the
     // blanks go (the suffix list is still looked at, for its failures).
+    if (m_urls && reduceUrl(entry, m_url))
+        entry = m_url;
     QStringView cleaned = entry;
     if (holdsDotOrColon(entry.utf16(), entry.size())) {
         removeSchemeAndPrefix(entry);

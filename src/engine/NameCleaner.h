@@ -41,6 +41,10 @@ public:
     // Throws Failure as cleanDomainName does.
     void cleanForSearch(QStringView entry, QString& text);
 
+    // With URL cleaning on, a URL is first reduced to its host and path (reduceUrl) before the steps above.
+    void setUrlCleaning(bool on) { m_urls = on; }
+    bool urlCleaning() const { return m_urls; }
+
     QString applicationFolder() const { return m_folder; }
     ChangeCheck changeCheck() const { return m_suffixFile.mode(); }
     QString suffixListPath() const { return m_suffixPath; }
@@ -75,7 +79,15 @@ private:
     FileChangeCheck m_suffixFile;
     SuffixList m_list; // as of the last reading that succeeded
     QString m_text;    // the text being cleaned
+    QString m_url;     // the entry reduced to its host and path
+    bool m_urls = false;
 };
+
+// Reduces a URL to its host and path: any scheme ("https://", "ftp://", ...), user info, port, query string and
+// fragment removed, the path's percent-encoding decoded (as UTF-8), and each "xn--" label of the host in its
+// Unicode form (QUrl::fromAce). Blanks at both ends are trimmed first. Returns false, leaving `reduced`
+// untouched, for a text that holds nothing of these, which then stands as it is.
+bool reduceUrl(QStringView entry, QString& reduced);
 
 // Removes every blank (U+0020).
 QString removeBlanks(QStringView text);

@@ -353,6 +353,7 @@ private slots:
             // name of many splits and one too long to split whole, in Windows-1252 as domain files are.
             QStringList names = {QStringLiteral("sunsetphotos.com"),
                                  QStringLiteral("http://www.bestcheapflightsonline.com/cheap-flights"),
+                                 QStringLiteral("https://me@shop.com:8080/car%2Dpet?q=1#top"),
                                  QStringLiteral("  book store .net "),
                                  QString(),
                                  QStringLiteral("www..com"),
@@ -375,7 +376,7 @@ private slots:
         window.PushButton9_Click();
         const QStringList rows = window.resultList().texts();
 
-        QStringList arguments = {QStringLiteral("-l"), QStringLiteral("3"), path};
+        QStringList arguments = {QStringLiteral("--window-cleaning"), QStringLiteral("-l"), QStringLiteral("3"), path};
         if (shown)
             arguments.prepend(QStringLiteral("-o"));
         if (ranked)

@@ -348,24 +348,40 @@ private slots:
 
     void cleanedForSearch_data()
     {
+        QTest::addColumn<bool>("urls");
         QTest::addColumn<QString>("entry");
         QTest::addColumn<QString>("text");
-        QTest::newRow("separators and blanks go") << " http://www.my-car.com/pet store "
+        QTest::newRow("separators and blanks go") << false << " http://www.my-car.com/pet store "
                                                   << "mycarpetstore";
-        QTest::newRow("suffix removed before") << "a.COM.net"
+        QTest::newRow("suffix removed before") << false << "a.COM.net"
                                                << "anet";
-        QTest::newRow("nothing left") << " www. "
+        QTest::newRow("nothing left") << false << " www. "
                                       << "";
-        QTest::newRow("other characters stay") << "caf\u00E9:80/x?y=1"
+        QTest::newRow("other characters stay") << false << "caf\u00E9:80/x?y=1"
                                                << "caf\u00E9:80x?y=1";
+        QTest::newRow("URL: any scheme") << true << "https://www.bestcheapflights.com/"
+                                         << "bestcheapflights";
+        QTest::newRow("URL: user info, port, query, fragment, encoded path")
+            << true << " ftp://user:pw@Example.com:8080/a%2Db/c?q=1#f "
+            << "Exampleabc";
+        QTest::newRow("URL: xn-- label, UTF-8 in the path") << true << "www.xn--mnchen-3ya.de/caf%C3%A9"
+                                                            << "m\u00FCnchendecaf\u00E9";
+        QTest::newRow("URL: a port without a scheme") << true << "caf\u00E9:80/x?y=1"
+                                                      << "caf\u00E9x";
+        QTest::newRow("URL: no port after the colon") << true << "a.com:b#c"
+                                                      << "a:b";
+        QTest::newRow("URL: a plain name as the window cleans it") << true << "blog.example.com"
+                                                                   << "blogexample";
     }
     void cleanedForSearch()
     {
+        QFETCH(bool, urls);
         QFETCH(QString, entry);
         QFETCH(QString, text);
         QTemporaryDir dir;
         testfiles::writeBytes(dir.filePath("suffix.lst"), "com");
         NameCleaner cleaner(dir.path());
+        cleaner.setUrlCleaning(urls);
         QString got = QStringLiteral("left over from before");
         cleaner.cleanForSearch(entry, got);
         QCOMPARE(got, text);
