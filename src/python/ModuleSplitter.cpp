@@ -87,6 +87,7 @@ SplitOptions ModuleSplitter::bestOptions(qsizetype best) const
     options.best = best;
     options.guesses.beyondList = best > 0 && !m_settings.wordsOnly;
     options.guesses.caseHints = m_settings.caseHints;
+    options.urlCleaning = m_settings.urlCleaning;
     return options;
 }
 
@@ -119,6 +120,7 @@ void ModuleSplitter::splits(QStringView name, SplitOrder order, qsizetype best, 
     } else {
         options.maxCandidates = m_settings.maxSplits;
         options.order = order;
+        options.urlCleaning = m_settings.urlCleaning;
     }
     const Lease processor(*this);
     into.outcome =

@@ -32,6 +32,7 @@ public:
         UserWords userWords;                                   // added to and dropped from the list
         bool wordsOnly = false;                                // the best splits stay inside the list
         bool caseHints = false;                                // ranked: lower-to-upper changes are likely cuts
+        bool urlCleaning = true; // URLs reduced to host and path first; false: the window's cleaning alone
     };
 
     // Loads the words. Throws Failure with the first report when no word could be loaded although the source

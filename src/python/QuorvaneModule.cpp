@@ -6,19 +6,25 @@
 #include "engine/WordDictionary.h"
 
 #include <QByteArray>
+#include <QFile>
 #include <QString>
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <exception>
+#include <fcntl.h>
 #include <memory>
 #include <optional>
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
 #include <string_view>
+#include <sys/stat.h>
 #include <thread>
+#include <type_traits>
+#include <unistd.h>
 #include <unordered_map>
 #include <utility>
 
@@ -30,6 +36,32 @@ namespace {
 // Names handed to one splitting run of split_many: enough to keep every job busy for a while, few enough that
 // the first split comes soon and memory stays small.
 constexpr qsizetype namesPerChunk = 16384;
+
+// Runs `work` without the GIL. The GIL is taken back outside any handler and destructor: at the interpreter's
+// exit a daemon thread that takes it back is ended by an unwinding that must pass through unhindered (a
+// destructor, being noexcept, would turn it into std::terminate).
+template <typename Work> auto withoutGil(Work&& work) -> decltype(work())
+{
+    using Result = decltype(work());
+    PyThreadState* const state = PyEval_SaveThread();
+    std::exception_ptr error;
+    std::optional<std::conditional_t<std::is_void_v<Result>, bool, Result>> result;
+    try {
+        if constexpr (std::is_void_v<Result>) {
+            work();
+            result = true;
+        } else {
+            result.emplace(work());
+        }
+    } catch (...) {
+        error = std::current_exception();
+    }
+    PyEval_RestoreThread(state);
+    if (error)
+        std::rethrow_exception(error);
+    if constexpr (!std::is_void_v<Result>)
+        return std::move(*result);
+}
 
 [[noreturn]] void raiseOSError(const QString& message)
 {
@@ -92,6 +124,38 @@ QString pathFromPython(const py::object& path)
 {
     const py::object name = py::module_::import("os").attr("fsdecode")(path);
     return fromPython(name.cast<py::str>());
+}
+
+// The file of a numbered word list in the data folder.
+QString listFile(WordListChoice list, const QString& folder)
+{
+    switch (list) {
+    case WordListChoice::Database:
+        return folder + QStringLiteral("/dbWords.mdb");
+    case WordListChoice::Google:
+        return folder + QStringLiteral("/google.col");
+    case WordListChoice::Mit:
+        break;
+    }
+    return folder + QStringLiteral("/mit.col");
+}
+
+// Raises the OSError subclass of the system's error (FileNotFoundError, PermissionError, IsADirectoryError), with
+// its errno and filename, when the file cannot be opened for reading.
+void raiseUnlessReadable(const QString& path)
+{
+    const int file = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    if (file >= 0) {
+        struct stat status = {};
+        const bool folder = ::fstat(file, &status) == 0 && S_ISDIR(status.st_mode);
+        ::close(file);
+        if (!folder)
+            return;
+        errno = EISDIR;
+    }
+    const py::str name = toPython(path);
+    PyErr_SetFromErrnoWithFilenameObject(PyExc_OSError, name.ptr());
+    throw py::error_already_set();
 }
 
 // A failed name: its cleaning failed (a suffix list that cannot be read) or its search did (a text too long).
@@ -221,10 +285,8 @@ public:
     SplitChunks& operator=(const SplitChunks&) = delete;
     ~SplitChunks()
     {
-        if (m_ahead && m_ahead->worker.joinable()) {
-            const py::gil_scoped_release released;
-            m_ahead->worker.join();
-        }
+        if (m_ahead && m_ahead->worker.joinable())
+            withoutGil([&] { m_ahead->worker.join(); });
     }
 
     // The best splits of the next names in input order, as lists of words; None after the last. What failed
@@ -247,10 +309,7 @@ public:
                 continue;
             }
             if (m_ahead->worker.joinable()) {
-                {
-                    const py::gil_scoped_release released;
-                    m_ahead->worker.join();
-                }
+                withoutGil([&] { m_ahead->worker.join(); });
                 if (m_ahead->error) {
                     m_done = true;
                     std::rethrow_exception(std::exchange(m_ahead->error, nullptr));
@@ -383,7 +442,7 @@ class Splitter final
 public:
     Splitter(std::optional<int> list, const std::optional<py::object>& words, const py::object& addWords,
              const py::object& dropWords, bool caseHints, bool wordsOnly, long long maxSplits,
-             const std::optional<py::object>& dataDir)
+             const std::optional<py::object>& dataDir, bool windowCleaning)
     {
         if (list)
             checkList(*list);
@@ -396,15 +455,14 @@ public:
         settings.userWords.dropped = userWordsFrom("drop_words", dropWords);
         settings.caseHints = caseHints;
         settings.wordsOnly = wordsOnly;
+        settings.urlCleaning = !windowCleaning;
         settings.list = static_cast<WordListChoice>(list.value_or(2));
         if (wordsGiven)
             settings.wordsFile = pathFromPython(*words);
         settings.dataFolder = dataFolder(dataDir);
         settings.maxSplits = static_cast<qsizetype>(maxSplits);
-        {
-            py::gil_scoped_release released;
-            m_splitter = std::make_shared<ModuleSplitter>(settings);
-        }
+        raiseUnlessReadable(wordsGiven ? settings.wordsFile : listFile(settings.list, settings.dataFolder));
+        m_splitter = withoutGil([&] { return std::make_shared<ModuleSplitter>(settings); });
         if (!m_splitter->loadReports().isEmpty()) {
             // The words loaded all the same, as quorvane-split goes on after such reports.
             for (const QString& report : m_splitter->loadReports()) {
@@ -412,6 +470,32 @@ public:
                     throw py::error_already_set();
             }
         }
+        // What a pickle keeps: the options as given, so that the words are loaded again where it is unpickled.
+        const auto wordList = [](const QStringList& found) {
+            py::list result;
+            for (const QString& word : found)
+                result.append(toPython(word));
+            return result;
+        };
+        m_state = py::make_tuple(
+            list ? py::object(py::int_(*list)) : py::object(py::none()),
+            wordsGiven ? py::object(toPython(settings.wordsFile)) : py::object(py::none()),
+            wordList(settings.userWords.added), wordList(settings.userWords.dropped), caseHints, wordsOnly, maxSplits,
+            dataDir && !dataDir->is_none() ? py::object(toPython(settings.dataFolder)) : py::object(py::none()),
+            windowCleaning);
+    }
+
+    py::tuple state() const { return m_state; }
+    static Splitter fromState(const py::tuple& state)
+    {
+        if (state.size() != 9)
+            throw py::value_error("not the state of a quorvane.Splitter");
+        const auto optional = [](const py::handle item) {
+            return item.is_none() ? std::nullopt : std::optional<py::object>(py::reinterpret_borrow<py::object>(item));
+        };
+        return Splitter(state[0].is_none() ? std::nullopt : std::optional<int>(state[0].cast<int>()),
+                        optional(state[1]), state[2], state[3], state[4].cast<bool>(), state[5].cast<bool>(),
+                        state[6].cast<long long>(), optional(state[7]), state[8].cast<bool>());
     }
 
     py::list split(const py::str& name)
@@ -479,16 +563,13 @@ private:
         thread_local QString text;
         text.resize(0);
         appendPython(text, name.ptr());
-        EntryProcessor::Outcome outcome;
-        {
-            py::gil_scoped_release released;
-            outcome = searchText(QStringView(text));
-        }
+        const EntryProcessor::Outcome outcome = withoutGil([&] { return searchText(QStringView(text)); });
         raiseForFailures(outcome);
         return outcome;
     }
 
     std::shared_ptr<ModuleSplitter> m_splitter;
+    py::tuple m_state;
 };
 
 // The Splitter of each list for the module's functions, made on first use and kept for the process's life, as
@@ -500,7 +581,7 @@ Splitter& defaultSplitter(long long list)
     Splitter*& slot = made[static_cast<std::size_t>(list - 1)];
     if (!slot) {
         auto splitter = std::make_unique<Splitter>(static_cast<int>(list), std::nullopt, py::tuple(), py::tuple(),
-                                                   false, false, Segmenter::defaultMaxCandidates, std::nullopt);
+                                                   false, false, Segmenter::defaultMaxCandidates, std::nullopt, false);
         if (!slot)
             slot = splitter.release();
     }
@@ -539,15 +620,19 @@ words_only: the best splits stay inside the list (known words and numbers); othe
     one and unknown stretches may be pieces, so that every name gets a best guess.
 max_splits: at most this many splits per name (0: no bound); the ranked calls keep the best ones.
 data_dir: the folder of the word lists and suffix.lst; default $QUORVANE_DATA_DIR, else the installed one.
+window_cleaning: clean names as the window does; by default a URL is first reduced to its host and path (any
+    scheme, user info, port, query and fragment removed, percent-encoding and xn-- labels decoded).
 
-Raises OSError when the words cannot be loaded and ValueError for a bad argument. One Splitter may be used
-from several threads at once.)")
+Raises OSError (FileNotFoundError, PermissionError, ...) when the words cannot be loaded and ValueError for a
+bad argument. One Splitter may be used from several threads at once. A Splitter pickles by its options, and
+loads its words again when unpickled.)")
         .def(py::init<std::optional<int>, const std::optional<py::object>&, const py::object&, const py::object&, bool,
-                      bool, long long, const std::optional<py::object>&>(),
+                      bool, long long, const std::optional<py::object>&, bool>(),
              py::arg("list") = py::none(), py::arg("words") = py::none(), py::arg("add_words") = py::tuple(),
              py::arg("drop_words") = py::tuple(), py::arg("case_hints") = false, py::arg("words_only") = false,
              py::arg("max_splits") = static_cast<long long>(Segmenter::defaultMaxCandidates), py::kw_only(),
-             py::arg("data_dir") = py::none())
+             py::arg("data_dir") = py::none(), py::arg("window_cleaning") = false)
+        .def(py::pickle([](const Splitter& splitter) { return splitter.state(); }, &Splitter::fromState))
         .def("split", &Splitter::split, py::arg("name"),
              "The most likely split of the name as a list of its words; [] when it has none.")
         .def("segmentations", &Splitter::segmentations, py::arg("name"), py::arg("n") = 5,

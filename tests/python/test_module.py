@@ -2,9 +2,11 @@
 threads on one Splitter, and split_many name for name against --best 1 --format jsonl."""
 
 import concurrent.futures
+import errno
 import json
 import os
 import pathlib
+import pickle
 import random
 import shutil
 import subprocess
@@ -209,12 +211,16 @@ def test_word_options_take_an_iterable_of_str(words_file, options):
 
 def test_files_that_cannot_be_read_raise_os_error(tmp_path):
     missing = tmp_path / "missing.col"
-    with pytest.raises(OSError, match=f'^Cannot open "{missing}": No such file or directory'):
-        quorvane.Splitter(words=missing)
-    with pytest.raises(OSError, match=f'^Cannot open "{tmp_path}/google.col"'):
-        quorvane.Splitter(list=2, data_dir=tmp_path)
-    with pytest.raises(OSError, match=f'^The word database "{tmp_path}/dbWords.mdb" was not found.'):
-        quorvane.Splitter(list=1, data_dir=tmp_path)
+    for call, error, code, filename in [
+            (lambda: quorvane.Splitter(words=missing), FileNotFoundError, errno.ENOENT, missing),
+            (lambda: quorvane.Splitter(words=tmp_path), IsADirectoryError, errno.EISDIR, tmp_path),
+            (lambda: quorvane.Splitter(list=2, data_dir=tmp_path), FileNotFoundError, errno.ENOENT,
+             tmp_path / "google.col"),
+            (lambda: quorvane.Splitter(list=1, data_dir=tmp_path), FileNotFoundError, errno.ENOENT,
+             tmp_path / "dbWords.mdb")]:
+        with pytest.raises(error) as raised:
+            call()
+        assert (raised.value.errno, raised.value.filename) == (code, str(filename))
 
 
 def test_a_suffix_list_that_fails_raises_os_error_for_each_name(tmp_path):
@@ -247,6 +253,8 @@ def test_names_must_be_text(splitter):
         next(names)
     with pytest.raises(StopIteration):
         next(names)
+    with pytest.raises(TypeError, match="not one name"):
+        splitter.split_many("abc.com")
 
 
 def test_an_error_of_the_iterable_comes_after_the_names_before_it(splitter):
@@ -327,3 +335,62 @@ def test_running_the_module_is_running_quorvane_split(arguments):
                             check=False)
     program = subprocess.run([str(PROGRAM), *arguments], input=names, capture_output=True, check=False)
     assert (module.returncode, module.stdout, module.stderr) == (program.returncode, program.stdout, program.stderr)
+
+
+# --- names as they come in real lists -------------------------------------------------------------------------
+
+
+@pytest.mark.parametrize("name", ["https://www.bestcheapflights.com/", "ftp://me:pw@BlueSky.com:8080/car%2Dpet?x=1#y",
+                                  "www.xn--mnchen-3ya.de/caf%C3%A9"])
+@pytest.mark.parametrize("window", [False, True])
+def test_urls_are_cleaned_as_the_program_cleans_them(words_file, name, window):
+    splitter = quorvane.Splitter(words=words_file, window_cleaning=window)
+    program = jsonl_splits(["--words", str(words_file), "--best", "1"] + ["--window-cleaning"] * window, [name])
+    assert splitter.split(name) == program[0]["splits"][0]["words"]
+    assert window or "https" not in splitter.split(name)
+
+
+@pytest.mark.parametrize("name, expected", [
+    ("MünchenStraße.de", ["München", "Straße"]),
+    ("https://www.xn--mnchen-3ya.de/stra%C3%9Fe", ["münchen", "straße"]),
+    ("crèmebrûlée.fr", ["crème", "brûlée"]),
+    ("\U0001F600", ["\U0001F600"]),
+    ("car\U0001F600pet", ["car", "\U0001F600", "pet"]),
+])
+def test_names_beyond_ascii_split_into_whole_characters(words_file, name, expected):
+    splitter = quorvane.Splitter(words=words_file, add_words=["münchen", "straße", "crème", "brûlée"])
+    assert splitter.split(name) == expected
+    for words, _ in splitter.segmentations(name, 20):
+        "".join(words).encode("utf-8")  # a piece cut inside a character would not encode
+
+
+def test_a_splitter_pickles_by_its_options(words_file):
+    splitter = quorvane.Splitter(words=words_file, add_words=["xyzzy"], drop_words=["pet"], case_hints=True,
+                                 max_splits=7, data_dir=DATA_DIR)
+    copy = pickle.loads(pickle.dumps(splitter))
+    assert type(copy) is quorvane.Splitter and copy.max_splits == 7
+    for name in ["xyzzycarpet", "BlueSkyCarPet.com", "carpetcarpetcarpet"]:
+        assert copy.segmentations(name, 10) == splitter.segmentations(name, 10)
+        assert copy.all_splits(name) == splitter.all_splits(name)
+
+
+def test_another_python_is_told_which_python_the_module_is_for(tmp_path):
+    package = tmp_path / "quorvane"
+    shutil.copytree(pathlib.Path(quorvane.__file__).parent, package, ignore=shutil.ignore_patterns("_quorvane*"))
+    (package / "_layout.py").write_text('DATA_DIR = "."\nBUILT_FOR = "3.99"\nVERSION = "0"\n')
+    done = subprocess.run([sys.executable, "-c", "import quorvane"], capture_output=True, text=True,
+                          env={**os.environ, "PYTHONPATH": str(tmp_path)}, check=False)
+    assert "quorvane was built for Python 3.99" in done.stderr
+
+
+def test_a_daemon_thread_splitting_at_exit_leaves_python_cleanly():
+    script = """import threading, quorvane
+def work():
+    while True:
+        quorvane.split('bestcheapflights.com'), quorvane.segmentations('carpet', 3)
+threading.Thread(target=work, daemon=True).start()
+quorvane.split('x')
+"""
+    for _ in range(8):
+        done = subprocess.run([sys.executable, "-c", script], capture_output=True, text=True, check=False)
+        assert (done.returncode, done.stderr) == (0, "")

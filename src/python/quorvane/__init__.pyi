@@ -2,6 +2,7 @@ from collections.abc import Iterable, Iterator
 from os import PathLike
 
 __all__ = ["Splitter", "split", "segmentations"]
+__version__: str
 
 class Splitter:
     def __init__(
@@ -15,6 +16,7 @@ class Splitter:
         max_splits: int = 100000,
         *,
         data_dir: str | PathLike[str] | None = None,
+        window_cleaning: bool = False,
     ) -> None: ...
     @property
     def max_splits(self) -> int: ...
