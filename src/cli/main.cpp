@@ -51,7 +51,8 @@ const char* const usageText = "Usage: quorvane-split [options] [FILE...]\n"
                               "  -j, --jobs N          split on N threads (default: one per processor, at\n"
                               "                        most 8); the rows are the same\n"
                               "      --add-words FILE  add the words of FILE (one a line) to the list, ranked\n"
-                              "                        with its most common words\n"
+                              "                        with its most common words; may be given more than\n"
+                              "                        once, as may --drop-words\n"
                               "      --drop-words FILE remove the words of FILE from the list\n"
                               "      --rank            order the listing: the same rows, most likely first\n"
                               "                        (equal scores in search order)\n"
@@ -73,7 +74,8 @@ const char* const usageText = "Usage: quorvane-split [options] [FILE...]\n"
                               "                        the row's number within its name from 1 (its rank\n"
                               "                        when ranked, its place in search order otherwise);\n"
                               "                        with --best, a fifth field gives each piece's kind:\n"
-                              "                        known, letter or unknown\n"
+                              "                        known, letter or unknown; a TAB, line break or\n"
+                              "                        backslash in a field is written \\t, \\n, \\r or \\\\\n"
                               "                        jsonl: one object per name:\n"
                               "                        {\"name\":...,\"splits\":[{\"words\":[...],\"score\":...}],\n"
                               "                        \"cut\":...}; with --best each split has\n"
@@ -155,8 +157,8 @@ struct Options
     bool wordsOnly = false;
     bool caseHints = false;
     bool windowCleaning = false;
-    QString addWordsFile;
-    QString dropWordsFile;
+    QStringList addWordsFiles; // every file given, in order
+    QStringList dropWordsFiles;
     RowFormat format;
     QStringList files;
     bool help = false;
@@ -259,13 +261,11 @@ Options parseOptions(const QStringList& arguments)
     options.wordsOnly = parser.isSet(wordsOnly);
     options.caseHints = parser.isSet(caseHints);
     options.windowCleaning = parser.isSet(windowCleaning);
-    for (const auto& [option, file] :
-         {std::pair{&addWords, &options.addWordsFile}, {&dropWords, &options.dropWordsFile}}) {
-        if (parser.isSet(*option)) {
-            *file = lastValue(parser, *option);
-            if (file->isEmpty())
-                badUsage(QStringLiteral("--%1 needs a file name").arg(option->names().constFirst()));
-        }
+    for (const auto& [option, files] :
+         {std::pair{&addWords, &options.addWordsFiles}, {&dropWords, &options.dropWordsFiles}}) {
+        *files = parser.values(*option);
+        if (files->contains(QString()))
+            badUsage(QStringLiteral("--%1 needs a file name").arg(option->names().constFirst()));
     }
     options.format.scores = parser.isSet(scores);
     if (parser.isSet(format)) {
@@ -304,17 +304,17 @@ bool wordFileReadable(const char* option, const QString& path, Messages& message
 std::optional<UserWords> readUserWords(const Options& options, Messages& messages)
 {
     UserWords words;
-    for (const auto& [option, path, into] : {std::tuple{"--add-words", &options.addWordsFile, &words.added},
-                                             {"--drop-words", &options.dropWordsFile, &words.dropped}}) {
-        if (path->isEmpty())
-            continue;
-        if (!wordFileReadable(option, *path, messages))
-            return std::nullopt;
-        try {
-            *into = UserWords::readFile(*path);
-        } catch (const Failure& failure) {
-            messages.print(QStringLiteral("%1: %2").arg(QLatin1String(option), failure.description()));
-            return std::nullopt;
+    for (const auto& [option, paths, into] : {std::tuple{"--add-words", &options.addWordsFiles, &words.added},
+                                              {"--drop-words", &options.dropWordsFiles, &words.dropped}}) {
+        for (const QString& path : *paths) {
+            if (!wordFileReadable(option, path, messages))
+                return std::nullopt;
+            try {
+                *into += UserWords::readFile(path);
+            } catch (const Failure& failure) {
+                messages.print(QStringLiteral("%1: %2").arg(QLatin1String(option), failure.description()));
+                return std::nullopt;
+            }
         }
     }
     return words;

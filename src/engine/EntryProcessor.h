@@ -182,6 +182,9 @@ bool EntryProcessor::forEachSplit(QStringView text, const SplitOptions& options,
                 return sink(ends, pieces, firstNew, m_scoreSums[static_cast<std::size_t>(pieces)]);
             });
     }
+    // The longest text fails only when its search reaches the whole text; the best splits are refused at once.
+    if (options.best > 0 && text.size() >= Segmenter::maxTextLength)
+        Segmenter::throwTooLong(text.size());
     const RankedWanted ranked = rankedWanted(options);
     m_ranked.setMemoryLimit(options.maxSearchBytes);
     if (ExtraPieces::applyTo(text, options.guesses)) {

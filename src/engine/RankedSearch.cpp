@@ -36,6 +36,22 @@ qsizetype RankedSearch::heldBytes() const
                                   m_jumps.capacity() * sizeof(qint32));
 }
 
+void RankedSearch::reserveStep(qsizetype more)
+{
+    const auto grow = [this](auto& vector, std::size_t needed) {
+        if (needed <= vector.capacity())
+            return;
+        const std::size_t room = std::max(needed, 2 * vector.capacity());
+        const auto bytes = static_cast<qsizetype>(room * sizeof(vector[0]));
+        if (bytes > m_memoryLimit - heldBytes())
+            throw std::bad_alloc();
+        vector.reserve(room);
+    };
+    grow(m_queue, m_queue.size() + static_cast<std::size_t>(more));
+    grow(m_taken, m_taken.size() + 1);
+    grow(m_jumps, m_jumps.size() + jumpCount);
+}
+
 void RankedSearch::release()
 {
     // Swapped with empty ones: clearing would keep the capacity.
@@ -226,8 +242,8 @@ bool RankedSearch::next()
     }
     if (m_queue.empty())
         return false;
-    if (heldBytes() > m_memoryLimit)
-        throw std::bad_alloc();
+    // At most one push per piece of the taken split and one more; the pieces are at most the text's length.
+    reserveStep(m_size + 1);
     std::pop_heap(m_queue.begin(), m_queue.end(), [this](const Entry& a, const Entry& b) { return after(a, b); });
     const Entry taken = m_queue.back();
     m_queue.pop_back();

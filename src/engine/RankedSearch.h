@@ -41,6 +41,8 @@ public:
     static constexpr qsizetype defaultMemoryLimit = qsizetype(512) * 1024 * 1024;
     void setMemoryLimit(qsizetype bytes) { m_memoryLimit = bytes; }
     void release();
+    // The bytes held for the answers given and the queue.
+    qsizetype heldBytes() const;
 
     // Takes the next best split; false when there is none left.
     bool next();
@@ -74,8 +76,10 @@ private:
     void push(const Entry& entry);
     void trim();
 
-    // The bytes held for the answers given and the queue.
-    qsizetype heldBytes() const;
+    // Makes room for `more` entries in the queue before this step's pushes, and for one more answer; throws
+    // std::bad_alloc when a growth would take the memory held past the limit, counting the old room that is
+    // still held while the new one is filled.
+    void reserveStep(qsizetype more);
 
     qsizetype m_memoryLimit = defaultMemoryLimit;
     qsizetype m_size = 0;

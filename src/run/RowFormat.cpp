@@ -5,6 +5,7 @@
 
 #include <QByteArray>
 
+#include <algorithm>
 #include <cstring>
 
 namespace quorvane {
@@ -58,15 +59,33 @@ void appendJson(QByteArray& to, QStringView text)
     to += '"';
 }
 
-// A TSV field holds no TAB (nor line break): those become blanks.
+// A TSV field holds no TAB nor line break: those and the backslash are escaped as \t, \n, \r and \\.
 QByteArray tsvField(QStringView text)
 {
     QByteArray bytes = text.toUtf8();
-    for (char& c : bytes) {
-        if (c == '\t' || c == '\n' || c == '\r')
-            c = ' ';
+    if (!std::any_of(bytes.begin(), bytes.end(),
+                     [](char c) { return c == '\t' || c == '\n' || c == '\r' || c == '\\'; }))
+        return bytes;
+    QByteArray escaped;
+    for (const char c : bytes) {
+        switch (c) {
+        case '\t':
+            escaped += "\\t";
+            break;
+        case '\n':
+            escaped += "\\n";
+            break;
+        case '\r':
+            escaped += "\\r";
+            break;
+        case '\\':
+            escaped += "\\\\";
+            break;
+        default:
+            escaped += c;
+        }
     }
-    return bytes;
+    return escaped;
 }
 
 } // namespace
@@ -102,7 +121,7 @@ EntryProcessor::Outcome RowFormat::write(EntryProcessor& processor, QStringView 
     const QByteArray start = layout == Layout::Tsv  ? tsvField(trimmedName) + '\t'
                              : options.showOriginal ? trimmedName.toUtf8() + " - "
                                                     : QByteArray();
-    const bool withKinds = options.order == SplitOrder::Ranked && options.guesses.beyondList;
+    const bool withKinds = options.order == SplitOrder::Ranked && options.best > 0;
     const auto kindOf = [&](std::span<const qint32> ends, std::size_t k) {
         return pieceKindName(processor.pieceKind(k == 0 ? 0 : ends[k - 1], ends[k]));
     };

@@ -14,11 +14,12 @@ struct RowFormat
     {
         Text, // the window's rows, one a line
         // name, row number, score and split, separated by TABs, one split a line; the row number counts the
-        // name's rows from 1, so it is the rank when ranked and the place in search order otherwise. With
-        // pieces beyond the word list allowed, a fifth field: each piece's kind (pieceKindName), blank-separated.
+        // name's rows from 1, so it is the rank when ranked and the place in search order otherwise. With the
+        // best splits asked for, a fifth field: each piece's kind (pieceKindName), blank-separated. A TAB, line
+        // break or backslash in a field is escaped as \t, \n, \r, \\.
         Tsv,
         // one JSON object per name: {"name":…,"splits":[{"words":[…],"score":…}],"cut":…}, each split with
-        // "kinds":[…] as well when pieces beyond the word list are allowed, and "error":… for a name whose
+        // "kinds":[…] as well when the best splits are asked for, and "error":… for a name whose
         // cleaning or search failed (the splits found before the failure stay).
         Jsonl,
     };

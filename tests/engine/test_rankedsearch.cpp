@@ -254,6 +254,31 @@ private slots:
         QCOMPARE(best[2].score, qint64(-455));
     }
 
+    // The memory bound holds at every step, the room a growth leaves behind counted: the search fails before it.
+    void memoryBoundIsNeverPassed()
+    {
+        const WordDictionary dictionary = dictionaryOf({"a", "aa"});
+        Segmenter segmenter(dictionary);
+        PieceLattice lattice;
+        const QString text(40, QLatin1Char('a'));
+        segmenter.findPieces(text, lattice);
+        TableScore score;
+        score.table = {{"a", -10}, {"aa", -15}};
+        RankedSearch search;
+        constexpr qsizetype limit = 1000 * 1000;
+        search.setMemoryLimit(limit);
+        search.start(
+            lattice, [&](qsizetype from, qsizetype to) { return score(text.mid(from, to - from)); }, 0);
+        qsizetype given = 0;
+        QVERIFY_THROWS_EXCEPTION(std::bad_alloc, {
+            while (search.next()) {
+                ++given;
+                QVERIFY2(search.heldBytes() <= limit, qPrintable(QString::number(search.heldBytes())));
+            }
+        });
+        QVERIFY(given > 1000);
+    }
+
     // The processor's two orders: the same rows, the ranked ones best first; a bounded name keeps its best
     // splits and is cut; asking for the best few is no cut.
     void processorOrders()
@@ -338,12 +363,16 @@ private slots:
              {Segmenter::maxTextLength - 1, Segmenter::maxTextLength, Segmenter::maxTextLength + 1}) {
             const QString entry(length, QLatin1Char('b'));
             const bool fails = length >= Segmenter::maxTextLength;
-            for (const SplitOrder order : {SplitOrder::Search, SplitOrder::Ranked}) {
+            // The best splits are refused before any: a failure after them would read as a worse best split.
+            for (const auto& [order, best] : {std::pair{SplitOrder::Search, qsizetype(0)},
+                                              {SplitOrder::Ranked, qsizetype(0)},
+                                              {SplitOrder::Ranked, qsizetype(1)}}) {
                 SplitOptions options;
                 options.order = order;
+                options.best = best;
                 CollectedRows output(4096);
                 const EntryProcessor::Outcome outcome = processor.writeRows(entry, options, output);
-                QCOMPARE(outcome.rows, length == Segmenter::maxTextLength + 1 ? 0 : 1);
+                QCOMPARE(outcome.rows, length > Segmenter::maxTextLength || (fails && best > 0) ? 0 : 1);
                 QCOMPARE(outcome.failures.size(), fails ? 1 : 0);
                 if (fails)
                     QVERIFY2(outcome.failures[0].startsWith(QStringLiteral("Overflow:")),
