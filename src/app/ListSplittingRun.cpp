@@ -159,7 +159,7 @@ private:
 
 ListSplittingRun::ListSplittingRun(EntryProcessor& processor, TextListModel& domains, TextListModel& results,
                                    const Seams& seams, std::function<Options()> options)
-    : m_processor(processor), m_domains(domains), m_results(results), m_seams(seams), m_options(std::move(options))
+    : m_processor(&processor), m_domains(domains), m_results(results), m_seams(seams), m_options(std::move(options))
 {
     // Entries appended at the end keep the places of those before; any other change may move them.
     const auto changed = [this] { m_domainsChanged = true; };
@@ -204,7 +204,7 @@ void ListSplittingRun::startJobs(int first)
     // The index was made when the words were loaded; the scores, if they are new, are made by the jobs' thread
     // (tens of milliseconds for a large list), not the window's.
     const int end = std::max(first, std::min(m_total, m_domains.count()));
-    m_running = std::make_unique<Jobs>(m_processor, m_domains.textBlock(), first, end, settings);
+    m_running = std::make_unique<Jobs>(*m_processor, m_domains.textBlock(), first, end, settings);
 }
 
 const NameOutcome* ListSplittingRun::awaitEntry(int index, const std::function<bool()>& closing,

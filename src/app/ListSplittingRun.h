@@ -62,6 +62,12 @@ public:
 
     // Stops the jobs and drops what they split ahead; the run starts them again at its next entry.
     void stopJobs();
+    // Stops the jobs; from the next entry on the run splits with `processor` (the window's, on other words).
+    void useProcessor(EntryProcessor& processor)
+    {
+        stopJobs();
+        m_processor = &processor;
+    }
 
     // The number of jobs; 0 (the default) takes one per processor.
     void setJobs(int jobs) { m_jobs = jobs; }
@@ -80,7 +86,7 @@ private:
     void keepRows(const SplitBatch& batch, qsizetype k);
     void appendKeptRows(const std::function<void()>& rowsAdded);
 
-    EntryProcessor& m_processor;
+    EntryProcessor* m_processor;
     TextListModel& m_domains;
     TextListModel& m_results;
     Seams m_seams;

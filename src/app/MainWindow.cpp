@@ -12,6 +12,7 @@
 #include "WidgetPrompter.h"
 #include "WindowEventFilter.h"
 #include "WindowPointer.h"
+#include "WordsAside.h"
 #include "core/ErrorTrap.h"
 #include "core/Failure.h"
 #include "core/Locations.h"
@@ -139,7 +140,7 @@ Pointer& MainWindow::pointer()
 EntryProcessor& MainWindow::entryProcessor()
 {
     if (!m_entryProcessor)
-        m_entryProcessor = std::make_unique<EntryProcessor>(m_dictionary, m_applicationFolder);
+        m_entryProcessor = std::make_unique<EntryProcessor>(*m_dictionary, m_applicationFolder);
     return *m_entryProcessor;
 }
 
@@ -321,7 +322,7 @@ bool MainWindow::Form_Load()
             loadHandCursor();
     });
     trap.step(108, [&] { m_database = std::make_unique<WordDatabase>(databasePath); });
-    trap.step(110, [&] { m_dictionary.clear(); });
+    trap.step(110, [&] { m_dictionary->clear(); });
     trap.step(112, [&] { m_pointer->setShape(PointerShape::Busy); });
     trap.step(114, [&] {
         bool isNumber = false;
@@ -331,7 +332,7 @@ bool MainWindow::Form_Load()
         if (chosen == 1 || chosen == 2 || chosen == 3)
             selectWordList(static_cast<int>(chosen));
     });
-    trap.step(116, [&] { loadSelectedWords(); });
+    trap.step(116, [&] { loadSelectedWords(false); });
     trap.step(118, [&] { m_pointer->setShape(PointerShape::Default); });
     trap.step(120, [&] {
         m_domainList.setCaption(QStringLiteral("Domain Name(s)"));
@@ -406,16 +407,32 @@ int MainWindow::selectedWordList() const
     return 1;
 }
 
-void MainWindow::loadSelectedWords()
+void MainWindow::loadSelectedWords(bool serveWindow)
 {
-    // A run's jobs read the words: they stop first, and the run starts them again on the new words.
-    if (m_splittingRun)
-        m_splittingRun->stopJobs();
-    loadWords(static_cast<WordListChoice>(selectedWordList()), m_database.get(), m_applicationFolder, m_dictionary,
-              *m_prompter, *m_pointer);
-    // The search indexes the words on its first use after a load: do it now, while the pointer says the
-    // program is busy anyway, rather than inside the first entry of the next run.
-    entryProcessor().prepareIndex();
+    // A list chosen during another's load (in its yields) is loaded once that load is done.
+    if (m_loadingWords) {
+        m_wordsChosenAgain = true;
+        return;
+    }
+    m_loadingWords = true;
+    const auto loaded = qScopeGuard([this] { m_loadingWords = false; });
+    do {
+        m_wordsChosenAgain = false;
+        m_pointer->setShape(PointerShape::Busy);
+        // The words and their index are made off the window's thread, which serves the window meanwhile.
+        LoadedWords words = loadWordsAside(static_cast<WordListChoice>(selectedWordList()), m_database.get(),
+                                           m_applicationFolder, *m_prompter, serveWindow ? m_eventPump : nullptr);
+        // A run in progress splits with the new words from its next entry; its jobs stop before the old
+        // words go.
+        if (m_splittingRun)
+            m_splittingRun->useProcessor(*words.processor);
+        m_entryProcessor = std::move(words.processor);
+        m_dictionary = std::move(words.dictionary);
+        m_pointer->setShape(PointerShape::Default);
+    } while (m_wordsChosenAgain);
+    // "Start Splitting" pressed during the load starts now, on the new words.
+    if (std::exchange(m_startAfterWords, false))
+        QMetaObject::invokeMethod(this, &MainWindow::PushButton9_Click, Qt::QueuedConnection);
 }
 
 void MainWindow::Form_QueryUnload()
@@ -495,6 +512,10 @@ void MainWindow::PushButton9_Click()
     // export's yield is refused: the export reads the results that a run would replace.
     if (m_splittingRun || (m_output && m_output->refuseWhileExporting()))
         return;
+    if (m_loadingWords) {
+        m_startAfterWords = true;
+        return;
+    }
     ErrorTrap trap(location::startSplittingClick, *m_prompter);
     ListSplittingRun run(entryProcessor(), m_domainList, m_resultList,
                          ListSplittingRun::Seams{*m_prompter, *m_eventPump, *m_pointer, *m_progress}, [this] {

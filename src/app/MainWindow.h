@@ -70,7 +70,7 @@ public:
     Pointer& pointer();
     EventPump& eventPump() { return *m_eventPump; }
     ProgressIndicator& progress() { return *m_progress; }
-    WordDictionary& dictionary() { return m_dictionary; }
+    WordDictionary& dictionary() { return *m_dictionary; }
     const QString& applicationFolder() const { return m_applicationFolder; }
     const QString& applicationTitle() const { return m_applicationTitle; }
     bool hasHandCursor() const;
@@ -110,7 +110,8 @@ private:
     void loadHandCursor();
     void selectWordList(int listNumber);
     int selectedWordList() const;
-    void loadSelectedWords();
+    // Loads the chosen list off the window's thread; with `serveWindow` the window is served meanwhile.
+    void loadSelectedWords(bool serveWindow = true);
     // Runs a store of a setting for a handler without error trap; a failure is told, not thrown.
     void storeSetting(const std::function<void()>& store);
     // Removes the list's selected entry (Delete key, double-click); does nothing while busy.
@@ -137,7 +138,7 @@ private:
 
     TextListModel m_domainList{TextListModel::Marks::None};
     TextListModel m_resultList{TextListModel::Marks::Checkable};
-    WordDictionary m_dictionary;
+    std::unique_ptr<WordDictionary> m_dictionary = std::make_unique<WordDictionary>();
     std::unique_ptr<WordDatabase> m_database;
     std::unique_ptr<EntryProcessor> m_entryProcessor; // made on the first run, kept for its indexes
 
@@ -167,6 +168,9 @@ private:
     std::unique_ptr<WindowEventFilter> m_events; // pointer feedback and removal of list entries
     ListSplittingRun* m_splittingRun = nullptr;  // the run in progress, if any
     bool m_closing = false;
+    bool m_loadingWords = false;     // a word list is loading, in the yields of loadSelectedWords()
+    bool m_wordsChosenAgain = false; // another list was chosen meanwhile
+    bool m_startAfterWords = false;  // "Start Splitting" was pressed meanwhile
     bool m_scrollPending = false;
 };
 

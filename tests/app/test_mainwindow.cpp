@@ -215,6 +215,26 @@ private slots:
         QCOMPARE(harness.storedSetting(QStringLiteral("Option")).toString(), QStringLiteral("2"));
     }
 
+    // The window is served while a chosen list loads; "Start Splitting" pressed meanwhile starts once the new
+    // words are in.
+    void choosingAListServesTheWindowWhileItLoads()
+    {
+        WindowHarness harness;
+        MainWindow& window = harness.load();
+        window.domainList().append(QStringList{QStringLiteral("sunsetphotos.com")});
+        const qsizetype before = window.dictionary().size();
+        int yields = 0;
+        harness.pump.onYield = [&](int) {
+            if (++yields == 1)
+                window.PushButton9_Click();
+        };
+        control<QRadioButton>(window, "Option2")->click();
+        QVERIFY(yields > 0);
+        QVERIFY(window.dictionary().size() > before);
+        QCOMPARE(window.resultList().count(), 0);
+        QTRY_VERIFY(window.resultList().count() > 0);
+    }
+
     void displayOptionStoresOneOrZero()
     {
         WindowHarness harness;

@@ -1,0 +1,31 @@
+#pragma once
+
+#include "engine/WordLists.h"
+
+#include <QString>
+
+#include <memory>
+
+namespace quorvane {
+
+class EntryProcessor;
+class EventPump;
+class Prompter;
+class WordDatabase;
+class WordDictionary;
+
+// A word list and the search over it, made together so that the window can take both at once.
+struct LoadedWords
+{
+    std::unique_ptr<WordDictionary> dictionary;
+    std::unique_ptr<EntryProcessor> processor; // on `dictionary`, its index built
+};
+
+// Loads list `choice` as loadWords does, and builds the search index over it, on a thread of its own: the
+// window's thread yields to `pump` meanwhile (with a null pump it just waits, as at start-up). The load's
+// reports reach `prompter` afterwards, on the calling thread, in their order. `database` must not be used
+// elsewhere meanwhile.
+LoadedWords loadWordsAside(WordListChoice choice, WordDatabase* database, const QString& applicationFolder,
+                           Prompter& prompter, EventPump* pump);
+
+} // namespace quorvane
