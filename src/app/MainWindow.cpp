@@ -426,8 +426,9 @@ void MainWindow::loadSelectedWords(bool serveWindow)
         // words go.
         if (m_splittingRun)
             m_splittingRun->useProcessor(*words.processor);
-        m_entryProcessor = std::move(words.processor);
-        m_dictionary = std::move(words.dictionary);
+        std::swap(m_entryProcessor, words.processor);
+        std::swap(m_dictionary, words.dictionary);
+        m_oldWords.drop(std::move(words));
         m_pointer->setShape(PointerShape::Default);
     } while (m_wordsChosenAgain);
     // "Start Splitting" pressed during the load starts now, on the new words.

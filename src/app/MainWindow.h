@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Settings.h"
+#include "WordsAside.h"
 #include "core/EventPump.h"
 #include "engine/WordDictionary.h"
 #include "model/TextListModel.h"
@@ -141,6 +142,7 @@ private:
     std::unique_ptr<WordDictionary> m_dictionary = std::make_unique<WordDictionary>();
     std::unique_ptr<WordDatabase> m_database;
     std::unique_ptr<EntryProcessor> m_entryProcessor; // made on the first run, kept for its indexes
+    WordsDisposal m_oldWords;
 
     QPushButton* m_help = nullptr;               // PushButton8
     QTableView* m_domainView = nullptr;          // ListView1

@@ -12,7 +12,9 @@
 #include <chrono>
 #include <exception>
 #include <functional>
+#include <sys/resource.h>
 #include <thread>
+#include <unistd.h>
 #include <vector>
 
 namespace quorvane {
@@ -50,6 +52,12 @@ private:
     std::vector<std::function<void(Prompter&)>> m_reports;
 };
 
+// The thread gives way to the window's thread where both want the same processor.
+void yieldToTheWindow()
+{
+    ::setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), 10);
+}
+
 } // namespace
 
 LoadedWords loadWordsAside(WordListChoice choice, WordDatabase* database, const QString& applicationFolder,
@@ -60,6 +68,7 @@ LoadedWords loadWordsAside(WordListChoice choice, WordDatabase* database, const 
     std::atomic<bool> done = false;
     std::exception_ptr failure;
     std::thread loading([&] {
+        yieldToTheWindow();
         try {
             PlainPointer pointer;
             loadWords(choice, database, applicationFolder, *words.dictionary, reports, pointer);
@@ -82,6 +91,23 @@ LoadedWords loadWordsAside(WordListChoice choice, WordDatabase* database, const 
     if (failure)
         std::rethrow_exception(failure);
     return words;
+}
+
+WordsDisposal::~WordsDisposal()
+{
+    if (m_thread.joinable())
+        m_thread.join();
+}
+
+void WordsDisposal::drop(LoadedWords words)
+{
+    if (m_thread.joinable())
+        m_thread.join();
+    m_thread = std::thread([dropped = std::move(words)]() mutable {
+        yieldToTheWindow();
+        dropped.processor.reset(); // it reads the dictionary: it goes first
+        dropped.dictionary.reset();
+    });
 }
 
 } // namespace quorvane

@@ -5,6 +5,7 @@
 #include <QString>
 
 #include <memory>
+#include <thread>
 
 namespace quorvane {
 
@@ -27,5 +28,20 @@ struct LoadedWords
 // elsewhere meanwhile.
 LoadedWords loadWordsAside(WordListChoice choice, WordDatabase* database, const QString& applicationFolder,
                            Prompter& prompter, EventPump* pump);
+
+// Frees words no longer used on a thread of its own, as freeing a large list takes tens of milliseconds.
+class WordsDisposal
+{
+public:
+    WordsDisposal() = default;
+    ~WordsDisposal(); // waits for the last words given to be freed
+    WordsDisposal(const WordsDisposal&) = delete;
+    WordsDisposal& operator=(const WordsDisposal&) = delete;
+
+    void drop(LoadedWords words);
+
+private:
+    std::thread m_thread;
+};
 
 } // namespace quorvane
