@@ -7,6 +7,7 @@
 #include "core/ProgressIndicator.h"
 #include "core/Prompter.h"
 #include "engine/NameCleaner.h"
+#include "engine/SplitSettings.h"
 #include "model/TextListModel.h"
 #include "text/LineDecoder.h"
 
@@ -193,12 +194,14 @@ void ListSplittingRun::startJobs(int first)
     stopJobs();
     m_domainsChanged = false;
     m_runningOptions = m_options();
+    SplitSettings asked;
+    asked.order = m_runningOptions.order;
+    asked.urlCleaning = false; // the window cleans names as it always did
+    asked.jobs = m_jobs;
     SplittingRun::Settings settings;
-    settings.split.showOriginal = m_runningOptions.showOriginal;
-    settings.split.order = m_runningOptions.order;
-    settings.split.maxCandidates = Segmenter::defaultMaxCandidates;
+    settings.split = asked.splitOptions(m_runningOptions.showOriginal);
     settings.split.maxKeptUnits = Segmenter::maxKeptUnits;
-    settings.jobs = m_jobs > 0 ? m_jobs : SplittingRun::defaultJobs();
+    settings.jobs = asked.jobCount();
     settings.batchNames = m_batchNames;
     settings.givesWay = true;
     // The index was made when the words were loaded; the scores, if they are new, are made by the jobs' thread

@@ -21,7 +21,7 @@ QString quotedName(QStringView name)
 
 } // namespace
 
-SplitRun::SplitRun(EntryProcessor& processor, const Settings& settings, StreamWriter& output,
+SplitRun::SplitRun(EntryProcessor& processor, const SplittingRun::Settings& settings, StreamWriter& output,
                    TerminalProgress& progress, MessagePrinter print)
     : m_processor(processor), m_settings(settings), m_output(output), m_progress(progress), m_print(std::move(print))
 {}
@@ -80,13 +80,7 @@ bool SplitRun::run(const QStringList& files)
 {
     FileNameSource source(files);
     StreamSink sink(m_output, m_progress, m_print);
-    SplittingRun::Settings settings;
-    settings.split = SplitOptions{m_settings.showOriginal, m_settings.maxSplits, m_settings.order, m_settings.best};
-    settings.split.guesses = m_settings.guesses;
-    settings.split.urlCleaning = m_settings.urlCleaning;
-    settings.format = m_settings.format;
-    settings.jobs = m_settings.jobs;
-    SplittingRun(m_processor, settings).run(source, sink);
+    SplittingRun(m_processor, m_settings).run(source, sink);
     m_names = sink.names;
     m_rows = sink.rows;
     return !sink.failed && !m_output.failed();

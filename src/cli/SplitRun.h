@@ -2,6 +2,7 @@
 
 #include "engine/EntryProcessor.h"
 #include "run/RowFormat.h"
+#include "run/SplittingRun.h"
 
 #include <QString>
 #include <QStringList>
@@ -22,25 +23,14 @@ class TerminalProgress;
 class SplitRun final
 {
 public:
-    struct Settings
-    {
-        bool showOriginal = false;
-        qsizetype maxSplits = Segmenter::defaultMaxCandidates;
-        int jobs = 1;
-        SplitOrder order = SplitOrder::Search;
-        qsizetype best = 0;      // ranked: at most this many rows per name (0: all)
-        GuessOptions guesses;    // ranked: pieces beyond the word list, case hints
-        bool urlCleaning = true; // URLs reduced to host and path first; false: the window's cleaning alone
-        RowFormat format;
-    };
     // Prints one message on standard error (the progress line taken away first); called only by the job
     // whose turn it is, so never by two threads at once.
     using MessagePrinter = std::function<void(const QString& text)>;
 
     // `processor` is the first job's and the prototype of the others' (its search index is shared, not built
     // again); all must outlive the run.
-    SplitRun(EntryProcessor& processor, const Settings& settings, StreamWriter& output, TerminalProgress& progress,
-             MessagePrinter print);
+    SplitRun(EntryProcessor& processor, const SplittingRun::Settings& settings, StreamWriter& output,
+             TerminalProgress& progress, MessagePrinter print);
 
     // Splits the names of `files` ("-" for standard input) in order. Returns false when anything failed: a
     // file that could not be read, a name whose steps failed, or the output. A file's own problem is
@@ -52,7 +42,7 @@ public:
 
 private:
     EntryProcessor& m_processor;
-    Settings m_settings;
+    SplittingRun::Settings m_settings;
     StreamWriter& m_output;
     TerminalProgress& m_progress;
     MessagePrinter m_print;

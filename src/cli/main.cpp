@@ -7,6 +7,7 @@
 #include "core/Pointer.h"
 #include "core/Prompter.h"
 #include "engine/EntryProcessor.h"
+#include "engine/SplitSettings.h"
 #include "engine/UserWords.h"
 #include "engine/WordDictionary.h"
 #include "engine/WordLists.h"
@@ -25,6 +26,7 @@
 #include <limits>
 #include <memory>
 #include <optional>
+#include <stdexcept>
 #include <tuple>
 #include <unistd.h>
 #include <utility>
@@ -40,7 +42,7 @@ const char* const usageText = "Usage: quorvane-split [options] [FILE...]\n"
                               "row. Names come from the FILEs, or from standard input when there is none or\n"
                               "for \"-\".\n"
                               "\n"
-                              "  -l, --list N          word list 1, 2 or 3 (default 1)\n"
+                              "  -l, --list N          word list 1, 2 or 3 (default 2, which splits names best)\n"
                               "      --words FILE      use this word-list file (read like google.col) instead\n"
                               "                        of a numbered list\n"
                               "      --data-dir DIR    folder holding dbWords.mdb, google.col, mit.col and\n"
@@ -48,7 +50,7 @@ const char* const usageText = "Usage: quorvane-split [options] [FILE...]\n"
                               "  -o, --show-original   prefix each row with the trimmed name and \" - \"\n"
                               "      --max-splits N    per-name bound (default: the window's bound; 0 = none);\n"
                               "                        ranked, the best N are kept\n"
-                              "  -j, --jobs N          split on N threads (default: one per processor, at\n"
+                              "  -j, --jobs N          split on N threads (default or 0: one per processor, at\n"
                               "                        most 8); the rows are the same\n"
                               "      --add-words FILE  add the words of FILE (one a line) to the list, ranked\n"
                               "                        with its most common words; may be given more than\n"
@@ -145,18 +147,9 @@ private:
 
 struct Options
 {
-    WordListChoice list = WordListChoice::Database;
-    bool listGiven = false;
-    QString wordsFile;
+    SplitSettings split;
     QString dataDir;
     bool showOriginal = false;
-    qsizetype maxSplits = Segmenter::defaultMaxCandidates;
-    int jobs = 0; // 0: one per processor
-    SplitOrder order = SplitOrder::Search;
-    qsizetype best = 0;
-    bool wordsOnly = false;
-    bool caseHints = false;
-    bool windowCleaning = false;
     QStringList addWordsFiles; // every file given, in order
     QStringList dropWordsFiles;
     RowFormat format;
@@ -165,29 +158,11 @@ struct Options
     bool version = false;
 };
 
-// More jobs than this gain nothing: writing the rows out in order becomes the limit.
-constexpr int maxJobs = 8;
-
 [[noreturn]] void badUsage(const QString& problem)
 {
     std::fprintf(stderr, "%s: %s\nTry '%s --help' for more information.\n", programName,
                  problem.toLocal8Bit().constData(), programName);
     std::exit(BadUsage);
-}
-
-// A count given to an option: its digits, at least `least`; a number too large for a count says so.
-template <typename Count> Count countValue(const QString& option, const QString& text, Count least)
-{
-    bool ok = false;
-    const qlonglong value = text.toLongLong(&ok);
-    static const QRegularExpression digits(QStringLiteral("^\\+?[0-9]+$"));
-    if ((!ok || value > std::numeric_limits<Count>::max()) && digits.match(text).hasMatch())
-        badUsage(QStringLiteral("--%1: %2 is too large a count (at most %3)")
-                     .arg(option, text)
-                     .arg(std::numeric_limits<Count>::max()));
-    if (!ok || value < least)
-        badUsage(QStringLiteral("--%1 needs a count of %2 or more, not \"%3\"").arg(option).arg(least).arg(text));
-    return static_cast<Count>(value);
 }
 
 // The last value given for the option (a later one overrides an earlier one).
@@ -229,16 +204,27 @@ Options parseOptions(const QStringList& arguments)
     options.help = parser.isSet(help);
     options.version = parser.isSet(version);
     options.showOriginal = parser.isSet(showOriginal);
-    if (parser.isSet(list)) {
-        const QString number = lastValue(parser, list);
-        if (number != QStringLiteral("1") && number != QStringLiteral("2") && number != QStringLiteral("3"))
-            badUsage(QStringLiteral("the word list must be 1, 2 or 3, not \"%1\"").arg(number));
-        options.list = static_cast<WordListChoice>(number.toInt());
-        options.listGiven = true;
+    SplitSettings& split = options.split;
+    try {
+        if (parser.isSet(list)) {
+            split.list = SplitSettings::listNumber(lastValue(parser, list));
+            split.listGiven = true;
+        }
+        if (parser.isSet(maxSplits))
+            split.maxSplits = SplitSettings::count(QStringLiteral("--max-splits"), lastValue(parser, maxSplits), 0);
+        if (parser.isSet(jobs))
+            split.jobs = static_cast<int>(SplitSettings::count(QStringLiteral("--jobs"), lastValue(parser, jobs), 0,
+                                                               std::numeric_limits<int>::max()));
+        if (parser.isSet(rank))
+            split.order = SplitOrder::Ranked;
+        if (parser.isSet(best))
+            split.best = SplitSettings::count(QStringLiteral("--best"), lastValue(parser, best), 1);
+    } catch (const std::invalid_argument& refused) {
+        badUsage(QString::fromUtf8(refused.what()));
     }
     if (parser.isSet(words)) {
-        options.wordsFile = lastValue(parser, words);
-        if (options.wordsFile.isEmpty())
+        split.wordsFile = lastValue(parser, words);
+        if (split.wordsFile.isEmpty())
             badUsage(QStringLiteral("--words needs a file name"));
     }
     if (parser.isSet(dataDir)) {
@@ -246,21 +232,9 @@ Options parseOptions(const QStringList& arguments)
         if (options.dataDir.isEmpty())
             badUsage(QStringLiteral("--data-dir needs a folder name"));
     }
-    if (parser.isSet(maxSplits)) {
-        options.maxSplits = countValue<qsizetype>(QStringLiteral("max-splits"), lastValue(parser, maxSplits), 0);
-    }
-    if (parser.isSet(jobs)) {
-        options.jobs = std::min(countValue<int>(QStringLiteral("jobs"), lastValue(parser, jobs), 1), maxJobs);
-    }
-    if (parser.isSet(rank))
-        options.order = SplitOrder::Ranked;
-    if (parser.isSet(best)) {
-        options.best = countValue<qsizetype>(QStringLiteral("best"), lastValue(parser, best), 1);
-        options.order = SplitOrder::Ranked;
-    }
-    options.wordsOnly = parser.isSet(wordsOnly);
-    options.caseHints = parser.isSet(caseHints);
-    options.windowCleaning = parser.isSet(windowCleaning);
+    split.wordsOnly = parser.isSet(wordsOnly);
+    split.caseHints = parser.isSet(caseHints);
+    split.urlCleaning = !parser.isSet(windowCleaning);
     for (const auto& [option, files] :
          {std::pair{&addWords, &options.addWordsFiles}, {&dropWords, &options.dropWordsFiles}}) {
         *files = parser.values(*option);
@@ -279,8 +253,11 @@ Options parseOptions(const QStringList& arguments)
         else
             badUsage(QStringLiteral("the format must be text, tsv or jsonl, not \"%1\"").arg(name));
     }
-    if (options.listGiven && !options.wordsFile.isEmpty())
-        badUsage(QStringLiteral("--list and --words choose the word list both; give only one"));
+    try {
+        split.checkWordSource();
+    } catch (const std::invalid_argument& refused) {
+        badUsage(QString::fromUtf8(refused.what()));
+    }
     options.files = parser.positionalArguments();
     if (options.files.isEmpty())
         options.files.append(QStringLiteral("-"));
@@ -324,7 +301,7 @@ std::optional<UserWords> readUserWords(const Options& options, Messages& message
 bool loadDictionary(const Options& options, WordDictionary& dictionary, PrintingPrompter& prompter)
 {
     PlainPointer pointer;
-    loadChosenWords(options.list, options.wordsFile, options.dataDir, dictionary, prompter, pointer);
+    loadChosenWords(options.split.list, options.split.wordsFile, options.dataDir, dictionary, prompter, pointer);
     return prompter.reports() == 0;
 }
 
@@ -356,33 +333,29 @@ int main(int argc, char** argv)
     WordDictionary& dictionary = *kept;
     // A word file that cannot be read ends the run before any row: splitting against other words than asked
     // for would give rows that look right.
-    if (!options.wordsFile.isEmpty() && !wordFileReadable("--words", options.wordsFile, messages))
+    SplitSettings& split = options.split;
+    if (!split.wordsFile.isEmpty() && !wordFileReadable("--words", split.wordsFile, messages))
         return SomethingFailed;
-    const std::optional<UserWords> userWords = readUserWords(options, messages);
+    std::optional<UserWords> userWords = readUserWords(options, messages);
     if (!userWords)
         return SomethingFailed;
+    split.userWords = std::move(*userWords);
     if (!loadDictionary(options, dictionary, prompter)) {
         failed = true;
-        if (options.list == WordListChoice::Database && options.wordsFile.isEmpty() && dictionary.isEmpty())
+        if (split.list == WordListChoice::Database && split.wordsFile.isEmpty() && dictionary.isEmpty())
             return SomethingFailed; // without the word database there is nothing to split against
-        if (!options.wordsFile.isEmpty() && dictionary.isEmpty())
+        if (!split.wordsFile.isEmpty() && dictionary.isEmpty())
             return SomethingFailed; // the file could not be read whole
     }
-    applyUserWords(dictionary, *userWords);
+    applyUserWords(dictionary, split.userWords);
 
     static EntryProcessor* const keptProcessor = new EntryProcessor(dictionary, options.dataDir);
     EntryProcessor& processor = *keptProcessor;
     StreamWriter output(STDOUT_FILENO);
-    SplitRun::Settings settings;
-    settings.showOriginal = options.showOriginal;
-    settings.maxSplits = options.maxSplits;
-    settings.order = options.order;
-    settings.best = options.best;
-    settings.guesses.beyondList = options.best > 0 && !options.wordsOnly;
-    settings.guesses.caseHints = options.caseHints;
-    settings.urlCleaning = !options.windowCleaning;
+    SplittingRun::Settings settings;
+    settings.split = split.splitOptions(options.showOriginal);
     settings.format = options.format;
-    settings.jobs = options.jobs > 0 ? options.jobs : std::clamp(QThread::idealThreadCount(), 1, maxJobs);
+    settings.jobs = split.jobCount();
     SplitRun run(processor, settings, output, progress, [&](const QString& text) { messages.print(text); });
     if (!run.run(options.files))
         failed = true;

@@ -66,11 +66,12 @@ ModuleSplitter::ModuleSplitter(const Settings& settings)
 {
     KeepingPrompter prompter;
     PlainPointer pointer;
-    loadChosenWords(settings.list, settings.wordsFile, settings.dataFolder, *m_dictionary, prompter, pointer);
+    loadChosenWords(settings.split.list, settings.split.wordsFile, settings.dataFolder, *m_dictionary, prompter,
+                    pointer);
     if (m_dictionary->isEmpty() && !prompter.reports.isEmpty())
         throw Failure(prompter.reports.first());
     m_loadReports = prompter.reports;
-    applyUserWords(*m_dictionary, settings.userWords);
+    applyUserWords(*m_dictionary, settings.split.userWords);
     m_prototype = std::make_unique<EntryProcessor>(*m_dictionary, settings.dataFolder);
     // Built once here, the index and the scores are shared by every processor copied from the prototype.
     m_prototype->prepareIndex();
@@ -81,14 +82,10 @@ ModuleSplitter::~ModuleSplitter() = default;
 
 SplitOptions ModuleSplitter::bestOptions(qsizetype best) const
 {
-    SplitOptions options;
-    options.maxCandidates = m_settings.maxSplits;
-    options.order = SplitOrder::Ranked;
-    options.best = best;
-    options.guesses.beyondList = best > 0 && !m_settings.wordsOnly;
-    options.guesses.caseHints = m_settings.caseHints;
-    options.urlCleaning = m_settings.urlCleaning;
-    return options;
+    SplitSettings settings = m_settings.split;
+    settings.order = SplitOrder::Ranked;
+    settings.best = best;
+    return settings.splitOptions();
 }
 
 ModuleSplitter::Lease::Lease(ModuleSplitter& owner) : m_owner(owner)
@@ -118,9 +115,9 @@ void ModuleSplitter::splits(QStringView name, SplitOrder order, qsizetype best, 
     if (order == SplitOrder::Ranked) {
         options = bestOptions(best);
     } else {
-        options.maxCandidates = m_settings.maxSplits;
+        options.maxCandidates = m_settings.split.maxSplits;
         options.order = order;
-        options.urlCleaning = m_settings.urlCleaning;
+        options.urlCleaning = m_settings.split.urlCleaning;
     }
     const Lease processor(*this);
     into.outcome =
@@ -145,7 +142,7 @@ std::vector<std::unique_ptr<SplitBatch>> ModuleSplitter::splitBest(const NameChu
 {
     SplittingRun::Settings settings;
     settings.split = bestOptions(1);
-    settings.jobs = jobs > 0 ? jobs : SplittingRun::defaultJobs();
+    settings.jobs = jobs;
     ChunkSource source(chunk);
     KeepingSink sink;
     const Lease processor(*this);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/EntryProcessor.h"
+#include "engine/SplitSettings.h"
 #include "engine/UserWords.h"
 #include "engine/WordLists.h"
 #include "run/SplittingRun.h"
@@ -25,14 +26,8 @@ class ModuleSplitter final
 public:
     struct Settings
     {
-        WordListChoice list = WordListChoice::Google;
-        QString wordsFile;  // used instead of the numbered list when not empty
-        QString dataFolder; // the application folder: dbWords.mdb, google.col, mit.col, suffix.lst
-        qsizetype maxSplits = Segmenter::defaultMaxCandidates; // per name; 0: none
-        UserWords userWords;                                   // added to and dropped from the list
-        bool wordsOnly = false;                                // the best splits stay inside the list
-        bool caseHints = false;                                // ranked: lower-to-upper changes are likely cuts
-        bool urlCleaning = true; // URLs reduced to host and path first; false: the window's cleaning alone
+        SplitSettings split; // the list, the bound, the order of the best splits and the user's words
+        QString dataFolder;  // the application folder: dbWords.mdb, google.col, mit.col, suffix.lst
     };
 
     // Loads the words. Throws Failure with the first report when no word could be loaded although the source
@@ -44,7 +39,7 @@ public:
     ModuleSplitter& operator=(const ModuleSplitter&) = delete;
 
     const QStringList& loadReports() const { return m_loadReports; }
-    qsizetype maxSplits() const { return m_settings.maxSplits; }
+    qsizetype maxSplits() const { return m_settings.split.maxSplits; }
 
     // The splits of one name, as EntryProcessor::splitEntry handed them on: the cleaned text, each split's
     // piece ends one split after another, and each split's score (WordScores units).
@@ -78,7 +73,7 @@ public:
         std::vector<qsizetype> ends;
     };
     // Each name's best split, as quorvane-split --best 1 writes it (one row, or none, per name), from a
-    // SplittingRun over the chunk on `jobs` jobs (0: one per processor, as quorvane-split takes).
+    // SplittingRun over the chunk on `jobs` jobs (as SplitSettings::jobCount() gives them).
     std::vector<std::unique_ptr<SplitBatch>> splitBest(const NameChunk& chunk, int jobs);
 
 private:

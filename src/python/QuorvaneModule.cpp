@@ -3,6 +3,7 @@
 // messages. The public module (quorvane/__init__.py) re-exports what is here.
 #include "ModuleSplitter.h"
 #include "core/Failure.h"
+#include "engine/SplitSettings.h"
 #include "engine/WordDictionary.h"
 
 #include <QByteArray>
@@ -193,20 +194,10 @@ private:
     std::unordered_map<quint64, py::object> m_made;
 };
 
-void checkList(long long list)
+// The list number given to the module, checked as quorvane-split checks it.
+WordListChoice listOf(long long list)
 {
-    if (list < 1 || list > 3)
-        throw py::value_error(QStringLiteral("the word list must be 1, 2 or 3, not \"%1\"").arg(list).toStdString());
-}
-
-void checkCount(const char* what, long long count, long long least)
-{
-    if (count < least)
-        throw py::value_error(QStringLiteral("%1 needs a count of %2 or more, not %3")
-                                  .arg(QLatin1StringView(what))
-                                  .arg(least)
-                                  .arg(count)
-                                  .toStdString());
+    return SplitSettings::listNumber(QString::number(list));
 }
 
 // The application folder: the one given, else $QUORVANE_DATA_DIR, else the one the package was installed with.
@@ -444,24 +435,24 @@ public:
              const py::object& dropWords, bool caseHints, bool wordsOnly, long long maxSplits,
              const std::optional<py::object>& dataDir, bool windowCleaning)
     {
-        if (list)
-            checkList(*list);
-        const bool wordsGiven = words && !words->is_none();
-        if (list && wordsGiven)
-            throw py::value_error("list and words choose the word list both; give only one");
-        checkCount("max_splits", maxSplits, 0);
         ModuleSplitter::Settings settings;
-        settings.userWords.added = userWordsFrom("add_words", addWords);
-        settings.userWords.dropped = userWordsFrom("drop_words", dropWords);
-        settings.caseHints = caseHints;
-        settings.wordsOnly = wordsOnly;
-        settings.urlCleaning = !windowCleaning;
-        settings.list = static_cast<WordListChoice>(list.value_or(2));
+        SplitSettings& split = settings.split;
+        if (list) {
+            split.list = listOf(*list);
+            split.listGiven = true;
+        }
+        const bool wordsGiven = words && !words->is_none();
         if (wordsGiven)
-            settings.wordsFile = pathFromPython(*words);
+            split.wordsFile = pathFromPython(*words);
+        split.checkWordSource();
+        split.maxSplits = SplitSettings::count(QStringLiteral("max_splits"), maxSplits, 0);
+        split.userWords.added = userWordsFrom("add_words", addWords);
+        split.userWords.dropped = userWordsFrom("drop_words", dropWords);
+        split.caseHints = caseHints;
+        split.wordsOnly = wordsOnly;
+        split.urlCleaning = !windowCleaning;
         settings.dataFolder = dataFolder(dataDir);
-        settings.maxSplits = static_cast<qsizetype>(maxSplits);
-        raiseUnlessReadable(wordsGiven ? settings.wordsFile : listFile(settings.list, settings.dataFolder));
+        raiseUnlessReadable(wordsGiven ? split.wordsFile : listFile(split.list, settings.dataFolder));
         m_splitter = withoutGil([&] { return std::make_shared<ModuleSplitter>(settings); });
         if (!m_splitter->loadReports().isEmpty()) {
             // The words loaded all the same, as quorvane-split goes on after such reports.
@@ -479,8 +470,8 @@ public:
         };
         m_state = py::make_tuple(
             list ? py::object(py::int_(*list)) : py::object(py::none()),
-            wordsGiven ? py::object(toPython(settings.wordsFile)) : py::object(py::none()),
-            wordList(settings.userWords.added), wordList(settings.userWords.dropped), caseHints, wordsOnly, maxSplits,
+            wordsGiven ? py::object(toPython(split.wordsFile)) : py::object(py::none()),
+            wordList(split.userWords.added), wordList(split.userWords.dropped), caseHints, wordsOnly, maxSplits,
             dataDir && !dataDir->is_none() ? py::object(toPython(settings.dataFolder)) : py::object(py::none()),
             windowCleaning);
     }
@@ -510,7 +501,7 @@ public:
 
     py::list segmentations(const py::str& name, long long n)
     {
-        checkCount("n", n, 1);
+        SplitSettings::count(QStringLiteral("n"), n, 1);
         const ModuleSplitter::Splits& found = splits(name, SplitOrder::Ranked, static_cast<qsizetype>(n));
         py::list result(found.count());
         PieceLists pieces(found.text);
@@ -539,8 +530,10 @@ public:
 
     SplitChunks splitChunks(const py::iterable& names, long long jobs)
     {
-        checkCount("jobs", jobs, 0);
-        return SplitChunks(m_splitter, py::iter(names), static_cast<int>(std::min<long long>(jobs, 1024)));
+        SplitSettings asked;
+        asked.jobs = static_cast<int>(
+            std::min<qsizetype>(SplitSettings::count(QStringLiteral("jobs"), jobs, 0), SplitSettings::maxJobs));
+        return SplitChunks(m_splitter, py::iter(names), asked.jobCount());
     }
 
     long long maxSplits() const { return m_splitter->maxSplits(); }
@@ -576,7 +569,7 @@ private:
 // quorvane-split keeps its words. The GIL guards the table; a Splitter made meanwhile by another thread wins.
 Splitter& defaultSplitter(long long list)
 {
-    checkList(list);
+    listOf(list);
     static std::array<Splitter*, 3> made{};
     Splitter*& slot = made[static_cast<std::size_t>(list - 1)];
     if (!slot) {
@@ -610,7 +603,8 @@ PYBIND11_MODULE(_quorvane, module)
 
     py::class_<Splitter>(module, "Splitter", R"(Splits names into words with the words of one list, loaded once.
 
-list: word list 1 (the word database), 2 or 3; 2 unless `words` is given.
+list: word list 1 (the word database), 2 or 3; 2 (the list that splits names best, as for quorvane-split)
+    unless `words` is given.
 words: a word-list file (read like the shipped lists) instead of a numbered list.
 add_words: words to add to the list (an iterable of str), ranked with its most common words.
 drop_words: words to take out of the list.
@@ -646,12 +640,12 @@ loads its words again when unpickled.)")
 
     module.def(
         "split", [](const py::str& name, long long list) { return defaultSplitter(list).split(name); }, py::arg("name"),
-        py::arg("list") = 2,
+        py::arg("list") = static_cast<int>(SplitSettings::defaultList),
         "The most likely split of the name with word list 1, 2 or 3, as a list of its words; [] when it has none.");
     module.def(
         "segmentations",
         [](const py::str& name, long long n, long long list) { return defaultSplitter(list).segmentations(name, n); },
-        py::arg("name"), py::arg("n") = 5, py::arg("list") = 2,
+        py::arg("name"), py::arg("n") = 5, py::arg("list") = static_cast<int>(SplitSettings::defaultList),
         "The n most likely splits of the name with word list 1, 2 or 3, most likely first, each as (words, score "
         "in nats).");
 }

@@ -47,11 +47,6 @@ SplittingRun::SplittingRun(EntryProcessor& processor, const Settings& settings)
     : m_processor(processor), m_settings(settings)
 {}
 
-int SplittingRun::defaultJobs(int most)
-{
-    return std::clamp(QThread::idealThreadCount(), 1, most);
-}
-
 void SplittingRun::run(NameSource& source, BatchSink& sink)
 {
     using BatchPointer = std::unique_ptr<SplitBatch>;

@@ -119,9 +119,6 @@ public:
     void stop() { m_stopping = true; }
     bool stopping() const { return m_stopping.load(); }
 
-    // The number of jobs the machine's processors are worth, at most `most`.
-    static int defaultJobs(int most = 8);
-
 private:
     EntryProcessor& m_processor;
     Settings m_settings;

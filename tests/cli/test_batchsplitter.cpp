@@ -346,6 +346,7 @@ private slots:
         QTest::addColumn<int>("jobs");
         QTest::newRow("two jobs") << 2;
         QTest::newRow("five jobs") << 5;
+        QTest::newRow("0: one per processor, as in the module") << 0;
     }
     void jobsGiveTheSameOutputAsOne()
     {
@@ -410,7 +411,7 @@ private slots:
         QTest::newRow("missing value") << QStringList{"--max-splits"} << 2;
         QTest::newRow("negative bound") << QStringList{"--max-splits", "-1"} << 2;
         QTest::newRow("list and words together") << QStringList{"--list", "2", "--words", "x"} << 2;
-        QTest::newRow("no jobs") << QStringList{"--jobs", "0"} << 2;
+        QTest::newRow("negative jobs") << QStringList{"--jobs", "-1"} << 2;
         QTest::newRow("jobs not a number") << QStringList{"-j", "many"} << 2;
     }
     void usage()

@@ -158,10 +158,10 @@ def test_each_list_loads(chosen):
 @pytest.mark.parametrize("call, message", [
     (lambda: quorvane.Splitter(list=4), 'the word list must be 1, 2 or 3, not "4"'),
     (lambda: quorvane.split("car", list=0), 'the word list must be 1, 2 or 3, not "0"'),
-    (lambda: quorvane.Splitter(list=2, words="w.col"), "list and words choose the word list both; give only one"),
-    (lambda: quorvane.Splitter(max_splits=-1), "max_splits needs a count of 0 or more, not -1"),
-    (lambda: quorvane.segmentations("car", n=0), "n needs a count of 1 or more, not 0"),
-    (lambda: quorvane.Splitter().split_many([], jobs=-2), "jobs needs a count of 0 or more, not -2"),
+    (lambda: quorvane.Splitter(list=2, words="w.col"), "a word list and a word file were both given; give only one"),
+    (lambda: quorvane.Splitter(max_splits=-1), 'max_splits needs a count of 0 or more, not "-1"'),
+    (lambda: quorvane.segmentations("car", n=0), 'n needs a count of 1 or more, not "0"'),
+    (lambda: quorvane.Splitter().split_many([], jobs=-2), 'jobs needs a count of 0 or more, not "-2"'),
     (lambda: quorvane.split("a" * 40000), "Overflow: a text of 40000 characters is too long to split"),
 ])
 def test_bad_arguments_raise_value_error(call, message):

@@ -37,7 +37,8 @@ class Splitter(_quorvane.Splitter):
     def split_many(self, names, jobs=0):
         """Yields each name's most likely split in the order of the names, the words quorvane-split --best 1 gives.
 
-        The names are read a chunk ahead and split on `jobs` threads (0: one per processor) without the GIL.
+        The names are read a chunk ahead and split on `jobs` threads (0: one per processor; at most 8, as
+        for quorvane-split) without the GIL.
         A name that fails raises its error once the splits of the names before it have been yielded.
         """
         if isinstance(names, (str, bytes)):
