@@ -72,6 +72,7 @@ public:
     EventPump& eventPump() { return *m_eventPump; }
     ProgressIndicator& progress() { return *m_progress; }
     WordDictionary& dictionary() { return *m_dictionary; }
+    SpreadsheetApplication& spreadsheet() { return *m_spreadsheet; }
     const QString& applicationFolder() const { return m_applicationFolder; }
     const QString& applicationTitle() const { return m_applicationTitle; }
     bool hasHandCursor() const;

@@ -35,7 +35,7 @@ int main(int argc, char* argv[])
     window.show();
     const int status = QApplication::exec();
     // An export abandoned at the close may still be closing a document that nobody can see: it gets a moment
-    // for that, no more.
-    SpreadsheetThread::waitForAbandonedExports(closingGraceMilliseconds);
+    // for that, and its office ends if this program started it and it shows no windows.
+    SpreadsheetThread::endAbandonedExports(window.spreadsheet());
     return status;
 }

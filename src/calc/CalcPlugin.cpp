@@ -25,3 +25,15 @@ extern "C" Q_DECL_EXPORT quorvane::Spreadsheet* quorvane_calc_add_workbook(const
     }
     return nullptr;
 }
+
+// Of the CalcEndStartedOffice type.
+extern "C" Q_DECL_EXPORT void quorvane_calc_end_started_office();
+
+extern "C" Q_DECL_EXPORT void quorvane_calc_end_started_office()
+{
+    try {
+        quorvane::calc::endStartedOffice();
+    } catch (...) {
+        // The program is ending: nothing is left to report to.
+    }
+}

@@ -7,6 +7,7 @@
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFileInfo>
+#include <QScopeGuard>
 #include <QThread>
 #include <QUrl>
 
@@ -25,6 +26,8 @@
 #include <com/sun/star/sheet/XSpreadsheetView.hpp>
 #include <com/sun/star/table/XColumnRowRange.hpp>
 #include <com/sun/star/util/XCloseable.hpp>
+#include <csignal>
+#include <mutex>
 
 using namespace css;
 
@@ -33,11 +36,12 @@ namespace quorvane::calc {
 namespace {
 
 // Runs a UNO call, turning its failures into the program's own.
-template <typename Call> void guarded(Call&& call)
+template <typename Call> void guarded(const QString& pipe, Call&& call)
 {
     try {
         call();
     } catch (const lang::DisposedException&) {
+        OfficePipe::removeLeftSockets(pipe); // those of an office that was killed
         // The bridge is gone (the office ended or the connection broke): no later call can get through. The
         // bridge's own words name its internals, not what happened.
         throw SpreadsheetGone(QStringLiteral("LibreOffice ended before the export was done."));
@@ -46,7 +50,60 @@ template <typename Call> void guarded(Call&& call)
     }
 }
 
+// What the program's end tidies up (endStartedOffice): the windowless office this program started, which
+// holds nothing but the program's documents, and a save under way.
+struct Tidying
+{
+    std::mutex mutex;
+    qint64 office = 0;
+    QString pipe;
+    QString saving;             // the file being saved
+    QStringList temporaryFiles; // the office's temporary files in its folder before
+};
+
+Tidying& tidying()
+{
+    static Tidying* const state = new Tidying; // never destroyed: export threads may outlive main()
+    return *state;
+}
+
+QStringList temporaryFilesIn(const QString& folder)
+{
+    return QDir(folder).entryList({QStringLiteral("lu*.tmp")}, QDir::Files | QDir::Hidden);
+}
+
+// Removes what a save that did not finish left in the file's folder: the office's lock file of it, its
+// temporary files, and the file itself when it was begun.
+void removeUnfinishedSave(const QString& path, const QStringList& temporaryFilesBefore)
+{
+    const QFileInfo file(path);
+    QDir folder = file.absoluteDir();
+    folder.remove(QStringLiteral(".~lock.%1#").arg(file.fileName()));
+    folder.remove(file.fileName());
+    for (const QString& temporary : temporaryFilesIn(folder.path())) {
+        if (!temporaryFilesBefore.contains(temporary))
+            folder.remove(temporary);
+    }
+}
+
 } // namespace
+
+void endStartedOffice()
+{
+    Tidying& state = tidying();
+    const std::lock_guard<std::mutex> lock(state.mutex);
+    if (state.office <= 0)
+        return;
+    ::kill(static_cast<pid_t>(state.office), SIGKILL);
+    // Its files go once it has gone: a moment, well inside the second the program has.
+    const QDeadlineTimer deadline(300);
+    while (QFileInfo::exists(QStringLiteral("/proc/%1/stat").arg(state.office)) && !deadline.hasExpired())
+        QThread::msleep(5);
+    if (!state.saving.isEmpty())
+        removeUnfinishedSave(state.saving, state.temporaryFiles);
+    OfficePipe::removeLeftSockets(state.pipe);
+    state.office = 0;
+}
 
 namespace {
 
@@ -61,7 +118,7 @@ bool showsNoWindows(const CalcConnection& connection)
 } // namespace
 
 CalcSpreadsheet::CalcSpreadsheet(const CalcConnection& connection)
-    : m_headless(showsNoWindows(connection)), m_saveFolder(connection.saveFolder)
+    : m_headless(showsNoWindows(connection)), m_saveFolder(connection.saveFolder), m_pipe(connection.pipeName)
 {
     // An office that starts with a new profile restarts itself once it has set the profile up: the first
     // bridge then dies under its call, or the desktop creates nothing. It is joined again until it answers.
@@ -70,6 +127,12 @@ CalcSpreadsheet::CalcSpreadsheet(const CalcConnection& connection)
         try {
             m_office = std::make_unique<UnoOffice>(connection, start);
             openDocument();
+            if (m_headless && m_office->startedHere()) {
+                Tidying& state = tidying();
+                const std::lock_guard<std::mutex> lock(state.mutex);
+                state.office = m_office->process();
+                state.pipe = connection.pipeName;
+            }
             return;
         } catch (const ForeignPipe&) {
             throw; // waiting does not make another user's socket ours
@@ -85,7 +148,7 @@ CalcSpreadsheet::CalcSpreadsheet(const CalcConnection& connection)
 
 void CalcSpreadsheet::openDocument()
 {
-    guarded([&] {
+    guarded(m_pipe, [&] {
         beans::PropertyValue hidden;
         hidden.Name = "Hidden";
         hidden.Value <<= m_headless;
@@ -122,7 +185,7 @@ void CalcSpreadsheet::setTexts(int row, int column, const QList<QStringList>& ro
     if (rows.isEmpty() || rows.first().isEmpty())
         return;
     const int width = static_cast<int>(rows.first().size());
-    guarded([&] {
+    guarded(m_pipe, [&] {
         uno::Sequence<uno::Sequence<uno::Any>> data(static_cast<sal_Int32>(rows.size()));
         uno::Sequence<uno::Any>* dataRows = data.getArray();
         for (qsizetype r = 0; r < rows.size(); ++r) {
@@ -142,7 +205,7 @@ void CalcSpreadsheet::setTexts(int row, int column, const QList<QStringList>& ro
 
 void CalcSpreadsheet::fitColumns(int first, int last)
 {
-    guarded([&] {
+    guarded(m_pipe, [&] {
         const uno::Reference<table::XColumnRowRange> range(m_sheet->getCellRangeByPosition(first, 0, last, 0),
                                                            uno::UNO_QUERY_THROW);
         const uno::Reference<beans::XPropertySet> columns(range->getColumns(), uno::UNO_QUERY_THROW);
@@ -169,7 +232,7 @@ QString CalcSpreadsheet::show()
         close();
         return path;
     }
-    guarded([&] {
+    guarded(m_pipe, [&] {
         const uno::Reference<frame::XModel> model(m_document, uno::UNO_QUERY_THROW);
         const uno::Reference<frame::XController> controller = model->getCurrentController();
         if (!controller.is())
@@ -200,7 +263,20 @@ QString CalcSpreadsheet::save()
     QString path = QDir(m_saveFolder).filePath(stem + QStringLiteral(".ods"));
     for (int n = 2; QFileInfo::exists(path); ++n)
         path = QDir(m_saveFolder).filePath(QStringLiteral("%1 (%2).ods").arg(stem).arg(n));
-    guarded([&] {
+    {
+        Tidying& state = tidying();
+        const std::lock_guard<std::mutex> lock(state.mutex);
+        state.saving = path;
+        state.temporaryFiles = temporaryFilesIn(m_saveFolder);
+    }
+    const auto saved = qScopeGuard([] {
+        Tidying& state = tidying();
+        const std::lock_guard<std::mutex> lock(state.mutex);
+        state.saving.clear();
+    });
+    const QStringList temporaryFilesBefore = temporaryFilesIn(m_saveFolder);
+    auto unfinished = qScopeGuard([&] { removeUnfinishedSave(path, temporaryFilesBefore); });
+    guarded(m_pipe, [&] {
         beans::PropertyValue filter;
         filter.Name = "FilterName";
         filter.Value <<= rtl::OUString("calc8");
@@ -208,12 +284,13 @@ QString CalcSpreadsheet::save()
         storable->storeToURL(toOUString(QUrl::fromLocalFile(path).toString(QUrl::FullyEncoded)),
                              uno::Sequence<beans::PropertyValue>(&filter, 1));
     });
+    unfinished.dismiss();
     return path;
 }
 
 void CalcSpreadsheet::close()
 {
-    guarded([&] {
+    guarded(m_pipe, [&] {
         const uno::Reference<util::XCloseable> closeable(m_document, uno::UNO_QUERY);
         m_sheet.clear();
         m_document.clear();

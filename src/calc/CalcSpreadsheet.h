@@ -31,10 +31,16 @@ private:
 
     bool m_headless; // no windows: the document opens hidden, and is saved instead of shown
     QString m_saveFolder;
+    QString m_pipe;
     std::unique_ptr<UnoOffice> m_office;
     css::uno::Reference<css::lang::XComponent> m_document;
     css::uno::Reference<css::sheet::XSpreadsheet> m_sheet;
     int m_columnsUsed = 0;
 };
+
+// For the program's end, from any thread while export calls still run: ends the windowless office that this
+// program started (it holds nothing but the program's documents, which nobody can see), and removes what an
+// unfinished save and the office's sockets left behind.
+void endStartedOffice();
 
 } // namespace quorvane::calc

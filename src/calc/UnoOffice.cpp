@@ -4,10 +4,12 @@
 #include "output/OfficePipe.h"
 
 #include <QDeadlineTimer>
+#include <QFile>
 #include <QProcess>
 #include <QThread>
 #include <QUrl>
 
+#include <atomic>
 #include <cerrno>
 #include <com/sun/star/bridge/BridgeFactory.hpp>
 #include <com/sun/star/connection/XConnection.hpp>
@@ -17,6 +19,7 @@
 #include <cppuhelper/bootstrap.hxx>
 #include <cppuhelper/implbase1.hxx>
 #include <rtl/bootstrap.hxx>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -91,11 +94,11 @@ private:
 // The office's component context over a bridge of the user's own (throws ForeignPipe on anyone else's); nothing
 // when no socket is there yet or nobody answers on it.
 uno::Reference<uno::XInterface> resolve(const uno::Reference<uno::XComponentContext>& local, const QString& pipeName,
-                                        uno::Reference<bridge::XBridge>& bridge)
+                                        uno::Reference<bridge::XBridge>& bridge, qint64& process)
 {
     if (OfficePipe::check(pipeName) == OfficePipe::State::Absent)
         return {};
-    const int handle = OfficePipe::connect(pipeName);
+    const int handle = OfficePipe::connect(pipeName, &process);
     if (handle < 0)
         return {};
     const uno::Reference<connection::XConnection> connection(
@@ -104,8 +107,25 @@ uno::Reference<uno::XInterface> resolve(const uno::Reference<uno::XComponentCont
     return bridge->getInstance("StarOffice.ComponentContext");
 }
 
+std::atomic<qint64> launcherStarted = 0;
+
+// The parent of a process, 0 when it is gone.
+qint64 parentOf(qint64 process)
+{
+    QFile status(QStringLiteral("/proc/%1/stat").arg(process));
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    const QByteArray line = status.readAll();
+    // "pid (name) state parent ...": the name may hold anything but ends at the last ')'.
+    const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
+    return fields.size() > 1 ? fields[1].toLongLong() : 0;
+}
+
 void startOffice(const CalcConnection& connection)
 {
+    // A starting office wants both processors for a second or two: it starts at a lower priority, so that the
+    // window it works for keeps answering. It inherits the priority of this thread, which only waits for it.
+    ::setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), 10);
     QProcess office;
     office.setProgram(connection.programFolder + QStringLiteral("/soffice"));
     office.setArguments(
@@ -117,8 +137,10 @@ void startOffice(const CalcConnection& connection)
     office.setStandardInputFile(QProcess::nullDevice());
     office.setStandardOutputFile(QProcess::nullDevice());
     office.setStandardErrorFile(QProcess::nullDevice());
-    if (!office.startDetached())
+    qint64 launcher = 0;
+    if (!office.startDetached(&launcher))
         throw Failure(QStringLiteral("LibreOffice could not be started: %1").arg(office.errorString()));
+    launcherStarted = launcher;
 }
 
 } // namespace
@@ -131,14 +153,14 @@ UnoOffice::UnoOffice(const CalcConnection& connection, Start start)
             "URE_BOOTSTRAP",
             toOUString(QUrl::fromLocalFile(connection.programFolder + QStringLiteral("/fundamentalrc")).toString()));
         m_local = cppu::defaultBootstrap_InitialComponentContext();
-        uno::Reference<uno::XInterface> remote = resolve(m_local, connection.pipeName, m_bridge);
+        uno::Reference<uno::XInterface> remote = resolve(m_local, connection.pipeName, m_bridge, m_process);
         if (!remote.is()) {
             if (start == Start::IfNobodyAnswers)
                 startOffice(connection);
             const QDeadlineTimer deadline(std::chrono::seconds(connection.startSeconds));
             while (!remote.is() && !deadline.hasExpired()) {
                 QThread::msleep(100);
-                remote = resolve(m_local, connection.pipeName, m_bridge);
+                remote = resolve(m_local, connection.pipeName, m_bridge, m_process);
             }
             if (!remote.is())
                 throw Failure(
@@ -156,6 +178,12 @@ UnoOffice::UnoOffice(const CalcConnection& connection, Start start)
         release();
         throw;
     }
+}
+
+bool UnoOffice::startedHere() const
+{
+    const qint64 launcher = launcherStarted;
+    return launcher > 0 && m_process > 0 && (m_process == launcher || parentOf(m_process) == launcher);
 }
 
 UnoOffice::~UnoOffice()

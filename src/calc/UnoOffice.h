@@ -34,6 +34,9 @@ public:
     UnoOffice& operator=(const UnoOffice&) = delete;
 
     css::uno::Reference<css::frame::XDesktop2> desktop() const { return m_desktop; }
+    // The office's process (the one that answered on the pipe), and whether this program started it.
+    qint64 process() const { return m_process; }
+    bool startedHere() const;
 
     // Lets go of the office: drops the references and closes this side of the bridge. The office runs on.
     void release() noexcept;
@@ -41,6 +44,7 @@ public:
 private:
     css::uno::Reference<css::uno::XComponentContext> m_local;
     css::uno::Reference<css::bridge::XBridge> m_bridge;
+    qint64 m_process = 0;
     css::uno::Reference<css::frame::XDesktop2> m_desktop;
 };
 

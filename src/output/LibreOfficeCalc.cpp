@@ -107,6 +107,16 @@ std::unique_ptr<Spreadsheet> LibreOfficeCalc::addWorkbook()
     }
 }
 
+void LibreOfficeCalc::endAbandoned()
+{
+    // Without the lock of addWorkbook(): an export may hold it while its office does not answer. The plugin is
+    // loaded before any export has a document, and stays loaded.
+    if (!m_plugin.isLoaded())
+        return;
+    if (const auto end = reinterpret_cast<CalcEndStartedOffice>(m_plugin.resolve("quorvane_calc_end_started_office")))
+        end();
+}
+
 std::unique_ptr<Spreadsheet> LibreOfficeCalc::addWorkbook(const CalcConnection& connection)
 {
     if (!m_plugin.isLoaded()) {

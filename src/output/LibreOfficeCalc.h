@@ -23,6 +23,9 @@ struct CalcConnection
 // The signature of the plugin's one entry point, "quorvane_calc_add_workbook": the new document, or null
 // with `error` set. No exception crosses it.
 using CalcAddWorkbook = Spreadsheet* (*)(const CalcConnection* connection, QString* error);
+// The plugin's "quorvane_calc_end_started_office": SpreadsheetApplication::endAbandoned() for the office it
+// started.
+using CalcEndStartedOffice = void (*)();
 
 // LibreOffice Calc as the spreadsheet application. All UNO code lives in the plugin "quorvane_calc", which
 // is loaded only once LibreOffice was found, so the program itself runs where LibreOffice is missing.
@@ -44,6 +47,7 @@ public:
 
     bool isInstalled() override;
     std::unique_ptr<Spreadsheet> addWorkbook() override;
+    void endAbandoned() override;
 
 private:
     std::unique_ptr<Spreadsheet> addWorkbook(const CalcConnection& connection);

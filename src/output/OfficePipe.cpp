@@ -1,5 +1,6 @@
 #include "OfficePipe.h"
 
+#include <QDir>
 #include <QFile>
 #include <QRandomGenerator>
 
@@ -74,7 +75,7 @@ OfficePipe::State OfficePipe::check(const QString& name)
     return State::Own;
 }
 
-int OfficePipe::connect(const QString& name)
+int OfficePipe::connect(const QString& name, qint64* peerProcess)
 {
     const QByteArray path = QFile::encodeName(socketPath(name));
     sockaddr_un address{};
@@ -98,7 +99,40 @@ int OfficePipe::connect(const QString& name)
                                          "on it): the export does not use it.")
                               .arg(socketPath(name)));
     }
+    if (peerProcess)
+        *peerProcess = peer.pid;
     return handle;
+}
+
+void OfficePipe::removeLeftSockets(const QString& name)
+{
+    const QString folder = socketFolder();
+    const QString ownPrefix = QStringLiteral("OSL_PIPE_%1_").arg(::geteuid());
+    QStringList paths{socketPath(name)};
+    for (const QString& entry :
+         QDir(folder).entryList({ownPrefix + QStringLiteral("SingleOfficeIPC_*")}, QDir::System | QDir::Files))
+        paths.append(folder + QLatin1Char('/') + entry);
+    for (const QString& path : std::as_const(paths)) {
+        const QByteArray encoded = QFile::encodeName(path);
+        struct stat socket
+        {};
+        if (::lstat(encoded.constData(), &socket) != 0 || !S_ISSOCK(socket.st_mode) || socket.st_uid != ::geteuid())
+            continue;
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        if (size_t(encoded.size()) >= sizeof(address.sun_path))
+            continue;
+        std::memcpy(address.sun_path, encoded.constData(), size_t(encoded.size()));
+        const int probe = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+        if (probe < 0)
+            continue;
+        // Refused: nobody listens there any more. (A listener with a full backlog says EAGAIN and stays.)
+        const bool left = ::connect(probe, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) != 0 &&
+                          errno == ECONNREFUSED;
+        ::close(probe);
+        if (left)
+            ::unlink(encoded.constData());
+    }
 }
 
 } // namespace quorvane

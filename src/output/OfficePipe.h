@@ -40,7 +40,13 @@ public:
     // Connects to the pipe `name` and checks who answered, before a byte is sent: the handle of a connection to
     // a process of the user's own, or -1 when nobody answers there. Throws ForeignPipe, and closes the
     // connection, when another user's process answered: the path may have changed hands since check().
-    static int connect(const QString& name);
+    // `peer` (when given) is set to the id of the process that answered.
+    static int connect(const QString& name, qint64* peer = nullptr);
+
+    // Removes the sockets that an office of the user's own left behind when it ended without closing them
+    // (it was killed): that of the pipe `name`, and the office's own single-instance sockets. Only sockets of
+    // the user's own that nobody answers on any more go.
+    static void removeLeftSockets(const QString& name);
 };
 
 } // namespace quorvane

@@ -52,6 +52,10 @@ public:
     // Starts the application or joins the running one, and adds a new document. This may take seconds;
     // it runs on a worker thread, and may still run after the export gave up waiting for it. Throws Failure.
     virtual std::unique_ptr<Spreadsheet> addWorkbook() = 0;
+    // For the program's end, while abandoned exports still run, from any thread: ends the application if this
+    // program started it and it shows no windows, as it then holds nothing but those exports' hidden
+    // documents. Quick; never fails.
+    virtual void endAbandoned() {}
 };
 
 } // namespace quorvane

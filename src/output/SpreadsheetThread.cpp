@@ -117,6 +117,12 @@ bool SpreadsheetThread::waitForAbandonedExports(int milliseconds)
     return live.ended.wait_for(lock, std::chrono::milliseconds(milliseconds), [&] { return live.count == 0; });
 }
 
+void SpreadsheetThread::endAbandonedExports(SpreadsheetApplication& application)
+{
+    if (!waitForAbandonedExports(closingGraceMilliseconds))
+        application.endAbandoned();
+}
+
 void SpreadsheetThread::run(std::function<void(std::unique_ptr<Spreadsheet>& sheet)> call)
 {
     std::unique_lock<std::mutex> lock(m_state->mutex);

@@ -37,6 +37,9 @@ public:
     // a call that ends soon can still abandon its document. Returns whether none is left. The program ends
     // anyway: a call on an office that does not answer is not waited for.
     static bool waitForAbandonedExports(int milliseconds);
+    // The program's end: waits closingGraceMilliseconds for abandoned exports, and lets the application end
+    // (SpreadsheetApplication::endAbandoned) when some still run, so that no hidden document outlives it.
+    static void endAbandonedExports(SpreadsheetApplication& application);
 
 private:
     struct State;

@@ -50,6 +50,7 @@ int runAsProgram(const QStringList& arguments)
     const QString& pipe = arguments.at(0);
     const QString& scratch = arguments.at(1);
     const QString& profile = arguments.at(2);
+    const int closeAfter = arguments.at(3).toInt();
     ScriptedPrompter prompter;
     Settings settings(scratch + QStringLiteral("/settings.ini"));
     LibreOfficeCalc calcApplication(testfiles::applicationFolder() + QStringLiteral("/libquorvane_calc.so"), pipe,
@@ -63,7 +64,6 @@ int runAsProgram(const QStringList& arguments)
     if (!window.Form_Load())
         return 3;
     window.show();
-    int closeAfter = 1500;
     if (profile.isEmpty()) {
         for (const char* button : {"PushButton7", "PushButton9"})
             window.findChild<QPushButton*>(QLatin1String(button))->click();
@@ -73,7 +73,6 @@ int runAsProgram(const QStringList& arguments)
             rows.append(QStringLiteral("result%1").arg(r, 14, 10, QLatin1Char('0')));
         window.resultList().append(rows, true);
         calcApplication.addWorkbook()->abandon(); // the office runs before the export
-        closeAfter = 1000;                        // into the block writes, which take seconds
     }
     QTimer::singleShot(0, &window, [&] { window.findChild<QPushButton*>(QStringLiteral("PushButton13"))->click(); });
     QTimer::singleShot(closeAfter, &window, [&] {
@@ -81,7 +80,7 @@ int runAsProgram(const QStringList& arguments)
         window.close();
     });
     const int status = QApplication::exec();
-    SpreadsheetThread::waitForAbandonedExports(closingGraceMilliseconds);
+    SpreadsheetThread::endAbandonedExports(calcApplication);
     return status;
 }
 
@@ -138,7 +137,7 @@ private slots:
         QVERIFY(::listen(silent, 8) == 0); // connections wait in the backlog, unanswered
 
         QByteArray errors;
-        const qint64 took = closeProgram({pipe, scratch.path(), QString()}, errors);
+        const qint64 took = closeProgram({pipe, scratch.path(), QString(), QStringLiteral("1500")}, errors);
         QVERIFY2(took >= 0 && took < 1000,
                  qPrintable(
                      QStringLiteral("ended %1 ms after the close; %2").arg(took).arg(QString::fromLocal8Bit(errors))));
@@ -147,10 +146,19 @@ private slots:
         QVERIFY(!stored.value(QStringLiteral("Quorvane/Zip Codes")).toString().isEmpty());
     }
 
-    // A windowless office in the middle of the writes: the program ends within a second, and the document
-    // it was filling, which nobody could see, does not stay behind in the office.
-    void closingDuringTheWritesToAWindowlessOfficeLeavesNoHiddenDocument()
+    // A windowless office that the program started, in the middle of the writes, or later of the fitting or
+    // the save: the program ends within a second, and the document it was filling, which nobody could see,
+    // does not stay behind in the office (which ends with it, as it holds nothing else), nor do a save's files.
+    void closingDuringAnExportToAWindowlessOfficeLeavesNoHiddenDocument_data()
     {
+        QTest::addColumn<int>("closeAfter");
+        QTest::newRow("during the writes") << 1000;
+        QTest::newRow("after the writes") << 4000;
+    }
+
+    void closingDuringAnExportToAWindowlessOfficeLeavesNoHiddenDocument()
+    {
+        QFETCH(int, closeAfter);
         const QString programFolder = LibreOfficeCalc::findProgramFolder();
         QVERIFY2(!programFolder.isEmpty(), "LibreOffice Calc is not installed (tools/install-deps.sh)");
         QTemporaryDir scratch;
@@ -160,19 +168,27 @@ private slots:
         const testoffice::OfficeEnding ending(connection, QStringLiteral("name=%1;").arg(pipe).toUtf8());
 
         QByteArray errors;
-        const qint64 took = closeProgram({pipe, scratch.path(), profile.path()}, errors);
+        const qint64 took = closeProgram({pipe, scratch.path(), profile.path(), QString::number(closeAfter)}, errors);
         QVERIFY2(took >= 0 && took < 1000,
                  qPrintable(
                      QStringLiteral("ended %1 ms after the close; %2").arg(took).arg(QString::fromLocal8Bit(errors))));
-        calc::UnoOffice office(connection, calc::UnoOffice::Start::Never);
-        QCOMPARE(testoffice::calcDocuments(office).size(), 0);
-        office.release();
+        QCOMPARE(QDir(scratch.path())
+                     .entryList({QStringLiteral("*.ods"), QStringLiteral("*.tmp"), QStringLiteral(".~lock*")},
+                                QDir::Files | QDir::Hidden),
+                 QStringList());
+        if (testoffice::processRuns(QStringLiteral("name=%1;").arg(pipe).toUtf8())) {
+            calc::UnoOffice office(connection, calc::UnoOffice::Start::Never);
+            QCOMPARE(testoffice::calcDocuments(office).size(), 0);
+            office.release();
+        } else {
+            QVERIFY(!QFileInfo::exists(OfficePipe::socketPath(pipe))); // no socket outlives its office
+        }
     }
 };
 
 int main(int argc, char** argv)
 {
-    if (argc == 5 && qstrcmp(argv[1], programMode) == 0) {
+    if (argc == 6 && qstrcmp(argv[1], programMode) == 0) {
         QApplication application(argc, argv);
         return runAsProgram(QCoreApplication::arguments().mid(2));
     }
