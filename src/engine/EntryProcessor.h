@@ -13,9 +13,11 @@
 #include <QStringList>
 #include <QStringView>
 
+#include <algorithm>
 #include <functional>
 #include <new>
 #include <optional>
+#include <set>
 #include <span>
 
 namespace quorvane {
@@ -109,7 +111,10 @@ public:
     // from: always the list, but for the pieces beyond it that SplitOptions::guesses allow.
     PieceKind pieceKind(qsizetype from, qsizetype to) const
     {
-        return m_extraInUse ? m_extra.kindOf(from, to) : PieceKind::Known;
+        if (!m_extraInUse)
+            return PieceKind::Known;
+        return to - from == 1 && m_runLetter[static_cast<std::size_t>(from)] ? PieceKind::Letter
+                                                                             : m_extra.kindOf(from, to);
     }
 
 private:
@@ -146,6 +151,12 @@ private:
     RankedSearch m_ranked;
     ExtraPieces m_extra; // the lattice of a ranked search with guesses, when m_extraInUse
     bool m_extraInUse = false;
+    // With guesses: the split handed out, its runs letter by letter, the places where a run's letter starts,
+    // and the splits handed out before (two ways through the lattice may write the same letters).
+    std::vector<qint32> m_written;
+    std::vector<qint32> m_writtenBefore;
+    std::vector<bool> m_runLetter;
+    std::set<std::vector<qint32>> m_givenGuesses;
     std::vector<qint64> m_scoreSums; // search order with scores: the score up to the end of each piece
     QString m_text;
     QString m_row;
@@ -191,16 +202,33 @@ bool EntryProcessor::forEachSplit(QStringView text, const SplitOptions& options,
         m_segmenter.findPieces(text, m_lattice, options.guesses.beyondList);
         m_extra.build(text, m_lattice, scores(), options.guesses);
         m_extraInUse = true;
-        m_ranked.start(m_extra.lattice(), m_extra.pieceScores(), ranked.wanted);
+        // With runs of letters every split is taken, since those that write their letters as another did are
+        // skipped.
+        m_ranked.start(m_extra.lattice(), m_extra.pieceScores(), options.guesses.beyondList ? 0 : ranked.wanted);
     } else {
         m_segmenter.findPieces(text, m_lattice);
         m_ranked.start(text, m_lattice, scores(), ranked.wanted);
     }
+    const bool guessing = m_extraInUse && options.guesses.beyondList;
+    m_givenGuesses.clear();
+    m_writtenBefore.clear();
     qsizetype given = 0;
     try {
         while ((ranked.wanted <= 0 || given < ranked.wanted) && m_ranked.next()) {
-            const std::span<const qint32> ends = m_ranked.ends();
-            if (!sink(ends.data(), static_cast<qsizetype>(ends.size()), m_ranked.firstNew(), m_ranked.score()))
+            std::span<const qint32> ends = m_ranked.ends();
+            qsizetype firstNew = m_ranked.firstNew();
+            if (guessing) {
+                m_extra.writeOut(ends, m_written, m_runLetter);
+                if (!m_givenGuesses.insert(m_written).second)
+                    continue;
+                firstNew =
+                    std::mismatch(m_written.begin(), m_written.end(), m_writtenBefore.begin(), m_writtenBefore.end())
+                        .first -
+                    m_written.begin();
+                m_writtenBefore = m_written;
+                ends = m_written;
+            }
+            if (!sink(ends.data(), static_cast<qsizetype>(ends.size()), firstNew, m_ranked.score()))
                 return true;
             ++given;
         }

@@ -11,6 +11,78 @@ bool ExtraPieces::insidePair(QStringView text, qsizetype at)
     return at > 0 && at < text.size() && text[at - 1].isHighSurrogate() && text[at].isLowSurrogate();
 }
 
+void GuessPieceScores::prepare(QStringView text, const WordScores& scores)
+{
+    m_scores = &scores;
+    const auto size = static_cast<std::size_t>(text.size());
+    m_symbols.resize(size);
+    m_inner.assign(size + 1, 0.0);
+    m_vowelsBefore.resize(size + 1);
+    m_runLengths.resize(size + 1);
+    m_runCounts.assign(size * std::size_t(ExtraPieces::runLongest), 0.0);
+    m_vowelsBefore[0] = 0;
+    for (std::size_t k = 0; k < size; ++k) {
+        const char16_t unit = text[qsizetype(k)].unicode();
+        m_symbols[k] = static_cast<qint8>(WordScores::symbolOf(unit));
+        const char16_t lower = unit | 0x20;
+        const bool vowel = lower == u'a' || lower == u'e' || lower == u'i' || lower == u'o' || lower == u'u';
+        m_vowelsBefore[k + 1] = m_vowelsBefore[k] + (vowel ? 1 : 0);
+        if (k >= 2)
+            m_inner[k] = m_inner[k - 1] + scores.trigram(m_symbols[k - 2], m_symbols[k - 1], m_symbols[k]);
+    }
+    m_runLengths[size] = 0;
+    for (std::size_t k = size; k-- > 0;) {
+        m_runLengths[k] =
+            text[qsizetype(k)].isLetter()
+                ? static_cast<qint8>(std::min<qsizetype>(m_runLengths[k + 1] + 1, ExtraPieces::runLongest))
+                : qint8(0);
+        // The counts of the runs from here, as long as a counted run begins with them.
+        quint64 key = WordScores::firstRunKey;
+        for (std::size_t length = 1; length <= std::size_t(m_runLengths[k]); ++length) {
+            const int symbol = m_symbols[k + length - 1];
+            if (symbol == WordScores::otherSymbol)
+                break;
+            key = WordScores::runKey(key, symbol);
+            const double count = scores.runCount(key);
+            if (count == WordScores::noRunCount)
+                break;
+            m_runCounts[k * std::size_t(ExtraPieces::runLongest) + length - 1] = count;
+        }
+    }
+}
+
+double GuessPieceScores::trigramOf(qsizetype at, qsizetype end) const
+{
+    constexpr int edge = WordScores::edgeSymbol;
+    const auto i = static_cast<std::size_t>(at);
+    const auto j = static_cast<std::size_t>(end);
+    const WordScores& scores = *m_scores;
+    if (end - at == 1)
+        return scores.trigram(edge, edge, m_symbols[i]) + scores.trigram(edge, m_symbols[i], edge);
+    double total = scores.trigram(edge, edge, m_symbols[i]) + scores.trigram(edge, m_symbols[i], m_symbols[i + 1]);
+    if (end - at >= 3)
+        total += m_inner[j - 1] - m_inner[i + 1];
+    return total + scores.trigram(m_symbols[j - 2], m_symbols[j - 1], edge);
+}
+
+qint32 GuessPieceScores::run(qsizetype at, qsizetype end, bool listed) const
+{
+    const qsizetype length = end - at;
+    const bool noVowel = m_vowelsBefore[static_cast<std::size_t>(end)] == m_vowelsBefore[static_cast<std::size_t>(at)];
+    const double count =
+        m_runCounts[static_cast<std::size_t>(at) * std::size_t(ExtraPieces::runLongest) + std::size_t(length - 1)];
+    return WordScores::units(ExtraPieces::runScore + ExtraPieces::runScorePerLetter * double(length) +
+                             (noVowel ? ExtraPieces::runNoVowelScore : 0.0) +
+                             (listed ? ExtraPieces::runListWordScore : 0.0) +
+                             ExtraPieces::runTrigramScore * trigramOf(at, end) + ExtraPieces::runCountScore * count);
+}
+
+qint32 GuessPieceScores::unknown(qsizetype at, qsizetype end, qsizetype characters) const
+{
+    return WordScores::units(ExtraPieces::unknownScore + ExtraPieces::unknownScorePerUnit * double(characters) +
+                             ExtraPieces::unknownTrigramScore * trigramOf(at, end));
+}
+
 bool ExtraPieces::hasCaseCuts(QStringView text)
 {
     for (qsizetype at = 1; at < text.size(); ++at) {
@@ -39,7 +111,9 @@ void ExtraPieces::build(QStringView text, const PieceLattice& listed, const Word
     m_scores.clear();
     m_kinds.clear();
     m_firstPiece.assign(static_cast<std::size_t>(size), 0);
-    const qint32 letter = WordScores::units(letterScore);
+    const bool beyond = options.beyondList;
+    if (beyond)
+        m_guesses.prepare(text, scores);
     // Pieces beyond the list are counted in characters, and none ends between the halves of a surrogate pair.
     m_charsBefore.resize(static_cast<std::size_t>(size + 1));
     m_charsBefore[0] = 0;
@@ -53,13 +127,14 @@ void ExtraPieces::build(QStringView text, const PieceLattice& listed, const Word
         m_firstPiece[static_cast<std::size_t>(at)] = static_cast<qint32>(m_scores.size());
         const std::span<const qint32> known = listed.endsFrom(at);
         const qsizetype charEnd = insidePair(text, at + 1) ? at + 2 : at + 1;
-        const char32_t character =
-            charEnd == at + 2 ? QChar::surrogateToUcs4(text[at], text[at + 1]) : char32_t(text[at].unicode());
-        const bool isLetter = QChar::isLetter(character);
+        // Runs are of letters of the basic plane (whose halves of a pair are none).
+        const qsizetype runs = beyond ? m_guesses.runLength(at) : 0;
         m_ends.assign(known.begin(), known.end());
-        if (options.beyondList && !insidePair(text, at)) {
-            // A letter on its own, or a character that nothing else takes; then the unknown stretches.
-            if (isLetter || known.empty() || known.front() != charEnd)
+        if (beyond && !insidePair(text, at)) {
+            // The runs of letters, a character that nothing else takes, then the unknown stretches.
+            for (qsizetype end = at + 1; end <= at + runs; ++end)
+                m_ends.push_back(static_cast<qint32>(end));
+            if (runs == 0 && (known.empty() || known.front() != charEnd))
                 m_ends.push_back(static_cast<qint32>(charEnd));
             for (qsizetype end = charEnd + 1; end <= size && charsBetween(at, end) <= unknownLongest; ++end) {
                 if (!insidePair(text, end) && charsBetween(at, end) >= unknownShortest)
@@ -70,27 +145,54 @@ void ExtraPieces::build(QStringView text, const PieceLattice& listed, const Word
         }
         for (const qint32 end : m_ends) {
             const qsizetype length = charsBetween(at, end);
+            const qint64 cuts = caseCuts ? m_cutScoresThrough[static_cast<std::size_t>(end - 1)] -
+                                               m_cutScoresThrough[static_cast<std::size_t>(at)]
+                                         : 0;
+            // The best of the piece's kinds: a word of the list, an unknown stretch, a run of letters (which
+            // is cut at every letter, so no case cut inside it counts).
             qint64 score = 0;
             PieceKind kind = PieceKind::Known;
-            const bool isKnown = std::binary_search(known.begin(), known.end(), end);
-            if (isKnown)
-                score = scores.pieceScore(text.mid(at, end - at));
-            if (options.beyondList && (length == 1 || length >= unknownShortest)) {
-                const bool spelled = length == 1 && isLetter;
-                const qint64 beyond =
-                    spelled ? letter : WordScores::units(unknownScore + unknownScorePerUnit * double(length));
-                if (!isKnown || beyond > score) {
-                    score = beyond;
-                    kind = spelled ? PieceKind::Letter : PieceKind::Unknown;
+            bool scored = false;
+            const auto take = [&](qint64 value, PieceKind what) {
+                if (!scored || value > score) {
+                    score = value;
+                    kind = what;
+                    scored = true;
                 }
+            };
+            const bool isKnown = std::binary_search(known.begin(), known.end(), end);
+            if (isKnown) {
+                const QStringView piece = text.mid(at, end - at);
+                take(qint64(beyond ? scores.guessPieceScore(piece) : scores.pieceScore(piece)) + cuts,
+                     PieceKind::Known);
             }
-            if (caseCuts)
-                score += m_cutScoresThrough[static_cast<std::size_t>(end - 1)] -
-                         m_cutScoresThrough[static_cast<std::size_t>(at)];
+            if (beyond && (length >= unknownShortest || (length == 1 && runs == 0)))
+                take(qint64(m_guesses.unknown(at, end, length)) + cuts, PieceKind::Unknown);
+            if (end - at <= runs)
+                take(m_guesses.run(at, end, isKnown), PieceKind::Letter);
             m_scores.push_back(score);
             m_kinds.push_back(kind);
         }
         m_lattice.setEnds(at, m_ends);
+    }
+}
+
+void ExtraPieces::writeOut(std::span<const qint32> ends, std::vector<qint32>& written,
+                           std::vector<bool>& runLetter) const
+{
+    written.clear();
+    runLetter.assign(static_cast<std::size_t>(m_lattice.size()) + 1, false);
+    qint32 from = 0;
+    for (const qint32 end : ends) {
+        if (kindOf(from, end) == PieceKind::Letter) {
+            for (qint32 letter = from; letter < end; ++letter) {
+                runLetter[static_cast<std::size_t>(letter)] = true;
+                written.push_back(letter + 1);
+            }
+        } else {
+            written.push_back(end);
+        }
+        from = end;
     }
 }
 

@@ -27,23 +27,62 @@ struct GuessOptions
     bool caseHints = false;  // in a text of mixed case, lower-to-upper changes count as likely cuts
 };
 
+// The scores of the pieces beyond the list in one text, as ExtraPieces weighs them: spelled runs of letters
+// and unknown stretches, each from its evidence.
+class GuessPieceScores final
+{
+public:
+    // Reads `text` for the scores of its pieces; `scores` must outlive the calls that follow.
+    void prepare(QStringView text, const WordScores& scores);
+    // How many letters follow one another from `at`, at most ExtraPieces::runLongest.
+    qsizetype runLength(qsizetype at) const { return m_runLengths[static_cast<std::size_t>(at)]; }
+    // The score of the run of letters text[at, end) (at most runLength(at) of them), written letter by
+    // letter; `listed` when the run is a word of the list.
+    qint32 run(qsizetype at, qsizetype end, bool listed) const;
+    // The score of the unknown stretch text[at, end) of `characters` characters.
+    qint32 unknown(qsizetype at, qsizetype end, qsizetype characters) const;
+
+private:
+    // ln of how likely text[at, end) is as a word by the list's character trigrams (WordScores::trigram).
+    double trigramOf(qsizetype at, qsizetype end) const;
+
+    const WordScores* m_scores = nullptr;
+    std::vector<qint8> m_symbols;
+    std::vector<double> m_inner; // per place k, the trigrams of the characters 2 .. k given the two before
+    std::vector<qint32> m_vowelsBefore;
+    std::vector<qint8> m_runLengths;
+    std::vector<double> m_runCounts; // per place and length - 1 of a run from there: ln(1 + its count)
+};
+
 // The lattice the ranked search walks for a best guess, with each piece's score: the list's pieces, and
-// with `beyondList` the pieces beyond it, so that every text has a split. A letter on its own and an unknown
-// stretch of unknownShortest to unknownLongest characters each cost a score of their own (a character that
-// no other piece takes is a stretch of one); a piece that is both of the list and beyond it scores the better
-// of the two. With case hints, a text with a lower-to-upper change loses caseCutScore for every such change
-// inside a piece, and upperCutScore for every two upper-case letters in a row inside one (names of mixed
-// case spell abbreviations letter by letter): a strong preference for cutting there, never a rule. The
-// scores, in nats, were tuned on the train half of a corpus of names with known word boundaries
-// (tools/tune-ranking.py --beyond, and --cased --case-hints for the case hints').
+// with `beyondList` the pieces beyond it, so that every text has a split. A run of 1 to runLongest letters,
+// written letter by letter ("T V Shows On D V D"), scores a bias, a score per letter, and its evidence: no
+// vowel, itself a word of the list, how likely its letters are as a word (WordScores::trigram), and how often
+// it is a run of real names (WordDictionary::nameCounts). An unknown stretch of unknownShortest to
+// unknownLongest characters scores a bias, a score per character and its trigrams (a character that no
+// other piece takes is a stretch of one). A word of the list scores more the more often real names hold it.
+// A piece that is both of the list and beyond it scores the best of its kinds. With case hints, a text with
+// a lower-to-upper change loses caseCutScore for every such change inside a word or stretch, and
+// upperCutScore for every two upper-case letters in a row inside one (a run is cut at every letter): a strong
+// preference for cutting there, never a rule. The weights, in nats, were fitted on the train half of a corpus
+// of names with known word boundaries (tools/tune-ranking.py --beyond --tune, and --cased --case-hints for
+// the case hints').
 class ExtraPieces final
 {
 public:
-    static constexpr double letterScore = -5.0;
-    static constexpr double unknownScore = -12.0;
-    static constexpr double unknownScorePerUnit = -2.0;
-    static constexpr double caseCutScore = -7.25;
-    static constexpr double upperCutScore = -3.25;
+    static constexpr double runScore = -3.924;
+    static constexpr double runScorePerLetter = -1.807;
+    static constexpr double runNoVowelScore = 0.718;
+    static constexpr double runListWordScore = 1.581;
+    static constexpr double runTrigramScore = 0.336; // per nat
+    static constexpr double runCountScore = 0.798;   // per ln(1 + count)
+    static constexpr double unknownScore = -3.332;
+    static constexpr double unknownScorePerUnit = 0.367;
+    static constexpr double unknownTrigramScore = 0.95;
+    static constexpr double nameCountScore = 0.336; // a word of the list, per ln(1 + count)
+    static constexpr double caseCutScore = -6.188;
+    static constexpr double upperCutScore = -0.849;
+    static constexpr qsizetype runLongest = 10;
     static constexpr qsizetype unknownShortest = 3;
     static constexpr qsizetype unknownLongest = 24;
 
@@ -67,6 +106,9 @@ public:
     std::span<const qint64> pieceScores() const { return m_scores; }
     // The kind of the lattice's piece text[from, to); Known for a piece it does not hold.
     PieceKind kindOf(qsizetype from, qsizetype to) const;
+    // The split `ends` through the lattice as written: each run of letters letter by letter, into `written`;
+    // `runLetter` gets, per place, whether a run's letter starts there.
+    void writeOut(std::span<const qint32> ends, std::vector<qint32>& written, std::vector<bool>& runLetter) const;
 
 private:
     // Whether place `at` lies between the halves of a surrogate pair.
@@ -81,6 +123,7 @@ private:
     std::vector<qint64> m_cutScoresThrough;
     std::vector<qint32> m_ends;        // scratch: the ends from one place
     std::vector<qint32> m_charsBefore; // per place, the characters before it (a surrogate pair is one)
+    GuessPieceScores m_guesses;
 };
 
 } // namespace quorvane

@@ -96,43 +96,6 @@ struct RowsInSearchOrder
     }
 };
 
-// The scores of the pieces beyond the list (ExtraPieces.h) for the best guess, in WordScores units.
-namespace guessScores {
-
-constexpr qint32 letterScore = WordScores::units(ExtraPieces::letterScore);
-constexpr std::array<qint32, ExtraPieces::unknownLongest + 1> unknownScores = [] {
-    std::array<qint32, ExtraPieces::unknownLongest + 1> scored{};
-    for (qsizetype length = 1; length <= ExtraPieces::unknownLongest; ++length)
-        scored[static_cast<std::size_t>(length)] =
-            WordScores::units(ExtraPieces::unknownScore + ExtraPieces::unknownScorePerUnit * double(length));
-    return scored;
-}();
-// Per length, the score of a piece beyond the list from a letter and from another character (none: a score
-// below any), which a known piece of that length takes when it is better than its own.
-constexpr std::array<qint32, ShortAsciiRows::maxLength + 1> beyondByLength(bool fromLetter)
-{
-    std::array<qint32, ShortAsciiRows::maxLength + 1> scored{};
-    scored.fill(std::numeric_limits<qint16>::min() * 2);
-    scored[1] = fromLetter ? letterScore : unknownScores[1];
-    for (std::size_t length = ExtraPieces::unknownShortest; length < unknownScores.size(); ++length)
-        scored[length] = unknownScores[length];
-    return scored;
-}
-constexpr std::array<qint32, ShortAsciiRows::maxLength + 1> beyondFromLetter = beyondByLength(true);
-constexpr std::array<qint32, ShortAsciiRows::maxLength + 1> beyondFromOther = beyondByLength(false);
-// Whether a stretch's score grows by the same step per character.
-constexpr qint32 unknownStep = unknownScores[2] - unknownScores[1];
-constexpr qint32 unknownBase = unknownScores[1] - unknownStep;
-constexpr bool unknownScoresLinear = [] {
-    for (std::size_t length = 1; length < unknownScores.size(); ++length) {
-        if (unknownScores[length] != unknownBase + unknownStep * qint32(length))
-            return false;
-    }
-    return true;
-}();
-
-} // namespace guessScores
-
 } // namespace
 
 ShortAsciiRows::ShortAsciiRows(const WordDictionary& dictionary) : m_dictionary(dictionary) {}
@@ -169,6 +132,7 @@ void ShortAsciiRows::refreshScores(const WordScores& scores)
     const AsciiWordTrie& trie = m_index->trie;
     scored->scores.assign(trie.cellCount() + 1, 0);
     scored->scores.back() = WordScores::numberScore();
+    scored->guessScores = scored->scores;
     scored->generation = m_index->generation;
     // Each word's node is where its walk ends.
     const std::vector<QString>& words = m_dictionary.wordsInOrder();
@@ -187,6 +151,9 @@ void ShortAsciiRows::refreshScores(const WordScores& scores)
             const qint32 score = scores.wordScore(static_cast<qsizetype>(wordPlace));
             Q_ASSERT(score >= std::numeric_limits<qint16>::min() && score <= std::numeric_limits<qint16>::max());
             scored->scores[place] = static_cast<qint16>(score);
+            const qint32 guess = scores.guessWordScore(static_cast<qsizetype>(wordPlace));
+            Q_ASSERT(guess >= std::numeric_limits<qint16>::min() && guess <= std::numeric_limits<qint16>::max());
+            scored->guessScores[place] = static_cast<qint16>(guess);
         }
     }
     m_nodeScores = std::move(scored);
@@ -477,7 +444,8 @@ std::span<const qint64> ShortAsciiRows::sortListed(qint64 total, qint64 taken)
 }
 
 // Backwards, per place the best score of the rest and the first end of a split that has it, as countBackwards()
-// does, over the list's pieces and those beyond it, each end with the better score of the two.
+// does, over the list's pieces and those beyond it, each end with the best score of its kinds as ExtraPieces
+// gives it; then the split's runs of letters written letter by letter.
 void ShortAsciiRows::writeBestGuessRow(QStringView text, QByteArrayView start, const WordScores& scores,
                                        RowOutput& output)
 {
@@ -492,68 +460,70 @@ void ShortAsciiRows::writeBestGuessRow(QStringView text, QByteArrayView start, c
     takeBytes(text, bytes);
     refreshScores(scores);
     findEndMasks<true, true>(text);
-    const qint16* const nodeScores = m_nodeScores->scores.data();
-    using namespace guessScores;
+    m_guesses.prepare(text, scores);
+    const qint16* const nodeScores = m_nodeScores->guessScores.data();
     std::array<qint64, maxLength + 1>& best = m_bestScores;
     std::array<qint32, maxLength + 1>& bestEnd = m_bestEnds;
+    std::array<bool, maxLength + 1> bestIsRun{};
+    // Per end from one place: the best score of its kinds (none: below any), and whether a run has it.
+    constexpr qint64 none = std::numeric_limits<qint64>::min();
+    std::array<qint64, maxLength + 1> pieceScores;
+    std::array<bool, maxLength + 1> pieceIsRun;
     best[static_cast<std::size_t>(size)] = 0;
-    // When a stretch's score grows by the same step per character, the ends of the stretches from each place, as
-    // the window of the ends they may take moves backwards: each end's best[end] + step * end, falling from the
-    // first to the last (a later end that is no worse replaces those before it), so the first is the best.
-    std::array<qint64, maxLength + 1> windowValues;
-    std::array<qint32, maxLength + 1> windowEnds;
-    qsizetype windowBegin = 0;
-    qsizetype windowEnd = 0;
     for (qint32 at = size; at-- > 0;) {
         const auto place = static_cast<std::size_t>(at);
         const quint64 known = m_pieceMasks[place];
         const char16_t unit = text[at].unicode();
         const bool letter = (unit | 0x20) >= u'a' && (unit | 0x20) <= u'z';
-        qint64 top = std::numeric_limits<qint64>::min();
-        qint32 topEnd = -1;
-        const auto consider = [&](qint64 score, qint32 end) {
-            if (score > top || (score == top && end < topEnd)) {
-                top = score;
-                topEnd = end;
-            }
-        };
-        // The stretches beyond the list, the shortest first among equals; a known piece's end among them is
-        // taken below with the better of its two scores.
-        if constexpr (unknownScoresLinear) {
-            // The best stretch is the best end in a window that moves one place per place.
-            const qint32 entering = at + static_cast<qint32>(ExtraPieces::unknownShortest);
-            if (entering <= size) {
-                const qint64 value = best[static_cast<std::size_t>(entering)] + qint64(unknownStep) * entering;
-                while (windowEnd > windowBegin && windowValues[windowEnd - 1] <= value)
-                    --windowEnd; // the shorter stretch wins ties
-                windowValues[windowEnd] = value;
-                windowEnds[windowEnd++] = entering;
-            }
-            while (windowEnd > windowBegin && windowEnds[windowBegin] > at + ExtraPieces::unknownLongest)
-                ++windowBegin;
-            if (windowEnd > windowBegin)
-                consider(windowValues[windowBegin] - qint64(unknownStep) * at + unknownBase, windowEnds[windowBegin]);
-        } else {
-            const qint32 longest = std::min<qint32>(size - at, ExtraPieces::unknownLongest);
-            for (qint32 length = ExtraPieces::unknownShortest; length <= longest; ++length)
-                consider(unknownScores[static_cast<std::size_t>(length)] +
-                             best[place + static_cast<std::size_t>(length)],
-                         at + length);
-        }
-        if (letter)
-            consider(qint64(letterScore) + best[place + 1], at + 1);
-        else if ((known & 1) == 0)
-            consider(qint64(unknownScores[1]) + best[place + 1], at + 1);
-        const std::array<qint32, maxLength + 1>& beyond = letter ? beyondFromLetter : beyondFromOther;
+        const auto runs = static_cast<qint32>(m_guesses.runLength(at));
+        const qint32 longest = std::min<qint32>(size - at, ExtraPieces::unknownLongest);
+        const qint32 last = std::max<qint32>(longest, 64 - __builtin_clzll(known | 1));
+        for (qint32 length = 1; length <= last; ++length)
+            pieceScores[static_cast<std::size_t>(length)] = none;
+        // In ExtraPieces' order: the word, the stretch, the run, each taking the end when it is better.
         for (quint64 ends = known; ends != 0; ends &= ends - 1) {
             const auto length = static_cast<std::size_t>(__builtin_ctzll(ends)) + 1;
-            const qint32 score = std::max<qint32>(nodeScores[m_pieceNodes[place][length - 1]], beyond[length]);
-            consider(score + best[place + length], at + static_cast<qint32>(length));
+            pieceScores[length] = nodeScores[m_pieceNodes[place][length - 1]];
+            pieceIsRun[length] = false;
+        }
+        const auto take = [&](qint32 length, qint64 score, bool isRun) {
+            qint64& held = pieceScores[static_cast<std::size_t>(length)];
+            if (score > held) {
+                held = score;
+                pieceIsRun[static_cast<std::size_t>(length)] = isRun;
+            }
+        };
+        if (!letter)
+            take(1, m_guesses.unknown(at, at + 1, 1), false);
+        for (qint32 length = ExtraPieces::unknownShortest; length <= longest; ++length)
+            take(length, m_guesses.unknown(at, at + length, length), false);
+        for (qint32 length = 1; length <= runs; ++length)
+            take(length, m_guesses.run(at, at + length, (known >> (length - 1)) & 1), true);
+        qint64 top = none;
+        qint32 topEnd = -1;
+        bool topIsRun = false;
+        for (qint32 length = 1; length <= last; ++length) {
+            const qint64 piece = pieceScores[static_cast<std::size_t>(length)];
+            if (piece == none)
+                continue;
+            const qint64 score = piece + best[place + static_cast<std::size_t>(length)];
+            if (score > top) {
+                top = score;
+                topEnd = at + length;
+                topIsRun = pieceIsRun[static_cast<std::size_t>(length)];
+            }
         }
         best[place] = top;
         bestEnd[place] = topEnd;
+        bestIsRun[place] = topIsRun;
     }
-    writeSplitRow(bestSplitEnds(size), bytes.data(), size, start, output);
+    quint64 ends = 0;
+    for (qint32 place = 0; place < size; place = bestEnd[static_cast<std::size_t>(place)]) {
+        const qint32 end = bestEnd[static_cast<std::size_t>(place)];
+        ends |= bestIsRun[static_cast<std::size_t>(place)] ? ((quint64(1) << (end - 1)) << 1) - (quint64(1) << place)
+                                                           : quint64(1) << (end - 1);
+    }
+    writeSplitRow(ends, bytes.data(), size, start, output);
 }
 
 std::optional<bool> ShortAsciiRows::writeRankedRows(QStringView text, QByteArrayView start, const WordScores& scores,

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "AsciiWordTrie.h"
+#include "ExtraPieces.h"
 #include "RowOutput.h"
 #include "WordDictionary.h"
 
@@ -106,6 +107,7 @@ private:
     struct NodeScores
     {
         std::vector<qint16> scores;
+        std::vector<qint16> guessScores; // the same with the counts in real names, for the best guess
         quint64 generation = 0;
     };
 
@@ -128,6 +130,7 @@ private:
     std::vector<qint64> m_rowStarts;
     std::vector<qint64> m_listedKeys;
     std::vector<qint64> m_spareKeys;
+    GuessPieceScores m_guesses; // the best guess's pieces beyond the list
 };
 
 } // namespace quorvane

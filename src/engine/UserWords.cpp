@@ -42,11 +42,13 @@ void applyUserWords(WordDictionary& dictionary, const UserWords& words)
         if (!added.contains(WordDictionary::lowerCase(line)))
             unlisted.add(line);
     }
+    TextBlock nameCounts = dictionary.nameCounts();
     dictionary.clear();
     dictionary.reserve(qsizetype(order.size()));
     for (const QString& word : order)
         dictionary.add(word);
     dictionary.setUnlistedWords(std::move(unlisted));
+    dictionary.setNameCounts(std::move(nameCounts));
 }
 
 } // namespace quorvane

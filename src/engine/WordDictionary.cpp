@@ -31,6 +31,7 @@ void WordDictionary::clear()
     m_words = unseededSet(0);
     m_inOrder = {};
     m_unlisted.clear();
+    m_nameCounts.clear();
     ++m_generation;
 }
 
@@ -62,6 +63,12 @@ void WordDictionary::add(const QString& lowerWord)
 void WordDictionary::setUnlistedWords(TextBlock words)
 {
     m_unlisted = std::move(words);
+    ++m_generation;
+}
+
+void WordDictionary::setNameCounts(TextBlock lines)
+{
+    m_nameCounts = std::move(lines);
     ++m_generation;
 }
 

@@ -32,7 +32,7 @@ public:
     // The same, taking the text's own storage when it can (an already lower-case text is moved, not shared).
     static QString lowerCase(QString&& text) { return std::move(text).toLower(); }
 
-    // Empties the dictionary, the unlisted words too; the origin is kept.
+    // Empties the dictionary, the unlisted words and name counts too; the origin is kept.
     void clear();
     // Makes room for this many words, so that a load does not grow the set step by step.
     void reserve(qsizetype count);
@@ -53,6 +53,11 @@ public:
     const TextBlock& unlistedWords() const { return m_unlisted; }
     void setUnlistedWords(TextBlock words);
 
+    // How often words and spelled runs are words of real domain names, as "namecounts.txt" gives them: lines
+    // "WORD COUNT", a run in upper case. Only the best guesses beyond the list use them.
+    const TextBlock& nameCounts() const { return m_nameCounts; }
+    void setNameCounts(TextBlock lines);
+
     Origin origin() const { return m_origin; }
     void setOrigin(Origin origin);
 
@@ -63,6 +68,7 @@ private:
     QSet<QString> m_words;
     std::vector<QString> m_inOrder; // shares each word's text with the set
     TextBlock m_unlisted;
+    TextBlock m_nameCounts;
     Origin m_origin = Origin::ShippedList;
     quint64 m_generation = 0;
 };

@@ -89,9 +89,10 @@ private:
     qint64 m_skipped = 0;
 };
 
-// The lines of "unlisted.lst", the words no spelling list holds. The file only sharpens the ranking of
-// splits: without it (or when it cannot be read) every word counts as listed, and nothing is reported.
-TextBlock readUnlisted(const QString& path)
+// The lines of "unlisted.lst", the words no spelling list holds, or of "namecounts.txt". Each file only
+// sharpens the ranking of splits: without it (or when it cannot be read) every word counts as listed, or as
+// never seen in a name, and nothing is reported.
+TextBlock readRankingLines(const QString& path)
 {
     if (path.isEmpty() || !QFileInfo(path).isFile())
         return {};
@@ -104,7 +105,8 @@ TextBlock readUnlisted(const QString& path)
 
 // loadWords with the paths of the word-list files given; `unlistedPath` is empty for a list of the user's own.
 void loadWordsFrom(WordListChoice choice, WordDatabase* database, const QString& googlePath, const QString& mitPath,
-                   const QString& unlistedPath, WordDictionary& dictionary, Prompter& prompter, Pointer& pointer)
+                   const QString& unlistedPath, const QString& countsPath, WordDictionary& dictionary,
+                   Prompter& prompter, Pointer& pointer)
 {
     ErrorTrap trap(location::loadWords, prompter);
     WordAdder adder(dictionary, trap);
@@ -114,7 +116,8 @@ void loadWordsFrom(WordListChoice choice, WordDatabase* database, const QString&
         dictionary.clear();
         dictionary.setOrigin(unlistedPath.isEmpty() ? WordDictionary::Origin::UserList
                                                     : WordDictionary::Origin::ShippedList);
-        dictionary.setUnlistedWords(readUnlisted(unlistedPath));
+        dictionary.setUnlistedWords(readRankingLines(unlistedPath));
+        dictionary.setNameCounts(readRankingLines(countsPath));
     });
 
     TextBlock lines;
@@ -164,19 +167,22 @@ void loadWords(WordListChoice choice, WordDatabase* database, const QString& app
 {
     loadWordsFrom(choice, database, applicationFolder + QStringLiteral("/google.col"),
                   applicationFolder + QStringLiteral("/mit.col"), applicationFolder + QStringLiteral("/unlisted.lst"),
-                  dictionary, prompter, pointer);
+                  applicationFolder + QStringLiteral("/namecounts.txt"), dictionary, prompter, pointer);
 }
 
-void loadWordsFromFile(const QString& path, WordDictionary& dictionary, Prompter& prompter, Pointer& pointer)
+void loadWordsFromFile(const QString& path, WordDictionary& dictionary, Prompter& prompter, Pointer& pointer,
+                       const QString& countsPath)
 {
-    loadWordsFrom(WordListChoice::Google, nullptr, path, QString(), QString(), dictionary, prompter, pointer);
+    loadWordsFrom(WordListChoice::Google, nullptr, path, QString(), QString(), countsPath, dictionary, prompter,
+                  pointer);
 }
 
 void loadChosenWords(WordListChoice choice, const QString& wordsFile, const QString& applicationFolder,
                      WordDictionary& dictionary, Prompter& prompter, Pointer& pointer)
 {
     if (!wordsFile.isEmpty()) {
-        loadWordsFromFile(wordsFile, dictionary, prompter, pointer);
+        loadWordsFromFile(wordsFile, dictionary, prompter, pointer,
+                          applicationFolder + QStringLiteral("/namecounts.txt"));
         return;
     }
     std::unique_ptr<WordDatabase> database;

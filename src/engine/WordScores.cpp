@@ -1,5 +1,6 @@
 #include "WordScores.h"
 
+#include "ExtraPieces.h"
 #include "NumericPieces.h"
 #include "text/Ascii.h"
 
@@ -96,8 +97,102 @@ void WordScores::rebuild(std::shared_ptr<const WordTrie> index)
         facts.compound = shipped && isCompound(word);
         table->byPlace[std::size_t(place)] = units(wordNats(facts, harmonic, shipped));
     }
+    countNames(*table, trie);
     m_index = std::move(index);
     m_table = std::move(table);
+}
+
+namespace {
+
+std::size_t runSlot(quint64 key, std::size_t mask)
+{
+    return std::size_t((key * 0x9E3779B97F4A7C15ULL) >> 32) & mask;
+}
+
+} // namespace
+
+void WordScores::countNames(Table& table, const WordTrie& trie) const
+{
+    const std::vector<QString>& words = m_dictionary->wordsInOrder();
+    // The character trigrams of the words.
+    std::vector<quint32> seen(std::size_t(symbolCount * symbolCount * symbolCount), 0);
+    for (const QString& word : words) {
+        int a = edgeSymbol;
+        int b = edgeSymbol;
+        for (qsizetype k = 0; k <= word.size(); ++k) {
+            const int c = k < word.size() ? symbolOf(word[k].unicode()) : edgeSymbol;
+            ++seen[std::size_t((a * symbolCount + b) * symbolCount + c)];
+            a = b;
+            b = c;
+        }
+    }
+    table.trigrams.resize(seen.size());
+    for (std::size_t ab = 0; ab < seen.size(); ab += symbolCount) {
+        double total = 0;
+        for (int c = 0; c < symbolCount; ++c)
+            total += seen[ab + std::size_t(c)];
+        for (int c = 0; c < symbolCount; ++c)
+            table.trigrams[ab + std::size_t(c)] = std::log((seen[ab + std::size_t(c)] + 1.0) / (total + symbolCount));
+    }
+
+    // The counts: a word of the list scores more for each, a spelled run keeps its count for its pieces.
+    table.guessByPlace = table.byPlace;
+    std::vector<std::pair<quint64, double>> runs;
+    const TextBlock& lines = m_dictionary->nameCounts();
+    QString line;
+    for (qsizetype k = 0; k < lines.count(); ++k) {
+        lines.copyText(k, line);
+        const qsizetype blank = line.indexOf(u' ');
+        bool isNumber = false;
+        const qint64 count = blank > 0 ? QStringView(line).sliced(blank + 1).toLongLong(&isNumber) : 0;
+        if (!isNumber || count <= 0)
+            continue;
+        const QStringView piece = QStringView(line).first(blank);
+        const double value = std::log1p(double(count));
+        if (piece.size() <= ExtraPieces::runLongest &&
+            std::all_of(piece.begin(), piece.end(), [](QChar c) { return c >= u'A' && c <= u'Z'; })) {
+            quint64 key = firstRunKey;
+            for (const QChar c : piece) {
+                key = runKey(key, symbolOf(c.unicode()));
+                runs.emplace_back(key, 0.0);
+            }
+            runs.back().second = value;
+            continue;
+        }
+        const qsizetype place = trie.placeOf(WordDictionary::lowerCase(piece));
+        if (place >= 0 && table.byPlace[std::size_t(place)] != notAPiece)
+            table.guessByPlace[std::size_t(place)] =
+                units(double(table.byPlace[std::size_t(place)]) / unitsPerNat + ExtraPieces::nameCountScore * value);
+    }
+    std::size_t slotCount = 16;
+    while (slotCount < 2 * runs.size())
+        slotCount *= 2;
+    table.runKeys.assign(slotCount, 0);
+    table.runCounts.assign(slotCount, 0.0);
+    for (const auto& [key, value] : runs) {
+        std::size_t slot = runSlot(key, slotCount - 1);
+        while (table.runKeys[slot] != 0 && table.runKeys[slot] != key)
+            slot = (slot + 1) & (slotCount - 1);
+        table.runKeys[slot] = key;
+        table.runCounts[slot] = std::max(table.runCounts[slot], value);
+    }
+}
+
+double WordScores::runCount(quint64 key) const
+{
+    const std::vector<quint64>& keys = m_table->runKeys;
+    const std::size_t mask = keys.size() - 1;
+    for (std::size_t slot = runSlot(key, mask);; slot = (slot + 1) & mask) {
+        if (keys[slot] == key)
+            return m_table->runCounts[slot];
+        if (keys[slot] == 0)
+            return noRunCount;
+    }
+}
+
+qint32 WordScores::guessWordScore(qsizetype place) const
+{
+    return m_table->guessByPlace[std::size_t(place)];
 }
 
 qint32 WordScores::wordScore(qsizetype place) const
@@ -107,6 +202,16 @@ qint32 WordScores::wordScore(qsizetype place) const
 
 qint32 WordScores::pieceScore(QStringView piece) const
 {
+    return lookUp(m_table->byPlace, *m_index, piece);
+}
+
+qint32 WordScores::guessPieceScore(QStringView piece) const
+{
+    return lookUp(m_table->guessByPlace, *m_index, piece);
+}
+
+qint32 WordScores::lookUp(const std::vector<qint32>& byPlace, const WordTrie& index, QStringView piece)
+{
     if (piece.isEmpty())
         return notAPiece;
     qint32 place = -1;
@@ -114,18 +219,18 @@ qint32 WordScores::pieceScore(QStringView piece) const
         // Lower-cased on the way down the trie.
         quint32 node = WordTrie::root;
         for (const QChar unit : piece) {
-            node = m_index->child(node, ascii::toLower(unit.unicode()));
+            node = index.child(node, ascii::toLower(unit.unicode()));
             if (node == WordTrie::noNode)
                 break;
         }
-        place = node == WordTrie::noNode ? -1 : m_index->wordPlace(node);
+        place = node == WordTrie::noNode ? -1 : index.wordPlace(node);
     } else {
         // A piece with characters beyond ASCII is lower-cased in full, as the dictionary's words were; its lower
         // case may well be ASCII (the Kelvin sign is a k).
-        place = m_index->placeOf(WordDictionary::lowerCase(piece));
+        place = index.placeOf(WordDictionary::lowerCase(piece));
     }
     if (place >= 0)
-        return m_table->byPlace[std::size_t(place)];
+        return byPlace[std::size_t(place)];
     return isNumeric(piece) ? numberScore() : notAPiece;
 }
 

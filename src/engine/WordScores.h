@@ -80,12 +80,49 @@ public:
     // pieceScore() gives for that word.
     qint32 wordScore(qsizetype place) const;
 
+    // For the best guesses beyond the list (ExtraPieces.h): the same scores with what the dictionary's counts of
+    // words in real names add (ExtraPieces::nameCountScore per ln(1 + count)).
+    qint32 guessPieceScore(QStringView piece) const;
+    qint32 guessWordScore(qsizetype place) const;
+
+    // The letters' symbols of the character trigrams: a-z in either case 0-25, any other character 26, and
+    // 27 the edge of a word.
+    static constexpr int otherSymbol = 26;
+    static constexpr int edgeSymbol = 27;
+    static constexpr int symbolCount = 28;
+    static int symbolOf(char16_t unit)
+    {
+        const char16_t lower = unit | 0x20;
+        return lower >= u'a' && lower <= u'z' ? int(lower - u'a') : otherSymbol;
+    }
+    // ln P(c | a b) over the letters of the dictionary's words, each word between edges (two before, one
+    // after), add-one smoothed: how likely a stretch of text is as a word.
+    double trigram(int a, int b, int c) const
+    {
+        return m_table->trigrams[std::size_t((a * symbolCount + b) * symbolCount + c)];
+    }
+    // A spelled run of letters a-z as a key: runKey(runKey(firstRunKey, a), b) for "ab".
+    static constexpr quint64 firstRunKey = 1;
+    static constexpr quint64 runKey(quint64 before, int symbol) { return (before << 5) | quint64(symbol); }
+    // ln(1 + the count of the run `key` in real names); 0 for a run never counted that begins a counted one,
+    // and noRunCount when no counted run begins with it.
+    static constexpr double noRunCount = -1.0;
+    double runCount(quint64 key) const;
+
 private:
     struct Table
     {
         quint64 generation = 0;
-        std::vector<qint32> byPlace; // every word's, in the dictionary's order
+        std::vector<qint32> byPlace;      // every word's, in the dictionary's order
+        std::vector<qint32> guessByPlace; // the same with the counts in real names
+        std::vector<double> trigrams;     // symbolCount^3
+        // The counted runs and the runs they begin, by open addressing (a key of 0 is an empty slot).
+        std::vector<quint64> runKeys;
+        std::vector<double> runCounts;
     };
+
+    void countNames(Table& table, const WordTrie& trie) const;
+    static qint32 lookUp(const std::vector<qint32>& byPlace, const WordTrie& index, QStringView piece);
 
     void rebuild(std::shared_ptr<const WordTrie> index);
 

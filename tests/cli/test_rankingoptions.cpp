@@ -282,7 +282,7 @@ private slots:
         QTest::addColumn<QByteArray>("split"); // the first row's, and its pieces' kinds (no field: none)
         QTest::addColumn<QByteArray>("kinds");
         QTest::newRow("a name with no split of the list")
-            << QStringList{} << QByteArray("xqzwvb.com") << QByteArray("xqzwvb") << QByteArray("unknown");
+            << QStringList{} << QByteArray("frobnitz.com") << QByteArray("frobnitz") << QByteArray("unknown");
         QTest::newRow("spelled letters rather than a short unknown stretch")
             << QStringList{} << QByteArray("xqzw") << QByteArray("x q z w")
             << QByteArray("letter letter letter letter");

@@ -12,10 +12,12 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QRandomGenerator>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QtTest>
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <vector>
 
@@ -33,10 +35,51 @@ struct Guess
     bool operator==(const Guess&) const = default;
 };
 
-// The reference: every way of writing the text as pieces of the list (what WordScores scores), letters on
-// their own, characters nothing else takes and unknown stretches, each piece with the better of its scores,
-// listed depth first with shorter first pieces first, then stably sorted by score, best first.
-std::vector<Guess> everyGuessSorted(QStringView text, const WordScores& scores, bool caseHints)
+// The reference's evidence of a run or stretch: ln P of its letters as a word, by trigrams counted over the
+// dictionary's words there and then; and the counts of real names, by their lines.
+double trigramsOf(const WordDictionary& dictionary, QStringView piece)
+{
+    const auto symbol = [](QChar c) {
+        return c.toLower() >= u'a' && c.toLower() <= u'z' ? c.toLower().unicode() - u'a' : 26;
+    };
+    const auto symbols = [&](QStringView text) {
+        std::vector<int> out{27, 27};
+        for (const QChar c : text)
+            out.push_back(symbol(c));
+        out.push_back(27);
+        return out;
+    };
+    const std::vector<int> wanted = symbols(piece);
+    double total = 0;
+    for (std::size_t k = 2; k < wanted.size(); ++k) {
+        double seen = 0;
+        double after = 0;
+        for (const QString& word : dictionary.wordsInOrder()) {
+            const std::vector<int> s = symbols(word);
+            for (std::size_t m = 2; m < s.size(); ++m) {
+                after += s[m - 2] == wanted[k - 2] && s[m - 1] == wanted[k - 1];
+                seen += s[m - 2] == wanted[k - 2] && s[m - 1] == wanted[k - 1] && s[m] == wanted[k];
+            }
+        }
+        total += std::log((seen + 1) / (after + 28));
+    }
+    return total;
+}
+double countOf(const WordDictionary& dictionary, const QString& piece)
+{
+    for (const QString& line : dictionary.nameCounts()) {
+        if (line.section(QLatin1Char(' '), 0, 0) == piece)
+            return std::log1p(line.section(QLatin1Char(' '), 1).toDouble());
+    }
+    return 0;
+}
+
+// The reference: every way through the pieces of the list (what WordScores scores, and what the names' counts
+// add), runs of letters, characters nothing else takes and unknown stretches, each piece with the best of its
+// kinds, listed depth first with shorter first pieces first, then stably sorted by score, best first, each
+// written with its runs letter by letter, and the first of those written alike kept.
+std::vector<Guess> everyGuessSorted(QStringView text, const WordDictionary& dictionary, const WordScores& scores,
+                                    bool caseHints)
 {
     const qsizetype size = text.size();
     std::vector<std::pair<qsizetype, double>> cuts; // with case hints, where each cut lies and its score
@@ -46,32 +89,40 @@ std::vector<Guess> everyGuessSorted(QStringView text, const WordScores& scores, 
         else if (text[at - 1].isUpper() && text[at].isUpper())
             cuts.emplace_back(at, ExtraPieces::upperCutScore);
     }
+    using E = ExtraPieces;
     const auto pieceOf = [&](qsizetype from, qsizetype to, qint64& score, PieceKind& kind) {
         const qsizetype length = to - from;
-        const qint32 known = scores.pieceScore(text.mid(from, length));
-        const bool knownOneAhead = scores.pieceScore(text.mid(from, 1)) != WordScores::notAPiece;
-        bool found = known != WordScores::notAPiece;
-        score = known;
-        kind = PieceKind::Known;
-        qint64 beyond = 0;
-        PieceKind beyondKind = PieceKind::Unknown;
-        bool beyondFound = true;
-        if (length == 1 && text[from].isLetter()) {
-            beyond = WordScores::units(ExtraPieces::letterScore);
-            beyondKind = PieceKind::Letter;
-        } else if ((length == 1 && !knownOneAhead) ||
-                   (length >= ExtraPieces::unknownShortest && length <= ExtraPieces::unknownLongest)) {
-            beyond = WordScores::units(ExtraPieces::unknownScore + ExtraPieces::unknownScorePerUnit * double(length));
-        } else {
-            beyondFound = false;
-        }
-        if (beyondFound && (!found || beyond > score)) {
-            score = beyond;
-            kind = beyondKind;
-        }
-        for (const auto& [cut, cutScore] : cuts)
-            score += from < cut && cut < to ? WordScores::units(cutScore) : 0;
-        return found || beyondFound;
+        const QString piece = text.mid(from, length).toString();
+        qint64 cut = 0;
+        for (const auto& [at, cutScore] : cuts)
+            cut += from < at && at < to ? WordScores::units(cutScore) : 0;
+        bool found = false;
+        const auto take = [&](qint64 value, PieceKind what) {
+            if (!found || value > score) {
+                score = value;
+                kind = what;
+                found = true;
+            }
+        };
+        const qint32 known = scores.pieceScore(piece);
+        if (known != WordScores::notAPiece)
+            take(WordScores::units(double(known) / WordScores::unitsPerNat +
+                                   E::nameCountScore * countOf(dictionary, piece.toLower())) +
+                     cut,
+                 PieceKind::Known);
+        if (length >= E::unknownShortest ? length <= E::unknownLongest : length == 1 && !text[from].isLetter())
+            take(WordScores::units(E::unknownScore + E::unknownScorePerUnit * double(length) +
+                                   E::unknownTrigramScore * trigramsOf(dictionary, piece)) +
+                     cut,
+                 PieceKind::Unknown);
+        if (length <= E::runLongest && std::all_of(piece.begin(), piece.end(), [](QChar c) { return c.isLetter(); }))
+            take(WordScores::units(E::runScore + E::runScorePerLetter * double(length) +
+                                   (piece.contains(QRegularExpression("[aeiouAEIOU]")) ? 0.0 : E::runNoVowelScore) +
+                                   (known != WordScores::notAPiece ? E::runListWordScore : 0.0) +
+                                   E::runTrigramScore * trigramsOf(dictionary, piece) +
+                                   E::runCountScore * countOf(dictionary, piece.toUpper())),
+                 PieceKind::Letter);
+        return found;
     };
     std::vector<Guess> guesses;
     Guess path;
@@ -85,18 +136,26 @@ std::vector<Guess> everyGuessSorted(QStringView text, const WordScores& scores, 
             PieceKind kind = PieceKind::Known;
             if (!pieceOf(from, to, score, kind))
                 continue;
-            path.pieces.append(text.mid(from, to - from).toString());
-            path.kinds.append(kind);
+            const qsizetype before = path.pieces.size();
+            for (qsizetype at = from; at < to; at += kind == PieceKind::Letter ? 1 : to - from) {
+                path.pieces.append(text.mid(at, kind == PieceKind::Letter ? 1 : to - from).toString());
+                path.kinds.append(kind);
+            }
             path.score += score;
             self(self, to);
             path.score -= score;
-            path.pieces.removeLast();
-            path.kinds.removeLast();
+            path.pieces.resize(before);
+            path.kinds.resize(before);
         }
     };
     walk(walk, 0);
     std::stable_sort(guesses.begin(), guesses.end(), [](const Guess& a, const Guess& b) { return a.score > b.score; });
-    return guesses;
+    std::vector<Guess> written;
+    for (const Guess& guess : guesses) {
+        if (std::none_of(written.begin(), written.end(), [&](const Guess& w) { return w.pieces == guess.pieces; }))
+            written.push_back(guess);
+    }
+    return written;
 }
 
 } // namespace
@@ -108,8 +167,15 @@ class TestBestGuesses : public QObject
     Q_OBJECT
 
     QTemporaryDir m_folder;
-    const WordDictionary m_dictionary = dictionaryOf(
-        {"blue", "sky", "blues", "ky", "car", "pet", "carpet", "a", "on", "shows", "show", "son", "tv", "dvd"});
+    const WordDictionary m_dictionary = [] {
+        WordDictionary dictionary = dictionaryOf(
+            {"blue", "sky", "blues", "ky", "car", "pet", "carpet", "a", "on", "shows", "show", "son", "tv", "dvd"});
+        TextBlock counts; // what real names hold, as namecounts.txt gives it
+        for (const char* line : {"TV 40", "shows 9", "sky 2", "DVD 3", "D 5", "XQ 2", "broken", "car x"})
+            counts.add(QString::fromLatin1(line));
+        dictionary.setNameCounts(std::move(counts));
+        return dictionary;
+    }();
 
     std::vector<Guess> processorGuesses(EntryProcessor& processor, const QString& entry, const SplitOptions& options)
     {
@@ -152,6 +218,7 @@ private slots:
         QTest::newRow("case hints against the words") << "blUesky" << true << 30;
         QTest::newRow("case hints in a run of capitals") << "TVShowsOnDVD" << true << 40;
         QTest::newRow("one letter") << "q" << false << 5;
+        QTest::newRow("counted runs, a run that is a word") << "xqtvdvdashowd" << false << 60;
         QTest::newRow("the best alone: spelled letters") << "tvshowsondvd" << false << 1;
         QTest::newRow("the best alone: a stretch") << "carglympse" << false << 1;
         QTest::newRow("the best alone: numbers") << "4car22" << false << 1;
@@ -169,7 +236,7 @@ private slots:
         options.best = wanted;
         options.guesses.beyondList = true;
         options.guesses.caseHints = caseHints;
-        const std::vector<Guess> all = everyGuessSorted(text, processor.scores(), caseHints);
+        const std::vector<Guess> all = everyGuessSorted(text, m_dictionary, processor.scores(), caseHints);
         QVERIFY(!all.empty());
         const std::vector<Guess> expected(all.begin(), all.begin() + std::min<std::ptrdiff_t>(wanted, all.size()));
         const std::vector<Guess> got = processorGuesses(processor, text, options);
@@ -225,8 +292,12 @@ private slots:
     {
         QFETCH(QString, letters);
         QFETCH(bool, caseHints);
-        const WordDictionary dictionary = dictionaryOf(
+        WordDictionary dictionary = dictionaryOf(
             {"car", "pet", "carpet", "a", "ab", "abc", "bc", "c", "blue", "sky", "blues", "ky", "e", "12", "01"});
+        TextBlock counts;
+        for (const char* line : {"AB 3", "ABC 1", "CA 2", "BCA 2", "carpet 4", "sky 1"})
+            counts.add(QString::fromLatin1(line));
+        dictionary.setNameCounts(std::move(counts));
         EntryProcessor processor(dictionary, m_folder.path());
         SplitOptions options;
         options.order = SplitOrder::Ranked;
