@@ -7,7 +7,7 @@
 
 namespace quorvane {
 
-// One pointer image of a Windows cursor file (".cur") and the point of it that marks the position.
+// One pointer image of a Windows cursor file and its hot spot.
 struct CursorImage
 {
     QImage image; // ARGB32

@@ -24,13 +24,7 @@ class TextListModel;
 // when one got fewer than the bound (its splits were too long to keep that many), each name says how many.
 QString cutNamesMessage(const QStringList& names, const QList<qsizetype>& listed, qsizetype bound);
 
-// "Start Splitting": every entry of the domain list, cleaned and split by the jobs of a SplittingRun, one row
-// per split appended to the result list. The window's thread only sets the progress, yields once per entry and
-// appends the rows the jobs have finished; the jobs split ahead of it.
-//
-// Commands that run during a yield take effect from the next entry on: the run starts its jobs again from
-// there when the display option or the order changed, when entries were removed, and when stopJobs() was
-// called (before the words change under the jobs).
+// The window's "Start Splitting": the jobs' splits appended to the result list, entry by entry.
 class ListSplittingRun final
 {
 public:

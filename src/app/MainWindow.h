@@ -36,8 +36,7 @@ class EntryProcessor;
 class ListSplittingRun;
 class WordDatabase;
 
-// What the window is built with. Null members get the window program's own: Qt dialogs, a time-sliced
-// event pump and the user's settings store.
+// What the window is built with; null members get the program's own.
 struct MainWindowSetup
 {
     QString applicationFolder;
@@ -48,8 +47,7 @@ struct MainWindowSetup
     SpreadsheetApplication* spreadsheet = nullptr; // else LibreOffice Calc through the plugin beside the program
 };
 
-// The program's one window (Form1): its fixed layout, start-up, settings and the command handlers. Each
-// handler is a thin slot named as the control and event it answers.
+// The program's one window (Form1): its layout, start-up, settings and command handlers.
 class MainWindow final : public QWidget
 {
     Q_OBJECT
@@ -116,7 +114,7 @@ private:
     void loadSelectedWords(bool serveWindow = true);
     // Runs a store of a setting for a handler without error trap; a failure is told, not thrown.
     void storeSetting(const std::function<void()>& store);
-    // Removes the list's selected entry (Delete key, double-click); does nothing while busy.
+    // The processor of the window's words, made on first use.
     EntryProcessor& entryProcessor();
     void scrollResultsToEnd();
     OutputCommands& output();

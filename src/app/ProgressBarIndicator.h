@@ -7,8 +7,7 @@
 
 namespace quorvane {
 
-// A progress bar that shows its caption exactly as given. QProgressBar's own format would put numbers in
-// place of "%p", "%v" and "%m", which a file name in the caption may well hold.
+// A progress bar that shows its caption exactly as given, without Qt's placeholders.
 class CaptionProgressBar final : public QProgressBar
 {
     Q_OBJECT
@@ -24,8 +23,7 @@ private:
     QString m_caption;
 };
 
-// The window's progress bar seen as a ProgressIndicator: the value is rounded to a whole percentage and the
-// caption text is shown on the bar.
+// The window's progress bar as a ProgressIndicator.
 class ProgressBarIndicator final : public ProgressIndicator
 {
 public:

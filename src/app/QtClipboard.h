@@ -4,8 +4,7 @@
 
 namespace quorvane {
 
-// The system clipboard through QClipboard (X11 or Wayland). The running program owns the copied text and
-// hands it to other programs when they ask, so it stays there for them while the window is open.
+// The system clipboard through QClipboard.
 class QtClipboard final : public Clipboard
 {
 public:

@@ -4,10 +4,7 @@
 
 namespace quorvane {
 
-// The row header of a long list whose rows all have the one default height: Fixed, never resized one by one.
-// Qt's header answers a removal of rows with a pass over every row it has (a million calls asking whether a
-// row is hidden). Rows all alike, removing any rows gives the same header as removing as many at the end,
-// which costs nothing: that is done here while no row is hidden or moved, and Qt's own handling otherwise.
+// The row header of a long list whose rows all have one fixed height.
 class RowHeader final : public QHeaderView
 {
     Q_OBJECT

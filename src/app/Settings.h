@@ -8,9 +8,7 @@ class QSettings;
 
 namespace quorvane {
 
-// The per-user settings: organisation "Tarnwick", application "Quorvane", group "Quorvane". This class
-// owns the keys and their defaults. Values are kept as the texts they were stored as, so a value
-// written by hand comes back unchanged and start-up decides what it means.
+// The per-user settings: their keys and defaults, values kept as stored.
 class Settings final
 {
 public:

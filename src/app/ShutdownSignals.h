@@ -6,8 +6,7 @@ class QSocketNotifier;
 
 namespace quorvane {
 
-// Turns SIGTERM, SIGINT and SIGHUP into a Qt signal delivered on the user-interface thread (through a
-// self-pipe), so that the window can close normally and store what it must keep. One instance per process.
+// SIGTERM, SIGINT and SIGHUP as a Qt signal on the user-interface thread.
 class ShutdownSignals final : public QObject
 {
     Q_OBJECT

@@ -4,9 +4,7 @@
 
 namespace quorvane {
 
-// The application's style, with a frame's inside left in the frame's own background colour: the Fusion style
-// fills it with a light grey of its own, so the white frames of the design showed grey, with white patches
-// behind their check box and option buttons. The frame's border is drawn as a plain line.
+// The application's style: frames keep their own background, with a plain border.
 class WhiteFrameStyle final : public QProxyStyle
 {
     Q_OBJECT

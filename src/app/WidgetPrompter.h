@@ -7,8 +7,7 @@
 
 namespace quorvane {
 
-// The Prompter of the window program: Qt's message boxes, input box and file dialogs, modal to the window.
-// Message and input boxes are captioned with the application title.
+// The window program's Prompter: Qt's message boxes, input box and file dialogs.
 class WidgetPrompter final : public Prompter
 {
 public:

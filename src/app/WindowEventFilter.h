@@ -12,9 +12,7 @@ namespace quorvane {
 class Pointer;
 class TextListModel;
 
-// The window's mouse and key events that are commands of their own: the hand pointer over a button and the
-// default one over the background or a list, and the removal of the selected list entries by Delete or a
-// double-click. None of them acts while the busy pointer shows.
+// The window's mouse and key events that are commands of their own.
 class WindowEventFilter final : public QObject
 {
     Q_OBJECT

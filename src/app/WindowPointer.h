@@ -10,8 +10,7 @@
 
 namespace quorvane {
 
-// The window's mouse pointer: the arrow, the busy cursor, or the hand loaded from the cursor file (the arrow
-// when none was loaded). The state, not the widget's cursor, is what handlers read.
+// The window's mouse pointer: arrow, busy cursor or the loaded hand.
 class WindowPointer final : public Pointer
 {
 public:

@@ -15,7 +15,7 @@ class Prompter;
 class WordDatabase;
 class WordDictionary;
 
-// A word list and the search over it, made together so that the window can take both at once.
+// A word list and the search over it, made together.
 struct LoadedWords
 {
     std::unique_ptr<WordDictionary> dictionary;
@@ -29,7 +29,7 @@ struct LoadedWords
 LoadedWords loadWordsAside(WordListChoice choice, WordDatabase* database, const QString& applicationFolder,
                            Prompter& prompter, EventPump* pump);
 
-// Frees words no longer used on a thread of its own, as freeing a large list takes tens of milliseconds.
+// Frees words no longer used on a thread of its own.
 class WordsDisposal
 {
 public:

@@ -17,8 +17,7 @@ QString toQString(const rtl::OUString& text);
 // The description of a UNO failure for the error report.
 QString describe(const css::uno::Exception& failure);
 
-// A connection to an office through a named pipe. When nothing answers on the pipe, the office is started
-// detached, listening on it, and is waited for. Throws Failure.
+// A connection to an office through a named pipe, starting one if needed.
 class UnoOffice
 {
 public:

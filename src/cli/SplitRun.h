@@ -14,12 +14,7 @@ namespace quorvane {
 class StreamWriter;
 class TerminalProgress;
 
-// The batch splitter's run over its input files: names are read in batches, each batch is split by one of
-// several jobs (threads, each with its own EntryProcessor), and the batches' rows and messages are written in
-// the order of the input, so that the output is the same whatever the number of jobs. A job that finishes the
-// batch whose turn it is writes it, and the later batches finished meanwhile; a job that finishes a later
-// batch leaves it waiting and takes the next. The rows of a batch are kept until its turn comes, up to a
-// limit past which the job waits for its turn and writes what it has.
+// quorvane-split's run over its input files, rows written in input order.
 class SplitRun final
 {
 public:

@@ -5,8 +5,7 @@
 
 namespace quorvane {
 
-// A progress line on standard error, shown only when standard error is a terminal and only once the
-// input has taken more than a second; redrawn a few times a second.
+// A progress line on standard error, shown on a terminal after a second.
 class TerminalProgress final
 {
 public:

@@ -15,10 +15,7 @@ namespace quorvane {
 // and the request to send a screenshot.
 QString errorReportText(const QString& description, const QString& location, int step);
 
-// The error trap of a trapped procedure. The procedure runs each numbered step (100, 102, ...) through
-// the trap; a step that fails shows the error report with the procedure's location and the step number,
-// and the procedure goes on with its next step. A report never disarms the trap: one run can report
-// several times. Failures of untrapped helpers called inside a step are reported under that step.
+// The error trap of a procedure's numbered steps.
 class ErrorTrap
 {
 public:

@@ -7,7 +7,7 @@
 
 namespace quorvane {
 
-// The "yield to the event queue" of long loops. A yield lets the window repaint and take commands.
+// The "yield to the event queue" of long loops.
 class EventPump
 {
 public:
@@ -21,9 +21,7 @@ public:
     virtual void waitIdle() {}
 };
 
-// Thrown by a StoppingEventPump's yield once the program is ending: the command that yielded stops there,
-// and its objects clean up as they go (a file being written is dropped). Not a std::exception, so that error
-// traps let it pass on to the command's handler, which ends quietly.
+// Thrown by a StoppingEventPump's yield once the program is ending.
 struct CommandStopped
 {};
 
@@ -54,8 +52,7 @@ public:
     void yield() override {}
 };
 
-// Processes pending events at most once per time slice, so that a yield per cell costs next to
-// nothing on large lists while the window still repaints several times a second.
+// Processes pending events at most once per time slice.
 class TimeSlicedEventPump final : public EventPump
 {
 public:

@@ -6,8 +6,7 @@
 
 namespace quorvane {
 
-// The one exception type of the project: an operation that fails throws it with a description for
-// the user. Trapped procedures catch it per step (see ErrorTrap); untrapped helpers just let it pass.
+// The one exception type of the project, with a description for the user.
 class Failure : public std::exception
 {
 public:

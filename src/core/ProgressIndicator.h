@@ -4,7 +4,7 @@
 
 namespace quorvane {
 
-// A progress bar seen as a value from 0 to 100 and a caption text. The window's bar adapts to it.
+// A progress bar seen as a value from 0 to 100 and a caption.
 class ProgressIndicator
 {
 public:

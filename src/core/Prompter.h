@@ -13,8 +13,7 @@ struct FileDialogOptions
     int selectedFilter = 0;
 };
 
-// Every modal interaction of the program goes through this interface, so that every command handler
-// can run headless in tests. The window program uses Qt dialogs; tests use a scripted fake.
+// Every modal interaction of the program, so that handlers run headless.
 class Prompter
 {
 public:

@@ -7,16 +7,7 @@
 
 namespace quorvane {
 
-// The words of a dictionary that are all ASCII, as a double-array trie over lower-cased ASCII texts: a step
-// of a walk is one read of one 4-byte cell, so the walks through a text wait on memory half as often as
-// through WordTrie, whose steps read an edge and then its node's units.
-//
-// The characters of the words are numbered 1 to K (the alphabet). A node is a cell holding its base, whether
-// it ends a word, and the number of the character that leads to it; the child over character c lies in
-// cell base + c, and is there only when that cell's character is c. No two nodes with children share a base,
-// so the character alone tells whose child a cell is. Nodes without children have base 0, which no other
-// node has, so that every step from them fails; a failed step gives the cell 0, whose base is 0 too: a walk
-// that has failed goes on failing without a test.
+// The dictionary's ASCII words as a double-array trie over lower-cased ASCII.
 class AsciiWordTrie
 {
 public:

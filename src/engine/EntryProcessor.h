@@ -51,9 +51,7 @@ struct SplitOptions
     bool urlCleaning = false;
 };
 
-// The cleaning and splitting of one name, and its rows, for every front end: each job of a splitting run has one.
-// A name whose cleaning fails gives no rows: it is not searched in a half-cleaned or uncleaned form, since rows
-// from such a text would mislead.
+// The cleaning and splitting of one name for every front end; one per job.
 class EntryProcessor final
 {
 public:
@@ -118,8 +116,7 @@ public:
     }
 
 private:
-    // Ranked: how many splits are wanted (0: all), and whether that is the bound, so that more splits cut the
-    // list. The bound keeps the best splits; asking for fewer than the bound is no cut.
+    // How many ranked splits are wanted, and whether that is the bound.
     struct RankedWanted
     {
         qsizetype wanted;

@@ -54,19 +54,7 @@ private:
     std::vector<double> m_runCounts; // per place and length - 1 of a run from there: ln(1 + its count)
 };
 
-// The lattice the ranked search walks for a best guess, with each piece's score: the list's pieces, and
-// with `beyondList` the pieces beyond it, so that every text has a split. A run of 1 to runLongest letters,
-// written letter by letter ("T V Shows On D V D"), scores a bias, a score per letter, and its evidence: no
-// vowel, itself a word of the list, how likely its letters are as a word (WordScores::trigram), and how often
-// it is a run of real names (WordDictionary::nameCounts). An unknown stretch of unknownShortest to
-// unknownLongest characters scores a bias, a score per character and its trigrams (a character that no
-// other piece takes is a stretch of one). A word of the list scores more the more often real names hold it.
-// A piece that is both of the list and beyond it scores the best of its kinds. With case hints, a text with
-// a lower-to-upper change loses caseCutScore for every such change inside a word or stretch, and
-// upperCutScore for every two upper-case letters in a row inside one (a run is cut at every letter): a strong
-// preference for cutting there, never a rule. The weights, in nats, were fitted on the train half of a corpus
-// of names with known word boundaries (tools/tune-ranking.py --beyond --tune, and --cased --case-hints for
-// the case hints').
+// The lattice and piece scores of a ranked search that may go beyond the list.
 class ExtraPieces final
 {
 public:

@@ -10,16 +10,7 @@
 
 namespace quorvane {
 
-// Tells, once per use of a file kept in memory, whether it must be read again now, and whether there is a
-// regular file of that name at all. The reading is the owner's: after each answer ReadAgain it tells
-// fileRead() once the reading succeeded; a reading not told of (it failed) is asked for again next time.
-// How a change is noticed:
-//   - Watching (where the system offers it, on local file systems): a FileChangeWatcher counts the kernel's
-//     notes of changes; a call only compares that count with the one of the last reading. A link is looked
-//     at every time, since its target may change in folders not watched.
-//   - Otherwise, at every call, the file's identity, size and change times are looked up and compared
-//     with those of the last reading (a file changed within the last seconds is read again every time,
-//     since a rewrite within one tick of the file system's clock leaves those unchanged).
+// Tells, at each use of a file kept in memory, whether to read it again.
 class FileChangeCheck final
 {
 public:

@@ -8,14 +8,7 @@
 
 namespace quorvane {
 
-// Notices changes to one entry of a folder: the entry created, written, replaced, renamed or removed, the file
-// it names written through another name of it (a hard link elsewhere), and the folder itself moved or
-// removed. A thread of its own waits for the kernel's notes and counts them, so that asking whether anything
-// changed costs one load, not a system call: a change is seen by the first question after that thread has
-// taken the kernel's note (a matter of microseconds). No signal is used.
-//
-// Only on local file systems, on which the kernel notes every change; elsewhere, or once the notes fail (the
-// folder gone, no more watches to be had), watching() is false and the owner must look at the file itself.
+// Counts the kernel's notes of changes to one entry of a folder, on a thread.
 class FileChangeWatcher final
 {
 public:

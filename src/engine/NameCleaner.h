@@ -11,16 +11,7 @@
 
 namespace quorvane {
 
-// cleanDomainName: turns a DomainList entry into the text to split. In this order: every "http://" and
-// every "www." is removed (exact letter case, anywhere); blanks are trimmed; each non-empty line of
-// "suffix.lst" in the application folder, in file order, removes every occurrence of "." followed by that
-// line (any letter case, anywhere, left to right without overlap); ".", "/" and "-" become blanks; blanks
-// are trimmed. Only the blank U+0020 counts as a blank.
-//
-// "suffix.lst" is optional: without a regular file of that name the suffix step does nothing. Its lines
-// are separated by CR LF; an empty file counts as the one line "empty file". A change to it is seen from
-// the next name on, while its parsed lines are kept as long as it does not change (a FileChangeCheck tells
-// when to read it again).
+// Turns a domain list entry into the text to split (cleanDomainName).
 class NameCleaner final
 {
 public:

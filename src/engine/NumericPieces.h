@@ -22,10 +22,7 @@ namespace quorvane {
 // Whether the whole key is numeric.
 bool isNumeric(QStringView key);
 
-// Finds, in one left-to-right pass, every end j such that text[start, j) is numeric, in ascending order.
-// `digitRunEnd`, when given, holds for each position the end of the run of ASCII digits starting there
-// (the position itself when it is no digit): long runs whose value is certainly out of range are then
-// skipped at once instead of digit by digit.
+// Finds every end of a numeric piece from one place, in one pass.
 class NumericScanner
 {
 public:

@@ -7,9 +7,7 @@
 
 namespace quorvane {
 
-// The pieces of one text that lead somewhere: for every place, the ends j of the pieces text[place, j) (words
-// or numbers, each end once, ascending) from which the rest of the text can still be split. Every split of the
-// text is a path through it from place 0 to the text's end, so a search over it meets no dead end.
+// The pieces of one text that lead to its end: a place's piece ends.
 class PieceLattice
 {
 public:

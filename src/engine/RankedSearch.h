@@ -13,17 +13,7 @@ namespace quorvane {
 
 class WordScores;
 
-// The splits of a text best first: a split's score is the sum of its pieces' scores, and splits of equal
-// score keep search order (ascending by the sequence of their piece ends).
-//
-// A backward pass over the lattice gives, per place, the best score of any split of the rest, and orders the
-// pieces from each place by the best split they begin (the shortest first among equal ones). Every split is
-// then a path that follows the first piece of each place except at a few depths. A queue holds splits
-// described that way: the answer they were derived from, the depth where they leave it and the piece they
-// take there; their scores are exact. The best one taken from the queue is the next answer. What goes into
-// the queue then is, per depth past its turning point, the split that leaves it there by the next best
-// piece, and the split that takes the next piece after its own at its turning point. Each answer thus costs
-// about the number of pieces along it, however many splits the text has.
+// The splits of a text best first, equal scores in search order.
 class RankedSearch final
 {
 public:
@@ -57,8 +47,7 @@ public:
     qint64 score() const { return m_score; }
 
 private:
-    // A split in the queue: the answer `parent` (an index into m_taken; -1 for the best split) up to
-    // `depth`, then piece `edge`, then the first pieces of each place to the end.
+    // A split in the queue: answer `parent` up to `depth`, then piece `edge`.
     struct Entry
     {
         qint64 score = 0;

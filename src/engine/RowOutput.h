@@ -4,8 +4,7 @@
 
 namespace quorvane {
 
-// Rows as UTF-8 bytes, appended straight into a buffer that its owner empties (to a file, say) or grows
-// when it runs out of room; no row is built as a string of its own.
+// Rows as UTF-8 bytes appended straight into a buffer its owner empties or grows.
 class RowOutput
 {
 public:

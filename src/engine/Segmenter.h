@@ -17,15 +17,7 @@
 
 namespace quorvane {
 
-// splitIntoWords: every way of writing a text as a sequence of pieces, each a word of the dictionary
-// (compared lower-cased) or a number (NumericPieces.h). Candidates come in the order of the plain
-// depth-first search that tries the first piece in ascending length, then the rest the same way; each
-// candidate is one blank followed by the piece, per piece, in the text's own letter case, so the empty
-// text has one candidate, the empty string.
-//
-// The cost follows the output, not the dead ends: a backward pass finds, for each place, the pieces starting
-// there (by a walk through a trie of the words and a scan of the numeric grammar) from which the rest of the
-// text can still be split, and the search only takes those.
+// Every split of a text into words and numbers, in depth-first search order.
 class Segmenter final
 {
 public:
@@ -112,8 +104,7 @@ private:
     }
     void rebuildIndex();
 
-    // The index of the dictionary's words, never changed once built: copies of the segmenter (one per
-    // thread) share it, and a changed dictionary gets a new one.
+    // The index of the dictionary's words, shared by copies and never changed.
     struct Index
     {
         WordTrie trie;

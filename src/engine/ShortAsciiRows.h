@@ -18,17 +18,7 @@ namespace quorvane {
 
 class WordScores;
 
-// The fast path of the rows of short ASCII texts, which most names are: the same rows as those built from
-// Segmenter's candidates, found and written with bit masks. Each place's pieces fit in one 64-bit mask
-// (bit k: the piece of k + 1 characters), found by walks through a double-array trie (AsciiWordTrie.h), and
-// the depth-first search over those masks writes each row straight into the output, copying fixed blocks.
-//
-// Ranked, the rows are those of RankedSearch over Segmenter's lattice, in the same order. A split of such a
-// text is one 64-bit mask of its piece ends, and its pieces' scores are kept per node of the trie, so: the
-// best split alone comes from one backward pass over the masks, and when the text has few splits, they are
-// all listed in search order, each as its score and its row, built as the unranked rows are; the keys are
-// sorted and the rows copied out in their order. A text with many splits is left to RankedSearch, whose cost
-// follows the splits asked for rather than those the text has.
+// The fast path of short ASCII texts' rows, from 64-bit masks of their pieces.
 class ShortAsciiRows final
 {
 public:
@@ -99,11 +89,7 @@ private:
         quint64 generation = 0;
     };
 
-    // Per cell of the trie of the same generation, the score of the word whose node it is (0 elsewhere), and
-    // past the last cell the score of a number. A ranked walk reads only the cells, as an unranked one does,
-    // noting where each piece's node lies; the pieces that splits use are scored afterwards, with reads that
-    // wait on no other. (A word's score takes 16 bits: its Zipf part stays above -40 nats, -2,560 units,
-    // for any list that fits in memory, and the other parts are a few nats.)
+    // Per cell of the trie, the score of the word whose node it is.
     struct NodeScores
     {
         std::vector<qint16> scores;

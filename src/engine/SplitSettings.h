@@ -10,7 +10,7 @@
 
 namespace quorvane {
 
-// What a front end asks of a splitting run, with the one check and message of each setting.
+// What a front end asks of a splitting run, with each setting's check.
 struct SplitSettings
 {
     static constexpr WordListChoice defaultList = WordListChoice::Google;

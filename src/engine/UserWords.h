@@ -7,7 +7,7 @@ namespace quorvane {
 
 class WordDictionary;
 
-// The user's own changes to the chosen word list: words to add and words to drop, lower-cased.
+// The user's words to add to and drop from the chosen list.
 struct UserWords
 {
     QStringList added; // in the order given

@@ -8,13 +8,7 @@
 
 namespace quorvane {
 
-// The word database "dbWords.mdb": an Access file (Jet 3, Jet 4 or ACE) read through mdbtools' libmdb. It is
-// opened once at start-up and kept for the life of the program.
-//
-// libmdb crashes on some damaged files and silently returns part of a damaged table, so the file is checked
-// before libmdb sees each part of it, and every table read is compared with the row count of the table's
-// definition. libmdb works on a copy of the file held in memory: the checks and libmdb see the same bytes,
-// whatever happens to the file later.
+// The word database "dbWords.mdb", checked and read through libmdb.
 class WordDatabase final
 {
 public:

@@ -10,9 +10,7 @@
 
 namespace quorvane {
 
-// The set of known words, every key lower-cased. Membership tests take constant time on average.
-// Each word also keeps its place, the number of words added before it (its 0-based line in a list without
-// empty or repeated lines); beside the words the dictionary holds what the ranking of splits knows of them.
+// The known words, lower-cased, each with its place in its list.
 class WordDictionary
 {
 public:

@@ -13,28 +13,7 @@
 
 namespace quorvane {
 
-// How likely each piece of a split is, so that splits can be ranked: a split's score is the sum of its
-// pieces' scores, and the higher the more likely.
-//
-// A word's score comes from its place i among the N words of its list, which is written in order of use: the
-// Zipf estimate of its probability, ln(1 / ((i + 1) · H_N)) with H_N = ln N + 0.5772, plus a bonus per piece
-// (without it, fewer and longer pieces would win too often). For the shipped lists, whose words were
-// measured, a one- or two-letter word loses some (short words are frequent in text, rarely a word of a name),
-// a word no spelling list holds loses more, and a word made of two common words gains a little, unless no
-// spelling list holds it. A list of the user's own is ranked by its line order alone: Zipf and the piece
-// bonus. A number that is no word of the list scores the same whatever its value, low enough that one run
-// of digits beats the same digits in several pieces. A piece that is both a word and a number (a user's
-// list holding "911") scores as the word: the list gave it a place.
-//
-// Scores are fixed point: unitsPerNat units per nat, so sums are exact and equal candidates compare equal.
-// 64 units per nat keeps the rounding of each piece within 1/128 nat, far below the differences that decide
-// a ranking (on the train half of the corpus, splits rank exactly as with unrounded scores); a split of 32,767
-// pieces still sums far within 32 bits.
-//
-// Built from the dictionary at construction; refresh() rebuilds it when the dictionary has changed since, and
-// is to be called before each text, as the segmenter checks its index (the check is inline). The scores are
-// never changed once built: copies share them, and pieceScore() may be called from several threads at once
-// (each thread refreshing only its own copy, between texts).
+// The score of each piece of a split, in fixed-point nats.
 class WordScores final
 {
 public:

@@ -9,16 +9,7 @@
 
 namespace quorvane {
 
-// The words of a dictionary as a trie over their UTF-16 units, so that every word starting at one place
-// of a text is found in one walk. Nodes are numbers; 0 is the root and also stands for "no node", since
-// the root is never a child.
-//
-// Every node but the root is stored as the edge that leads to it: its unit, whether it ends a word, and
-// where its own edges lie. The edges of one node lie together in ascending unit order, and edges are
-// numbered breadth first, so the short prefixes that every walk passes through share a few cache lines.
-// A step of a walk reads the edge of the node it leaves and the packed units of that node's edges; edges are
-// 8 bytes, so that the trie of a large word list stays within the processor's
-// second-level cache: walking it is bound by memory latency.
+// The dictionary's words as a trie over their UTF-16 units.
 class WordTrie
 {
 public:

@@ -11,17 +11,7 @@
 
 namespace quorvane {
 
-// Reads the names of a domain file: 8-bit text (Windows-1252, no byte-order mark recognised, so a mark's
-// bytes become the first characters), one name per line. CR LF, a lone CR and a lone LF each end a name;
-// an empty line is an empty name; a terminator at the very end of the file adds nothing, so an empty file
-// has no names and a file whose lines all end with LF has exactly its lines as names.
-//
-// The file is read in chunks: memory holds one chunk and the name being read, however long the file is. A
-// line longer than maxNameLength is no name: reading stops there with an overflow failure, so that an endless
-// line (standard input fed from /dev/zero) is refused like the same line in a file instead of filling memory.
-// Every failure (a missing file, a folder, a device other than the null device, a read error, an overlong
-// line) throws Failure with the path and the reason; names read before it have already been handed out. After
-// an overflow the reader hands out nothing more.
+// Reads the names of a domain file, one per line, chunk by chunk.
 class DomainFileReader final
 {
 public:

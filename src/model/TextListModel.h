@@ -11,10 +11,7 @@
 
 namespace quorvane {
 
-// The rows of one list of the window: one column with a caption, one text and one check mark per row,
-// kept in plain vectors (the texts end to end in one buffer) so that a million rows stay cheap. A checkable list (the
-// ResultList) shows its marks through Qt::CheckStateRole of column 0 and lets the user clear them; a plain list (the
-// DomainList) has no marks. Rows are addressed from 0 here.
+// The plain-vector list model behind the window's two lists; rows count from 0.
 class TextListModel final : public QAbstractItemModel
 {
     Q_OBJECT

@@ -4,8 +4,7 @@
 
 namespace quorvane {
 
-// The system clipboard as the copy command sees it: each operation may be refused, for instance while
-// another program holds the clipboard, and then returns false.
+// The system clipboard as the copy command sees it; each operation may be refused.
 class Clipboard
 {
 public:

@@ -8,9 +8,7 @@
 
 namespace quorvane {
 
-// How the Calc plugin reaches an office: the pipe it listens on (the office is started with that pipe when
-// nothing answers there; the plugin connects only to a pipe that OfficePipe::check() finds the user's own),
-// extra arguments for an office it starts, and where a document goes that the office cannot show.
+// How the Calc plugin reaches an office.
 struct CalcConnection
 {
     QString programFolder; // LibreOffice's program folder (soffice, the UNO runtime, fundamentalrc)
@@ -27,8 +25,7 @@ using CalcAddWorkbook = Spreadsheet* (*)(const CalcConnection* connection, QStri
 // started.
 using CalcEndStartedOffice = void (*)();
 
-// LibreOffice Calc as the spreadsheet application. All UNO code lives in the plugin "quorvane_calc", which
-// is loaded only once LibreOffice was found, so the program itself runs where LibreOffice is missing.
+// LibreOffice Calc as the spreadsheet application, through the plugin.
 class LibreOfficeCalc final : public SpreadsheetApplication
 {
 public:

@@ -11,14 +11,7 @@ namespace quorvane {
 
 class EventPump;
 
-// Reads a list view the way the exports see it: column captions from the horizontal header, the text of
-// column c of a row (column 0 is the item text, column c its sub-item c), and the row's check mark from
-// Qt::CheckStateRole of column 0. Rows and columns count from 0 here. The one place where the exports tell
-// the window's own lists from any other model: those are read straight from their vectors, cell by cell or
-// run by run (rowRuns()).
-//
-// The list may change while an export yields to the event queue ("Clear Results" runs during a yield), so
-// reading a row that no longer exists throws Failure ("Index out of bounds") instead of reading nothing.
+// Reads a list view as the exports see it; rows and columns count from 0.
 class ListViewReader
 {
 public:

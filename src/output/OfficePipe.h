@@ -6,17 +6,14 @@
 
 namespace quorvane {
 
-// Thrown when the pipe's path holds something that is not the user's own: trying again does not help.
+// Thrown when the pipe's path holds something not the user's own.
 class ForeignPipe : public Failure
 {
 public:
     using Failure::Failure;
 };
 
-// The named pipe through which the export reaches an office: a Unix socket that the office makes at a
-// path derived from the pipe's name (socketPath()). Anyone can see the name, on the office's command line and
-// in the folder listing, and anyone can make a socket at a path that is still free; so the export makes up a
-// new name for every run of the program and connects only to a socket that is the user's own.
+// The named pipe through which the export reaches an office.
 class OfficePipe
 {
 public:

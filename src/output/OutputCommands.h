@@ -11,10 +11,7 @@ class ProgressIndicator;
 class Prompter;
 class SpreadsheetApplication;
 
-// The commands of the window that act on the ResultList as a whole: saving it as an aligned text file,
-// copying it to the clipboard, handing it to the spreadsheet application and clearing it. Each runs under its own error
-// trap. The window's slots call these with its ResultList; everything they need of the window comes in through the
-// seams given here. A pump that throws CommandStopped (StoppingEventPump) ends a command at its next yield.
+// The window's commands on the ResultList as a whole.
 class OutputCommands
 {
 public:

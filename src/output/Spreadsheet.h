@@ -9,18 +9,14 @@
 
 namespace quorvane {
 
-// Thrown by a Spreadsheet when the application no longer answers (it ended, or the connection to it broke):
-// an export stops there, whereas after the failure of one write it goes on with the rest.
+// Thrown when the spreadsheet application no longer answers.
 class SpreadsheetGone : public Failure
 {
 public:
     using Failure::Failure;
 };
 
-// One new, unsaved document of the spreadsheet application, seen through its active sheet. Rows and
-// columns count from 0. Every operation throws Failure when the application fails or stops answering.
-// Destroying the object lets go of the document: it stays open in the application, which now belongs to
-// the user. The object is used from one thread at a time, not necessarily the one that made it.
+// One new, unsaved spreadsheet document, seen through its active sheet.
 class Spreadsheet
 {
 public:

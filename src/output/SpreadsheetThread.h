@@ -13,9 +13,7 @@ class EventPump;
 // inside the second in which a closed program must be gone.
 inline constexpr int closingGraceMilliseconds = 300;
 
-// The thread that every call of one export to the spreadsheet application runs on, so that the window never
-// waits on the application: starting it, writing a block, fitting the columns and showing the document can
-// each take seconds. The document lives on that thread too.
+// The thread every call of one export to the spreadsheet application runs on.
 class SpreadsheetThread
 {
 public:

@@ -11,10 +11,7 @@ namespace quorvane {
 
 class EventPump;
 
-// The rows of one of the window's own lists read straight from its buffers, run by run: an export reads a run
-// of rows in a tight loop and yields between runs, not once per cell, so a million rows cost a thousand
-// yields. The list may change during a yield ("Clear Results"), so every run starts with a yield and then
-// takes the buffers afresh. Rows count from 0.
+// The rows of one of the window's own lists, read run by run.
 class TextListRows
 {
 public:

@@ -18,9 +18,7 @@ namespace quorvane {
 
 class WordDictionary;
 
-// The words and processors behind one Splitter of the Python module, without Python: a name's splits come from
-// EntryProcessor and many names' best splits from a SplittingRun, as the programs' rows do. Its calls may come
-// from several threads at once: each takes a processor of its own from a pool for its time.
+// The words and pooled processors behind one Splitter of the Python module.
 class ModuleSplitter final
 {
 public:
@@ -41,8 +39,7 @@ public:
     const QStringList& loadReports() const { return m_loadReports; }
     qsizetype maxSplits() const { return m_settings.split.maxSplits; }
 
-    // The splits of one name, as EntryProcessor::splitEntry handed them on: the cleaned text, each split's
-    // piece ends one split after another, and each split's score (WordScores units).
+    // The splits of one name: its cleaned text, piece ends and scores.
     struct Splits
     {
         QString text;
@@ -80,8 +77,7 @@ private:
     // What quorvane-split --best N asks (with the same options): the N most likely splits.
     SplitOptions bestOptions(qsizetype best) const;
 
-    // A processor of the pool for one call, given back at its end; a new copy of the prototype when all are
-    // in use.
+    // A processor of the pool for one call.
     class Lease final
     {
     public:

@@ -13,9 +13,7 @@
 
 namespace quorvane {
 
-// The rows of one batch as UTF-8 bytes, one row a line. Past a limit the sink may be asked to take what is
-// there early (quorvane-split writes it in the batch's turn); a single row longer than that still gets its
-// room. Its room is kept from batch to batch.
+// The rows of one batch as UTF-8 bytes, one row a line.
 class BatchRows final : public RowOutput
 {
 public:
@@ -43,7 +41,7 @@ struct NameOutcome
     QStringList failures; // descriptions of the failed steps, in order
 };
 
-// A batch of names that has been split: the names, their rows and what became of each.
+// A batch of split names: the names, their rows and what became of each.
 struct SplitBatch
 {
     qint64 number = 0;
@@ -90,9 +88,7 @@ public:
     virtual void takeEarly(const char* /*bytes*/, qsizetype /*size*/) {}
 };
 
-// One splitting run over many names, shared by the window and quorvane-split: names are taken from a source in
-// batches, each batch is cleaned and split by one of several jobs (threads, each with its own EntryProcessor),
-// and the batches are handed to the sink in the order of the names, whatever the number of jobs.
+// One splitting run over many names, in batches on several jobs, in order.
 class SplittingRun final
 {
 public:

@@ -40,9 +40,7 @@ enum class Decoding
     Sse2,
 };
 
-// Decodes text that arrives in pieces straight into a TextBlock, one text per line, without the line breaks.
-// Each piece is read once. Invalid UTF-8 or UTF-16 becomes U+FFFD. The lines already ended stay in the block when
-// the decoder goes away early (a read error); the unfinished one does not.
+// Decodes text arriving in pieces into a TextBlock, one text per line.
 class LineDecoder final
 {
 public:

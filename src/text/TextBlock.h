@@ -13,8 +13,7 @@
 
 namespace quorvane {
 
-// The 32-bit numbers of a TextBlock's ends. Grows in place where the system can (a large buffer is remapped,
-// not copied), and growing for numbers that are about to be written does not clear them first.
+// The 32-bit ends of a TextBlock's texts, grown in place where possible.
 class EndList
 {
 public:
@@ -50,18 +49,7 @@ private:
     qsizetype m_capacity = 0;
 };
 
-// Many short texts kept end to end in one buffer, with the end of each: one allocation for a million
-// texts instead of one each. Texts are addressed from 0.
-//
-// A block keeps one byte per character (Windows-1252) while every character it holds has a byte there, and
-// two (UTF-16) once one has not: the domain files and word lists it mostly holds are 8-bit text, and
-// half the memory is half the time to fill it. Ends are kept in 32 bits, with the few places where they pass
-// a multiple of 2^32 noted apart.
-//
-// Removing texts leaves their characters where they are, as a gap before the next text, and takes out their
-// ends only (4 bytes a text): the million texts after them do not move. The gaps are noted apart, like the
-// multiples; positions are counted without them. They are closed in one pass over the block once they hold
-// more characters than the texts do or grow many, and by the pass of a removal of many ranges.
+// Many short texts end to end in one buffer, 8-bit while they fit.
 class TextBlock
 {
 public:
@@ -176,8 +164,7 @@ private:
     // Past this many gaps a removal closes them: each removal updates every gap after it.
     static constexpr qsizetype maxGaps = 4096;
 
-    // A gap before text `index`, which starts at `position` (counted without gaps); `charactersThrough`
-    // counts the characters of this gap and of every gap before it.
+    // A gap of removed characters before text `index`, with the characters of every gap through it.
     struct Gap
     {
         qsizetype index;
