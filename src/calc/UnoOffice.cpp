@@ -5,7 +5,6 @@
 
 #include <QDeadlineTimer>
 #include <QFile>
-#include <QProcess>
 #include <QThread>
 #include <QUrl>
 
@@ -18,10 +17,15 @@
 #include <com/sun/star/lang/XComponent.hpp>
 #include <cppuhelper/bootstrap.hxx>
 #include <cppuhelper/implbase1.hxx>
+#include <fcntl.h>
 #include <rtl/bootstrap.hxx>
+#include <spawn.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
+#include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
+#include <vector>
 
 using namespace css;
 
@@ -126,21 +130,42 @@ void startOffice(const CalcConnection& connection)
     // A starting office wants both processors for a second or two: it starts at a lower priority, so that the
     // window it works for keeps answering. It inherits the priority of this thread, which only waits for it.
     ::setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), 10);
-    QProcess office;
-    office.setProgram(connection.programFolder + QStringLiteral("/soffice"));
-    office.setArguments(
-        QStringList{QStringLiteral("--accept=pipe,name=%1;urp;StarOffice.ComponentContext").arg(connection.pipeName),
-                    QStringLiteral("--norestore"), QStringLiteral("--nologo"), QStringLiteral("--nodefault"),
+    const QStringList arguments =
+        QStringList{connection.programFolder + QStringLiteral("/soffice"),
+                    QStringLiteral("--accept=pipe,name=%1;urp;StarOffice.ComponentContext").arg(connection.pipeName),
+                    QStringLiteral("--norestore"),
+                    QStringLiteral("--nologo"),
+                    QStringLiteral("--nodefault"),
                     QStringLiteral("--nolockcheck")} +
-        connection.extraArguments);
-    // An office that kept our output open would hold the pipes of whoever started us.
-    office.setStandardInputFile(QProcess::nullDevice());
-    office.setStandardOutputFile(QProcess::nullDevice());
-    office.setStandardErrorFile(QProcess::nullDevice());
-    qint64 launcher = 0;
-    if (!office.startDetached(&launcher))
-        throw Failure(QStringLiteral("LibreOffice could not be started: %1").arg(office.errorString()));
+        connection.extraArguments;
+    std::vector<QByteArray> encoded;
+    for (const QString& argument : arguments)
+        encoded.push_back(QFile::encodeName(argument));
+    std::vector<char*> argv;
+    for (QByteArray& argument : encoded)
+        argv.push_back(argument.data());
+    argv.push_back(nullptr);
+    // Spawned, not forked: a fork copies the whole program's page tables (a million result rows make that
+    // a stretch of the window's thread), a spawn shares them until the office's program runs. The office
+    // gets a session of its own, no standard streams of ours (it would hold the pipes of whoever started
+    // us), and no other descriptor.
+    posix_spawn_file_actions_t files;
+    posix_spawnattr_t attributes;
+    posix_spawn_file_actions_init(&files);
+    for (const int stream : {0, 1, 2})
+        posix_spawn_file_actions_addopen(&files, stream, "/dev/null", stream == 0 ? O_RDONLY : O_WRONLY, 0);
+    posix_spawn_file_actions_addclosefrom_np(&files, 3);
+    posix_spawnattr_init(&attributes);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID);
+    pid_t launcher = 0;
+    const int failed = ::posix_spawn(&launcher, argv[0], &files, &attributes, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&files);
+    posix_spawnattr_destroy(&attributes);
+    if (failed != 0)
+        throw Failure(QStringLiteral("LibreOffice could not be started: %1").arg(qt_error_string(failed)));
     launcherStarted = launcher;
+    // The launcher is this program's child: it is reaped when it ends, on a thread that only waits for that.
+    std::thread([launcher] { ::waitpid(launcher, nullptr, 0); }).detach();
 }
 
 } // namespace
