@@ -50,8 +50,7 @@ template <typename Call> void guarded(const QString& pipe, Call&& call)
     }
 }
 
-// What the program's end tidies up (endStartedOffice): the windowless office this program started, which
-// holds nothing but the program's documents, and a save under way.
+// What the program's end tidies up (endStartedOffice): the windowless office it started, and a save under way.
 struct Tidying
 {
     std::mutex mutex;

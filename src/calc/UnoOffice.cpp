@@ -49,8 +49,7 @@ QString describe(const uno::Exception& failure)
 
 namespace {
 
-// The bridge's end of a connection that OfficePipe::connect() made and checked: the bridge sends its first
-// byte only on a connection whose other end is the user's own process.
+// The bridge's end of a connection whose other end OfficePipe::connect() found to be the user's own process.
 class CheckedConnection final : public cppu::WeakImplHelper1<connection::XConnection>
 {
 public:
