@@ -22,8 +22,9 @@ QString quotedName(QStringView name)
 } // namespace
 
 SplitRun::SplitRun(EntryProcessor& processor, const SplittingRun::Settings& settings, StreamWriter& output,
-                   TerminalProgress& progress, MessagePrinter print)
-    : m_processor(processor), m_settings(settings), m_output(output), m_progress(progress), m_print(std::move(print))
+                   TerminalProgress& progress, MessagePrinter print, NameEncoding encoding)
+    : m_processor(processor), m_settings(settings), m_encoding(encoding), m_output(output), m_progress(progress),
+      m_print(std::move(print))
 {}
 
 namespace {
@@ -32,8 +33,9 @@ namespace {
 class StreamSink final : public BatchSink
 {
 public:
-    StreamSink(StreamWriter& output, TerminalProgress& progress, const SplitRun::MessagePrinter& print)
-        : m_output(output), m_progress(progress), m_print(print)
+    StreamSink(StreamWriter& output, TerminalProgress& progress, const SplitRun::MessagePrinter& print,
+               const FileNameSource& source)
+        : m_output(output), m_progress(progress), m_print(print), m_source(source)
     {}
 
     bool take(std::unique_ptr<SplitBatch>& taken) override
@@ -46,6 +48,8 @@ public:
                 m_print(QStringLiteral("%1: %2").arg(quotedName(batch.name(k)), description));
                 failed = true;
             }
+            failures += outcome.failures.isEmpty() ? 0 : 1;
+            cut += outcome.cut ? 1 : 0;
             if (outcome.cut)
                 m_print(QStringLiteral("%1: cut after %2 splits; it has more")
                             .arg(quotedName(batch.name(k)))
@@ -53,11 +57,14 @@ public:
             rows += outcome.rows;
         }
         if (!batch.problem.isEmpty()) {
-            m_print(batch.problem);
+            for (const QString& problem : batch.problem.split(QLatin1Char('\n'))) {
+                m_print(problem);
+                ++failures;
+            }
             failed = true;
         }
         names += batch.count();
-        m_progress.update(names, rows);
+        m_progress.update(names, rows, m_source.bytesRead());
         return !m_output.failed();
     }
 
@@ -66,23 +73,28 @@ public:
 
     qint64 names = 0;
     qint64 rows = 0;
+    qint64 cut = 0;
+    qint64 failures = 0;
     bool failed = false;
 
 private:
     StreamWriter& m_output;
     TerminalProgress& m_progress;
     const SplitRun::MessagePrinter& m_print;
+    const FileNameSource& m_source;
 };
 
 } // namespace
 
 bool SplitRun::run(const QStringList& files)
 {
-    FileNameSource source(files);
-    StreamSink sink(m_output, m_progress, m_print);
+    FileNameSource source(files, m_encoding);
+    StreamSink sink(m_output, m_progress, m_print, source);
     SplittingRun(m_processor, m_settings).run(source, sink);
     m_names = sink.names;
     m_rows = sink.rows;
+    m_cut = sink.cut;
+    m_failures = sink.failures;
     return !sink.failed && !m_output.failed();
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/EntryProcessor.h"
+#include "input/DomainFileReader.h"
 #include "run/RowFormat.h"
 #include "run/SplittingRun.h"
 
@@ -25,7 +26,7 @@ public:
     // `processor` is the first job's and the prototype of the others' (its search index is shared, not built
     // again); all must outlive the run.
     SplitRun(EntryProcessor& processor, const SplittingRun::Settings& settings, StreamWriter& output,
-             TerminalProgress& progress, MessagePrinter print);
+             TerminalProgress& progress, MessagePrinter print, NameEncoding encoding = NameEncoding::Utf8UnlessMarked);
 
     // Splits the names of `files` ("-" for standard input) in order. Returns false when anything failed: a
     // file that could not be read, a name whose steps failed, or the output. A file's own problem is
@@ -34,15 +35,20 @@ public:
 
     qint64 names() const { return m_names; }
     qint64 rows() const { return m_rows; }
+    qint64 namesCut() const { return m_cut; }
+    qint64 failures() const { return m_failures; } // names that failed, and lines and files that could not be read
 
 private:
     EntryProcessor& m_processor;
     SplittingRun::Settings m_settings;
+    NameEncoding m_encoding;
     StreamWriter& m_output;
     TerminalProgress& m_progress;
     MessagePrinter m_print;
     qint64 m_names = 0;
     qint64 m_rows = 0;
+    qint64 m_cut = 0;
+    qint64 m_failures = 0;
 };
 
 } // namespace quorvane

@@ -16,6 +16,7 @@
 #include <QCommandLineOption>
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QStringList>
@@ -27,6 +28,7 @@
 #include <memory>
 #include <optional>
 #include <stdexcept>
+#include <sys/stat.h>
 #include <tuple>
 #include <unistd.h>
 #include <utility>
@@ -69,6 +71,9 @@ const char* const usageText = "Usage: quorvane-split [options] [FILE...]\n"
                               "                        removed as a scheme, and ports, user info, queries and\n"
                               "                        fragments stay (by default a URL is reduced to its host\n"
                               "                        and path, percent-encoding and xn-- labels decoded)\n"
+                              "      --encoding ENC    read the names as utf-8 (the default; a byte-order mark\n"
+                              "                        may say UTF-16) or windows-1252; a line that is not\n"
+                              "                        valid UTF-8 is reported and skipped\n"
                               "      --scores          append a TAB and the row's score (natural log of its\n"
                               "                        likelihood, 3 decimals)\n"
                               "      --format FORMAT   text (the rows, the default), tsv or jsonl:\n"
@@ -82,6 +87,9 @@ const char* const usageText = "Usage: quorvane-split [options] [FILE...]\n"
                               "                        {\"name\":...,\"splits\":[{\"words\":[...],\"score\":...}],\n"
                               "                        \"cut\":...}; with --best each split has\n"
                               "                        \"kinds\":[...], and a name that failed has \"error\":...\n"
+                              "      --progress        show a progress line and a summary on standard error\n"
+                              "      --no-progress     show neither (by default they are shown when standard\n"
+                              "                        error is a terminal that standard output is not)\n"
                               "  -h, --help            print this summary\n"
                               "      --version         print the version\n";
 
@@ -152,6 +160,8 @@ struct Options
     bool showOriginal = false;
     QStringList addWordsFiles; // every file given, in order
     QStringList dropWordsFiles;
+    NameEncoding encoding = NameEncoding::Utf8UnlessMarked;
+    TerminalProgress::Mode progress = TerminalProgress::Mode::Auto;
     RowFormat format;
     QStringList files;
     bool help = false;
@@ -188,6 +198,9 @@ Options parseOptions(const QStringList& arguments)
     const QCommandLineOption wordsOnly(QStringLiteral("words-only"));
     const QCommandLineOption caseHints(QStringLiteral("case-hints"));
     const QCommandLineOption windowCleaning(QStringLiteral("window-cleaning"));
+    const QCommandLineOption encoding = valued({"encoding"}, "ENCODING");
+    const QCommandLineOption progress(QStringLiteral("progress"));
+    const QCommandLineOption noProgress(QStringLiteral("no-progress"));
     const QCommandLineOption addWords = valued({"add-words"}, "FILE");
     const QCommandLineOption dropWords = valued({"drop-words"}, "FILE");
     const QCommandLineOption scores(QStringLiteral("scores"));
@@ -195,8 +208,9 @@ Options parseOptions(const QStringList& arguments)
     const QCommandLineOption help(QStringList{"h", "help"});
     const QCommandLineOption version(QStringLiteral("version"));
     QCommandLineParser parser;
-    parser.addOptions({list, words, dataDir, showOriginal, maxSplits, jobs, rank, best, wordsOnly, caseHints,
-                       windowCleaning, addWords, dropWords, scores, format, help, version});
+    parser.addOptions({list,     words,     dataDir,   showOriginal,   maxSplits, jobs,     rank,
+                       best,     wordsOnly, caseHints, windowCleaning, encoding,  progress, noProgress,
+                       addWords, dropWords, scores,    format,         help,      version});
     if (!parser.parse(arguments))
         badUsage(parser.errorText());
 
@@ -235,6 +249,22 @@ Options parseOptions(const QStringList& arguments)
     split.wordsOnly = parser.isSet(wordsOnly);
     split.caseHints = parser.isSet(caseHints);
     split.urlCleaning = !parser.isSet(windowCleaning);
+    if (parser.isSet(progress) || parser.isSet(noProgress)) {
+        // The later of the two wins.
+        const QStringList names = parser.optionNames();
+        const auto last = std::find_if(names.rbegin(), names.rend(), [](const QString& name) {
+            return name == QStringLiteral("progress") || name == QStringLiteral("no-progress");
+        });
+        options.progress =
+            *last == QStringLiteral("progress") ? TerminalProgress::Mode::On : TerminalProgress::Mode::Off;
+    }
+    if (parser.isSet(encoding)) {
+        const QString name = lastValue(parser, encoding).toLower();
+        if (name == QStringLiteral("windows-1252") || name == QStringLiteral("cp1252"))
+            options.encoding = NameEncoding::Windows1252;
+        else if (name != QStringLiteral("utf-8") && name != QStringLiteral("utf8"))
+            badUsage(QStringLiteral("the encoding must be utf-8 or windows-1252, not \"%1\"").arg(name));
+    }
     for (const auto& [option, files] :
          {std::pair{&addWords, &options.addWordsFiles}, {&dropWords, &options.dropWordsFiles}}) {
         *files = parser.values(*option);
@@ -297,6 +327,32 @@ std::optional<UserWords> readUserWords(const Options& options, Messages& message
     return words;
 }
 
+// Whether a file argument that is not there looks like a name or URL given to split, rather than a file.
+bool looksLikeName(const QString& argument)
+{
+    static const QRegularExpression name(
+        QStringLiteral("^([A-Za-z][A-Za-z0-9+.-]*://)?[^/\\s]+\\.[^/\\s.]{2,}(/\\S*)?$"));
+    static const QRegularExpression fileName(QStringLiteral("\\.(txt|csv|tsv|lst|col|log|gz|jsonl)$"),
+                                             QRegularExpression::CaseInsensitiveOption);
+    return argument != QStringLiteral("-") && !QFileInfo::exists(argument) && name.match(argument).hasMatch() &&
+           !fileName.match(argument).hasMatch();
+}
+
+// The size of the input when every file is a regular file (standard input too); 0 when it is not known.
+qint64 inputBytes(const QStringList& files)
+{
+    qint64 total = 0;
+    for (const QString& file : files) {
+        struct stat status = {};
+        const int result = file == QStringLiteral("-") ? ::fstat(STDIN_FILENO, &status)
+                                                       : ::stat(QFile::encodeName(file).constData(), &status);
+        if (result != 0 || !S_ISREG(status.st_mode))
+            return 0;
+        total += status.st_size;
+    }
+    return total;
+}
+
 // Fills the dictionary; false when the words could not be loaded as asked.
 bool loadDictionary(const Options& options, WordDictionary& dictionary, PrintingPrompter& prompter)
 {
@@ -322,7 +378,8 @@ int main(int argc, char** argv)
     if (options.dataDir.isEmpty())
         options.dataDir = QCoreApplication::applicationDirPath();
 
-    TerminalProgress progress;
+    TerminalProgress progress(options.progress);
+    progress.setInputBytes(inputBytes(options.files));
     Messages messages(progress);
     PrintingPrompter prompter(messages);
     bool failed = false;
@@ -356,14 +413,22 @@ int main(int argc, char** argv)
     settings.split = split.splitOptions(options.showOriginal);
     settings.format = options.format;
     settings.jobs = split.jobCount();
-    SplitRun run(processor, settings, output, progress, [&](const QString& text) { messages.print(text); });
-    if (!run.run(options.files))
+    SplitRun run(
+        processor, settings, output, progress, [&](const QString& text) { messages.print(text); }, options.encoding);
+    if (!run.run(options.files)) {
         failed = true;
+        for (const QString& file : options.files) {
+            if (looksLikeName(file))
+                messages.print(QStringLiteral("\"%1\" is no file: names to split are read from files or standard "
+                                              "input, as in: echo '%1' | quorvane-split")
+                                   .arg(file));
+        }
+    }
     if (!output.flush()) {
         // Nothing more can be delivered.
         messages.print(output.error());
         return SomethingFailed;
     }
-    progress.clear();
+    progress.summary(run.names(), run.rows(), run.namesCut(), run.failures());
     return failed ? SomethingFailed : Success;
 }

@@ -19,17 +19,87 @@ const char* findBreak(const char* begin, const char* end)
 
 } // namespace
 
-DomainFileReader::DomainFileReader(const QString& path, qsizetype chunkBytes)
+DomainFileReader::DomainFileReader(const QString& path, qsizetype chunkBytes, NameEncoding encoding)
     : m_ownedFile(std::make_unique<QFile>(path)), m_device(m_ownedFile.get()), m_displayName(path),
-      m_buffer(std::max<qsizetype>(chunkBytes, 1), Qt::Uninitialized)
+      m_buffer(std::max<qsizetype>(chunkBytes, 4), Qt::Uninitialized), m_encoding(encoding)
 {
     openForReading(*m_ownedFile);
 }
 
-DomainFileReader::DomainFileReader(QIODevice& device, QString displayName, qsizetype chunkBytes)
+DomainFileReader::DomainFileReader(QIODevice& device, QString displayName, qsizetype chunkBytes, NameEncoding encoding)
     : m_device(&device), m_displayName(std::move(displayName)),
-      m_buffer(std::max<qsizetype>(chunkBytes, 1), Qt::Uninitialized)
+      m_buffer(std::max<qsizetype>(chunkBytes, 4), Qt::Uninitialized), m_encoding(encoding)
 {}
+
+qint64 DomainFileReader::readChunk()
+{
+    if (!m_utf16) {
+        const qint64 got = m_device->read(m_buffer.data(), m_buffer.size());
+        m_bytesRead += std::max<qint64>(got, 0);
+        if (got <= 0 || m_encoding == NameEncoding::Windows1252 || m_markChecked)
+            return got;
+        m_markChecked = true;
+        // A mark is looked for in the first chunk: a device that gives fewer bytes at first is read on.
+        qint64 total = got;
+        while (total < 3 && total < m_buffer.size()) {
+            const qint64 more = m_device->read(m_buffer.data() + total, m_buffer.size() - total);
+            if (more <= 0)
+                break;
+            m_bytesRead += more;
+            total += more;
+        }
+        const auto bytes = reinterpret_cast<const unsigned char*>(m_buffer.constData());
+        if (total >= 3 && bytes[0] == 0xEF && bytes[1] == 0xBB && bytes[2] == 0xBF) {
+            m_buffer.remove(0, 3);
+            m_buffer.resize(std::max<qsizetype>(m_buffer.size() + 3, 4));
+            return total - 3;
+        }
+        if (total < 2 || !((bytes[0] == 0xFF && bytes[1] == 0xFE) || (bytes[0] == 0xFE && bytes[1] == 0xFF)))
+            return total;
+        m_utf16.emplace(bytes[0] == 0xFF ? QStringDecoder::Utf16LE : QStringDecoder::Utf16BE);
+        m_raw = QByteArray(m_buffer.constData() + 2, total - 2);
+    } else {
+        m_raw.resize(m_buffer.size());
+        const qint64 got = m_device->read(m_raw.data(), m_raw.size());
+        if (got <= 0)
+            return got;
+        m_bytesRead += got;
+        m_raw.truncate(got);
+    }
+    const QByteArray utf8 = QString(m_utf16->decode(m_raw)).toUtf8();
+    if (utf8.size() > m_buffer.size())
+        m_buffer.resize(utf8.size());
+    std::copy(utf8.begin(), utf8.end(), m_buffer.begin());
+    // A chunk that ends inside a character gives nothing yet: read on.
+    return utf8.isEmpty() ? readChunk() : utf8.size();
+}
+
+void DomainFileReader::appendBytes(QString& text, const char* begin, const char* end)
+{
+    if (m_encoding == NameEncoding::Windows1252)
+        windows1252::appendDecoded(text, QByteArrayView(begin, end - begin));
+    else
+        m_lineBytes.append(begin, end - begin);
+}
+
+bool DomainFileReader::endLine(QString& text, qsizetype nameStart)
+{
+    ++m_lines;
+    if (m_encoding == NameEncoding::Windows1252)
+        return true;
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    const QString decoded = decoder.decode(m_lineBytes);
+    m_lineBytes.resize(0);
+    if (decoder.hasError()) {
+        text.truncate(nameStart);
+        m_skipped.append(QStringLiteral("line %1 of \"%2\" is not valid UTF-8 and was skipped (--encoding "
+                                        "windows-1252 reads 8-bit files)")
+                             .arg(QString::number(m_lines), m_displayName));
+        return false;
+    }
+    text += decoded;
+    return true;
+}
 
 DomainFileReader::~DomainFileReader() = default;
 
@@ -37,7 +107,7 @@ bool DomainFileReader::fillBuffer()
 {
     if (m_atEnd)
         return false;
-    const qint64 got = m_device->read(m_buffer.data(), m_buffer.size());
+    const qint64 got = readChunk();
     if (got < 0) {
         if (m_ownedFile)
             throwReadError(*m_ownedFile);
@@ -69,7 +139,7 @@ void DomainFileReader::overflow(QString& text, qsizetype nameStart)
     m_position = m_end = 0;
     throw Failure(QStringLiteral("Overflow: line %1 of \"%2\" is longer than %3 characters, too long for a name; the "
                                  "rest of \"%2\" is not read.")
-                      .arg(QString::number(m_names + 1), m_displayName, QString::number(maxNameLength)));
+                      .arg(QString::number(m_lines + 1), m_displayName, QString::number(maxNameLength)));
 }
 
 bool DomainFileReader::appendName(QString& text)
@@ -77,8 +147,12 @@ bool DomainFileReader::appendName(QString& text)
     const qsizetype nameStart = text.size();
     bool started = false; // bytes of this name were seen, possibly in an earlier chunk
     for (;;) {
-        if (m_position == m_end && !fillBuffer())
-            return started; // a name without terminator at the end of the file; a bare end adds nothing
+        if (m_position == m_end && !fillBuffer()) {
+            // A name without terminator at the end of the file; a bare end adds nothing.
+            if (started && !endLine(text, nameStart))
+                return false;
+            return started;
+        }
         const char* data = m_buffer.constData();
         if (m_skipLineFeed) {
             m_skipLineFeed = false;
@@ -89,9 +163,11 @@ bool DomainFileReader::appendName(QString& text)
         }
         const char* begin = data + m_position;
         const char* stop = findBreak(begin, data + m_end);
-        if (text.size() - nameStart + (stop - begin) > maxNameLength)
+        if (text.size() + m_lineBytes.size() - nameStart + (stop - begin) > maxNameLength) {
+            m_lineBytes.clear();
             overflow(text, nameStart);
-        windows1252::appendDecoded(text, QByteArrayView(begin, stop - begin));
+        }
+        appendBytes(text, begin, stop);
         started = true;
         if (stop == data + m_end) {
             m_position = m_end;
@@ -99,6 +175,10 @@ bool DomainFileReader::appendName(QString& text)
         }
         m_skipLineFeed = *stop == '\r';
         m_position = stop - data + 1;
+        if (!endLine(text, nameStart)) {
+            started = false;
+            continue;
+        }
         ++m_names;
         return true;
     }

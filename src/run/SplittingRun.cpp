@@ -6,6 +6,7 @@
 #include "input/DomainFileReader.h"
 
 #include <QFile>
+#include <QScopeGuard>
 #include <QThread>
 
 #include <algorithm>
@@ -147,7 +148,9 @@ void SplittingRun::run(NameSource& source, BatchSink& sink)
 struct FileNameSource::Private
 {
     QStringList files;
+    NameEncoding encoding;
     qsizetype next = 0;
+    qint64 finishedBytes = 0; // of the files read to their end
     QFile standardInput;
     std::unique_ptr<DomainFileReader> reader;
 
@@ -160,33 +163,49 @@ struct FileNameSource::Private
         if (file == QStringLiteral("-")) {
             if (!standardInput.isOpen() && !standardInput.open(STDIN_FILENO, QIODevice::ReadOnly))
                 throw Failure(QStringLiteral("Cannot read standard input: %1").arg(standardInput.errorString()));
-            reader = std::make_unique<DomainFileReader>(standardInput, QStringLiteral("standard input"));
+            reader = std::make_unique<DomainFileReader>(standardInput, QStringLiteral("standard input"),
+                                                        DomainFileReader::defaultChunkBytes, encoding);
         } else {
-            reader = std::make_unique<DomainFileReader>(file);
+            reader = std::make_unique<DomainFileReader>(file, DomainFileReader::defaultChunkBytes, encoding);
         }
         return true;
     }
 };
 
-FileNameSource::FileNameSource(const QStringList& files) : d(std::make_unique<Private>())
+FileNameSource::FileNameSource(const QStringList& files, NameEncoding encoding) : d(std::make_unique<Private>())
 {
     d->files = files;
+    d->encoding = encoding;
 }
 
 FileNameSource::~FileNameSource() = default;
 
 void FileNameSource::read(SplitBatch& batch, qsizetype most)
 {
+    const auto noteBytes = qScopeGuard([this] {
+        m_bytesRead.store(d->finishedBytes + (d->reader ? d->reader->bytesRead() : 0), std::memory_order_relaxed);
+    });
+    const auto finishFile = [this] {
+        d->finishedBytes += d->reader->bytesRead();
+        d->reader.reset();
+    };
     while (static_cast<qsizetype>(batch.nameEnds.size()) < most) {
         try {
             if (!d->reader && !d->openNext())
                 return;
-            if (d->reader->appendName(batch.names))
+            const bool named = d->reader->appendName(batch.names);
+            const QStringList skipped = d->reader->takeSkipped();
+            if (named)
                 batch.nameEnds.push_back(batch.names.size());
             else
-                d->reader.reset();
+                finishFile();
+            if (!skipped.isEmpty()) {
+                batch.problem = skipped.join(QLatin1Char('\n'));
+                return;
+            }
         } catch (const Failure& failure) {
-            d->reader.reset();
+            if (d->reader)
+                finishFile();
             batch.problem = failure.description();
             return;
         }

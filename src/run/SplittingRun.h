@@ -3,6 +3,7 @@
 #include "RowFormat.h"
 #include "engine/EntryProcessor.h"
 #include "engine/RowOutput.h"
+#include "input/DomainFileReader.h"
 
 #include <QString>
 
@@ -50,7 +51,7 @@ struct SplitBatch
     std::vector<qsizetype> nameEnds;
     std::vector<NameOutcome> outcomes;
     std::unique_ptr<BatchRows> rows = std::make_unique<BatchRows>();
-    QString problem; // the failure of a source (a file that could not be read), after the batch's names
+    QString problem; // the failures of a source (a file that could not be read), after the batch's names, one a line
 
     qsizetype count() const { return static_cast<qsizetype>(outcomes.size()); }
     QStringView name(qsizetype k) const
@@ -121,17 +122,21 @@ private:
     std::atomic<bool> m_stopping{false};
 };
 
-// The names of files, one file after another; "-" reads standard input.
+// The names of files, one file after another; "-" reads standard input. Lines skipped as unreadable in the
+// encoding are reported in the batch's problem, one line each, and the reading goes on.
 class FileNameSource final : public NameSource
 {
 public:
-    explicit FileNameSource(const QStringList& files);
+    explicit FileNameSource(const QStringList& files, NameEncoding encoding = NameEncoding::Windows1252);
     ~FileNameSource() override;
     void read(SplitBatch& batch, qsizetype most) override;
+    // The bytes read from the files so far, as of the last batch read (any thread may ask).
+    qint64 bytesRead() const { return m_bytesRead.load(std::memory_order_relaxed); }
 
 private:
     struct Private;
     std::unique_ptr<Private> d;
+    std::atomic<qint64> m_bytesRead = 0;
 };
 
 } // namespace quorvane

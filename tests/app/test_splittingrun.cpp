@@ -376,7 +376,12 @@ private slots:
         window.PushButton9_Click();
         const QStringList rows = window.resultList().texts();
 
-        QStringList arguments = {QStringLiteral("--window-cleaning"), QStringLiteral("-l"), QStringLiteral("3"), path};
+        QStringList arguments = {QStringLiteral("--window-cleaning"),
+                                 QStringLiteral("--encoding"),
+                                 QStringLiteral("windows-1252"),
+                                 QStringLiteral("-l"),
+                                 QStringLiteral("3"),
+                                 path};
         if (shown)
             arguments.prepend(QStringLiteral("-o"));
         if (ranked)

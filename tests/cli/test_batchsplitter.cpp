@@ -86,7 +86,10 @@ private slots:
         QTest::newRow("short option for the original")
             << QStringList{"-o"} << QByteArray("sky\n") << QByteArray("sky - sky\n");
         QTest::newRow("Windows-1252 in, UTF-8 out")
-            << QStringList{"-o"} << QByteArray("CAF\xC9sky\n") << QByteArray("CAF\xC3\x89sky - CAF\xC3\x89 sky\n");
+            << QStringList{"-o", "--encoding", "windows-1252"} << QByteArray("CAF\xC9sky\n")
+            << QByteArray("CAF\xC3\x89sky - CAF\xC3\x89 sky\n");
+        QTest::newRow("UTF-8 in, UTF-8 out")
+            << QStringList{"-o"} << QByteArray("CAF\xC3\x89sky\n") << QByteArray("CAF\xC3\x89sky - CAF\xC3\x89 sky\n");
         QTest::newRow("numbers are pieces") << QStringList() << QByteArray("4sky\n") << QByteArray("4 sky\n");
         QTest::newRow("bound cuts the list")
             << QStringList{"--max-splits", "2"} << QByteArray("carpet\n") << QByteArray("car pe t\ncar pet\n");
@@ -187,7 +190,7 @@ private slots:
         QByteArray expected;
         for (qsizetype k = 0; k < texts.size(); ++k) {
             const QString name = texts[k] + (k % 2 == 0 ? QStringLiteral(".com") : QString());
-            names += name.toLatin1() + '\n';
+            names += name.toUtf8() + '\n';
             QStringList candidates;
             referenceSplit(texts[k], dictionary, bound, candidates);
             for (const QString& candidate : std::as_const(candidates))

@@ -211,7 +211,7 @@ private slots:
     // Names are JSON strings whatever they hold; a cut name says so.
     void jsonlEscapesAndCut()
     {
-        const QByteArray name = "sky\"\\\x01\tcaf\xE9";
+        const QByteArray name = "sky\"\\\x01\tcaf\xC3\xA9";
         const Run result = run({"--format", "jsonl", "--max-splits", "1"}, name + "\ncarpet\n");
         QCOMPARE(result.exitCode, 0);
         const QList<QByteArray> lines = result.out.split('\n');
