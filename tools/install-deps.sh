@@ -21,6 +21,7 @@ test_packages=(
     clang libclang-rt-14-dev
     dpkg-dev lintian appstream desktop-file-utils
     python3 python3-pytest scowl
+    python3-venv python3-wheel-whl python3-dask python3-distributed
     parallel
 )
 

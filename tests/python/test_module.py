@@ -38,8 +38,8 @@ EDGE_NAMES = [
     "\U0001f600carpet",
     "car\tpet",
 ]
-# quorvane-split reads names and word lists as Windows-1252 text: only these names can be given to both.
-COMMON_EDGE_NAMES = [name for name in EDGE_NAMES if all(ord(c) < 256 for c in name)]
+# quorvane-split reads names as UTF-8: every name but a lone surrogate can be given to both.
+COMMON_EDGE_NAMES = [name for name in EDGE_NAMES if "\ud800" not in name]
 
 
 @pytest.fixture(scope="module")
@@ -61,7 +61,7 @@ def shipped():
 
 def run_program(arguments, names):
     text = "".join(name + "\n" for name in names)
-    done = subprocess.run([str(PROGRAM), *arguments], input=text.encode("cp1252"), capture_output=True, check=False)
+    done = subprocess.run([str(PROGRAM), *arguments], input=text.encode("utf-8"), capture_output=True, check=False)
     return done
 
 
@@ -330,14 +330,26 @@ def test_split_many_is_lazy_and_can_be_left(shipped):
 @pytest.mark.parametrize("arguments", [["-l", "2", "--best", "1", "--format", "jsonl"], ["-o"], ["--version"],
                                        ["--list", "7"]])
 def test_running_the_module_is_running_quorvane_split(arguments):
-    names = "".join(name + "\n" for name in corpus_names(200)).encode("cp1252")
+    names = "".join(name + "\n" for name in corpus_names(200)).encode("utf-8")
     module = subprocess.run([sys.executable, "-m", "quorvane", *arguments], input=names, capture_output=True,
                             check=False)
     program = subprocess.run([str(PROGRAM), *arguments], input=names, capture_output=True, check=False)
     assert (module.returncode, module.stdout, module.stderr) == (program.returncode, program.stdout, program.stderr)
 
 
-# --- names as they come in real lists -------------------------------------------------------------------------
+# --- names as they come in real lists ------------------------------------------------------------------------
+
+
+@pytest.mark.parametrize("data, arguments, names, message", [
+    (b"\xef\xbb\xbfm\xc3\xbcnchen.de\n", [], ["münchen.de"], None),
+    ("\ufeffcafé.com\n\U0001F600.com".encode("utf-16-be"), [], ["café.com", "\U0001F600.com"], None),
+    (b"caf\xe9.com\ncarpet.com", [], ["carpet.com"], 'line 1 of "standard input" is not valid UTF-8'),
+    (b"\xef\xbb\xbfcaf\xe9.com\n", ["--encoding", "windows-1252"], ["\u00ef\u00bb\u00bfcafé.com"], None),
+])
+def test_quorvane_split_reads_utf8_unless_told_otherwise(data, arguments, names, message):
+    done = subprocess.run([str(PROGRAM), "--format", "jsonl", *arguments], input=data, capture_output=True, check=False)
+    assert [json.loads(line)["name"] for line in done.stdout.decode().splitlines()] == names
+    assert done.returncode == (message is not None) and (message or "") in done.stderr.decode()
 
 
 @pytest.mark.parametrize("name", ["https://www.bestcheapflights.com/", "ftp://me:pw@BlueSky.com:8080/car%2Dpet?x=1#y",
@@ -394,3 +406,8 @@ quorvane.split('x')
     for _ in range(8):
         done = subprocess.run([sys.executable, "-c", script], capture_output=True, text=True, check=False)
         assert (done.returncode, done.stderr) == (0, "")
+
+
+def test_a_name_given_as_a_file_gets_a_hint():
+    done = subprocess.run([str(PROGRAM), "bestcheapflights.com"], capture_output=True, text=True, check=False)
+    assert done.returncode == 1 and "echo 'bestcheapflights.com' | quorvane-split" in done.stderr
