@@ -76,7 +76,9 @@ qint64 DomainFileReader::readChunk()
 
 void DomainFileReader::appendBytes(QString& text, const char* begin, const char* end)
 {
-    if (m_encoding == NameEncoding::Windows1252)
+    // ASCII reads the same in both encodings: only a line's other bytes wait for the line's end.
+    const bool ascii = m_lineBytes.isEmpty() && std::all_of(begin, end, [](char c) { return (c & 0x80) == 0; });
+    if (m_encoding == NameEncoding::Windows1252 || ascii)
         windows1252::appendDecoded(text, QByteArrayView(begin, end - begin));
     else
         m_lineBytes.append(begin, end - begin);
@@ -85,7 +87,7 @@ void DomainFileReader::appendBytes(QString& text, const char* begin, const char*
 bool DomainFileReader::endLine(QString& text, qsizetype nameStart)
 {
     ++m_lines;
-    if (m_encoding == NameEncoding::Windows1252)
+    if (m_encoding == NameEncoding::Windows1252 || m_lineBytes.isEmpty())
         return true;
     QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
     const QString decoded = decoder.decode(m_lineBytes);
