@@ -11,15 +11,40 @@ bool ExtraPieces::insidePair(QStringView text, qsizetype at)
     return at > 0 && at < text.size() && text[at - 1].isHighSurrogate() && text[at].isLowSurrogate();
 }
 
+void GuessPieceScores::Trigrams::prepare(const std::vector<qint8>& symbols, const WordScores& scores, double weight)
+{
+    constexpr int edge = WordScores::edgeSymbol;
+    const std::size_t size = symbols.size();
+    const auto part = [&](int a, int b, int c) { return WordScores::units(weight * scores.trigram(a, b, c)); };
+    one.resize(size);
+    head.resize(size);
+    inner.assign(size + 1, 0);
+    tail.resize(size + 1);
+    for (std::size_t k = 2; k < size; ++k)
+        inner[k] = inner[k - 1] + part(symbols[k - 2], symbols[k - 1], symbols[k]);
+    for (std::size_t k = 0; k < size; ++k) {
+        one[k] = part(edge, edge, symbols[k]) + part(edge, symbols[k], edge);
+        if (k + 1 < size)
+            head[k] = part(edge, edge, symbols[k]) + part(edge, symbols[k], symbols[k + 1]) - inner[k + 1];
+        if (k >= 1)
+            tail[k + 1] = inner[k] + part(symbols[k - 1], symbols[k], edge);
+    }
+}
+
 void GuessPieceScores::prepare(QStringView text, const WordScores& scores)
 {
-    m_scores = &scores;
+    using E = ExtraPieces;
+    m_runBase = WordScores::units(E::runScore);
+    m_runPerLetter = WordScores::units(E::runScorePerLetter);
+    m_noVowel = WordScores::units(E::runNoVowelScore);
+    m_listWord = WordScores::units(E::runListWordScore);
+    m_unknownBase = WordScores::units(E::unknownScore);
+    m_unknownPerCharacter = WordScores::units(E::unknownScorePerUnit);
     const auto size = static_cast<std::size_t>(text.size());
     m_symbols.resize(size);
-    m_inner.assign(size + 1, 0.0);
     m_vowelsBefore.resize(size + 1);
     m_runLengths.resize(size + 1);
-    m_runCounts.assign(size * std::size_t(ExtraPieces::runLongest), 0.0);
+    m_runCounts.assign(size * std::size_t(runLongest), 0);
     m_vowelsBefore[0] = 0;
     for (std::size_t k = 0; k < size; ++k) {
         const char16_t unit = text[qsizetype(k)].unicode();
@@ -27,15 +52,14 @@ void GuessPieceScores::prepare(QStringView text, const WordScores& scores)
         const char16_t lower = unit | 0x20;
         const bool vowel = lower == u'a' || lower == u'e' || lower == u'i' || lower == u'o' || lower == u'u';
         m_vowelsBefore[k + 1] = m_vowelsBefore[k] + (vowel ? 1 : 0);
-        if (k >= 2)
-            m_inner[k] = m_inner[k - 1] + scores.trigram(m_symbols[k - 2], m_symbols[k - 1], m_symbols[k]);
     }
+    m_runTrigrams.prepare(m_symbols, scores, E::runTrigramScore);
+    m_unknownTrigrams.prepare(m_symbols, scores, E::unknownTrigramScore);
     m_runLengths[size] = 0;
     for (std::size_t k = size; k-- > 0;) {
-        m_runLengths[k] =
-            text[qsizetype(k)].isLetter()
-                ? static_cast<qint8>(std::min<qsizetype>(m_runLengths[k + 1] + 1, ExtraPieces::runLongest))
-                : qint8(0);
+        m_runLengths[k] = text[qsizetype(k)].isLetter()
+                              ? static_cast<qint8>(std::min<qsizetype>(m_runLengths[k + 1] + 1, runLongest))
+                              : qint8(0);
         // The counts of the runs from here, as long as a counted run begins with them.
         quint64 key = WordScores::firstRunKey;
         for (std::size_t length = 1; length <= std::size_t(m_runLengths[k]); ++length) {
@@ -46,41 +70,9 @@ void GuessPieceScores::prepare(QStringView text, const WordScores& scores)
             const double count = scores.runCount(key);
             if (count == WordScores::noRunCount)
                 break;
-            m_runCounts[k * std::size_t(ExtraPieces::runLongest) + length - 1] = count;
+            m_runCounts[k * std::size_t(runLongest) + length - 1] = WordScores::units(E::runCountScore * count);
         }
     }
-}
-
-double GuessPieceScores::trigramOf(qsizetype at, qsizetype end) const
-{
-    constexpr int edge = WordScores::edgeSymbol;
-    const auto i = static_cast<std::size_t>(at);
-    const auto j = static_cast<std::size_t>(end);
-    const WordScores& scores = *m_scores;
-    if (end - at == 1)
-        return scores.trigram(edge, edge, m_symbols[i]) + scores.trigram(edge, m_symbols[i], edge);
-    double total = scores.trigram(edge, edge, m_symbols[i]) + scores.trigram(edge, m_symbols[i], m_symbols[i + 1]);
-    if (end - at >= 3)
-        total += m_inner[j - 1] - m_inner[i + 1];
-    return total + scores.trigram(m_symbols[j - 2], m_symbols[j - 1], edge);
-}
-
-qint32 GuessPieceScores::run(qsizetype at, qsizetype end, bool listed) const
-{
-    const qsizetype length = end - at;
-    const bool noVowel = m_vowelsBefore[static_cast<std::size_t>(end)] == m_vowelsBefore[static_cast<std::size_t>(at)];
-    const double count =
-        m_runCounts[static_cast<std::size_t>(at) * std::size_t(ExtraPieces::runLongest) + std::size_t(length - 1)];
-    return WordScores::units(ExtraPieces::runScore + ExtraPieces::runScorePerLetter * double(length) +
-                             (noVowel ? ExtraPieces::runNoVowelScore : 0.0) +
-                             (listed ? ExtraPieces::runListWordScore : 0.0) +
-                             ExtraPieces::runTrigramScore * trigramOf(at, end) + ExtraPieces::runCountScore * count);
-}
-
-qint32 GuessPieceScores::unknown(qsizetype at, qsizetype end, qsizetype characters) const
-{
-    return WordScores::units(ExtraPieces::unknownScore + ExtraPieces::unknownScorePerUnit * double(characters) +
-                             ExtraPieces::unknownTrigramScore * trigramOf(at, end));
 }
 
 bool ExtraPieces::hasCaseCuts(QStringView text)

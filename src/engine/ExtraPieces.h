@@ -32,26 +32,61 @@ struct GuessOptions
 class GuessPieceScores final
 {
 public:
+    static constexpr qsizetype runLongest = 10;
+
     // Reads `text` for the scores of its pieces; `scores` must outlive the calls that follow.
     void prepare(QStringView text, const WordScores& scores);
-    // How many letters follow one another from `at`, at most ExtraPieces::runLongest.
+    // How many letters follow one another from `at`, at most runLongest.
     qsizetype runLength(qsizetype at) const { return m_runLengths[static_cast<std::size_t>(at)]; }
     // The score of the run of letters text[at, end) (at most runLength(at) of them), written letter by
     // letter; `listed` when the run is a word of the list.
-    qint32 run(qsizetype at, qsizetype end, bool listed) const;
+    qint32 run(qsizetype at, qsizetype end, bool listed) const
+    {
+        const auto length = static_cast<qint32>(end - at);
+        const auto i = static_cast<std::size_t>(at);
+        return m_runBase + m_runPerLetter * length +
+               (m_vowelsBefore[std::size_t(end)] == m_vowelsBefore[i] ? m_noVowel : 0) + (listed ? m_listWord : 0) +
+               m_runCounts[i * std::size_t(runLongest) + std::size_t(length - 1)] + m_runTrigrams.of(at, end);
+    }
+    // The score of an unknown stretch of two units or more from `at` to `end` of `characters` characters is
+    // stretchStart(at) + stretchEnd(end) + the score per character times `characters`.
+    qint32 stretchStart(qsizetype at) const { return m_unknownBase + m_unknownTrigrams.head[std::size_t(at)]; }
+    qint32 stretchEnd(qsizetype end) const { return m_unknownTrigrams.tail[std::size_t(end)]; }
+    qint32 stretchPerCharacter() const { return m_unknownPerCharacter; }
     // The score of the unknown stretch text[at, end) of `characters` characters.
-    qint32 unknown(qsizetype at, qsizetype end, qsizetype characters) const;
+    qint32 unknown(qsizetype at, qsizetype end, qsizetype characters) const
+    {
+        return m_unknownBase + m_unknownPerCharacter * static_cast<qint32>(characters) + m_unknownTrigrams.of(at, end);
+    }
 
 private:
-    // ln of how likely text[at, end) is as a word by the list's character trigrams (WordScores::trigram).
-    double trigramOf(qsizetype at, qsizetype end) const;
+    // A weight times how likely each stretch of the text is as a word by the list's character trigrams
+    // (WordScores::trigram), each trigram's part rounded to units on its own so that the parts add up exactly.
+    struct Trigrams
+    {
+        std::vector<qint32> one;   // per place: the stretch of that one character
+        std::vector<qint32> head;  // per place: the first two characters' trigrams less inner's through place + 1
+        std::vector<qint32> inner; // per place k: the trigrams of the characters 2 .. k given the two before
+        std::vector<qint32> tail;  // per end: the end's trigram and inner's through end - 1
+        void prepare(const std::vector<qint8>& symbols, const WordScores& scores, double weight);
+        qint32 of(qsizetype at, qsizetype end) const
+        {
+            return end - at == 1 ? one[std::size_t(at)] : head[std::size_t(at)] + tail[std::size_t(end)];
+        }
+    };
 
-    const WordScores* m_scores = nullptr;
     std::vector<qint8> m_symbols;
-    std::vector<double> m_inner; // per place k, the trigrams of the characters 2 .. k given the two before
     std::vector<qint32> m_vowelsBefore;
     std::vector<qint8> m_runLengths;
-    std::vector<double> m_runCounts; // per place and length - 1 of a run from there: ln(1 + its count)
+    std::vector<qint32> m_runCounts; // per place and length - 1 of a run from there: its count's score
+    Trigrams m_runTrigrams;
+    Trigrams m_unknownTrigrams;
+    qint32 m_runBase = 0;
+    qint32 m_runPerLetter = 0;
+    qint32 m_noVowel = 0;
+    qint32 m_listWord = 0;
+    qint32 m_unknownBase = 0;
+    qint32 m_unknownPerCharacter = 0;
 };
 
 // The lattice and piece scores of a ranked search that may go beyond the list.
@@ -70,7 +105,7 @@ public:
     static constexpr double nameCountScore = 0.336; // a word of the list, per ln(1 + count)
     static constexpr double caseCutScore = -6.188;
     static constexpr double upperCutScore = -0.849;
-    static constexpr qsizetype runLongest = 10;
+    static constexpr qsizetype runLongest = GuessPieceScores::runLongest;
     static constexpr qsizetype unknownShortest = 3;
     static constexpr qsizetype unknownLongest = 24;
 

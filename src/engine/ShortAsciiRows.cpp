@@ -465,10 +465,16 @@ void ShortAsciiRows::writeBestGuessRow(QStringView text, QByteArrayView start, c
     std::array<qint64, maxLength + 1>& best = m_bestScores;
     std::array<qint32, maxLength + 1>& bestEnd = m_bestEnds;
     std::array<bool, maxLength + 1> bestIsRun{};
-    // Per end from one place: the best score of its kinds (none: below any), and whether a run has it.
     constexpr qint64 none = std::numeric_limits<qint64>::min();
-    std::array<qint64, maxLength + 1> pieceScores;
-    std::array<bool, maxLength + 1> pieceIsRun;
+    // A stretch of three characters or more scores unknown(at, end) = base(at) + value(end) - step * at, so the
+    // best one from each place is the best end in a window that moves one place per place: the ends it may
+    // take, each with value(end) + best[end], falling from the first to the last (a shorter stretch that is no
+    // worse replaces those after it), so the first is the best.
+    std::array<qint64, maxLength + 1> windowValues;
+    std::array<qint32, maxLength + 1> windowEnds;
+    qsizetype windowBegin = 0;
+    qsizetype windowEnd = 0;
+    const qint64 step = m_guesses.stretchPerCharacter();
     best[static_cast<std::size_t>(size)] = 0;
     for (qint32 at = size; at-- > 0;) {
         const auto place = static_cast<std::size_t>(at);
@@ -476,42 +482,52 @@ void ShortAsciiRows::writeBestGuessRow(QStringView text, QByteArrayView start, c
         const char16_t unit = text[at].unicode();
         const bool letter = (unit | 0x20) >= u'a' && (unit | 0x20) <= u'z';
         const auto runs = static_cast<qint32>(m_guesses.runLength(at));
-        const qint32 longest = std::min<qint32>(size - at, ExtraPieces::unknownLongest);
-        const qint32 last = std::max<qint32>(longest, 64 - __builtin_clzll(known | 1));
-        for (qint32 length = 1; length <= last; ++length)
-            pieceScores[static_cast<std::size_t>(length)] = none;
-        // In ExtraPieces' order: the word, the stretch, the run, each taking the end when it is better.
-        for (quint64 ends = known; ends != 0; ends &= ends - 1) {
-            const auto length = static_cast<std::size_t>(__builtin_ctzll(ends)) + 1;
-            pieceScores[length] = nodeScores[m_pieceNodes[place][length - 1]];
-            pieceIsRun[length] = false;
-        }
-        const auto take = [&](qint32 length, qint64 score, bool isRun) {
-            qint64& held = pieceScores[static_cast<std::size_t>(length)];
-            if (score > held) {
-                held = score;
-                pieceIsRun[static_cast<std::size_t>(length)] = isRun;
-            }
-        };
-        if (!letter)
-            take(1, m_guesses.unknown(at, at + 1, 1), false);
-        for (qint32 length = ExtraPieces::unknownShortest; length <= longest; ++length)
-            take(length, m_guesses.unknown(at, at + length, length), false);
-        for (qint32 length = 1; length <= runs; ++length)
-            take(length, m_guesses.run(at, at + length, (known >> (length - 1)) & 1), true);
         qint64 top = none;
         qint32 topEnd = -1;
         bool topIsRun = false;
-        for (qint32 length = 1; length <= last; ++length) {
-            const qint64 piece = pieceScores[static_cast<std::size_t>(length)];
-            if (piece == none)
-                continue;
-            const qint64 score = piece + best[place + static_cast<std::size_t>(length)];
-            if (score > top) {
+        const auto consider = [&](qint64 score, qint32 end, bool isRun) {
+            if (score > top || (score == top && end < topEnd)) {
                 top = score;
-                topEnd = at + length;
-                topIsRun = pieceIsRun[static_cast<std::size_t>(length)];
+                topEnd = end;
+                topIsRun = isRun;
             }
+        };
+        const qint32 entering = at + static_cast<qint32>(ExtraPieces::unknownShortest);
+        if (entering <= size) {
+            // value(end) = unknown(at, end) + step * at less what depends on `at` alone: tail(end) + step * end.
+            const qint64 value =
+                m_guesses.stretchEnd(entering) + step * entering + best[static_cast<std::size_t>(entering)];
+            while (windowEnd > windowBegin && windowValues[windowEnd - 1] <= value)
+                --windowEnd;
+            windowValues[windowEnd] = value;
+            windowEnds[windowEnd++] = entering;
+        }
+        while (windowEnd > windowBegin && windowEnds[windowBegin] > at + ExtraPieces::unknownLongest)
+            ++windowBegin;
+        if (windowEnd > windowBegin)
+            consider(m_guesses.stretchStart(at) - step * at + windowValues[windowBegin], windowEnds[windowBegin],
+                     false);
+        // Each end of a word or run with the best of its kinds, in ExtraPieces' order: the word, the stretch, the
+        // run, each taking the end when it is better.
+        if (!letter && (known & 1) == 0)
+            consider(qint64(m_guesses.unknown(at, at + 1, 1)) + best[place + 1], at + 1, false);
+        for (quint64 ends = known | (runs > 0 ? (quint64(1) << runs) - 1 : 0); ends != 0; ends &= ends - 1) {
+            const auto length = static_cast<qint32>(__builtin_ctzll(ends)) + 1;
+            const qint32 end = at + length;
+            qint64 score = none;
+            bool isRun = false;
+            if ((known >> (length - 1)) & 1)
+                score = nodeScores[m_pieceNodes[place][static_cast<std::size_t>(length - 1)]];
+            if (length >= ExtraPieces::unknownShortest ? length <= ExtraPieces::unknownLongest : length == 1 && !letter)
+                score = std::max<qint64>(score, m_guesses.unknown(at, end, length));
+            if (length <= runs) {
+                const qint64 run = m_guesses.run(at, end, (known >> (length - 1)) & 1);
+                if (run > score) {
+                    score = run;
+                    isRun = true;
+                }
+            }
+            consider(score + best[static_cast<std::size_t>(end)], end, isRun);
         }
         best[place] = top;
         bestEnd[place] = topEnd;

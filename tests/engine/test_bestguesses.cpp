@@ -37,7 +37,7 @@ struct Guess
 
 // The reference's evidence of a run or stretch: ln P of its letters as a word, by trigrams counted over the
 // dictionary's words there and then; and the counts of real names, by their lines.
-double trigramsOf(const WordDictionary& dictionary, QStringView piece)
+qint64 trigramsOf(const WordDictionary& dictionary, QStringView piece, double weight)
 {
     const auto symbol = [](QChar c) {
         return c.toLower() >= u'a' && c.toLower() <= u'z' ? c.toLower().unicode() - u'a' : 26;
@@ -50,7 +50,7 @@ double trigramsOf(const WordDictionary& dictionary, QStringView piece)
         return out;
     };
     const std::vector<int> wanted = symbols(piece);
-    double total = 0;
+    qint64 total = 0;
     for (std::size_t k = 2; k < wanted.size(); ++k) {
         double seen = 0;
         double after = 0;
@@ -61,7 +61,7 @@ double trigramsOf(const WordDictionary& dictionary, QStringView piece)
                 seen += s[m - 2] == wanted[k - 2] && s[m - 1] == wanted[k - 1] && s[m] == wanted[k];
             }
         }
-        total += std::log((seen + 1) / (after + 28));
+        total += WordScores::units(weight * std::log((seen + 1) / (after + 28)));
     }
     return total;
 }
@@ -110,17 +110,17 @@ std::vector<Guess> everyGuessSorted(QStringView text, const WordDictionary& dict
                                    E::nameCountScore * countOf(dictionary, piece.toLower())) +
                      cut,
                  PieceKind::Known);
+        const auto units = [](double nats) { return qint64(WordScores::units(nats)); };
         if (length >= E::unknownShortest ? length <= E::unknownLongest : length == 1 && !text[from].isLetter())
-            take(WordScores::units(E::unknownScore + E::unknownScorePerUnit * double(length) +
-                                   E::unknownTrigramScore * trigramsOf(dictionary, piece)) +
-                     cut,
+            take(units(E::unknownScore) + units(E::unknownScorePerUnit) * length +
+                     trigramsOf(dictionary, piece, E::unknownTrigramScore) + cut,
                  PieceKind::Unknown);
         if (length <= E::runLongest && std::all_of(piece.begin(), piece.end(), [](QChar c) { return c.isLetter(); }))
-            take(WordScores::units(E::runScore + E::runScorePerLetter * double(length) +
-                                   (piece.contains(QRegularExpression("[aeiouAEIOU]")) ? 0.0 : E::runNoVowelScore) +
-                                   (known != WordScores::notAPiece ? E::runListWordScore : 0.0) +
-                                   E::runTrigramScore * trigramsOf(dictionary, piece) +
-                                   E::runCountScore * countOf(dictionary, piece.toUpper())),
+            take(units(E::runScore) + units(E::runScorePerLetter) * length +
+                     (piece.contains(QRegularExpression("[aeiouAEIOU]")) ? 0 : units(E::runNoVowelScore)) +
+                     (known != WordScores::notAPiece ? units(E::runListWordScore) : 0) +
+                     trigramsOf(dictionary, piece, E::runTrigramScore) +
+                     units(E::runCountScore * countOf(dictionary, piece.toUpper())),
                  PieceKind::Letter);
         return found;
     };
