@@ -5,7 +5,7 @@ name, counted in the gold splits of the train half of the Common Crawl Domain Na
 usage: tools/make-name-counts.py [--corpus FILE] [--out FILE] [--folds K --leave-out F]
 
 --corpus: the corpus's train half, one name a line, its words separated by blanks (default
-    ../shared/quality/ccdn-train.txt beside the source tree). Its digest is checked against the one recorded
+    tools/corpus/ccdn-train.txt, the copy kept in the source tree with its licence). Its digest is checked against the one recorded
     below, so the counts always come from the same names.
 --out: where to write (default data/namecounts.txt in the source tree).
 --folds K --leave-out F: for tuning, the counts of the names outside fold F of K (a name's fold is its place
@@ -65,7 +65,7 @@ def counts(names):
 
 def main():
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
-    parser.add_argument("--corpus", default=os.path.join(ROOT, "..", "shared", "quality", "ccdn-train.txt"))
+    parser.add_argument("--corpus", default=os.path.join(ROOT, "tools", "corpus", "ccdn-train.txt"))
     parser.add_argument("--out", default=os.path.join(ROOT, "data", "namecounts.txt"))
     parser.add_argument("--folds", type=int, default=0)
     parser.add_argument("--leave-out", type=int, default=-1)
