@@ -583,9 +583,14 @@ def tune_guesses(lattices, weights, tuned, l2=1e-4):
             total += exact + merged / 4
         return total
 
+    print(f"exact + merged/4: {objective(weights):.4f}", flush=True)
+    return line_search(objective, weights, tuned, (0.5, 0.2, 0.1, 0.05), "exact + merged/4")
+
+
+def line_search(objective, weights, tuned, steps, label):
+    """Moves each weight of `tuned` in turn by each step, in both directions, while `objective` grows."""
     best = objective(weights)
-    print(f"exact + merged/4: {best:.4f}", flush=True)
-    for step in (0.5, 0.2, 0.1, 0.05):
+    for step in steps:
         for name in tuned:
             for direction in (1, -1):
                 while True:
@@ -594,7 +599,7 @@ def tune_guesses(lattices, weights, tuned, l2=1e-4):
                     if value <= best:
                         break
                     best, weights = value, trial
-                    print(f"{name}={weights[name]} exact + merged/4 {best:.4f}", flush=True)
+                    print(f"{name}={weights[name]} {label} {best:.4f}", flush=True)
     return weights
 
 
@@ -650,21 +655,12 @@ def main():
 
     if args.tune:
         objective = lambda w: sum(m.run(w, top=1)["top1"] for _, m in measures)
-        best = objective(weights)
         if args.case_hints:
             tuned = CASE_FEATURES
         else:  # the corpus has no digits: the number's weight was chosen by judgement
             tuned = [name for name in WEIGHTS if name not in ("number",) + CASE_FEATURES]
-        for step in (1.0, 0.5, 0.25) if args.case_hints else (0.5, 0.25, 0.1):
-            for name in tuned:
-                for direction in (1, -1):
-                    while True:
-                        trial = dict(weights, **{name: round(weights[name] + direction * step, 3)})
-                        value = objective(trial)
-                        if value <= best:
-                            break
-                        best, weights = value, trial
-                        print(f"{name}={weights[name]} sum of top-1 {best:.4f}", flush=True)
+        steps = (1.0, 0.5, 0.25) if args.case_hints else (0.5, 0.25, 0.1)
+        weights = line_search(objective, weights, tuned, steps, "sum of top-1")
         print("weights:", ", ".join(f"{k}={v}" for k, v in weights.items()))
     for path, measure in measures:
         show(path, measure.run(weights))
