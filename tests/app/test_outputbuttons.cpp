@@ -3,10 +3,12 @@
 #include "../output/OutputFakes.h"
 #include "WindowHarness.h"
 #include "core/Pointer.h"
+#include "output/SpreadsheetThread.h"
 
 #include <QDir>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QTableView>
 #include <QtTest>
 
@@ -83,6 +85,9 @@ private slots:
         FakeSpreadsheetApplication spreadsheet;
         harness.clipboard = &clipboard;
         harness.spreadsheet = &spreadsheet;
+        // The export's thread may finish its last call on the fake after the close: wait for it, as the
+        // program's end does, before the fake goes.
+        const auto waitForTheExport = qScopeGuard([] { SpreadsheetThread::waitForAbandonedExports(10000); });
         MainWindow& window = harness.load();
         window.show();
         window.domainList().append(QStringList{QStringLiteral("kept.com"), QStringLiteral("also.com")});
