@@ -18,6 +18,16 @@ using namespace quorvane::testwindow;
 
 namespace {
 
+// Appends numbered result rows, enough for an export to yield several times, and returns them.
+QStringList appendResults(MainWindow& window, int count)
+{
+    QStringList rows;
+    for (int i = 0; i < count; ++i)
+        rows.append(QStringLiteral("result %1").arg(i));
+    window.resultList().append(rows, true);
+    return rows;
+}
+
 void click(MainWindow& window, const char* button)
 {
     QPushButton* found = window.findChild<QPushButton*>(QString::fromLatin1(button));
@@ -92,10 +102,7 @@ private slots:
         window.show();
         window.domainList().append(QStringList{QStringLiteral("kept.com"), QStringLiteral("also.com")});
         // Enough rows for the text export's runs and the spreadsheet's blocks to yield several times.
-        QStringList rows;
-        for (int i = 0; i < 50000; ++i)
-            rows.append(QStringLiteral("result %1").arg(i));
-        window.resultList().append(rows, true);
+        appendResults(window, 50000);
         harness.prompter.clear();
 
         const QString folder = harness.temporaryPath(QStringLiteral("out"));
@@ -150,10 +157,7 @@ private slots:
         harness.spreadsheet = &spreadsheet;
         MainWindow& window = harness.load();
         window.domainList().append(QStringList{QStringLiteral("redbox.com")});
-        QStringList rows;
-        for (int i = 0; i < 50000; ++i)
-            rows.append(QStringLiteral("result %1").arg(i));
-        window.resultList().append(rows, true);
+        const QStringList rows = appendResults(window, 50000);
         harness.prompter.clear();
         auto* results = window.findChild<QTableView*>(QStringLiteral("ListView2"));
         results->selectRow(0);
