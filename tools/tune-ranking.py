@@ -486,24 +486,23 @@ class GuessLattice:
 
     def log_sums(self, s, mask):
         """Per node the log of the summed exp-scores of the paths to the name's end (over the edges in mask)."""
-        inside = numpy.full(self.node_count, -numpy.inf)
-        inside[self.ends_of_names] = 0.0
         s = numpy.where(mask, s, -numpy.inf)
-        for edges, heads, nodes in self.back:
-            values = s[edges] + inside[self.tos[edges]]
-            top = numpy.maximum.reduceat(values, heads)
-            safe = numpy.where(numpy.isfinite(top), top, 0.0)
-            group = numpy.repeat(numpy.arange(len(heads)), numpy.diff(numpy.append(heads, len(edges))))
-            inside[nodes] = safe + numpy.log(numpy.add.reduceat(numpy.exp(values - safe[group]), heads))
-        outside = numpy.full(self.node_count, -numpy.inf)
-        outside[self.starts_of_names] = 0.0
-        for edges, heads, nodes in self.fwd:
-            values = s[edges] + outside[self.froms[edges]]
-            top = numpy.maximum.reduceat(values, heads)
-            safe = numpy.where(numpy.isfinite(top), top, 0.0)
-            group = numpy.repeat(numpy.arange(len(heads)), numpy.diff(numpy.append(heads, len(edges))))
-            outside[nodes] = safe + numpy.log(numpy.add.reduceat(numpy.exp(values - safe[group]), heads))
+        inside = self.log_sum_pass(s, self.ends_of_names, self.back, self.tos)
+        outside = self.log_sum_pass(s, self.starts_of_names, self.fwd, self.froms)
         return inside, outside, s
+
+    def log_sum_pass(self, s, seeds, steps, others):
+        """One pass of log_sums: from the seed nodes, per node the log of the summed exp-scores of its edges
+        (grouped by `steps`) plus the sums at their other ends (`others`)."""
+        sums = numpy.full(self.node_count, -numpy.inf)
+        sums[seeds] = 0.0
+        for edges, heads, nodes in steps:
+            values = s[edges] + sums[others[edges]]
+            top = numpy.maximum.reduceat(values, heads)
+            safe = numpy.where(numpy.isfinite(top), top, 0.0)
+            group = numpy.repeat(numpy.arange(len(heads)), numpy.diff(numpy.append(heads, len(edges))))
+            sums[nodes] = safe + numpy.log(numpy.add.reduceat(numpy.exp(values - safe[group]), heads))
+        return sums
 
     def likelihood(self, vector, names, l2):
         """The mean log-likelihood of the right splits (of the names whose lattice holds it) and its gradient,
