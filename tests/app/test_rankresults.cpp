@@ -41,53 +41,16 @@ class TestRankResults : public QObject
     Q_OBJECT
 
 private slots:
-    void offByDefaultAndWhenTheStoreLacksTheKey()
+    // Its stored setting is tested with the window's other on/off choice (test_mainwindow).
+    void entryOfTheResultsMenu()
     {
         WindowHarness harness;
-        harness.presetSetting(QStringLiteral("Show ASIN"), QStringLiteral("0")); // an older store: no key
         MainWindow& window = harness.load();
         QAction* entry = rankEntry(window);
         QVERIFY(entry);
-        QVERIFY(entry->isCheckable());
-        QVERIFY(!entry->isChecked());
+        QCOMPARE(entry->objectName(), QStringLiteral("RankResults"));
         QCOMPARE(window.findChild<QTableView*>(QStringLiteral("ListView2"))->contextMenuPolicy(),
                  Qt::ActionsContextMenu);
-        QVERIFY(!harness.storedSetting(QStringLiteral("Rank Results")).isValid()); // reading stores nothing
-    }
-
-    void rememberedInTheSameGroup_data()
-    {
-        QTest::addColumn<QString>("stored");
-        QTest::addColumn<bool>("checked");
-        QTest::newRow("1 is on") << "1" << true;
-        QTest::newRow("0 is off") << "0" << false;
-        QTest::newRow("anything else is off") << "yes" << false;
-    }
-    void rememberedInTheSameGroup()
-    {
-        QFETCH(QString, stored);
-        QFETCH(bool, checked);
-        WindowHarness harness;
-        harness.presetSetting(QStringLiteral("Rank Results"), stored);
-        MainWindow& window = harness.load();
-        QCOMPARE(rankEntry(window)->isChecked(), checked);
-    }
-
-    void choosingTheEntryStoresIt()
-    {
-        WindowHarness harness;
-        {
-            MainWindow& window = harness.load();
-            rankEntry(window)->trigger();
-            QVERIFY(rankEntry(window)->isChecked());
-            QCOMPARE(harness.storedSetting(QStringLiteral("Rank Results")).toString(), QStringLiteral("1"));
-            harness.destroy();
-        }
-        MainWindow& again = harness.load();
-        QVERIFY(rankEntry(again)->isChecked());
-        rankEntry(again)->trigger();
-        QCOMPARE(harness.storedSetting(QStringLiteral("Rank Results")).toString(), QStringLiteral("0"));
-        QVERIFY(harness.prompter.messages().isEmpty());
     }
 
     // On: each name's rows best first, names in list order; everything else about the run is unchanged.
