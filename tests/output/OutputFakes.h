@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ExportLayouts.h"
 #include "core/Failure.h"
 #include "core/ProgressIndicator.h"
 #include "output/Clipboard.h"
@@ -16,12 +17,6 @@
 #include <memory>
 
 namespace quorvane::testing {
-
-struct Row
-{
-    QStringList fields;
-    bool checked = true;
-};
 
 // A list view with the given captions and rows: column 0 holds the item text and the check mark.
 inline std::unique_ptr<QStandardItemModel> listView(const QStringList& captions, const QList<Row>& rows)

@@ -14,11 +14,6 @@ using namespace quorvane::testing;
 
 namespace {
 
-QString repeated(char ch, int count)
-{
-    return QString(count, QLatin1Char(ch));
-}
-
 QByteArray blanks(int count)
 {
     return QByteArray(count, ' ');
@@ -38,45 +33,12 @@ class TestAlignedTextExport : public QObject
     Q_OBJECT
 
 private slots:
-    void fileLayout_data()
-    {
-        QTest::addColumn<QStringList>("captions");
-        QTest::addColumn<QList<Row>>("rows");
-        QTest::addColumn<QByteArray>("expected");
-
-        const QStringList results{QStringLiteral("Results")};
-        QTest::newRow("empty list: the header line only") << results << QList<Row>{} << QByteArray("Results\t\r\n");
-        QTest::newRow("rows of 10, 2 and 18 characters, the third unchecked: width 18")
-            << results
-            << QList<Row>{{{repeated('a', 10)}, true}, {{repeated('b', 2)}, true}, {{repeated('c', 18)}, false}}
-            << QByteArray("Results" + blanks(11) + "\t\r\n" + QByteArray(10, 'a') + blanks(8) + "\t\r\n" +
-                          QByteArray(2, 'b') + blanks(16) + "\t\r\n");
-        QTest::newRow("no row checked: header padded to the unchecked rows")
-            << results << QList<Row>{{{QStringLiteral("abcdefghijk")}, false}}
-            << QByteArray("Results" + blanks(4) + "\t\r\n");
-        QTest::newRow("an empty checked row: width blanks then TAB")
-            << results << QList<Row>{{{QString()}, true}, {{QStringLiteral("abc")}, true}}
-            << QByteArray("Results\t\r\n" + blanks(7) + "\t\r\nabc" + blanks(4) + "\t\r\n");
-        QTest::newRow("leading and trailing blanks of a text are kept")
-            << results << QList<Row>{{{QStringLiteral(" ab ")}, true}}
-            << QByteArray("Results\t\r\n ab " + blanks(3) + "\t\r\n");
-        QTest::newRow("several columns, each its own width, caption counts")
-            << QStringList{QStringLiteral("A"), QStringLiteral("Bcd")}
-            << QList<Row>{{{QStringLiteral("xy"), QStringLiteral("1")}, true},
-                          {{QString(), QStringLiteral("12345")}, false}}
-            << QByteArray("A \tBcd  \t\r\nxy\t1    \t\r\n");
-        QTest::newRow("a column with nothing in it has width 0")
-            << QStringList{QString(), QStringLiteral("B")} << QList<Row>{{{QString(), QStringLiteral("b")}, true}}
-            << QByteArray("\tB\t\r\n\tb\t\r\n");
-        QTest::newRow("Windows-1252, ? for what it cannot hold, widths in UTF-16 units")
-            << results << QList<Row>{{{QStringLiteral("é€日\U0001F600")}, true}}
-            << QByteArray("Results\t\r\n\xE9\x80???" + blanks(2) + "\t\r\n");
-    }
+    void fileLayout_data() { addExportLayouts(); }
     void fileLayout()
     {
         QFETCH(QStringList, captions);
         QFETCH(QList<Row>, rows);
-        QFETCH(QByteArray, expected);
+        QFETCH(QByteArray, file);
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("out.txt"));
         const auto model = listView(captions, rows);
@@ -84,7 +46,7 @@ private slots:
         NoEventPump pump;
         saveListviewProperlySpaced(*model, path, nullptr, pump, prompter);
         QCOMPARE(prompter.shown().size(), 0);
-        QCOMPARE(testfiles::readBytes(path), expected);
+        QCOMPARE(testfiles::readBytes(path), file);
     }
 
     void fileNameFromPath_data()
