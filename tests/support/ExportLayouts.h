@@ -51,8 +51,8 @@ inline void addExportLayouts()
                       QByteArray(2, 'b') + blanks(16) + "\t\r\n")
         << QStringLiteral("aaaaaaaaaa\r\nbb\r\n") << sheetOf({results, {repeated('a', 10)}, {QStringLiteral("bb")}});
     QTest::newRow("no row checked: header padded to the unchecked rows, empty text, captions only")
-        << results << QList<Row>{{{QStringLiteral("abcdefghijk")}, false}} << QByteArray("Results" + blanks(4) + "\t\r\n")
-        << QString() << sheetOf({results});
+        << results << QList<Row>{{{QStringLiteral("abcdefghijk")}, false}}
+        << QByteArray("Results" + blanks(4) + "\t\r\n") << QString() << sheetOf({results});
     QTest::newRow("an empty checked row: width blanks then TAB, an empty line; the caption does not widen the text")
         << results << QList<Row>{{{QString()}, true}, {{QStringLiteral("abc")}, true}}
         << QByteArray("Results\t\r\n" + blanks(7) + "\t\r\nabc" + blanks(4) + "\t\r\n") << QStringLiteral("\r\nabc\r\n")
@@ -72,7 +72,8 @@ inline void addExportLayouts()
         << sheetOf({results, {}, {QStringLiteral("one")}, {}, {QStringLiteral("three")}});
     QTest::newRow("several columns, each its own width, caption counts in the file")
         << QStringList{QStringLiteral("A"), QStringLiteral("Bcd")}
-        << QList<Row>{{{QStringLiteral("xy"), QStringLiteral("1")}, true}, {{QString(), QStringLiteral("12345")}, false}}
+        << QList<Row>{{{QStringLiteral("xy"), QStringLiteral("1")}, true},
+                      {{QString(), QStringLiteral("12345")}, false}}
         << QByteArray("A \tBcd  \t\r\nxy\t1    \t\r\n") << QStringLiteral("xy\t1\r\n")
         << sheetOf({{QStringLiteral("A"), QStringLiteral("Bcd")}, {QStringLiteral("xy"), QStringLiteral("1")}});
     QTest::newRow("a column with nothing in it has width 0")
