@@ -80,7 +80,10 @@ private slots:
             << QByteArray("Blue Sky\ncar pe t\ncar pet\ncarpet\nsky\n");
         QTest::newRow("unsplittable name gives no row")
             << QStringList() << QByteArray("zzz.com\nsky\n") << QByteArray("sky\n");
-        QTest::newRow("empty line: one empty row") << QStringList() << QByteArray("\nsky\n") << QByteArray("\nsky\n");
+        QTest::newRow("empty line, blanks only: one empty row each")
+            << QStringList() << QByteArray("\n   \nsky\n") << QByteArray("\n\nsky\n");
+        QTest::newRow("blanks only, nothing left by cleaning: one row each, the original empty or as typed")
+            << QStringList{"-o"} << QByteArray("   \nwww..com\nsky\n") << QByteArray(" - \nwww..com - \nsky - sky\n");
         QTest::newRow("original shown, trimmed") << QStringList{"--show-original"} << QByteArray("  www.BlueSky.com \n")
                                                  << QByteArray("www.BlueSky.com - Blue Sky\n");
         QTest::newRow("short option for the original")
