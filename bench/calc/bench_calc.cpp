@@ -162,8 +162,7 @@ int main(int argc, char** argv)
                                 QStringLiteral("-env:UserInstallation=") +
                                     QUrl::fromLocalFile(profile.path()).toString()};
     // Ends the office at the end, and waits for it to write its profile before the folder goes.
-    const testoffice::OfficeEnding ending(CalcConnection{programFolder, pipe, arguments},
-                                          QStringLiteral("name=%1;").arg(pipe).toUtf8());
+    const testoffice::OfficeEnding ending(CalcConnection{programFolder, pipe, arguments}, arguments.last().toUtf8());
     LibreOfficeCalc calc(QStringLiteral(QUORVANE_APP_DIR "/libquorvane_calc.so"), pipe, arguments, saves.path());
 
     PrintingPrompter prompter;

@@ -125,12 +125,13 @@ CalcSpreadsheet::CalcSpreadsheet(const CalcConnection& connection)
     for (auto start = UnoOffice::Start::IfNobodyAnswers;; start = UnoOffice::Start::Never) {
         try {
             m_office = std::make_unique<UnoOffice>(connection, start);
+            m_pipe = m_office->pipeName();
             openDocument();
             if (m_headless && m_office->startedHere()) {
                 Tidying& state = tidying();
                 const std::lock_guard<std::mutex> lock(state.mutex);
                 state.office = m_office->process();
-                state.pipe = connection.pipeName;
+                state.pipe = m_pipe;
             }
             return;
         } catch (const ForeignPipe&) {

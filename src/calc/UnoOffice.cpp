@@ -1,5 +1,6 @@
 #include "UnoOffice.h"
 
+#include "OfficeProfile.h"
 #include "core/Failure.h"
 #include "output/OfficePipe.h"
 
@@ -124,19 +125,16 @@ qint64 parentOf(qint64 process)
     return fields.size() > 1 ? fields[1].toLongLong() : 0;
 }
 
-void startOffice(const CalcConnection& connection)
+void startOffice(const CalcConnection& connection, const OfficeProfile& profile)
 {
     // A starting office wants both processors for a second or two: it starts at a lower priority, so that the
     // window it works for keeps answering. It inherits the priority of this thread, which only waits for it.
     ::setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), 10);
+    // The pipe's name is in the profile (OfficeProfile::recordPipe), not here: anyone can read a command line.
     const QStringList arguments =
-        QStringList{connection.programFolder + QStringLiteral("/soffice"),
-                    QStringLiteral("--accept=pipe,name=%1;urp;StarOffice.ComponentContext").arg(connection.pipeName),
-                    QStringLiteral("--norestore"),
-                    QStringLiteral("--nologo"),
-                    QStringLiteral("--nodefault"),
-                    QStringLiteral("--nolockcheck")} +
-        connection.extraArguments;
+        QStringList{connection.programFolder + QStringLiteral("/soffice"), QStringLiteral("--norestore"),
+                    QStringLiteral("--nologo"), QStringLiteral("--nodefault"), QStringLiteral("--nolockcheck")} +
+        profile.arguments();
     std::vector<QByteArray> encoded;
     for (const QString& argument : arguments)
         encoded.push_back(QFile::encodeName(argument));
@@ -177,14 +175,29 @@ UnoOffice::UnoOffice(const CalcConnection& connection, Start start)
             "URE_BOOTSTRAP",
             toOUString(QUrl::fromLocalFile(connection.programFolder + QStringLiteral("/fundamentalrc")).toString()));
         m_local = cppu::defaultBootstrap_InitialComponentContext();
-        uno::Reference<uno::XInterface> remote = resolve(m_local, connection.pipeName, m_bridge, m_process);
+        const OfficeProfile profile(connection);
+        // An office of the profile that a run before this one started is joined on the pipe it accepts on.
+        uno::Reference<uno::XInterface> remote;
+        if (m_pipe = profile.recordedPipe(); !m_pipe.isEmpty() && m_pipe != connection.pipeName) {
+            try {
+                remote = resolve(m_local, m_pipe, m_bridge, m_process);
+            } catch (const ForeignPipe&) {
+                // The office that accepted on it ended, and someone else took the name: a new one is used.
+            }
+        }
         if (!remote.is()) {
-            if (start == Start::IfNobodyAnswers)
-                startOffice(connection);
+            m_pipe = connection.pipeName;
+            remote = resolve(m_local, m_pipe, m_bridge, m_process);
+        }
+        if (!remote.is()) {
+            if (start == Start::IfNobodyAnswers) {
+                profile.recordPipe(m_pipe);
+                startOffice(connection, profile);
+            }
             const QDeadlineTimer deadline(std::chrono::seconds(connection.startSeconds));
             while (!remote.is() && !deadline.hasExpired()) {
                 QThread::msleep(100);
-                remote = resolve(m_local, connection.pipeName, m_bridge, m_process);
+                remote = resolve(m_local, m_pipe, m_bridge, m_process);
             }
             if (!remote.is())
                 throw Failure(

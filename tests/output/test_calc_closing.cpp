@@ -235,7 +235,8 @@ private slots:
         QTemporaryDir profile;
         const QString pipe = QStringLiteral("quorvane-closing-%1").arg(QCoreApplication::applicationPid());
         const CalcConnection connection{programFolder, pipe, windowlessOffice(profile.path())};
-        const testoffice::OfficeEnding ending(connection, QStringLiteral("name=%1;").arg(pipe).toUtf8());
+        const QByteArray marker = connection.extraArguments.last().toUtf8(); // its profile
+        const testoffice::OfficeEnding ending(connection, marker);
 
         QByteArray errors;
         const qint64 took = closeProgram({pipe, scratch.path(), profile.path(), closeAt}, errors);
@@ -246,7 +247,7 @@ private slots:
                      .entryList({QStringLiteral("*.ods"), QStringLiteral("*.tmp"), QStringLiteral(".~lock*")},
                                 QDir::Files | QDir::Hidden),
                  QStringList());
-        if (testoffice::processRuns(QStringLiteral("name=%1;").arg(pipe).toUtf8())) {
+        if (testoffice::processRuns(marker)) {
             calc::UnoOffice office(connection, calc::UnoOffice::Start::Never);
             QCOMPARE(testoffice::calcDocuments(office).size(), 0);
             office.release();

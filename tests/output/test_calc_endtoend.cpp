@@ -261,6 +261,41 @@ int officeNiceness(const QByteArray& marker)
     return -100;
 }
 
+// The places another local user can read that hold the text: every process's command line and environment,
+// and the files given. Read as the user "nobody" when the test runs as root, else as the test's user.
+QStringList placesShowing(const QByteArray& text, QStringList files)
+{
+    for (const QString& process : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs | QDir::NoDotAndDotDot))
+        files << QStringLiteral("/proc/%1/cmdline").arg(process) << QStringLiteral("/proc/%1/environ").arg(process);
+    std::vector<QByteArray> paths;
+    for (const QString& file : std::as_const(files))
+        paths.push_back(QFile::encodeName(file));
+    int found[2];
+    if (::pipe2(found, O_CLOEXEC) != 0)
+        return {QStringLiteral("(no pipe)")};
+    if (::fork() == 0) {
+        if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0))
+            ::_exit(1);
+        static char contents[1 << 20];
+        for (int i = 0; i < int(paths.size()); ++i) {
+            const int handle = ::open(paths[size_t(i)].constData(), O_RDONLY);
+            const ssize_t size = handle < 0 ? 0 : ::read(handle, contents, sizeof contents);
+            if (size > 0 && ::memmem(contents, size_t(size), text.constData(), size_t(text.size())) &&
+                ::write(found[1], &i, sizeof i) != sizeof i)
+                ::_exit(2);
+            ::close(handle);
+        }
+        ::_exit(0);
+    }
+    ::close(found[1]);
+    QStringList places;
+    for (int i = 0; ::read(found[0], &i, sizeof i) == sizeof i;)
+        places.append(files.value(i));
+    ::close(found[0]);
+    ::wait(nullptr);
+    return places;
+}
+
 } // namespace
 
 class TestCalcEndToEnd : public QObject
@@ -300,11 +335,17 @@ private slots:
                  qPrintable(files.first()));
         QCOMPARE(window.pointer.shape(), PointerShape::Default);
         // The office started at a lower priority than the window's, so that the window keeps answering.
-        QVERIFY(officeNiceness(QStringLiteral("name=%1;").arg(pipe).toUtf8()) > 0);
+        QVERIFY(officeNiceness(own.arguments.last().toUtf8()) > 0);
 
         // Whatever the checks say, the document is closed and this office ends.
         const OfficeEnding ending(CalcConnection{own.programFolder, pipe, own.arguments},
-                                  QStringLiteral("name=%1;").arg(pipe).toUtf8());
+                                  own.arguments.last().toUtf8());
+        // The pipe's name is nowhere another user can read it, and in the office's private settings.
+        const QString settings = own.profile.filePath(QStringLiteral("user/registrymodifications.xcu"));
+        QCOMPARE(placesShowing(pipe.toUtf8(), geteuid() == 0 ? QStringList{settings} : QStringList()), QStringList());
+        QFile settingsFile(settings);
+        QVERIFY(settingsFile.open(QIODevice::ReadOnly) && settingsFile.readAll().contains(pipe.toUtf8()));
+        QCOMPARE(QFileInfo(own.profile.path()).permissions() & 0x77, QFile::Permissions()); // group and others
         // The export let go of the office; this side joins it again through the same pipe.
         calc::UnoOffice office(CalcConnection{own.programFolder, pipe, own.arguments});
         QCOMPARE(calcDocuments(office).size(), 0); // the hidden document was closed
@@ -321,6 +362,14 @@ private slots:
         QCOMPARE(cellAt(sheet, 0, 5).type, table::CellContentType_EMPTY);
         QVERIFY2(columnWidth(sheet, 0) > columnWidth(sheet, 3) * 2,
                  qPrintable(QStringLiteral("%1 vs %2").arg(columnWidth(sheet, 0)).arg(columnWidth(sheet, 3))));
+
+        // A later run of the program, on a pipe of its own, joins the office its profile's settings name.
+        LibreOfficeCalc laterRun(testfiles::applicationFolder() + QStringLiteral("/libquorvane_calc.so"),
+                                 pipe + QStringLiteral("-later"), own.arguments, own.saves.path());
+        Window<TimeSlicedEventPump> laterWindow(laterRun);
+        laterWindow.commands.PushButton13_Click(*results);
+        QCOMPARE(laterWindow.prompter.errorReports(), QStringList());
+        QCOMPARE(savedFiles(laterWindow.prompter.messages()).size(), 1);
     }
 
     // A second export started inside the first one's wait for the office, through the run's own pipe: each
@@ -343,7 +392,7 @@ private slots:
                                         own.arguments, own.saves.path());
         const QString pipe = calcApplication.pipeName();
         const OfficeEnding ending(CalcConnection{own.programFolder, pipe, own.arguments},
-                                  QStringLiteral("name=%1;").arg(pipe).toUtf8());
+                                  own.arguments.last().toUtf8());
         const auto first = resultList({{{QStringLiteral("first export")}, true}});
         const auto second = resultList({{{QStringLiteral("second export")}, true}});
         Window<CountingEventPump> window(calcApplication);
@@ -410,7 +459,7 @@ private slots:
 
         const QString pipe = calcApplication.pipeName();
         const OfficeEnding ending(CalcConnection{own.programFolder, pipe, own.arguments},
-                                  QStringLiteral("name=%1;").arg(pipe).toUtf8());
+                                  own.arguments.last().toUtf8());
         window.commands.PushButton13_Click(*results);
         QCOMPARE(window.prompter.errorReports().size(), 1);
         QCOMPARE(savedFiles(window.prompter.messages()).size(), 1);
@@ -452,7 +501,7 @@ private slots:
     {
         const OwnOffice own;
         const QString pipe = QStringLiteral("quorvane-killed-%1").arg(QCoreApplication::applicationPid());
-        const QByteArray marker = QStringLiteral("name=%1;").arg(pipe).toUtf8();
+        const QByteArray marker = own.arguments.last().toUtf8();
         const OfficeEnding ending(CalcConnection{own.programFolder, pipe, own.arguments}, marker);
         const QStringList officeSockets =
             QDir(QStringLiteral("/tmp"))
