@@ -229,16 +229,27 @@ bool EntryProcessor::forEachSplit(QStringView text, const SplitOptions& options,
                 return true;
             ++given;
         }
+        // The list is cut when a further split is written unlike all given: with runs of letters, the splits
+        // left may all write their letters as one given did.
+        bool cut = ranked.isBound && m_ranked.hasMore();
+        while (cut && guessing) {
+            if (!m_ranked.next()) {
+                cut = false;
+                break;
+            }
+            m_extra.writeOut(m_ranked.ends(), m_written, m_runLetter);
+            if (!m_givenGuesses.contains(m_written))
+                break;
+        }
+        // As in search order: at the longest length a list that was not cut fails after its splits.
+        if (text.size() == Segmenter::maxTextLength && !cut)
+            Segmenter::throwTooLong(text.size());
+        return cut;
     } catch (const std::bad_alloc&) {
         // The splits handed out stay; the search's memory goes back before the failure is reported.
         m_ranked.release();
         throwOutOfMemory(given);
     }
-    const bool cut = ranked.isBound && m_ranked.hasMore();
-    // As in search order: at the longest length a list that was not cut fails after its splits.
-    if (text.size() == Segmenter::maxTextLength && !cut)
-        Segmenter::throwTooLong(text.size());
-    return cut;
 }
 
 } // namespace quorvane

@@ -218,6 +218,7 @@ private slots:
         QTest::newRow("case hints against the words") << "blUesky" << true << 30;
         QTest::newRow("case hints in a run of capitals") << "TVShowsOnDVD" << true << 40;
         QTest::newRow("one letter") << "q" << false << 5;
+        QTest::newRow("two letters, as a run or one by one") << "xq" << false << 1;
         QTest::newRow("counted runs, a run that is a word") << "xqtvdvdashowd" << false << 60;
         QTest::newRow("the best alone: spelled letters") << "tvshowsondvd" << false << 1;
         QTest::newRow("the best alone: a stretch") << "carglympse" << false << 1;
@@ -253,6 +254,13 @@ private slots:
         for (const Guess& guess : expected)
             rows.append(guess.pieces.join(QLatin1Char(' ')));
         QCOMPARE(QString::fromUtf8(output.bytes()), rows.join(QLatin1Char('\n')) + QLatin1Char('\n'));
+        // Bounded below what --best asks, the list is cut exactly when more splits are written otherwise.
+        options.maxCandidates = wanted;
+        options.best = wanted + 5;
+        CollectedRows bounded(4096);
+        const EntryProcessor::Outcome outcome = processor.writeRows(text, options, bounded);
+        QCOMPARE(outcome.rows, qsizetype(expected.size()));
+        QCOMPARE(outcome.cut, all.size() > expected.size());
     }
 
     // A character outside the basic plane is one character to the pieces beyond the list: none ends inside it.
