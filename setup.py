@@ -11,7 +11,7 @@ from setuptools import Extension, setup
 from setuptools.command.build_ext import build_ext
 
 SOURCE = pathlib.Path(__file__).resolve().parent
-DATA_FILES = ["dbWords.mdb", "google.col", "mit.col", "suffix.lst", "unlisted.lst", "namecounts.txt"]
+DATA_FILES = ["dbWords.mdb", "google.col", "mit.col", "suffix.lst", "unlisted.lst", "namecounts.txt", "capitals.lst"]
 
 
 def project_version():

@@ -14,12 +14,15 @@ The npm tarball is fetched with `npm pack` unless --npm-dir already holds it; it
 against the digest recorded below, so a changed package cannot slip in. The SCOWL lists are read from
 --scowl-dir (Debian's /usr/share/dict/scowl after `apt-get install scowl`).
 
-Writes data/dbwords.txt, data/google.col, data/mit.col, data/suffix.lst and data/unlisted.lst: ASCII,
+Writes data/dbwords.txt, data/google.col, data/mit.col, data/suffix.lst, data/unlisted.lst and
+data/capitals.lst: ASCII,
 lower case, one entry a line, CR LF after every line, no duplicates, no empty lines. The word lists are in
 order of use, most used first (a possessive right after its word, SCOWL's other words at the end); the
 ranking of splits scores a word by its line there. unlisted.lst holds, in alphabetical order, the words of
 the three lists that no SCOWL list holds (names, brands, foreign words, run-together words), which the
-ranking trusts less. The output depends on nothing but the sources, so a second run changes nothing.
+ranking trusts less. capitals.lst holds, in alphabetical order and lower case, what SCOWL writes in capitals
+alone ("NASA", "TV"): evidence that letters of a name are spelled one by one. The output depends on nothing
+but the sources, so a second run changes nothing.
 """
 import argparse
 import base64
@@ -227,6 +230,20 @@ def unlisted_words(scowl_dir, lists):
     return sorted({w for words in lists for w in words} - known)
 
 
+def capital_forms(scowl_dir):
+    """The entries of two letters or more that SCOWL writes in capitals alone ("NASA"), in any list but the
+    special ones (hacker slang, roman numerals), lower-cased and in alphabetical order."""
+    special = set(glob.glob(os.path.join(scowl_dir, "special-*")))
+    paths = sorted(set(glob.glob(os.path.join(scowl_dir, "*"))) - special)
+    if not paths:
+        sys.exit(f"no SCOWL list in {scowl_dir} (apt-get install scowl)")
+    forms = set()
+    for path in paths:
+        with open(path, encoding="utf-8") as f:
+            forms.update(line.strip().lower() for line in f if re.fullmatch(r"[A-Z]{2,}", line.strip()))
+    return sorted(forms)
+
+
 def write_lines(path, lines):
     with open(path, "wb") as f:
         f.write("".join(line + "\r\n" for line in lines).encode("ascii"))
@@ -254,6 +271,9 @@ def main():
     unlisted = unlisted_words(args.scowl_dir, lists)
     write_lines(os.path.join(args.out, "unlisted.lst"), unlisted)
     print(f"unlisted.lst: {len(unlisted)} words")
+    capitals = capital_forms(args.scowl_dir)
+    write_lines(os.path.join(args.out, "capitals.lst"), capitals)
+    print(f"capitals.lst: {len(capitals)} forms")
     write_lines(os.path.join(args.out, "suffix.lst"), SUFFIXES)
     print(f"suffix.lst: {len(SUFFIXES)} entries")
 

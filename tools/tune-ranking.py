@@ -17,6 +17,7 @@ LIST: a word list as shipped (google.col, dbwords.txt, mit.col): one word a line
         fits those weights (the case weights alone with --case-hints, on top of the others) by the conditional
         log-likelihood of the right splits over the lattice (L-BFGS, all names in one pass), then searches each
         on exact + 1/4 merged top-1 over the lists. Prints exact and merged top-1 per list.
+--capitals: what is written in capitals alone (data/capitals.lst); without it no run or word is flagged.
 --counts: the counts of words in real names (data/namecounts.txt) for every name; without it (on the train
         half) each name gets the counts of the other folds of the corpus, as make-name-counts.py --folds writes.
 --merge-letters: runs of one-letter pieces are joined on both sides before comparing ("t v" = "tv").
@@ -25,9 +26,9 @@ LIST: a word list as shipped (google.col, dbwords.txt, mit.col): one word a line
 
 The weights of ExtraPieces.h came from (a few minutes each on two cores):
   tools/tune-ranking.py ccdn-train.txt data/google.col data/dbwords.txt --unlisted data/unlisted.lst \
-      --beyond --tune
+      --capitals data/capitals.lst --beyond --tune
   tools/tune-ranking.py ccdn-train.txt data/google.col data/dbwords.txt --unlisted data/unlisted.lst \
-      --beyond --cased --case-hints --tune --set NAME=VALUE... (the weights found before)
+      --capitals data/capitals.lst --beyond --cased --case-hints --tune --set NAME=VALUE... (the weights found before)
 
 Without --beyond, prints, per list, top-1, top-3 and top-5 (share of names whose right split is the first row, among the
 first three, the first five) and the ceiling (share whose right split is among all rows). The scores are
@@ -54,8 +55,8 @@ WEIGHTS = {
     "compound": 0.25,
     "unlisted_compound": -3.0,  # beside "unlisted"
     "number": -4.5,  # beside "piece"; a number that is no word
-    "case_cut": -6.188,  # --case-hints: per lower-to-upper change inside a piece (a run: none)
-    "upper_cut": -0.849,  # --case-hints: per pair of upper-case letters inside a piece
+    "case_cut": -6.263,  # --case-hints: per lower-to-upper change inside a piece (a run: none)
+    "upper_cut": -0.971,  # --case-hints: per pair of upper-case letters inside a piece
 }
 UNKNOWN_SHORTEST = 3
 UNKNOWN_LONGEST = 24
@@ -255,18 +256,18 @@ VOWELS = frozenset("aeiou")
 ALPHABET = 28  # a-z, any other character, and the boundary of a word
 # In nats; a list word's own score (Lexicon.scores) comes beside them unweighted.
 GUESS_WEIGHTS = {
-    "word_count": 0.336,  # per ln(1 + count) of a list word in the names' counts
-    "run": -3.924,  # a run of spelled letters: this, plus run_per_letter per letter, plus its evidence
-    "run_per_letter": -1.807,
-    "run_no_vowel": 0.718,
-    "run_list_word": 1.581,
-    "run_trigram": 0.336,  # per nat of the run's letters as a word (the list's character trigrams)
-    "run_count": 0.798,  # per ln(1 + count) of the run in the names' counts
-    "run_capitals": 0.0,  # a run that SCOWL writes in capitals ("NASA")
-    "word_capitals": 0.0,  # a list word that SCOWL also writes in capitals
-    "unknown": -3.332,
-    "unknown_per_unit": 0.367,
-    "unknown_trigram": 0.95,
+    "word_count": 0.545,  # per ln(1 + count) of a list word in the names' counts
+    "run": -6.117,  # a run of spelled letters: this, plus run_per_letter per letter, plus its evidence
+    "run_per_letter": -2.455,
+    "run_no_vowel": 0.898,
+    "run_list_word": 1.549,
+    "run_trigram": 0.103,  # per nat of the run's letters as a word (the list's character trigrams)
+    "run_count": 0.574,  # per ln(1 + count) of the run in the names' counts
+    "run_capitals": 1.322,  # a run that SCOWL writes in capitals ("NASA")
+    "word_capitals": -1.157,  # a list word that SCOWL also writes in capitals
+    "unknown": -3.306,
+    "unknown_per_unit": 0.35,
+    "unknown_trigram": 0.951,
 }
 CASE_FEATURES = ("case_cut", "upper_cut")  # in WEIGHTS: inside a word or stretch (a run is cut at every letter)
 FEATURES = list(GUESS_WEIGHTS) + list(CASE_FEATURES)

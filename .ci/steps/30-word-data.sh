@@ -6,7 +6,7 @@ cd "$(dirname "$0")/../.."
 out=$(mktemp -d)
 trap 'rm -rf "$out"' EXIT
 python3 tools/make-word-data.py --out "$out"
-for file in dbwords.txt google.col mit.col suffix.lst unlisted.lst; do
+for file in dbwords.txt google.col mit.col suffix.lst unlisted.lst capitals.lst; do
     cmp "data/$file" "$out/$file"
 done
 # The counts of words in real domain names, from the train half of the split quality corpus (tools/corpus).

@@ -60,17 +60,17 @@ void GuessPieceScores::prepare(QStringView text, const WordScores& scores)
         m_runLengths[k] = text[qsizetype(k)].isLetter()
                               ? static_cast<qint8>(std::min<qsizetype>(m_runLengths[k + 1] + 1, runLongest))
                               : qint8(0);
-        // The counts of the runs from here, as long as a counted run begins with them.
+        // The evidence of the runs from here, as long as a run with evidence begins with them.
         quint64 key = WordScores::firstRunKey;
         for (std::size_t length = 1; length <= std::size_t(m_runLengths[k]); ++length) {
             const int symbol = m_symbols[k + length - 1];
             if (symbol == WordScores::otherSymbol)
                 break;
             key = WordScores::runKey(key, symbol);
-            const double count = scores.runCount(key);
-            if (count == WordScores::noRunCount)
+            const qint32 evidence = scores.runEvidence(key);
+            if (evidence == WordScores::noRunEvidence)
                 break;
-            m_runCounts[k * std::size_t(runLongest) + length - 1] = WordScores::units(E::runCountScore * count);
+            m_runCounts[k * std::size_t(runLongest) + length - 1] = evidence;
         }
     }
 }

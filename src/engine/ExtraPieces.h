@@ -78,7 +78,7 @@ private:
     std::vector<qint8> m_symbols;
     std::vector<qint32> m_vowelsBefore;
     std::vector<qint8> m_runLengths;
-    std::vector<qint32> m_runCounts; // per place and length - 1 of a run from there: its count's score
+    std::vector<qint32> m_runCounts; // per place and length - 1 of a run from there: its evidence's score
     Trigrams m_runTrigrams;
     Trigrams m_unknownTrigrams;
     qint32 m_runBase = 0;
@@ -93,18 +93,20 @@ private:
 class ExtraPieces final
 {
 public:
-    static constexpr double runScore = -3.924;
-    static constexpr double runScorePerLetter = -1.807;
-    static constexpr double runNoVowelScore = 0.718;
-    static constexpr double runListWordScore = 1.581;
-    static constexpr double runTrigramScore = 0.336; // per nat
-    static constexpr double runCountScore = 0.798;   // per ln(1 + count)
-    static constexpr double unknownScore = -3.332;
-    static constexpr double unknownScorePerUnit = 0.367;
-    static constexpr double unknownTrigramScore = 0.95;
-    static constexpr double nameCountScore = 0.336; // a word of the list, per ln(1 + count)
-    static constexpr double caseCutScore = -6.188;
-    static constexpr double upperCutScore = -0.849;
+    static constexpr double runScore = -6.117;
+    static constexpr double runScorePerLetter = -2.455;
+    static constexpr double runNoVowelScore = 0.898;
+    static constexpr double runListWordScore = 1.549;
+    static constexpr double runTrigramScore = 0.103;    // per nat
+    static constexpr double runCountScore = 0.574;      // per ln(1 + count)
+    static constexpr double runCapitalsScore = 1.322;   // a run written in capitals alone ("NASA")
+    static constexpr double wordCapitalsScore = -1.157; // a word of the list also written in capitals alone
+    static constexpr double unknownScore = -3.306;
+    static constexpr double unknownScorePerUnit = 0.35;
+    static constexpr double unknownTrigramScore = 0.951;
+    static constexpr double nameCountScore = 0.545; // a word of the list, per ln(1 + count)
+    static constexpr double caseCutScore = -6.263;
+    static constexpr double upperCutScore = -0.971;
     static constexpr qsizetype runLongest = GuessPieceScores::runLongest;
     static constexpr qsizetype unknownShortest = 3;
     static constexpr qsizetype unknownLongest = 24;

@@ -43,12 +43,14 @@ void applyUserWords(WordDictionary& dictionary, const UserWords& words)
             unlisted.add(line);
     }
     TextBlock nameCounts = dictionary.nameCounts();
+    TextBlock capitals = dictionary.capitals();
     dictionary.clear();
     dictionary.reserve(qsizetype(order.size()));
     for (const QString& word : order)
         dictionary.add(word);
     dictionary.setUnlistedWords(std::move(unlisted));
     dictionary.setNameCounts(std::move(nameCounts));
+    dictionary.setCapitals(std::move(capitals));
 }
 
 } // namespace quorvane

@@ -32,6 +32,7 @@ void WordDictionary::clear()
     m_inOrder = {};
     m_unlisted.clear();
     m_nameCounts.clear();
+    m_capitals.clear();
     ++m_generation;
 }
 
@@ -69,6 +70,12 @@ void WordDictionary::setUnlistedWords(TextBlock words)
 void WordDictionary::setNameCounts(TextBlock lines)
 {
     m_nameCounts = std::move(lines);
+    ++m_generation;
+}
+
+void WordDictionary::setCapitals(TextBlock forms)
+{
+    m_capitals = std::move(forms);
     ++m_generation;
 }
 

@@ -30,7 +30,7 @@ public:
     // The same, taking the text's own storage when it can (an already lower-case text is moved, not shared).
     static QString lowerCase(QString&& text) { return std::move(text).toLower(); }
 
-    // Empties the dictionary, the unlisted words and name counts too; the origin is kept.
+    // Empties the dictionary, the unlisted words, name counts and capitals too; the origin is kept.
     void clear();
     // Makes room for this many words, so that a load does not grow the set step by step.
     void reserve(qsizetype count);
@@ -55,6 +55,11 @@ public:
     // "WORD COUNT", a run in upper case. Only the best guesses beyond the list use them.
     const TextBlock& nameCounts() const { return m_nameCounts; }
     void setNameCounts(TextBlock lines);
+    // What is written in capitals alone ("nasa" for NASA), as "capitals.lst" gives it, lower case, one form a
+    // line: a run of letters that is one of them is likely spelled, a word that is one of them a little less
+    // likely a word. Only the best guesses beyond the list use them.
+    const TextBlock& capitals() const { return m_capitals; }
+    void setCapitals(TextBlock forms);
 
     Origin origin() const { return m_origin; }
     void setOrigin(Origin origin);
@@ -67,6 +72,7 @@ private:
     std::vector<QString> m_inOrder; // shares each word's text with the set
     TextBlock m_unlisted;
     TextBlock m_nameCounts;
+    TextBlock m_capitals;
     Origin m_origin = Origin::ShippedList;
     quint64 m_generation = 0;
 };

@@ -89,9 +89,10 @@ private:
     qint64 m_skipped = 0;
 };
 
-// The lines of "unlisted.lst", the words no spelling list holds, or of "namecounts.txt". Each file only
-// sharpens the ranking of splits: without it (or when it cannot be read) every word counts as listed, or as
-// never seen in a name, and nothing is reported.
+// The lines of "unlisted.lst", the words no spelling list holds, or of "namecounts.txt" or "capitals.lst". Each
+// file only
+// sharpens the ranking of splits: without it (or when it cannot be read) every word counts as listed, never
+// seen in a name, or never written in capitals, and nothing is reported.
 TextBlock readRankingLines(const QString& path)
 {
     if (path.isEmpty() || !QFileInfo(path).isFile())
@@ -103,9 +104,10 @@ TextBlock readRankingLines(const QString& path)
     }
 }
 
-// loadWords with the paths of the word-list files given; `unlistedPath` is empty for a list of the user's own.
+// loadWords with the paths of the word-list files given; `unlistedPath` is empty for a list of the user's own,
+// `guessFolder` holds the data of the best guesses ("namecounts.txt", "capitals.lst"; none when empty).
 void loadWordsFrom(WordListChoice choice, WordDatabase* database, const QString& googlePath, const QString& mitPath,
-                   const QString& unlistedPath, const QString& countsPath, WordDictionary& dictionary,
+                   const QString& unlistedPath, const QString& guessFolder, WordDictionary& dictionary,
                    Prompter& prompter, Pointer& pointer)
 {
     ErrorTrap trap(location::loadWords, prompter);
@@ -117,7 +119,10 @@ void loadWordsFrom(WordListChoice choice, WordDatabase* database, const QString&
         dictionary.setOrigin(unlistedPath.isEmpty() ? WordDictionary::Origin::UserList
                                                     : WordDictionary::Origin::ShippedList);
         dictionary.setUnlistedWords(readRankingLines(unlistedPath));
-        dictionary.setNameCounts(readRankingLines(countsPath));
+        if (!guessFolder.isEmpty()) {
+            dictionary.setNameCounts(readRankingLines(guessFolder + QStringLiteral("/namecounts.txt")));
+            dictionary.setCapitals(readRankingLines(guessFolder + QStringLiteral("/capitals.lst")));
+        }
     });
 
     TextBlock lines;
@@ -167,13 +172,13 @@ void loadWords(WordListChoice choice, WordDatabase* database, const QString& app
 {
     loadWordsFrom(choice, database, applicationFolder + QStringLiteral("/google.col"),
                   applicationFolder + QStringLiteral("/mit.col"), applicationFolder + QStringLiteral("/unlisted.lst"),
-                  applicationFolder + QStringLiteral("/namecounts.txt"), dictionary, prompter, pointer);
+                  applicationFolder, dictionary, prompter, pointer);
 }
 
 void loadWordsFromFile(const QString& path, WordDictionary& dictionary, Prompter& prompter, Pointer& pointer,
-                       const QString& countsPath)
+                       const QString& guessFolder)
 {
-    loadWordsFrom(WordListChoice::Google, nullptr, path, QString(), QString(), countsPath, dictionary, prompter,
+    loadWordsFrom(WordListChoice::Google, nullptr, path, QString(), QString(), guessFolder, dictionary, prompter,
                   pointer);
 }
 
@@ -181,8 +186,7 @@ void loadChosenWords(WordListChoice choice, const QString& wordsFile, const QStr
                      WordDictionary& dictionary, Prompter& prompter, Pointer& pointer)
 {
     if (!wordsFile.isEmpty()) {
-        loadWordsFromFile(wordsFile, dictionary, prompter, pointer,
-                          applicationFolder + QStringLiteral("/namecounts.txt"));
+        loadWordsFromFile(wordsFile, dictionary, prompter, pointer, applicationFolder);
         return;
     }
     std::unique_ptr<WordDatabase> database;

@@ -31,10 +31,11 @@ void loadWords(WordListChoice choice, WordDatabase* database, const QString& app
                WordDictionary& dictionary, Prompter& prompter, Pointer& pointer);
 
 // Fills the dictionary from a word-list file of the user's choice, read like "google.col", with the same
-// steps and reports as loadWords (the batch splitter's --words). `countsPath` names the counts of words in
-// real names that the best guesses use ("namecounts.txt"); none when empty.
+// steps and reports as loadWords (the batch splitter's --words). `guessFolder` holds the data the best guesses
+// use (the counts of words in real names "namecounts.txt", the forms written in capitals "capitals.lst"); none
+// when empty.
 void loadWordsFromFile(const QString& path, WordDictionary& dictionary, Prompter& prompter, Pointer& pointer,
-                       const QString& countsPath = QString());
+                       const QString& guessFolder = QString());
 
 // Fills the dictionary with the words a batch front end (quorvane-split, the Python module) was given: the
 // file `wordsFile` when it is not empty, as loadWordsFromFile does, otherwise list `choice` from

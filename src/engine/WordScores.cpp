@@ -135,9 +135,42 @@ void WordScores::countNames(Table& table, const WordTrie& trie) const
             table.trigrams[ab + std::size_t(c)] = std::log((seen[ab + std::size_t(c)] + 1.0) / (total + symbolCount));
     }
 
-    // The counts: a word of the list scores more for each, a spelled run keeps its count for its pieces.
-    table.guessByPlace = table.byPlace;
-    std::vector<std::pair<quint64, double>> runs;
+    addRunEvidence(table, trie);
+}
+
+namespace {
+
+// The run of `piece` (letters a-z in either case, at most ExtraPieces::runLongest of them) as a key; 0 for
+// anything else.
+quint64 runKeyOf(QStringView piece)
+{
+    if (piece.isEmpty() || piece.size() > ExtraPieces::runLongest)
+        return 0;
+    quint64 key = WordScores::firstRunKey;
+    for (const QChar c : piece) {
+        const int symbol = WordScores::symbolOf(c.unicode());
+        if (symbol == WordScores::otherSymbol)
+            return 0;
+        key = WordScores::runKey(key, symbol);
+    }
+    return key;
+}
+
+} // namespace
+
+void WordScores::addRunEvidence(Table& table, const WordTrie& trie) const
+{
+    // Per word of the list, ln(1 + its count) and whether it is written in capitals; per run the same.
+    const std::size_t wordCount = table.byPlace.size();
+    std::vector<double> wordCounts(wordCount, 0.0);
+    std::vector<bool> wordCapitals(wordCount, false);
+    struct Run
+    {
+        quint64 key;
+        double count;
+        bool capitals;
+    };
+    std::vector<Run> runs;
     const TextBlock& lines = m_dictionary->nameCounts();
     QString line;
     for (qsizetype k = 0; k < lines.count(); ++k) {
@@ -149,44 +182,78 @@ void WordScores::countNames(Table& table, const WordTrie& trie) const
             continue;
         const QStringView piece = QStringView(line).first(blank);
         const double value = std::log1p(double(count));
-        if (piece.size() <= ExtraPieces::runLongest &&
-            std::all_of(piece.begin(), piece.end(), [](QChar c) { return c >= u'A' && c <= u'Z'; })) {
-            quint64 key = firstRunKey;
-            for (const QChar c : piece) {
-                key = runKey(key, symbolOf(c.unicode()));
-                runs.emplace_back(key, 0.0);
-            }
-            runs.back().second = value;
+        // A run is counted in upper case, a word in lower case.
+        if (std::all_of(piece.begin(), piece.end(), [](QChar c) { return c >= u'A' && c <= u'Z'; })) {
+            if (const quint64 key = runKeyOf(piece))
+                runs.push_back({key, value, false});
             continue;
         }
         const qsizetype place = trie.placeOf(WordDictionary::lowerCase(piece));
-        if (place >= 0 && table.byPlace[std::size_t(place)] != notAPiece)
-            table.guessByPlace[std::size_t(place)] =
-                units(double(table.byPlace[std::size_t(place)]) / unitsPerNat + ExtraPieces::nameCountScore * value);
+        if (place >= 0)
+            wordCounts[std::size_t(place)] = value;
     }
+    const TextBlock& forms = m_dictionary->capitals();
+    for (qsizetype k = 0; k < forms.count(); ++k) {
+        forms.copyText(k, line);
+        const QString lower = WordDictionary::lowerCase(line);
+        if (lower.isEmpty())
+            continue;
+        if (const quint64 key = runKeyOf(lower))
+            runs.push_back({key, 0.0, true});
+        const qsizetype place = trie.placeOf(lower);
+        if (place >= 0)
+            wordCapitals[std::size_t(place)] = true;
+    }
+
+    table.guessByPlace = table.byPlace;
+    for (std::size_t place = 0; place < wordCount; ++place) {
+        if (table.byPlace[place] != notAPiece && (wordCounts[place] > 0 || wordCapitals[place]))
+            table.guessByPlace[place] =
+                units(double(table.byPlace[place]) / unitsPerNat + ExtraPieces::nameCountScore * wordCounts[place] +
+                      (wordCapitals[place] ? ExtraPieces::wordCapitalsScore : 0.0));
+    }
+
+    // Every run, and each run that begins one (with no evidence of its own unless it has some), by its key.
+    const std::size_t given = runs.size();
+    for (std::size_t k = 0; k < given; ++k) {
+        for (quint64 begun = runs[k].key >> 5; begun > firstRunKey; begun >>= 5)
+            runs.push_back({begun, 0.0, false});
+    }
+    std::sort(runs.begin(), runs.end(), [](const Run& a, const Run& b) { return a.key < b.key; });
     std::size_t slotCount = 16;
     while (slotCount < 2 * runs.size())
         slotCount *= 2;
     table.runKeys.assign(slotCount, 0);
-    table.runCounts.assign(slotCount, 0.0);
-    for (const auto& [key, value] : runs) {
+    table.runEvidence.assign(slotCount, 0);
+    table.shortRunEvidence.assign(shortRunKeys, noRunEvidence);
+    for (auto run = runs.begin(); run != runs.end();) {
+        double count = 0;
+        bool capitals = false;
+        const quint64 key = run->key;
+        for (; run != runs.end() && run->key == key; ++run) {
+            count = std::max(count, run->count);
+            capitals = capitals || run->capitals;
+        }
         std::size_t slot = runSlot(key, slotCount - 1);
-        while (table.runKeys[slot] != 0 && table.runKeys[slot] != key)
+        while (table.runKeys[slot] != 0)
             slot = (slot + 1) & (slotCount - 1);
         table.runKeys[slot] = key;
-        table.runCounts[slot] = std::max(table.runCounts[slot], value);
+        table.runEvidence[slot] =
+            units(ExtraPieces::runCountScore * count) + (capitals ? units(ExtraPieces::runCapitalsScore) : 0);
+        if (key < shortRunKeys)
+            table.shortRunEvidence[std::size_t(key)] = table.runEvidence[slot];
     }
 }
 
-double WordScores::runCount(quint64 key) const
+qint32 WordScores::longRunEvidence(quint64 key) const
 {
     const std::vector<quint64>& keys = m_table->runKeys;
     const std::size_t mask = keys.size() - 1;
     for (std::size_t slot = runSlot(key, mask);; slot = (slot + 1) & mask) {
         if (keys[slot] == key)
-            return m_table->runCounts[slot];
+            return m_table->runEvidence[slot];
         if (keys[slot] == 0)
-            return noRunCount;
+            return noRunEvidence;
     }
 }
 

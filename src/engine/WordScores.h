@@ -60,7 +60,8 @@ public:
     qint32 wordScore(qsizetype place) const;
 
     // For the best guesses beyond the list (ExtraPieces.h): the same scores with what the dictionary's counts of
-    // words in real names add (ExtraPieces::nameCountScore per ln(1 + count)).
+    // words in real names add (ExtraPieces::nameCountScore per ln(1 + count)) and, for a word that is also written
+    // in capitals alone, ExtraPieces::wordCapitalsScore.
     qint32 guessPieceScore(QStringView piece) const;
     qint32 guessWordScore(qsizetype place) const;
 
@@ -83,10 +84,15 @@ public:
     // A spelled run of letters a-z as a key: runKey(runKey(firstRunKey, a), b) for "ab".
     static constexpr quint64 firstRunKey = 1;
     static constexpr quint64 runKey(quint64 before, int symbol) { return (before << 5) | quint64(symbol); }
-    // ln(1 + the count of the run `key` in real names); 0 for a run never counted that begins a counted one,
-    // and noRunCount when no counted run begins with it.
-    static constexpr double noRunCount = -1.0;
-    double runCount(quint64 key) const;
+    // What the run `key` scores for its evidence in the dictionary's data: ExtraPieces::runCountScore per
+    // ln(1 + its count in real names) and ExtraPieces::runCapitalsScore when it is written in capitals alone,
+    // each rounded to units; 0 for a run of neither that begins one of them, and noRunEvidence when none begins
+    // with it.
+    static constexpr qint32 noRunEvidence = std::numeric_limits<qint32>::min();
+    qint32 runEvidence(quint64 key) const
+    {
+        return key < shortRunKeys ? m_table->shortRunEvidence[std::size_t(key)] : longRunEvidence(key);
+    }
 
 private:
     struct Table
@@ -95,12 +101,19 @@ private:
         std::vector<qint32> byPlace;      // every word's, in the dictionary's order
         std::vector<qint32> guessByPlace; // the same with the counts in real names
         std::vector<double> trigrams;     // symbolCount^3
-        // The counted runs and the runs they begin, by open addressing (a key of 0 is an empty slot).
+        // The runs counted or written in capitals and the runs they begin, by open addressing (a key of 0 is an
+        // empty slot), each with its evidence.
         std::vector<quint64> runKeys;
-        std::vector<double> runCounts;
+        std::vector<qint32> runEvidence;
+        std::vector<qint32> shortRunEvidence; // by key, those below shortRunKeys (one to three letters)
     };
 
+    // The keys of the runs of one to three letters are below this; their evidence is looked up by key.
+    static constexpr quint64 shortRunKeys = quint64(1) << 16;
+    qint32 longRunEvidence(quint64 key) const;
+
     void countNames(Table& table, const WordTrie& trie) const;
+    void addRunEvidence(Table& table, const WordTrie& trie) const;
     static qint32 lookUp(const std::vector<qint32>& byPlace, const WordTrie& index, QStringView piece);
 
     void rebuild(std::shared_ptr<const WordTrie> index);

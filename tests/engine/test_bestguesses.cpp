@@ -73,6 +73,14 @@ double countOf(const WordDictionary& dictionary, const QString& piece)
     }
     return 0;
 }
+double capitalsOf(const WordDictionary& dictionary, const QString& piece, double weight)
+{
+    for (const QString& form : dictionary.capitals()) {
+        if (form == piece.toLower())
+            return weight;
+    }
+    return 0.0;
+}
 
 // The reference: every way through the pieces of the list (what WordScores scores, and what the names' counts
 // add), runs of letters, characters nothing else takes and unknown stretches, each piece with the best of its
@@ -107,7 +115,8 @@ std::vector<Guess> everyGuessSorted(QStringView text, const WordDictionary& dict
         const qint32 known = scores.pieceScore(piece);
         if (known != WordScores::notAPiece)
             take(WordScores::units(double(known) / WordScores::unitsPerNat +
-                                   E::nameCountScore * countOf(dictionary, piece.toLower())) +
+                                   E::nameCountScore * countOf(dictionary, piece.toLower()) +
+                                   capitalsOf(dictionary, piece, E::wordCapitalsScore)) +
                      cut,
                  PieceKind::Known);
         const auto units = [](double nats) { return qint64(WordScores::units(nats)); };
@@ -120,7 +129,8 @@ std::vector<Guess> everyGuessSorted(QStringView text, const WordDictionary& dict
                      (piece.contains(QRegularExpression("[aeiouAEIOU]")) ? 0 : units(E::runNoVowelScore)) +
                      (known != WordScores::notAPiece ? units(E::runListWordScore) : 0) +
                      trigramsOf(dictionary, piece, E::runTrigramScore) +
-                     units(E::runCountScore * countOf(dictionary, piece.toUpper())),
+                     units(E::runCountScore * countOf(dictionary, piece.toUpper())) +
+                     units(capitalsOf(dictionary, piece, E::runCapitalsScore)),
                  PieceKind::Letter);
         return found;
     };
@@ -174,6 +184,10 @@ class TestBestGuesses : public QObject
         for (const char* line : {"TV 40", "shows 9", "sky 2", "DVD 3", "D 5", "XQ 2", "broken", "car x"})
             counts.add(QString::fromLatin1(line));
         dictionary.setNameCounts(std::move(counts));
+        TextBlock capitals; // what is written in capitals alone, as capitals.lst gives it
+        for (const char* form : {"tv", "dvd", "xqt", "sky", "showd"})
+            capitals.add(QString::fromLatin1(form));
+        dictionary.setCapitals(std::move(capitals));
         return dictionary;
     }();
 
@@ -306,6 +320,10 @@ private slots:
         for (const char* line : {"AB 3", "ABC 1", "CA 2", "BCA 2", "carpet 4", "sky 1"})
             counts.add(QString::fromLatin1(line));
         dictionary.setNameCounts(std::move(counts));
+        TextBlock capitals;
+        for (const char* form : {"abc", "bca", "pet", "cab"})
+            capitals.add(QString::fromLatin1(form));
+        dictionary.setCapitals(std::move(capitals));
         EntryProcessor processor(dictionary, m_folder.path());
         SplitOptions options;
         options.order = SplitOrder::Ranked;
