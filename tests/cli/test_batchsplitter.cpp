@@ -2,7 +2,6 @@
 #include "TestFiles.h"
 
 #include <QProcess>
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include <sys/resource.h>
@@ -42,30 +41,23 @@ class TestBatchSplitter : public QObject
 {
     Q_OBJECT
 
-    QTemporaryDir m_dir; // data folder: suffix.lst and a small word list
+    testfiles::TemporaryFiles m_dir; // data folder: suffix.lst and a small word list
     QString m_words;
 
     QString program() const { return testfiles::applicationFolder() + QStringLiteral("/quorvane-split"); }
 
-    QString file(const QString& name, const QByteArray& bytes)
-    {
-        const QString path = m_dir.filePath(name);
-        testfiles::writeBytes(path, bytes);
-        return path;
-    }
-
     Run run(QStringList arguments, const QByteArray& input = QByteArray(), bool ownData = true)
     {
         if (ownData)
-            arguments = QStringList{QStringLiteral("--data-dir"), m_dir.path()} + arguments;
+            arguments = QStringList{QStringLiteral("--data-dir"), m_dir.folder()} + arguments;
         return testfiles::runProgram(program(), arguments, input);
     }
 
 private slots:
     void initTestCase()
     {
-        file(QStringLiteral("suffix.lst"), "com\r\nnet");
-        m_words = file(QStringLiteral("words.txt"), "car\r\npet\r\ncarpet\r\npe\r\nt\r\nblue\r\nsky\r\ncaf\xE9\r\n");
+        m_dir.withBytes("com\r\nnet", QStringLiteral("suffix.lst"));
+        m_words = m_dir.withBytes("car\r\npet\r\ncarpet\r\npe\r\nt\r\nblue\r\nsky\r\ncaf\xE9\r\n");
     }
 
     void rows_data()
@@ -128,7 +120,7 @@ private slots:
         QFETCH(QStringList, options);
         QFETCH(QByteArray, rows);
         const QByteArray word = QByteArray("ab").repeated(32);
-        const QString words = file(QStringLiteral("words64.txt"), word + "\r\nx\r\n");
+        const QString words = m_dir.withBytes(word + "\r\nx\r\n");
         const Run result = run(QStringList{"--words", words} + options, word + ".com\nx\n");
         QCOMPARE(result.out, rows);
         QCOMPARE(result.exitCode, 0);
@@ -200,7 +192,7 @@ private slots:
                 expected +=
                     ((showOriginal ? name + QStringLiteral(" - ") : QString()) + candidate.mid(1)).toUtf8() + '\n';
         }
-        const QString wordFile = file(QStringLiteral("edgewords.txt"), wordBytes);
+        const QString wordFile = m_dir.withBytes(wordBytes);
         const Run result =
             run(QStringList{"--words", wordFile, "--max-splits", QString::number(bound)} + options, names);
         QCOMPARE(result.exitCode, 0);
@@ -241,8 +233,8 @@ private slots:
     {
         QFETCH(bool, standardInput);
         const QByteArray names = "sky\n" + QByteArray(70000, '\0') + "\nblue\n";
-        const QString after = file(QStringLiteral("after.txt"), "t\n");
-        const QString input = standardInput ? QStringLiteral("-") : file(QStringLiteral("overlong.txt"), names);
+        const QString after = m_dir.withBytes("t\n");
+        const QString input = standardInput ? QStringLiteral("-") : m_dir.withBytes(names);
         const QString shownAs = standardInput ? QStringLiteral("standard input") : input;
         const Run result = run({"--words", m_words, input, after}, standardInput ? names : QByteArray());
         QCOMPARE(result.exitCode, 1);
@@ -263,7 +255,7 @@ private slots:
                 ::setrlimit(RLIMIT_AS, &limit);
             });
         }
-        process.start(program(), {"--data-dir", m_dir.path(), "--words", m_words});
+        process.start(program(), {"--data-dir", m_dir.folder(), "--words", m_words});
         QVERIFY(process.waitForStarted());
         process.write("sky\n");
         const QByteArray zeros(1024 * 1024, '\0');
@@ -286,7 +278,7 @@ private slots:
     // The null device reads as an empty file: no rows, no message, success.
     void nullDeviceIsAnEmptyInput()
     {
-        const QString empty = file(QStringLiteral("empty.txt"), QByteArray());
+        const QString empty = m_dir.withBytes(QByteArray());
         const Run fromEmptyFile = run({"--words", m_words, empty});
         const Run fromNull = run({"--words", m_words, QStringLiteral("/dev/null")});
         QCOMPARE(fromEmptyFile.exitCode, 0);
@@ -299,8 +291,8 @@ private slots:
 
     void filesAndStandardInputInArgumentOrder()
     {
-        const QString first = file(QStringLiteral("first.txt"), "sky\r\ncarpet.net\r\n");
-        const QString second = file(QStringLiteral("second.txt"), "BlueSky");
+        const QString first = m_dir.withBytes("sky\r\ncarpet.net\r\n");
+        const QString second = m_dir.withBytes("BlueSky");
         const Run result = run({"--words", m_words, first, "-", second}, "t\n");
         QCOMPARE(result.exitCode, 0);
         QCOMPARE(result.out, QByteArray("sky\ncar pe t\ncar pet\ncarpet\nt\nBlue Sky\n"));
@@ -308,9 +300,9 @@ private slots:
 
     void missingFileIsReportedAndTheOthersProcessed()
     {
-        const QString good = file(QStringLiteral("good.txt"), "sky\n");
-        const QString missing = m_dir.filePath(QStringLiteral("missing.txt"));
-        const Run result = run({"--words", m_words, missing, good, m_dir.path()});
+        const QString good = m_dir.withBytes("sky\n");
+        const QString missing = m_dir.path(QStringLiteral("missing.txt"));
+        const Run result = run({"--words", m_words, missing, good, m_dir.folder()});
         QCOMPARE(result.exitCode, 1);
         QCOMPARE(result.out, QByteArray("sky\n"));
         const QList<QByteArray> lines = result.err.trimmed().split('\n');
@@ -318,12 +310,12 @@ private slots:
         QVERIFY(lines[0].startsWith("quorvane-split: "));
         QVERIFY(lines[0].contains(missing.toLocal8Bit()));
         QVERIFY(lines[0].contains("No such file or directory"));
-        QVERIFY(lines[1].contains(m_dir.path().toLocal8Bit()) && lines[1].contains("folder"));
+        QVERIFY(lines[1].contains(m_dir.folder().toLocal8Bit()) && lines[1].contains("folder"));
     }
 
     void wordListProblemsPrintedOneLineEach()
     {
-        const QString duplicates = file(QStringLiteral("dup.txt"), "sky\r\nSky\r\nblue\r\n");
+        const QString duplicates = m_dir.withBytes("sky\r\nSky\r\nblue\r\n");
         const Run result = run({"--words", duplicates}, "BlueSky\n");
         QCOMPARE(result.exitCode, 1);
         QCOMPARE(result.out, QByteArray("Blue Sky\n")); // the words that loaded are used
@@ -363,12 +355,12 @@ private slots:
             if (k % 997 == 0)
                 many += QByteArray(40000, 't') + "\n"; // too long to split: reported
         }
-        const QString first = file(QStringLiteral("many.txt"), many);
+        const QString first = m_dir.withBytes(many);
         // 2^20 rows of about 30 bytes: more than a job keeps before its turn. A file that fails ends a batch,
         // so the two such names are in batches side by side, split at the same time.
-        const QString sevens = file(QStringLiteral("sevens.txt"), "sky\n" + QByteArray(21, '7') + "\n");
-        const QString eights = file(QStringLiteral("eights.txt"), QByteArray(21, '8') + "\ncarpet\n");
-        const QString missing = m_dir.filePath(QStringLiteral("absent.txt"));
+        const QString sevens = m_dir.withBytes("sky\n" + QByteArray(21, '7') + "\n");
+        const QString eights = m_dir.withBytes(QByteArray(21, '8') + "\ncarpet\n");
+        const QString missing = m_dir.path(QStringLiteral("absent.txt"));
         const QStringList arguments{"--words", m_words, "--max-splits", "0", first, missing,
                                     sevens,    missing, eights,         "-", first};
         const QByteArray input = "carpet\nsky\n";
@@ -393,11 +385,11 @@ private slots:
         QByteArray many;
         for (int k = 0; k < 20000; ++k)
             many += "carpet.com\n";
-        const QString names = file(QStringLiteral("full.txt"), many);
+        const QString names = m_dir.withBytes(many);
         for (const char* jobs : {"1", "3"}) {
             QProcess process;
             process.setStandardOutputFile(QStringLiteral("/dev/full"));
-            process.start(program(), {"--data-dir", m_dir.path(), "--words", m_words, "--jobs", jobs, names});
+            process.start(program(), {"--data-dir", m_dir.folder(), "--words", m_words, "--jobs", jobs, names});
             QVERIFY(process.waitForFinished(60000));
             QCOMPARE(process.exitCode(), 1);
             const QByteArray err = process.readAllStandardError();

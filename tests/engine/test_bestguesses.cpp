@@ -1,4 +1,5 @@
 #include "CollectedRows.h"
+#include "TestFiles.h"
 #include "TestWords.h"
 #include "core/Failure.h"
 #include "engine/EntryProcessor.h"
@@ -209,12 +210,7 @@ class TestBestGuesses : public QObject
     }
 
 private slots:
-    void initTestCase()
-    {
-        QFile suffixes(m_folder.filePath(QStringLiteral("suffix.lst")));
-        QVERIFY(suffixes.open(QIODevice::WriteOnly));
-        suffixes.write("com\r\n");
-    }
+    void initTestCase() { testfiles::writeBytes(m_folder.filePath(QStringLiteral("suffix.lst")), "com\r\n"); }
 
     // The ranked search over the list's pieces and those beyond it gives the best splits of all, in order,
     // equal scores in search order, each piece with its kind.
@@ -484,14 +480,10 @@ private slots:
     // The user's word files are read as word lists are: any line end, a byte-order mark, any letter case.
     void userWordFilesReadAsWordLists()
     {
-        QTemporaryDir dir;
-        const QString path = dir.filePath(QStringLiteral("mine.txt"));
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write("\xEF\xBB\xBFPatreon\r\n\r\nGlympse\r\nsteemit\r\n");
-        file.close();
+        testfiles::TemporaryFiles dir;
+        const QString path = dir.withBytes("\xEF\xBB\xBFPatreon\r\n\r\nGlympse\r\nsteemit\r\n");
         QCOMPARE(UserWords::readFile(path), (QStringList{"patreon", "glympse", "steemit"}));
-        QVERIFY_THROWS_EXCEPTION(Failure, UserWords::readFile(dir.filePath(QStringLiteral("missing.txt"))));
+        QVERIFY_THROWS_EXCEPTION(Failure, UserWords::readFile(dir.path(QStringLiteral("missing.txt"))));
     }
 };
 

@@ -1,4 +1,5 @@
 #include "CollectedRows.h"
+#include "TestFiles.h"
 #include "TestWords.h"
 #include "engine/EntryProcessor.h"
 #include "engine/PieceLattice.h"
@@ -284,10 +285,7 @@ private slots:
     void processorOrders()
     {
         QTemporaryDir folder;
-        QFile suffixes(folder.filePath(QStringLiteral("suffix.lst")));
-        QVERIFY(suffixes.open(QIODevice::WriteOnly));
-        suffixes.write("com\r\n");
-        suffixes.close();
+        testfiles::writeBytes(folder.filePath(QStringLiteral("suffix.lst")), "com\r\n");
         const WordDictionary dictionary = dictionaryOf({"car", "pet", "carpet", "pe", "t", "a", "aa"});
         EntryProcessor processor(dictionary, folder.path());
         const auto rows = [&](const QString& entry, const SplitOptions& options, bool* cut = nullptr) {

@@ -1,6 +1,7 @@
 // Loading a domain file into the DomainList refuses whatever is not a plain file before opening it, so that
 // the window cannot be held by a pipe that never ends; quorvane-split's reader keeps reading pipes.
 #include "ScriptedPrompter.h"
+#include "TestFiles.h"
 #include "core/Failure.h"
 #include "input/DomainFileReader.h"
 #include "input/DomainListInput.h"
@@ -78,13 +79,9 @@ private slots:
 
     void plainFilesAndLinksToThemAreRead()
     {
-        QTemporaryDir folder;
-        const QString path = folder.filePath(QStringLiteral("names.txt"));
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write("a.com\r\nb.com\r\n");
-        file.close();
-        const QString link = folder.filePath(QStringLiteral("link.txt"));
+        testfiles::TemporaryFiles folder;
+        const QString path = folder.withBytes("a.com\r\nb.com\r\n");
+        const QString link = folder.path(QStringLiteral("link.txt"));
         QVERIFY(QFile::link(path, link));
         TextListModel list;
         ScriptedPrompter prompter;

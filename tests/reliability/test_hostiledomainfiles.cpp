@@ -165,13 +165,9 @@ private slots:
         const QString path = harness.temporaryPath(QStringLiteral("huge.txt"));
         constexpr qsizetype lineLength = 100 * 1000 * 1000;
         {
-            QFile file(path);
-            QVERIFY(file.open(QIODevice::WriteOnly));
-            QByteArray piece = QByteArray("sunsetphotos.example-").repeated(50000);
-            file.write("before.com\r\n");
-            for (qsizetype written = 0; written < lineLength; written += piece.size())
-                file.write(piece.left(std::min(piece.size(), lineLength - written)));
-            file.write("\r\nafter.com\r\n");
+            QByteArray line = QByteArray("sunsetphotos.example-").repeated(lineLength / 21 + 1);
+            line.truncate(lineLength);
+            testfiles::writeBytes(path, "before.com\r\n" + line + "\r\nafter.com\r\n");
         }
         harness.prompter.openAnswers.enqueue({path});
         window.PushButton3_Click();

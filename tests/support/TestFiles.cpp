@@ -22,9 +22,9 @@ QByteArray readBytes(const QString& path)
     return file.readAll();
 }
 
-QString TemporaryFiles::withBytes(const QByteArray& bytes)
+QString TemporaryFiles::withBytes(const QByteArray& bytes, const QString& name)
 {
-    const QString file = path(QStringLiteral("f%1.txt").arg(++m_counter));
+    const QString file = path(name.isEmpty() ? QStringLiteral("f%1.txt").arg(++m_counter) : name);
     writeBytes(file, bytes);
     return file;
 }

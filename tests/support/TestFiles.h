@@ -17,8 +17,8 @@ QByteArray randomBytes(qsizetype count, quint32 seed);
 class TemporaryFiles
 {
 public:
-    // A new file holding the bytes.
-    QString withBytes(const QByteArray& bytes);
+    // A file holding the bytes, under the name when one is given (replacing a file of that name), else a new one.
+    QString withBytes(const QByteArray& bytes, const QString& name = QString());
     // A path inside the folder (nothing is created).
     QString path(const QString& name) const { return m_dir.filePath(name); }
     QString folder() const { return m_dir.path(); }
