@@ -196,6 +196,8 @@ void ListSplittingRun::startJobs(int first)
     m_runningOptions = m_options();
     SplitSettings asked;
     asked.order = m_runningOptions.order;
+    asked.best = m_runningOptions.best;
+    asked.caseHints = m_runningOptions.caseHints;
     asked.urlCleaning = false; // the window cleans names as it always did
     asked.jobs = m_jobs;
     SplittingRun::Settings settings;

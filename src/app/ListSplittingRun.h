@@ -32,6 +32,8 @@ public:
     {
         bool showOriginal = false;
         SplitOrder order = SplitOrder::Search;
+        qsizetype best = 0; // the likeliest this many splits of each name, as SplitSettings::best; 0: every split
+        bool caseHints = false;
         bool operator==(const Options&) const = default;
     };
 

@@ -38,6 +38,8 @@
 #include <QRadioButton>
 #include <QScopeGuard>
 #include <QScreen>
+#include <QSignalBlocker>
+#include <QSpinBox>
 #include <QTableView>
 
 #include <algorithm>
@@ -50,6 +52,7 @@ namespace {
 const QString listToolTip =
     QStringLiteral("Double-click item to remove it. Move | line to right and out of window to reveal full names.");
 constexpr int columnWidthTwips = 7000;
+constexpr int maxBestSplits = 1000;
 
 QFont controlFont()
 {
@@ -215,7 +218,10 @@ void MainWindow::buildControls()
         return option;
     };
 
-    setFixedSize(twipsToPixels(15960, dpi), twipsToPixels(7005, dpi));
+    // The display frame holds the choice of splits below the display option: the controls below it and the
+    // window are lower by as much, and the result list longer.
+    constexpr int grown = 600;
+    setFixedSize(twipsToPixels(15960, dpi), twipsToPixels(7005 + grown, dpi));
     setWhiteBackground(*this);
     setMouseTracking(true);
     m_events->watchBackground(this);
@@ -227,25 +233,51 @@ void MainWindow::buildControls()
         makeButton(this, "PushButton3", QStringLiteral("Load Domains From Text File"), 4080, 3255, 3840, 405);
     m_clearList = makeButton(this, "PushButton1", QStringLiteral("Clear List"), 120, 3765, 3840, 405);
     m_samples = makeButton(this, "PushButton7", QStringLiteral("Load Sample/Example Domains"), 4080, 3765, 3840, 405);
-    m_displayFrame = makeFrame("Frame1", QStringLiteral("Display Option"), 120, 4215, 7800, 735);
-    m_showOriginal =
-        new WholeAreaButton<QCheckBox>(QStringLiteral("Show original domain name in results also"), m_displayFrame);
-    place(m_showOriginal, "Check5", 240, 300, 5085, 285);
-    m_showOriginal->setFont(controlFont());
-    setWhiteBackground(*m_showOriginal);
-    m_wordListFrame = makeFrame("Frame2", QStringLiteral("Word List Option"), 120, 4995, 7800, 1380);
+    m_displayFrame = makeFrame("Frame1", QStringLiteral("Display Option"), 120, 4215, 7800, 735 + grown);
+    const auto makeInFrame = [&]<typename Control>(Control* control, const char* name, int left, int top, int width,
+                                                   int height) {
+        place(control, name, left, top, width, height);
+        control->setFont(controlFont());
+        setWhiteBackground(*control);
+        return control;
+    };
+    m_showOriginal = makeInFrame(
+        new WholeAreaButton<QCheckBox>(QStringLiteral("Show original domain name in results also"), m_displayFrame),
+        "Check5", 240, 300, 5085, 285);
+    m_everySplit = makeInFrame(new WholeAreaButton<QRadioButton>(QStringLiteral("Every split"), m_displayFrame),
+                               "EverySplit", 240, 640, 2280, 255);
+    m_likeliestSplits =
+        makeInFrame(new WholeAreaButton<QRadioButton>(QStringLiteral("Likeliest splits, best:"), m_displayFrame),
+                    "LikeliestSplits", 2640, 640, 3000, 255);
+    m_bestSplits = makeInFrame(new QSpinBox(m_displayFrame), "BestSplits", 5700, 600, 900, 330);
+    m_bestSplits->setRange(1, maxBestSplits);
+    m_everySplit->setChecked(true);
+    m_rankResultsBox =
+        makeInFrame(new WholeAreaButton<QCheckBox>(QStringLiteral("Most Likely Splits First"), m_displayFrame),
+                    "RankResultsBox", 240, 980, 3300, 285);
+    m_caseHints =
+        makeInFrame(new WholeAreaButton<QCheckBox>(QStringLiteral("Cut where the case changes"), m_displayFrame),
+                    "CaseHints", 3660, 980, 3900, 285);
+    m_wordListFrame = makeFrame("Frame2", QStringLiteral("Word List Option"), 120, 4995 + grown, 7800, 1380);
     m_wordList1 = makeOption("Option1", QStringLiteral("Word List #1"), 240, 300, 3330, 255);
     m_wordList2 = makeOption("Option2", QStringLiteral("Word List #2"), 240, 650, 2535, 255);
     m_wordList3 = makeOption("Option3", QStringLiteral("Word List #3"), 240, 1000, 2535, 255);
     m_wordList1->setChecked(true);
     m_wordListHelp = makeButton(m_wordListFrame, "PushButton10", QStringLiteral("?"), 7080, 270, 480, 405);
+    // The user's own words, beside the lists they change.
+    for (auto [button, name, caption, top] : {std::tuple{&m_addWords, "AddWords", "Add Words From File...", 270},
+                                              {&m_dropWords, "DropWords", "Drop Words From File...", 620},
+                                              {&m_forgetWords, "ForgetWords", "Forget Added/Dropped Words", 970}}) {
+        *button = makeButton(m_wordListFrame, name, QString::fromLatin1(caption), 3780, top, 3180, 360);
+        (*button)->setFont(controlFont());
+    }
     // White inside, as the design has them. Made after the frames, so that it goes after them too.
     auto* frameStyle = new WhiteFrameStyle;
     frameStyle->setParent(this);
     m_displayFrame->setStyle(frameStyle);
     m_wordListFrame->setStyle(frameStyle);
-    m_startSplitting = makeButton(this, "PushButton9", QStringLiteral("Start Splitting"), 120, 6490, 7800, 405);
-    m_resultView = makeList("ListView2", m_resultList, 8040, 120, 7800, 5235);
+    m_startSplitting = makeButton(this, "PushButton9", QStringLiteral("Start Splitting"), 120, 6490 + grown, 7800, 405);
+    m_resultView = makeList("ListView2", m_resultList, 8040, 120, 7800, 5235 + grown);
     m_events->setLists({m_domainView, &m_domainList},
                        {m_resultView, &m_resultList, [this] { return m_output && m_output->refuseWhileExporting(); }});
     m_rankResults = new QAction(QStringLiteral("Most Likely Splits First"), m_resultView);
@@ -253,14 +285,15 @@ void MainWindow::buildControls()
     m_rankResults->setCheckable(true);
     m_resultView->addAction(m_rankResults);
     m_resultView->setContextMenuPolicy(Qt::ActionsContextMenu);
-    m_saveText = makeButton(this, "PushButton4", QStringLiteral("Save Results As Text File"), 8040, 5460, 3840, 405);
+    m_saveText =
+        makeButton(this, "PushButton4", QStringLiteral("Save Results As Text File"), 8040, 5460 + grown, 3840, 405);
     m_saveSpreadsheet =
-        makeButton(this, "PushButton13", QStringLiteral("Save Results As Excel File"), 12000, 5460, 3840, 405);
+        makeButton(this, "PushButton13", QStringLiteral("Save Results As Excel File"), 12000, 5460 + grown, 3840, 405);
     m_copyClipboard =
-        makeButton(this, "PushButton5", QStringLiteral("Copy Results To Clipboard"), 8040, 5970, 3840, 405);
-    m_clearResults = makeButton(this, "PushButton2", QStringLiteral("Clear Results"), 12000, 5970, 3840, 405);
+        makeButton(this, "PushButton5", QStringLiteral("Copy Results To Clipboard"), 8040, 5970 + grown, 3840, 405);
+    m_clearResults = makeButton(this, "PushButton2", QStringLiteral("Clear Results"), 12000, 5970 + grown, 3840, 405);
     m_progressBar = new CaptionProgressBar(this);
-    place(m_progressBar, "ProgressBar1", 8040, 6490, 7800, 405);
+    place(m_progressBar, "ProgressBar1", 8040, 6490 + grown, 7800, 405);
     m_progressBar->setRange(0, 100);
     m_progressBar->setValue(0);
     m_progressBar->setCaption(QStringLiteral("Progress Bar"));
@@ -285,16 +318,27 @@ void MainWindow::buildControls()
     connect(m_wordList3, &QRadioButton::clicked, this, &MainWindow::Option3_Click);
     connect(m_showOriginal, &QCheckBox::clicked, this, &MainWindow::Check5_Click);
     connect(m_rankResults, &QAction::triggered, this, &MainWindow::RankResults_Click);
+    connect(m_rankResultsBox, &QCheckBox::clicked, m_rankResults, &QAction::trigger);
+    connect(m_rankResults, &QAction::toggled, m_rankResultsBox, &QCheckBox::setChecked);
+    connect(m_everySplit, &QRadioButton::clicked, this, &MainWindow::LikeliestSplits_Click);
+    connect(m_likeliestSplits, &QRadioButton::clicked, this, &MainWindow::LikeliestSplits_Click);
+    connect(m_bestSplits, &QSpinBox::valueChanged, this, &MainWindow::BestSplits_Change);
+    connect(m_caseHints, &QCheckBox::clicked, this, &MainWindow::CaseHints_Click);
+    connect(m_addWords, &QPushButton::clicked, this, [this] { chooseUserWords(UserWordsFile::Add); });
+    connect(m_dropWords, &QPushButton::clicked, this, [this] { chooseUserWords(UserWordsFile::Drop); });
+    connect(m_forgetWords, &QPushButton::clicked, this, &MainWindow::forgetUserWords);
 }
 
 void MainWindow::setTabOrder()
 {
     // The keyboard order of the design's tab indexes; frames and the progress bar take no focus.
-    const std::vector<QWidget*> order = {m_domainView,   m_resultView,     m_addDomain,     m_loadDomains,
-                                         m_clearList,    m_startSplitting, m_saveText,      m_saveSpreadsheet,
-                                         m_clearResults, m_progressBar,    m_copyClipboard, m_displayFrame,
-                                         m_showOriginal, m_samples,        m_help,          m_wordListFrame,
-                                         m_wordList2,    m_wordList1,      m_wordList3,     m_wordListHelp};
+    const std::vector<QWidget*> order = {m_domainView,     m_resultView,     m_addDomain,       m_loadDomains,
+                                         m_clearList,      m_startSplitting, m_saveText,        m_saveSpreadsheet,
+                                         m_clearResults,   m_progressBar,    m_copyClipboard,   m_displayFrame,
+                                         m_showOriginal,   m_everySplit,     m_likeliestSplits, m_bestSplits,
+                                         m_rankResultsBox, m_caseHints,      m_samples,         m_help,
+                                         m_wordListFrame,  m_wordList2,      m_wordList1,       m_wordList3,
+                                         m_wordListHelp,   m_addWords,       m_dropWords,       m_forgetWords};
     std::vector<QWidget*> focusable;
     std::copy_if(order.begin(), order.end(), std::back_inserter(focusable),
                  [](QWidget* widget) { return widget->focusPolicy() & Qt::TabFocus; });
@@ -325,6 +369,8 @@ bool MainWindow::Form_Load()
     trap.step(110, [&] { m_dictionary->clear(); });
     trap.step(112, [&] { m_pointer->setShape(PointerShape::Busy); });
     trap.step(114, [&] {
+        m_userWordFiles[int(UserWordsFile::Add)].path = m_settings->addWordsFile();
+        m_userWordFiles[int(UserWordsFile::Drop)].path = m_settings->dropWordsFile();
         bool isNumber = false;
         const double chosen = m_settings->option().trimmed().toDouble(&isNumber);
         if (!isNumber)
@@ -347,6 +393,13 @@ bool MainWindow::Form_Load()
         m_resultList.setCaption(QStringLiteral("Results"));
         m_resultView->horizontalHeader()->resizeSection(0, twipsToPixels(columnWidthTwips, logicalDpiX()));
         m_rankResults->setChecked(m_settings->rankResults().trimmed() == QStringLiteral("1"));
+        const bool likeliest = m_settings->likeliestSplits().trimmed() == QStringLiteral("1");
+        (likeliest ? m_likeliestSplits : m_everySplit)->setChecked(true);
+        const int best = m_settings->bestSplits().trimmed().toInt();
+        const QSignalBlocker restoring(m_bestSplits); // nothing to store
+        m_bestSplits->setValue(best >= 1 && best <= maxBestSplits ? best : 1);
+        m_caseHints->setChecked(m_settings->caseHints().trimmed() == QStringLiteral("1"));
+        showSplitChoice();
     });
     trap.step(126, [&] {
         const QString stored = m_settings->domainList();
@@ -364,7 +417,8 @@ void MainWindow::ApplySkin()
     // Without a skin engine only the colour change of the skinned design remains.
     const QColor face = palette().color(QPalette::Button);
     for (QWidget* widget : std::initializer_list<QWidget*>{this, m_displayFrame, m_wordListFrame, m_showOriginal,
-                                                           m_wordList1, m_wordList2, m_wordList3})
+                                                           m_everySplit, m_likeliestSplits, m_rankResultsBox,
+                                                           m_caseHints, m_wordList1, m_wordList2, m_wordList3})
         setBackground(*widget, face);
     m_skinned = true;
 }
@@ -420,8 +474,9 @@ void MainWindow::loadSelectedWords(bool serveWindow)
         m_wordsChosenAgain = false;
         m_pointer->setShape(PointerShape::Busy);
         // The words and their index are made off the window's thread, which serves the window meanwhile.
-        LoadedWords words = loadWordsAside(static_cast<WordListChoice>(selectedWordList()), m_database.get(),
-                                           m_applicationFolder, *m_prompter, serveWindow ? m_eventPump : nullptr);
+        LoadedWords words =
+            loadWordsAside(static_cast<WordListChoice>(selectedWordList()), readUserWords(), m_database.get(),
+                           m_applicationFolder, *m_prompter, serveWindow ? m_eventPump : nullptr);
         // A run in progress splits with the new words from its next entry; its jobs stop before the old
         // words go.
         if (m_splittingRun)
@@ -493,6 +548,105 @@ void MainWindow::RankResults_Click()
     storeSetting([&] { m_settings->storeRankResults(m_rankResults->isChecked()); });
 }
 
+void MainWindow::LikeliestSplits_Click()
+{
+    storeSetting([&] { m_settings->storeLikeliestSplits(m_likeliestSplits->isChecked()); });
+    showSplitChoice();
+}
+
+void MainWindow::showSplitChoice()
+{
+    const bool likeliest = m_likeliestSplits->isChecked();
+    m_bestSplits->setEnabled(likeliest);
+    m_caseHints->setEnabled(likeliest);
+    // The likeliest splits always come most likely first.
+    m_rankResultsBox->setEnabled(!likeliest);
+}
+
+void MainWindow::BestSplits_Change(int count)
+{
+    storeSetting([&] { m_settings->storeBestSplits(count); });
+}
+
+void MainWindow::CaseHints_Click()
+{
+    storeSetting([&] { m_settings->storeCaseHints(m_caseHints->isChecked()); });
+}
+
+ListSplittingRun::Options MainWindow::runOptions() const
+{
+    ListSplittingRun::Options options{m_showOriginal->isChecked(),
+                                      m_rankResults->isChecked() ? SplitOrder::Ranked : SplitOrder::Search};
+    if (m_likeliestSplits->isChecked()) {
+        options.best = m_bestSplits->value();
+        options.caseHints = m_caseHints->isChecked();
+    }
+    return options;
+}
+
+UserWords MainWindow::readUserWords()
+{
+    for (const UserWordsFile which : {UserWordsFile::Add, UserWordsFile::Drop}) {
+        UserWordFile& file = m_userWordFiles[int(which)];
+        if (file.path.isEmpty()) {
+            file.words.clear();
+            continue;
+        }
+        try {
+            file.words = UserWords::readFile(file.path);
+        } catch (const Failure& failure) {
+            m_prompter->message(
+                QStringLiteral("%1\r\nThe words last read from it are used.").arg(failure.description()));
+        }
+    }
+    showUserWordFiles();
+    return UserWords{m_userWordFiles[int(UserWordsFile::Add)].words, m_userWordFiles[int(UserWordsFile::Drop)].words};
+}
+
+void MainWindow::showUserWordFiles()
+{
+    const auto shown = [](const QString& what, const QString& path) {
+        return path.isEmpty() ? what : what + QStringLiteral("\nNow: ") + path;
+    };
+    m_addWords->setToolTip(shown(QStringLiteral("Adds the words of a text file, one a line, to the word list"),
+                                 m_userWordFiles[int(UserWordsFile::Add)].path));
+    m_dropWords->setToolTip(shown(QStringLiteral("Leaves the words of a text file, one a line, out of the word list"),
+                                  m_userWordFiles[int(UserWordsFile::Drop)].path));
+    m_forgetWords->setEnabled(!m_userWordFiles[0].path.isEmpty() || !m_userWordFiles[1].path.isEmpty());
+}
+
+void MainWindow::chooseUserWords(UserWordsFile which)
+{
+    const bool adding = which == UserWordsFile::Add;
+    const QStringList paths =
+        m_prompter->openFileNames({adding ? QStringLiteral("Words to Add") : QStringLiteral("Words to Drop"),
+                                   {QStringLiteral("Text Files (*.txt)"), QStringLiteral("All Files (*)")}});
+    if (paths.isEmpty())
+        return;
+    UserWordFile chosen{paths.first(), {}};
+    try {
+        chosen.words = UserWords::readFile(chosen.path);
+    } catch (const Failure& failure) {
+        m_prompter->message(failure.description() + QStringLiteral("\r\nThe word list is unchanged."));
+        return;
+    }
+    m_userWordFiles[int(which)] = chosen;
+    storeSetting(
+        [&] { adding ? m_settings->storeAddWordsFile(chosen.path) : m_settings->storeDropWordsFile(chosen.path); });
+    loadSelectedWords();
+}
+
+void MainWindow::forgetUserWords()
+{
+    for (UserWordFile& file : m_userWordFiles)
+        file = {};
+    storeSetting([&] {
+        m_settings->storeAddWordsFile(QString());
+        m_settings->storeDropWordsFile(QString());
+    });
+    loadSelectedWords();
+}
+
 void MainWindow::PushButton8_Click()
 {
     ErrorTrap trap(location::helpClick, *m_prompter);
@@ -519,11 +673,8 @@ void MainWindow::PushButton9_Click()
     }
     ErrorTrap trap(location::startSplittingClick, *m_prompter);
     ListSplittingRun run(entryProcessor(), m_domainList, m_resultList,
-                         ListSplittingRun::Seams{*m_prompter, *m_eventPump, *m_pointer, *m_progress}, [this] {
-                             return ListSplittingRun::Options{m_showOriginal->isChecked(), m_rankResults->isChecked()
-                                                                                               ? SplitOrder::Ranked
-                                                                                               : SplitOrder::Search};
-                         });
+                         ListSplittingRun::Seams{*m_prompter, *m_eventPump, *m_pointer, *m_progress},
+                         [this] { return runOptions(); });
     m_splittingRun = &run;
     const auto finished = qScopeGuard([this] { m_splittingRun = nullptr; });
     run.run(

@@ -1,8 +1,10 @@
 #pragma once
 
+#include "ListSplittingRun.h"
 #include "Settings.h"
 #include "WordsAside.h"
 #include "core/EventPump.h"
+#include "engine/UserWords.h"
 #include "engine/WordDictionary.h"
 #include "model/TextListModel.h"
 
@@ -18,6 +20,7 @@ class QGroupBox;
 class QProgressBar;
 class QPushButton;
 class QRadioButton;
+class QSpinBox;
 class QTableView;
 
 namespace quorvane {
@@ -33,7 +36,6 @@ class WidgetPrompter;
 class WindowPointer;
 class WindowEventFilter;
 class EntryProcessor;
-class ListSplittingRun;
 class WordDatabase;
 
 // What the window is built with; null members get the program's own.
@@ -80,6 +82,12 @@ public:
     // True once the window has been asked to close: long commands stop at their next yield.
     bool isClosing() const { return m_closing; }
 
+    enum class UserWordsFile
+    {
+        Add,
+        Drop,
+    };
+
 public slots:
     void PushButton1_Click();
     void PushButton2_Click();
@@ -98,6 +106,15 @@ public slots:
     void Check5_Click();
     // The Results list's "Most Likely Splits First" was chosen: stores whether it is now checked.
     void RankResults_Click();
+    // Every split or the likeliest ones was chosen, how many, or whether case changes cut: each is stored.
+    void LikeliestSplits_Click();
+    void BestSplits_Change(int count);
+    void CaseHints_Click();
+    // The user's words: a file of words to add or to drop is asked for and read; when it can be read it is
+    // stored and the list loaded anew with it, else the failure is told and nothing changes.
+    void chooseUserWords(UserWordsFile which);
+    // Forgets both files and loads the list anew without their words.
+    void forgetUserWords();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -112,6 +129,14 @@ private:
     int selectedWordList() const;
     // Loads the chosen list off the window's thread; with `serveWindow` the window is served meanwhile.
     void loadSelectedWords(bool serveWindow = true);
+    // Reads the user's word files again; a file that cannot be read is told of, and the words last read from it
+    // stay.
+    UserWords readUserWords();
+    void showUserWordFiles();
+    // Enables the controls that the chosen kind of splits uses.
+    void showSplitChoice();
+    // What a run asks of each entry, as the display frame says now.
+    ListSplittingRun::Options runOptions() const;
     // Runs a store of a setting for a handler without error trap; a failure is told, not thrown.
     void storeSetting(const std::function<void()>& store);
     // The processor of the window's words, made on first use.
@@ -143,19 +168,27 @@ private:
     std::unique_ptr<EntryProcessor> m_entryProcessor; // made on the first run, kept for its indexes
     WordsDisposal m_oldWords;
 
-    QPushButton* m_help = nullptr;               // PushButton8
-    QTableView* m_domainView = nullptr;          // ListView1
-    QPushButton* m_addDomain = nullptr;          // PushButton6
-    QPushButton* m_loadDomains = nullptr;        // PushButton3
-    QPushButton* m_clearList = nullptr;          // PushButton1
-    QPushButton* m_samples = nullptr;            // PushButton7
-    QGroupBox* m_displayFrame = nullptr;         // Frame1
-    QCheckBox* m_showOriginal = nullptr;         // Check5
-    QGroupBox* m_wordListFrame = nullptr;        // Frame2
-    QRadioButton* m_wordList1 = nullptr;         // Option1
-    QRadioButton* m_wordList2 = nullptr;         // Option2
-    QRadioButton* m_wordList3 = nullptr;         // Option3
-    QPushButton* m_wordListHelp = nullptr;       // PushButton10
+    QPushButton* m_help = nullptr;        // PushButton8
+    QTableView* m_domainView = nullptr;   // ListView1
+    QPushButton* m_addDomain = nullptr;   // PushButton6
+    QPushButton* m_loadDomains = nullptr; // PushButton3
+    QPushButton* m_clearList = nullptr;   // PushButton1
+    QPushButton* m_samples = nullptr;     // PushButton7
+    QGroupBox* m_displayFrame = nullptr;  // Frame1
+    QCheckBox* m_showOriginal = nullptr;  // Check5
+    QRadioButton* m_everySplit = nullptr;
+    QRadioButton* m_likeliestSplits = nullptr;
+    QSpinBox* m_bestSplits = nullptr;
+    QCheckBox* m_rankResultsBox = nullptr; // "Most Likely Splits First", as the context menu's entry
+    QCheckBox* m_caseHints = nullptr;
+    QGroupBox* m_wordListFrame = nullptr;  // Frame2
+    QRadioButton* m_wordList1 = nullptr;   // Option1
+    QRadioButton* m_wordList2 = nullptr;   // Option2
+    QRadioButton* m_wordList3 = nullptr;   // Option3
+    QPushButton* m_wordListHelp = nullptr; // PushButton10
+    QPushButton* m_addWords = nullptr;
+    QPushButton* m_dropWords = nullptr;
+    QPushButton* m_forgetWords = nullptr;
     QPushButton* m_startSplitting = nullptr;     // PushButton9
     QTableView* m_resultView = nullptr;          // ListView2
     QAction* m_rankResults = nullptr;            // its context menu's "Most Likely Splits First"
@@ -164,6 +197,14 @@ private:
     QPushButton* m_copyClipboard = nullptr;      // PushButton5
     QPushButton* m_clearResults = nullptr;       // PushButton2
     CaptionProgressBar* m_progressBar = nullptr; // ProgressBar1
+
+    // The user's word files, added and dropped, and the words last read from each.
+    struct UserWordFile
+    {
+        QString path;
+        QStringList words;
+    };
+    UserWordFile m_userWordFiles[2];
 
     bool m_skinned = false;
     std::unique_ptr<WindowEventFilter> m_events; // pointer feedback and removal of list entries

@@ -13,6 +13,16 @@ const QString optionKey = QStringLiteral("Option");
 const QString showOriginalKey = QStringLiteral("Show ASIN");
 const QString domainListKey = QStringLiteral("Zip Codes");
 const QString rankResultsKey = QStringLiteral("Rank Results");
+const QString likeliestSplitsKey = QStringLiteral("Likeliest Splits");
+const QString bestSplitsKey = QStringLiteral("Best Splits");
+const QString caseHintsKey = QStringLiteral("Case Hints");
+const QString addWordsKey = QStringLiteral("Add Words");
+const QString dropWordsKey = QStringLiteral("Drop Words");
+
+QString flag(bool on)
+{
+    return on ? QStringLiteral("1") : QStringLiteral("0");
+}
 
 } // namespace
 
@@ -55,7 +65,7 @@ QString Settings::showOriginal() const
 
 void Settings::storeShowOriginal(bool shown)
 {
-    write(showOriginalKey, shown ? QStringLiteral("1") : QStringLiteral("0"));
+    write(showOriginalKey, flag(shown));
 }
 
 QString Settings::rankResults() const
@@ -65,7 +75,57 @@ QString Settings::rankResults() const
 
 void Settings::storeRankResults(bool ranked)
 {
-    write(rankResultsKey, ranked ? QStringLiteral("1") : QStringLiteral("0"));
+    write(rankResultsKey, flag(ranked));
+}
+
+QString Settings::likeliestSplits() const
+{
+    return read(likeliestSplitsKey, QStringLiteral("0"));
+}
+
+void Settings::storeLikeliestSplits(bool likeliest)
+{
+    write(likeliestSplitsKey, flag(likeliest));
+}
+
+QString Settings::bestSplits() const
+{
+    return read(bestSplitsKey, QStringLiteral("1"));
+}
+
+void Settings::storeBestSplits(int count)
+{
+    write(bestSplitsKey, QString::number(count));
+}
+
+QString Settings::caseHints() const
+{
+    return read(caseHintsKey, QStringLiteral("1"));
+}
+
+void Settings::storeCaseHints(bool used)
+{
+    write(caseHintsKey, flag(used));
+}
+
+QString Settings::addWordsFile() const
+{
+    return read(addWordsKey, QString());
+}
+
+void Settings::storeAddWordsFile(const QString& path)
+{
+    write(addWordsKey, path);
+}
+
+QString Settings::dropWordsFile() const
+{
+    return read(dropWordsKey, QString());
+}
+
+void Settings::storeDropWordsFile(const QString& path)
+{
+    write(dropWordsKey, path);
 }
 
 QString Settings::domainList() const

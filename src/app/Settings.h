@@ -29,6 +29,21 @@ public:
     // "Rank Results": "1" when each name's results come most likely first, else "0"; "0" when absent.
     QString rankResults() const;
     void storeRankResults(bool ranked);
+    // "Likeliest Splits": "1" when each name gets only its likeliest splits, else "0"; "0" when absent.
+    QString likeliestSplits() const;
+    void storeLikeliestSplits(bool likeliest);
+    // "Best Splits": how many likeliest splits each name gets; "1" when absent.
+    QString bestSplits() const;
+    void storeBestSplits(int count);
+    // "Case Hints": "1" when the likeliest splits prefer cuts at case changes, else "0"; "1" when absent.
+    QString caseHints() const;
+    void storeCaseHints(bool used);
+    // "Add Words" and "Drop Words": the user's files of words to add to and drop from the list; empty when
+    // absent.
+    QString addWordsFile() const;
+    void storeAddWordsFile(const QString& path);
+    QString dropWordsFile() const;
+    void storeDropWordsFile(const QString& path);
     // "Zip Codes": the DomainList's entries joined with ";"; empty when absent.
     QString domainList() const;
     void storeDomainList(const QString& joined);

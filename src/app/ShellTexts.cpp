@@ -28,8 +28,16 @@ QString provisionalApplicationTitle(const QString& title)
 
 QString helpText()
 {
-    return QStringLiteral("This software uses a 200,000 word list to find splits.\r\n\r\n"
-                          "If you have any questions about the results you can email ") +
+    return QStringLiteral(
+               "This software uses a 200,000 word list to find splits.\r\n\r\n"
+               "Every split: each way of writing a name as words and numbers of the chosen list is one row. With "
+               "\"Most Likely Splits First\" each name's rows come in the order of their likelihood.\r\n"
+               "Likeliest splits, best: each name gets only its likeliest split, or as many as the number beside it, "
+               "best first. These may go beyond the word list: letters spelled one by one, as names spell "
+               "abbreviations (\"T V Shows On D V D\"), and stretches of letters no list holds. "
+               "\"Cut where the case changes\" splits a name typed in mixed case where its capitals say "
+               "(\"BlueOceanTravelGuide.com\"). These rows are those of quorvane-split --best N.\r\n\r\n"
+               "If you have any questions about the results you can email ") +
            supportAddress;
 }
 
@@ -37,7 +45,11 @@ QString wordListHelpText(const QString& option1, const QString& option2, const Q
 {
     return option1 + QStringLiteral(" - is a 100,000 word word-list based on an Access file.") +
            QStringLiteral("\r\n") + option2 + QStringLiteral(" - is a Google word list.") + QStringLiteral("\r\n\r\n") +
-           option3 + QStringLiteral(" - is a MIT word list.");
+           option3 + QStringLiteral(" - is a MIT word list.") +
+           QStringLiteral("\r\n\r\nAdd Words From File... - the words of a text file, one a line, join the list, "
+                          "ranked with its most common words. Drop Words From File... - the words of a text file "
+                          "leave the list. Both files are read again whenever a list is loaded. Forget Added/Dropped "
+                          "Words - back to the list alone.");
 }
 
 } // namespace quorvane

@@ -60,8 +60,8 @@ void yieldToTheWindow()
 
 } // namespace
 
-LoadedWords loadWordsAside(WordListChoice choice, WordDatabase* database, const QString& applicationFolder,
-                           Prompter& prompter, EventPump* pump)
+LoadedWords loadWordsAside(WordListChoice choice, const UserWords& userWords, WordDatabase* database,
+                           const QString& applicationFolder, Prompter& prompter, EventPump* pump)
 {
     LoadedWords words{std::make_unique<WordDictionary>(), nullptr};
     KeptReports reports;
@@ -72,6 +72,7 @@ LoadedWords loadWordsAside(WordListChoice choice, WordDatabase* database, const 
         try {
             PlainPointer pointer;
             loadWords(choice, database, applicationFolder, *words.dictionary, reports, pointer);
+            applyUserWords(*words.dictionary, userWords);
             words.processor = std::make_unique<EntryProcessor>(*words.dictionary, applicationFolder);
             words.processor->prepareIndex();
         } catch (...) {

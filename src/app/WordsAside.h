@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/UserWords.h"
 #include "engine/WordLists.h"
 
 #include <QString>
@@ -22,12 +23,12 @@ struct LoadedWords
     std::unique_ptr<EntryProcessor> processor; // on `dictionary`, its index built
 };
 
-// Loads list `choice` as loadWords does, and builds the search index over it, on a thread of its own: the
-// window's thread yields to `pump` meanwhile (with a null pump it just waits, as at start-up). The load's
-// reports reach `prompter` afterwards, on the calling thread, in their order. `database` must not be used
+// Loads list `choice` as loadWords does, changes it by the user's words, and builds the search index over it, on a
+// thread of its own: the window's thread yields to `pump` meanwhile (with a null pump it just waits, as at start-up).
+// The load's reports reach `prompter` afterwards, on the calling thread, in their order. `database` must not be used
 // elsewhere meanwhile.
-LoadedWords loadWordsAside(WordListChoice choice, WordDatabase* database, const QString& applicationFolder,
-                           Prompter& prompter, EventPump* pump);
+LoadedWords loadWordsAside(WordListChoice choice, const UserWords& userWords, WordDatabase* database,
+                           const QString& applicationFolder, Prompter& prompter, EventPump* pump);
 
 // Frees words no longer used on a thread of its own.
 class WordsDisposal

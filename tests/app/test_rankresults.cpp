@@ -6,6 +6,9 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSpinBox>
 #include <QTableView>
 #include <QtTest>
 
@@ -33,9 +36,14 @@ QStringList engineRows(MainWindow& window, const QString& entry, SplitOrder orde
         .rows;
 }
 
+template <typename Control> Control* find(WindowHarness& harness, const char* name)
+{
+    return harness.window().findChild<Control*>(QString::fromLatin1(name));
+}
+
 } // namespace
 
-// The Results list's context menu entry "Most Likely Splits First" and its setting "Rank Results".
+// "Most Likely Splits First", the likeliest splits and their settings, and the user's word files.
 class TestRankResults : public QObject
 {
     Q_OBJECT
@@ -102,6 +110,59 @@ private slots:
         QCOMPARE(messages[1], QStringLiteral("Done."));
         QCOMPARE(window.resultList().count(), int(Segmenter::defaultMaxCandidates));
         QCOMPARE(window.resultList().texts(), engineRows(window, digits, SplitOrder::Ranked));
+    }
+
+    // Word files change the list from the next load on and are read again at each load; one that cannot be read
+    // is told of and changes nothing. They and the choices of splits are kept in the settings.
+    void theUsersWordFiles()
+    {
+        WindowHarness harness;
+        harness.presetSetting(QStringLiteral("Show ASIN"), QStringLiteral("0"));
+        const QString added = harness.temporaryPath(QStringLiteral("added.txt"));
+        const QString dropped = harness.temporaryPath(QStringLiteral("dropped.txt"));
+        testfiles::writeBytes(added, "Qzxq\r\nvblorp\n");
+        testfiles::writeBytes(dropped, "vblorp\n");
+        harness.load();
+        const auto choose = [&](const char* button, const QString& path) {
+            harness.prompter.openAnswers.enqueue({path});
+            find<QPushButton>(harness, button)->click();
+        };
+        const auto rows = [&] {
+            harness.window().domainList().clear();
+            harness.window().domainList().append(QStringLiteral("qzxqvblorp.com"));
+            harness.window().PushButton9_Click();
+            return harness.window().resultList().texts().join(QLatin1Char('|'));
+        };
+        choose("AddWords", harness.temporaryPath(QStringLiteral("missing.txt")));
+        QVERIFY(harness.prompter.messages().value(0).contains(QStringLiteral("missing.txt")));
+        QCOMPARE(rows(), QString());
+        choose("AddWords", added);
+        QCOMPARE(rows(), QStringLiteral("qzxq vblorp"));
+        choose("DropWords", dropped);
+        QCOMPARE(rows(), QString());
+        // Loaded anew: the changed file is read again; the one gone is told of and its words stay dropped.
+        testfiles::writeBytes(added, "qzxqvblorp\nqzxq\nvblorp\n");
+        QVERIFY(QFile::remove(dropped));
+        find<QRadioButton>(harness, "Option3")->click();
+        QVERIFY(harness.prompter.messages().last().contains(dropped));
+        QCOMPARE(rows(), QStringLiteral("qzxqvblorp"));
+        QVERIFY(find<QCheckBox>(harness, "CaseHints")->isChecked()); // at first
+        find<QRadioButton>(harness, "LikeliestSplits")->click();
+        find<QSpinBox>(harness, "BestSplits")->setValue(4);
+        find<QCheckBox>(harness, "CaseHints")->click();
+        // Started anew, nothing was read from the file gone before.
+        harness.destroy();
+        harness.load();
+        QVERIFY(find<QRadioButton>(harness, "LikeliestSplits")->isChecked());
+        QVERIFY(find<QSpinBox>(harness, "BestSplits")->value() == 4 &&
+                !find<QCheckBox>(harness, "CaseHints")->isChecked());
+        find<QRadioButton>(harness, "EverySplit")->click();
+        QCOMPARE(rows(), QStringLiteral("qzxq vblorp|qzxqvblorp"));
+        find<QPushButton>(harness, "ForgetWords")->click();
+        QCOMPARE(rows(), QString());
+        // "Most Likely Splits First" in the frame is the context menu's entry.
+        find<QCheckBox>(harness, "RankResultsBox")->click();
+        QVERIFY(find<QAction>(harness, "RankResults")->isChecked());
     }
 };
 

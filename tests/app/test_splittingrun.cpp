@@ -214,8 +214,10 @@ private slots:
         window.domainList().append(
             {QStringLiteral("sunsetphotos.com"), QStringLiteral("bookstore.com"), QStringLiteral("carpet.com")});
         harness.pump.onYield = [&](int yield) {
-            if (yield == 2)
+            if (yield == 2) {
                 setShowOriginal(window, true);
+                window.findChild<QRadioButton*>(QStringLiteral("LikeliestSplits"))->click();
+            }
             if (yield == 3) {
                 window.domainList().remove(0);
                 window.domainList().append(QStringLiteral("sunsetphotos.com"));
@@ -224,6 +226,7 @@ private slots:
         window.PushButton9_Click();
         const QStringList rows = window.resultList().texts();
         QVERIFY(rows.contains(QStringLiteral("sunset photos")));
+        QVERIFY(rows.filter(QStringLiteral(" - ")).size() == 2); // the likeliest split alone from then on
         QVERIFY(rows.contains(QStringLiteral("bookstore.com - book store")));
         // After the removal the third place holds the name appended during the same yield.
         QVERIFY(rows.contains(QStringLiteral("sunsetphotos.com - sunset photos")));
@@ -281,22 +284,51 @@ private slots:
     }
 
     // One name file, read by the window and by quorvane-split: the same rows, in either order, with and without
-    // the original, every row checked.
+    // the original, every row checked; and the likeliest splits on lists 1-3 with the user's choices or without.
     void theWindowAndTheBatchSplitterGiveTheSameRows_data()
     {
         QTest::addColumn<bool>("ranked");
         QTest::addColumn<bool>("shown");
-        QTest::newRow("search order") << false << false;
-        QTest::newRow("search order, original shown") << false << true;
-        QTest::newRow("ranked") << true << false;
-        QTest::newRow("ranked, original shown") << true << true;
+        QTest::addColumn<int>("list");
+        QTest::addColumn<int>("best");         // 0: every split
+        QTest::addColumn<bool>("userChoices"); // case hints, and words added and dropped
+        QTest::newRow("search order") << false << false << 3 << 0 << false;
+        QTest::newRow("search order, original shown") << false << true << 3 << 0 << false;
+        QTest::newRow("ranked") << true << false << 3 << 0 << false;
+        QTest::newRow("ranked, original shown") << true << true << 3 << 0 << false;
+        for (const int list : {1, 2, 3}) {
+            QTest::addRow("list %d, likeliest", list) << false << true << list << 1 << false;
+            QTest::addRow("list %d, best 3, case hints, words", list) << false << (list != 2) << list << 3 << true;
+        }
     }
 
     void theWindowAndTheBatchSplitterGiveTheSameRows()
     {
         QFETCH(bool, ranked);
         QFETCH(bool, shown);
+        QFETCH(int, list);
+        QFETCH(int, best);
+        QFETCH(bool, userChoices);
         WindowHarness harness;
+        for (const auto& [key, value] : {std::pair{"Option", list},
+                                         {"Likeliest Splits", int(best > 0)},
+                                         {"Best Splits", best},
+                                         {"Case Hints", int(userChoices)}})
+            harness.presetSetting(QString::fromLatin1(key), QString::number(value));
+        QStringList arguments = {QStringLiteral("--window-cleaning"), QStringLiteral("--encoding"),
+                                 QStringLiteral("windows-1252"), QStringLiteral("-l"), QString::number(list)};
+        if (best > 0)
+            arguments += QStringLiteral("--best=%1").arg(best);
+        if (userChoices) {
+            const QString added = harness.temporaryPath(QStringLiteral("a.txt"));
+            const QString dropped = harness.temporaryPath(QStringLiteral("d.txt"));
+            testfiles::writeBytes(added, "patreon\nQzxq\n");
+            testfiles::writeBytes(dropped, "shop\r\ncar\n");
+            harness.presetSetting(QStringLiteral("Add Words"), added);
+            harness.presetSetting(QStringLiteral("Drop Words"), dropped);
+            arguments += {QStringLiteral("--case-hints"), QStringLiteral("--add-words"), added,
+                          QStringLiteral("--drop-words"), dropped};
+        }
         const QString path = harness.temporaryPath(QStringLiteral("names.txt"));
         {
             // Plain names, URLs, blanks, an empty line, a name that cleans to nothing, digits, 8-bit letters, a
@@ -313,7 +345,10 @@ private slots:
                                  QStringLiteral("qzxqzxqzx.com"),
                                  QStringLiteral("123456789012345678901"),
                                  QStringLiteral("internationalbusinessmachinescorporation.com"),
-                                 QString(70, QLatin1Char('a')) + QStringLiteral("table.com")};
+                                 QString(70, QLatin1Char('a')) + QStringLiteral("table.com"),
+                                 QStringLiteral("TVShowsOnDVD.com"),
+                                 QStringLiteral("BlueOceanTravelGuide.com"),
+                                 QStringLiteral("patreonqzxqcarshop.com")};
             for (int k = 0; k < 600; ++k)
                 names.append(QStringLiteral("name%1shop.com").arg(k));
             testfiles::writeBytes(path, names.join(QStringLiteral("\r\n")).toLatin1());
@@ -325,19 +360,14 @@ private slots:
         window.PushButton9_Click();
         const QStringList rows = window.resultList().texts();
 
-        QStringList arguments = {QStringLiteral("--window-cleaning"),
-                                 QStringLiteral("--encoding"),
-                                 QStringLiteral("windows-1252"),
-                                 QStringLiteral("-l"),
-                                 QStringLiteral("3"),
-                                 path};
+        arguments += path;
         if (shown)
             arguments.prepend(QStringLiteral("-o"));
         if (ranked)
             arguments.prepend(QStringLiteral("--rank"));
         const auto splitter = testfiles::runProgram(testfiles::applicationFolder() + QStringLiteral("/quorvane-split"),
                                                     arguments, QByteArray());
-        QVERIFY(rows.size() > 700);
+        QVERIFY(rows.size() > (best > 0 ? 600 : 700));
         QCOMPARE(rows.join(QLatin1Char('\n')).toUtf8() + '\n', splitter.out);
         // The entry as typed, trimmed, before its split; the rows themselves are tested on quorvane-split's.
         QVERIFY(rows.contains((shown ? QStringLiteral("sunsetphotos.com - ") : QString()) +

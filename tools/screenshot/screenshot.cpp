@@ -1,11 +1,13 @@
 // Takes the README's picture of the real window: starts it on the application folder with settings in a
-// temporary file, adds the sample names, runs "Start Splitting" and saves what the window shows.
-// usage: quorvane-screenshot APPLICATION_FOLDER OUTPUT.png (run under an X server, e.g. xvfb-run)
+// temporary file (each KEY=VALUE given stored there first), adds the sample names unless the settings hold a domain
+// list ("Zip Codes"), runs "Start Splitting" and saves what the window shows.
+// usage: quorvane-screenshot APPLICATION_FOLDER OUTPUT.png [KEY=VALUE...] (run under an X server, e.g. xvfb-run)
 #include "MainWindow.h"
 #include "core/Prompter.h"
 
 #include <QApplication>
 #include <QPixmap>
+#include <QSettings>
 #include <QTemporaryDir>
 #include <QTextStream>
 #include <QTimer>
@@ -33,11 +35,19 @@ public:
 int main(int argc, char* argv[])
 {
     QApplication application(argc, argv);
-    if (argc != 3) {
-        std::fprintf(stderr, "usage: quorvane-screenshot APPLICATION_FOLDER OUTPUT.png\n");
+    if (argc < 3) {
+        std::fprintf(stderr, "usage: quorvane-screenshot APPLICATION_FOLDER OUTPUT.png [KEY=VALUE...]\n");
         return 2;
     }
     QTemporaryDir settingsFolder;
+    {
+        QSettings preset(settingsFolder.filePath(QStringLiteral("settings.ini")), QSettings::IniFormat);
+        for (int k = 3; k < argc; ++k) {
+            const QString given = QString::fromLocal8Bit(argv[k]);
+            preset.setValue(QStringLiteral("Quorvane/") + given.section(QLatin1Char('='), 0, 0),
+                            given.section(QLatin1Char('='), 1));
+        }
+    }
     Settings settings(settingsFolder.filePath(QStringLiteral("settings.ini")));
     QuietPrompter prompter;
     MainWindowSetup setup;
@@ -48,7 +58,8 @@ int main(int argc, char* argv[])
     if (!window.Form_Load())
         return 1;
     window.show();
-    window.PushButton7_Click();
+    if (window.domainList().isEmpty())
+        window.PushButton7_Click();
     window.PushButton9_Click();
     int status = 1;
     // Give the window a moment to be mapped and painted before it is grabbed.
