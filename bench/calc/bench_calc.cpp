@@ -1,6 +1,6 @@
 // The spreadsheet export through the real LibreOffice Calc, end to end through the plugin, of 135,000 and
-// 1,000,000 checked result rows (or the counts given as arguments), into an office of its own that is already
-// running (started first, with a profile of its own). A second thread pings the window's thread every 5 ms
+// 1,000,000 checked result rows (or the counts given as arguments), into an office of its own (a profile of its
+// own), first while that office starts, then with it running. A second thread pings the window's thread every 5 ms
 // through its event queue, as the desktop pings a window, and the longest stretch without an answer is
 // printed beside the total time (goal: at most 50 ms). Each size runs twice in the same office:
 //   window thread: the export's calls (new document, blocks of 8,192 rows, fitting, showing or saving) made on
@@ -172,10 +172,6 @@ int main(int argc, char** argv)
     OutputCommands commands(prompter, pointer, pump, nullptr, clipboard, calc);
     PingProbe probe;
 
-    bench::Stopwatch start;
-    calc.addWorkbook()->abandon(); // starts the office; the document is closed again when it cannot be seen
-    std::printf("office started and first document in %.2f s\n", start.seconds());
-
     for (const int rows : sizes) {
         TextListModel results(TextListModel::Marks::Checkable);
         results.setCaption(QStringLiteral("Results"));
@@ -185,6 +181,17 @@ int main(int argc, char** argv)
             texts.append(QStringLiteral("result%1").arg(r, 14, 10, QLatin1Char('0')));
         results.append(texts, true);
         QCoreApplication::processEvents();
+
+        if (rows == sizes.front()) {
+            // The first export starts the office, which competes with the window for the processors.
+            const auto starting = PingProbe::Clock::now();
+            bench::Stopwatch firstExport;
+            commands.PushButton13_Click(results);
+            const double firstSeconds = firstExport.seconds();
+            QCoreApplication::processEvents();
+            std::printf("%9d rows, export, office starting:   %6.2f s, longest stretch without an answer %6.0f ms\n",
+                        rows, firstSeconds, probe.longestStretchSince(starting));
+        }
 
         const auto before = PingProbe::Clock::now();
         bench::Stopwatch windowThread;

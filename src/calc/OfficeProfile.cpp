@@ -40,7 +40,8 @@ const QString settingsEnd = QStringLiteral("</oor:items>");
 
 } // namespace
 
-OfficeProfile::OfficeProfile(const CalcConnection& connection) : m_arguments(connection.extraArguments)
+OfficeProfile::OfficeProfile(const CalcConnection& connection)
+    : m_programFolder(connection.programFolder), m_arguments(connection.extraArguments)
 {
     for (const QString& argument : connection.extraArguments) {
         if (argument.startsWith(profileArgument))
@@ -95,14 +96,16 @@ void OfficeProfile::recordPipe(const QString& name) const
         settings = QString::fromUtf8(file.readAll());
     settings.remove(acceptSetting);
     if (!settings.contains(settingsEnd)) {
-        // A new profile: no tips popping up over the exported document either.
+        // A new profile: no tips popping up over the exported document. And it counts as one this version of
+        // the office has run on: else its first start does a new version's first-run work (the graphics
+        // rendering tests against the display among it), which held up the window's answers for 70-210 ms.
         settings = QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
                                   "<oor:items xmlns:oor=\"http://openoffice.org/2001/registry\" "
                                   "xmlns:xs=\"http://www.w3.org/2001/XMLSchema\" "
                                   "xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\">\n"
                                   "<item oor:path=\"/org.openoffice.Office.Common/Misc\"><prop "
                                   "oor:name=\"ShowTipOfTheDay\" oor:op=\"fuse\"><value>false</value></prop></item>\n") +
-                   settingsEnd + QLatin1Char('\n');
+                   lastVersionItem() + settingsEnd + QLatin1Char('\n');
     }
     settings.insert(settings.lastIndexOf(settingsEnd), acceptItem(name));
     QSaveFile file(settingsPath());
@@ -110,6 +113,22 @@ void OfficeProfile::recordPipe(const QString& name) const
         file.write(settings.toUtf8()) < 0 || !file.commit())
         throw Failure(QStringLiteral("LibreOffice's settings \"%1\" cannot be written: %2")
                           .arg(settingsPath(), file.errorString()));
+}
+
+QString OfficeProfile::lastVersionItem() const
+{
+    QFile defaults(m_programFolder + QStringLiteral("/../share/registry/main.xcd"));
+    if (!defaults.open(QIODevice::ReadOnly))
+        return {};
+    static const QRegularExpression version(
+        QStringLiteral(R"(<prop oor:name="ooSetupVersion">\s*<value>([0-9.]+)</value>)"));
+    const QRegularExpressionMatch found = version.match(QString::fromUtf8(defaults.readAll()));
+    if (!found.hasMatch())
+        return {};
+    return QStringLiteral(R"(<item oor:path="/org.openoffice.Setup/Product"><prop oor:name="ooSetupLastVersion" )"
+                          R"(oor:op="fuse"><value>%1</value></prop></item>)")
+               .arg(found.captured(1)) +
+           QLatin1Char('\n');
 }
 
 } // namespace quorvane::calc

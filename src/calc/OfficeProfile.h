@@ -29,7 +29,10 @@ public:
 
 private:
     QString settingsPath() const;
+    // The setting that marks the profile as last run by the installed office, empty when its version is unknown.
+    QString lastVersionItem() const;
 
+    QString m_programFolder;
     QString m_folder;
     QStringList m_arguments;
     int m_lock = -1;

@@ -346,6 +346,8 @@ private slots:
         QFile settingsFile(settings);
         QVERIFY(settingsFile.open(QIODevice::ReadOnly) && settingsFile.readAll().contains(pipe.toUtf8()));
         QCOMPARE(QFileInfo(own.profile.path()).permissions() & 0x77, QFile::Permissions()); // group and others
+        // The new profile counts as run by this office before: no first-run work, such as rendering tests.
+        QVERIFY(!QFile::exists(own.profile.filePath(QStringLiteral("user/GraphicsRenderTests.log"))));
         // The export let go of the office; this side joins it again through the same pipe.
         calc::UnoOffice office(CalcConnection{own.programFolder, pipe, own.arguments});
         QCOMPARE(calcDocuments(office).size(), 0); // the hidden document was closed
