@@ -134,7 +134,7 @@ private slots:
         QVERIFY(!window.dictionary().isEmpty());
     }
 
-    // The stored on/off choices, the check box and the Results menu's entry: read at start-up without being
+    // The stored on/off choices, check boxes and the Results menu's entry: read at start-up without being
     // written; a choice stores "1" or "0", and the next start shows it.
     void storedOnOffChoice_data()
     {
@@ -143,7 +143,8 @@ private slots:
         QTest::addColumn<QString>("stored"); // null: the store lacks the key
         QTest::addColumn<bool>("checked");
         for (const auto& [control, key, unset] :
-             {std::tuple{"Check5", "Show ASIN", true}, std::tuple{"RankResults", "Rank Results", false}}) {
+             {std::tuple{"Check5", "Show ASIN", true}, std::tuple{"RankResults", "Rank Results", false},
+              std::tuple{"RankResultsBox", "Rank Results", false}, std::tuple{"CaseHints", "Case Hints", true}}) {
             const QString name = QString::fromLatin1(control), setting = QString::fromLatin1(key);
             QTest::addRow("%s: 1 is on", control) << name << setting << "1" << true;
             QTest::addRow("%s: 0 is off", control) << name << setting << "0" << false;
@@ -160,6 +161,8 @@ private slots:
         WindowHarness harness; // its store holds the word list's choice: an older store lacks the key
         if (!stored.isNull())
             harness.presetSetting(key, stored);
+        if (control == QLatin1String("CaseHints")) // open to choice with the likeliest splits only
+            harness.presetSetting(QStringLiteral("Likeliest Splits"), QStringLiteral("1"));
         const auto state = [&] { return harness.window().findChild<QObject*>(control)->property("checked"); };
         const auto choose = [&] {
             QObject* found = harness.window().findChild<QObject*>(control);
