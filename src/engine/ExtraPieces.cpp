@@ -11,11 +11,12 @@ bool ExtraPieces::insidePair(QStringView text, qsizetype at)
     return at > 0 && at < text.size() && text[at - 1].isHighSurrogate() && text[at].isLowSurrogate();
 }
 
-void GuessPieceScores::Trigrams::prepare(const std::vector<qint8>& symbols, const WordScores& scores, double weight)
+void GuessPieceScores::Trigrams::prepare(const std::vector<qint8>& symbols, const qint16* weighted)
 {
     constexpr int edge = WordScores::edgeSymbol;
+    constexpr int count = WordScores::symbolCount;
     const std::size_t size = symbols.size();
-    const auto part = [&](int a, int b, int c) { return WordScores::units(weight * scores.trigram(a, b, c)); };
+    const auto part = [&](int a, int b, int c) { return qint32(weighted[(a * count + b) * count + c]); };
     one.resize(size);
     head.resize(size);
     inner.assign(size + 1, 0);
@@ -53,8 +54,8 @@ void GuessPieceScores::prepare(QStringView text, const WordScores& scores)
         const bool vowel = lower == u'a' || lower == u'e' || lower == u'i' || lower == u'o' || lower == u'u';
         m_vowelsBefore[k + 1] = m_vowelsBefore[k] + (vowel ? 1 : 0);
     }
-    m_runTrigrams.prepare(m_symbols, scores, E::runTrigramScore);
-    m_unknownTrigrams.prepare(m_symbols, scores, E::unknownTrigramScore);
+    m_runTrigrams.prepare(m_symbols, scores.runTrigramUnits());
+    m_unknownTrigrams.prepare(m_symbols, scores.unknownTrigramUnits());
     m_runLengths[size] = 0;
     for (std::size_t k = size; k-- > 0;) {
         m_runLengths[k] = text[qsizetype(k)].isLetter()
@@ -70,7 +71,9 @@ void GuessPieceScores::prepare(QStringView text, const WordScores& scores)
             const qint32 evidence = scores.runEvidence(key);
             if (evidence == WordScores::noRunEvidence)
                 break;
-            m_runCounts[k * std::size_t(runLongest) + length - 1] = evidence;
+            m_runCounts[k * std::size_t(runLongest) + length - 1] = WordScores::runScore(evidence);
+            if (!WordScores::runGoesOn(evidence))
+                break;
         }
     }
 }

@@ -61,14 +61,15 @@ public:
 
 private:
     // A weight times how likely each stretch of the text is as a word by the list's character trigrams
-    // (WordScores::trigram), each trigram's part rounded to units on its own so that the parts add up exactly.
+    // (WordScores::trigram), each trigram's part rounded to units on its own so that the parts add up exactly:
+    // `weighted`, as WordScores::runTrigramUnits() gives them.
     struct Trigrams
     {
         std::vector<qint32> one;   // per place: the stretch of that one character
         std::vector<qint32> head;  // per place: the first two characters' trigrams less inner's through place + 1
         std::vector<qint32> inner; // per place k: the trigrams of the characters 2 .. k given the two before
         std::vector<qint32> tail;  // per end: the end's trigram and inner's through end - 1
-        void prepare(const std::vector<qint8>& symbols, const WordScores& scores, double weight);
+        void prepare(const std::vector<qint8>& symbols, const qint16* weighted);
         qint32 of(qsizetype at, qsizetype end) const
         {
             return end - at == 1 ? one[std::size_t(at)] : head[std::size_t(at)] + tail[std::size_t(end)];

@@ -134,6 +134,13 @@ void WordScores::countNames(Table& table, const WordTrie& trie) const
         for (int c = 0; c < symbolCount; ++c)
             table.trigrams[ab + std::size_t(c)] = std::log((seen[ab + std::size_t(c)] + 1.0) / (total + symbolCount));
     }
+    // At least ln(1 / (2^32 + symbolCount)) each: far within 16 bits as units, whatever the weight's nats.
+    for (const auto& [weighted, weight] : {std::pair(&table.runTrigramUnits, ExtraPieces::runTrigramScore),
+                                           std::pair(&table.unknownTrigramUnits, ExtraPieces::unknownTrigramScore)}) {
+        weighted->resize(table.trigrams.size());
+        for (std::size_t k = 0; k < table.trigrams.size(); ++k)
+            (*weighted)[k] = static_cast<qint16>(units(weight * table.trigrams[k]));
+    }
 
     addRunEvidence(table, trie);
 }
@@ -169,6 +176,7 @@ void WordScores::addRunEvidence(Table& table, const WordTrie& trie) const
         quint64 key;
         double count;
         bool capitals;
+        bool goesOn = false; // a longer run begins with it
     };
     std::vector<Run> runs;
     const TextBlock& lines = m_dictionary->nameCounts();
@@ -217,42 +225,50 @@ void WordScores::addRunEvidence(Table& table, const WordTrie& trie) const
     const std::size_t given = runs.size();
     for (std::size_t k = 0; k < given; ++k) {
         for (quint64 begun = runs[k].key >> 5; begun > firstRunKey; begun >>= 5)
-            runs.push_back({begun, 0.0, false});
+            runs.push_back({begun, 0.0, false, true});
     }
     std::sort(runs.begin(), runs.end(), [](const Run& a, const Run& b) { return a.key < b.key; });
+    // The short runs by key, the longer ones (which come last in the order of keys) in the hash.
+    const auto longer =
+        std::partition_point(runs.begin(), runs.end(), [](const Run& r) { return r.key < shortRunKeys; });
     std::size_t slotCount = 16;
-    while (slotCount < 2 * runs.size())
+    while (slotCount < 2 * std::size_t(runs.end() - longer))
         slotCount *= 2;
-    table.runKeys.assign(slotCount, 0);
-    table.runEvidence.assign(slotCount, 0);
-    table.shortRunEvidence.assign(shortRunKeys, noRunEvidence);
+    table.longRuns.assign(slotCount, {});
+    table.shortRunEvidence.assign(shortRunIndex(shortRunKeys - 1) + 1, noShortRun);
     for (auto run = runs.begin(); run != runs.end();) {
         double count = 0;
         bool capitals = false;
+        bool goesOn = false;
         const quint64 key = run->key;
         for (; run != runs.end() && run->key == key; ++run) {
             count = std::max(count, run->count);
             capitals = capitals || run->capitals;
+            goesOn = goesOn || run->goesOn;
+        }
+        const qint32 evidence =
+            2 * (units(ExtraPieces::runCountScore * count) + (capitals ? units(ExtraPieces::runCapitalsScore) : 0)) +
+            (goesOn ? 1 : 0);
+        if (key < shortRunKeys) {
+            // Far within 16 bits: ln(1 + a count) is below 45 nats.
+            table.shortRunEvidence[shortRunIndex(key)] = static_cast<qint16>(evidence);
+            continue;
         }
         std::size_t slot = runSlot(key, slotCount - 1);
-        while (table.runKeys[slot] != 0)
+        while (table.longRuns[slot].key != 0)
             slot = (slot + 1) & (slotCount - 1);
-        table.runKeys[slot] = key;
-        table.runEvidence[slot] =
-            units(ExtraPieces::runCountScore * count) + (capitals ? units(ExtraPieces::runCapitalsScore) : 0);
-        if (key < shortRunKeys)
-            table.shortRunEvidence[std::size_t(key)] = table.runEvidence[slot];
+        table.longRuns[slot] = {key, evidence};
     }
 }
 
 qint32 WordScores::longRunEvidence(quint64 key) const
 {
-    const std::vector<quint64>& keys = m_table->runKeys;
-    const std::size_t mask = keys.size() - 1;
+    const std::vector<LongRun>& runs = m_table->longRuns;
+    const std::size_t mask = runs.size() - 1;
     for (std::size_t slot = runSlot(key, mask);; slot = (slot + 1) & mask) {
-        if (keys[slot] == key)
-            return m_table->runEvidence[slot];
-        if (keys[slot] == 0)
+        if (runs[slot].key == key)
+            return runs[slot].evidence;
+        if (runs[slot].key == 0)
             return noRunEvidence;
     }
 }

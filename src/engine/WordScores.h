@@ -81,35 +81,57 @@ public:
     {
         return m_table->trigrams[std::size_t((a * symbolCount + b) * symbolCount + c)];
     }
+    // The same times ExtraPieces::runTrigramScore, or unknownTrigramScore, in units: indexed as trigram() is.
+    const qint16* runTrigramUnits() const { return m_table->runTrigramUnits.data(); }
+    const qint16* unknownTrigramUnits() const { return m_table->unknownTrigramUnits.data(); }
     // A spelled run of letters a-z as a key: runKey(runKey(firstRunKey, a), b) for "ab".
     static constexpr quint64 firstRunKey = 1;
     static constexpr quint64 runKey(quint64 before, int symbol) { return (before << 5) | quint64(symbol); }
     // What the run `key` scores for its evidence in the dictionary's data: ExtraPieces::runCountScore per
     // ln(1 + its count in real names) and ExtraPieces::runCapitalsScore when it is written in capitals alone,
     // each rounded to units; 0 for a run of neither that begins one of them, and noRunEvidence when none begins
-    // with it.
+    // with it. Packed with whether a longer run with evidence begins with it: runScore() and runGoesOn() read it.
     static constexpr qint32 noRunEvidence = std::numeric_limits<qint32>::min();
+    static constexpr qint32 runScore(qint32 evidence) { return evidence >> 1; }
+    static constexpr bool runGoesOn(qint32 evidence) { return (evidence & 1) != 0; }
     qint32 runEvidence(quint64 key) const
     {
-        return key < shortRunKeys ? m_table->shortRunEvidence[std::size_t(key)] : longRunEvidence(key);
+        if (key >= shortRunKeys)
+            return longRunEvidence(key);
+        const qint16 evidence = m_table->shortRunEvidence[shortRunIndex(key)];
+        return evidence == noShortRun ? noRunEvidence : evidence;
     }
 
 private:
+    struct LongRun
+    {
+        quint64 key = 0;
+        qint32 evidence = 0;
+    };
     struct Table
     {
         quint64 generation = 0;
         std::vector<qint32> byPlace;      // every word's, in the dictionary's order
         std::vector<qint32> guessByPlace; // the same with the counts in real names
         std::vector<double> trigrams;     // symbolCount^3
-        // The runs counted or written in capitals and the runs they begin, by open addressing (a key of 0 is an
-        // empty slot), each with its evidence.
-        std::vector<quint64> runKeys;
-        std::vector<qint32> runEvidence;
-        std::vector<qint32> shortRunEvidence; // by key, those below shortRunKeys (one to three letters)
+        std::vector<qint16> runTrigramUnits;
+        std::vector<qint16> unknownTrigramUnits;
+        // The runs counted or written in capitals and the runs they begin, each with its evidence: by key those
+        // below shortRunKeys (one to three letters), the longer ones by open addressing (a key of 0 is an empty
+        // slot).
+        std::vector<qint16> shortRunEvidence;
+        std::vector<LongRun> longRuns;
     };
 
     // The keys of the runs of one to three letters are below this; their evidence is looked up by key.
     static constexpr quint64 shortRunKeys = quint64(1) << 16;
+    // Where a short run's evidence lies: the keys of one or two letters are below 2^11, those of three letters
+    // from 2^15 on, and none lies between.
+    static constexpr std::size_t shortRunIndex(quint64 key)
+    {
+        return std::size_t(key < (quint64(1) << 15) ? key : key - (quint64(1) << 15) + (quint64(1) << 11));
+    }
+    static constexpr qint16 noShortRun = std::numeric_limits<qint16>::min();
     qint32 longRunEvidence(quint64 key) const;
 
     void countNames(Table& table, const WordTrie& trie) const;
