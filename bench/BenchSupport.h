@@ -1,6 +1,6 @@
 #pragma once
 
-#include "engine/RowOutput.h"
+#include "run/RowOutput.h"
 
 #include <QString>
 #include <QStringList>

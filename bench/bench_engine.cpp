@@ -13,6 +13,7 @@
 #include "engine/EntryProcessor.h"
 #include "engine/WordDictionary.h"
 #include "input/DomainFileReader.h"
+#include "run/RowFormat.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -111,7 +112,8 @@ int main(int argc, char** argv)
     bench::Stopwatch engineTimer;
     const double engineStart = bench::processSeconds();
     for (const QString& name : names)
-        rows += processor.writeRows(name, false, Segmenter::defaultMaxCandidates, discarded).rows;
+        rows +=
+            RowFormat{}.write(processor, name, SplitOptions{false, Segmenter::defaultMaxCandidates}, discarded).rows;
     const double engineSeconds = engineTimer.seconds();
     const double engineCpu = bench::processSeconds() - engineStart;
     const double engineRate = static_cast<double>(names.size()) / engineCpu;

@@ -15,6 +15,7 @@
 #include "BenchSupport.h"
 #include "engine/EntryProcessor.h"
 #include "engine/WordDictionary.h"
+#include "run/RowFormat.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -107,7 +108,7 @@ int main(int argc, char** argv)
             qint64 rows = 0;
             const double start = bench::processSeconds();
             for (const QString& name : names)
-                rows += processor.writeRows(name, options, output).rows;
+                rows += RowFormat{}.write(processor, name, options, output).rows;
             engineSeconds[m].push_back(bench::processSeconds() - start);
             engineRows[m] = rows;
             engineBytes[m] = output.bytes();

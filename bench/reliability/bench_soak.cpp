@@ -14,6 +14,7 @@
 #include "core/Prompter.h"
 #include "engine/EntryProcessor.h"
 #include "engine/WordDictionary.h"
+#include "run/RowFormat.h"
 #include "text/TextFiles.h"
 
 #include <QApplication>
@@ -169,7 +170,8 @@ bool soakMillion(const QTemporaryDir& temporary, int count)
     qsizetype widest = QStringLiteral("Results").size();
     for (const QString& name : names) {
         CollectedRows output(1 << 16);
-        const qsizetype listed = engine.writeRows(name, true, Segmenter::defaultMaxCandidates, output).rows;
+        const qsizetype listed =
+            RowFormat{}.write(engine, name, SplitOptions{true, Segmenter::defaultMaxCandidates}, output).rows;
         expectedRows += listed;
         const QByteArray bytes = output.bytes();
         for (const QByteArray& row : bytes.split('\n'))

@@ -9,17 +9,12 @@
 #include "engine/NameCleaner.h"
 #include "engine/SplitSettings.h"
 #include "model/TextListModel.h"
-#include "text/LineDecoder.h"
+#include "run/SplitAhead.h"
 
 #include <QLocale>
 
 #include <algorithm>
 #include <chrono>
-#include <condition_variable>
-#include <cstring>
-#include <deque>
-#include <mutex>
-#include <thread>
 
 namespace quorvane {
 
@@ -63,40 +58,15 @@ namespace {
 // Rows kept back from the result list at most, before they are appended.
 constexpr qsizetype keptRowsAtMost = 16384;
 
-} // namespace
-
-// The jobs of one stretch of the run: a SplittingRun on a thread of its own over a copy of the entries
-// [first, end), whose batches wait in a short queue until the window takes them.
-class ListSplittingRun::Jobs final : public NameSource, public BatchSink
+// A copy of the entries [first, end) of the domain list, read in batches.
+class EntrySource final : public NameSource
 {
 public:
-    Jobs(EntryProcessor& window, const TextBlock& entries, int firstEntry, int endEntry,
-         const SplittingRun::Settings& settings)
-        : first(firstEntry), end(endEntry), m_processor(window), m_entries(entries), m_next(firstEntry),
-          m_run(m_processor, settings)
-    {
-        m_thread = std::thread([this] {
-            m_run.run(*this, *this);
-            const std::lock_guard<std::mutex> lock(m_lock);
-            m_finished = true;
-            m_changed.notify_all();
-        });
-    }
-
-    ~Jobs() override
-    {
-        m_run.stop();
-        {
-            const std::lock_guard<std::mutex> lock(m_lock);
-            m_stopped = true;
-        }
-        m_changed.notify_all();
-        m_thread.join();
-    }
+    EntrySource(const TextBlock& entries, int first, int end) : m_entries(entries), m_next(first), m_end(end) {}
 
     void read(SplitBatch& batch, qsizetype most) override
     {
-        for (qsizetype k = 0; k < most && m_next < end; ++k, ++m_next) {
+        for (qsizetype k = 0; k < most && m_next < m_end; ++k, ++m_next) {
             const qsizetype start = m_entries.startOf(m_next);
             const qsizetype length = m_entries.lengthOf(m_next);
             const qsizetype at = batch.names.size();
@@ -106,56 +76,29 @@ public:
         }
     }
 
-    bool take(std::unique_ptr<SplitBatch>& batch) override
-    {
-        // The window decodes the rows 16 bytes at a time, reading up to LineDecoder::readAhead bytes past the
-        // last row: they must be there to be read.
-        batch->rows->reserve(LineDecoder::readAhead);
-        std::unique_lock<std::mutex> lock(m_lock);
-        m_changed.wait(lock, [&] { return m_ready.size() < maxReady || m_stopped; });
-        if (m_stopped)
-            return false;
-        m_ready.push_back(std::move(batch));
-        m_changed.notify_all();
-        return true;
-    }
+private:
+    const TextBlock m_entries;
+    int m_next;
+    int m_end;
+};
 
-    // The next finished batch, waited for at most `wait`; null when there is none yet, or none will come.
-    std::unique_ptr<SplitBatch> next(std::chrono::milliseconds wait)
-    {
-        std::unique_lock<std::mutex> lock(m_lock);
-        m_changed.wait_for(lock, wait, [&] { return !m_ready.empty() || m_finished; });
-        if (m_ready.empty())
-            return nullptr;
-        std::unique_ptr<SplitBatch> batch = std::move(m_ready.front());
-        m_ready.pop_front();
-        m_changed.notify_all();
-        return batch;
-    }
+// Batches split ahead of the window: few, so that a change of options wastes little.
+constexpr std::size_t readyBatches = 4;
 
-    bool finished()
-    {
-        const std::lock_guard<std::mutex> lock(m_lock);
-        return m_finished && m_ready.empty();
-    }
+} // namespace
+
+// The jobs of one stretch of the run: the entries [first, end) split ahead of the window.
+struct ListSplittingRun::Jobs
+{
+    Jobs(EntryProcessor& window, const TextBlock& entries, int firstEntry, int endEntry,
+         const SplittingRun::Settings& settings)
+        : first(firstEntry), end(endEntry),
+          ahead(window, settings, std::make_unique<EntrySource>(entries, firstEntry, endEntry), readyBatches)
+    {}
 
     const int first;
     const int end;
-
-private:
-    // Batches split ahead of the window: few, so that a change of options wastes little.
-    static constexpr std::size_t maxReady = 4;
-
-    EntryProcessor m_processor; // shares the window's index
-    const TextBlock m_entries;
-    int m_next;
-    SplittingRun m_run;
-    std::mutex m_lock;
-    std::condition_variable m_changed;
-    std::deque<std::unique_ptr<SplitBatch>> m_ready;
-    bool m_stopped = false;
-    bool m_finished = false;
-    std::thread m_thread;
+    SplitAhead ahead;
 };
 
 ListSplittingRun::ListSplittingRun(EntryProcessor& processor, TextListModel& domains, TextListModel& results,
@@ -229,11 +172,11 @@ const NameOutcome* ListSplittingRun::awaitEntry(int index, const std::function<b
             }
             m_current.reset();
         }
-        if (std::unique_ptr<SplitBatch> next = m_running->next(5ms)) {
+        if (std::unique_ptr<SplitBatch> next = m_running->ahead.next(5ms)) {
             m_current = std::move(next);
             continue;
         }
-        if (m_running->finished()) {
+        if (m_running->ahead.finished()) {
             // Every batch came and none holds the entry: start again from it.
             m_running.reset();
             continue;
@@ -247,32 +190,23 @@ const NameOutcome* ListSplittingRun::awaitEntry(int index, const std::function<b
 
 void ListSplittingRun::keepRows(const SplitBatch& batch, qsizetype k)
 {
-    const NameOutcome& outcome = batch.outcomes[static_cast<std::size_t>(k)];
-    if (outcome.rows == 0)
+    const SplitResults& results = batch.results;
+    const qsizetype end = results.endSplit(k);
+    qsizetype split = results.firstSplit(k);
+    if (split == end)
         return;
-    const qsizetype begin = batch.rowsBegin(k);
-    const char* bytes = batch.rows->data() + begin;
-    const qsizetype size = outcome.rowsEnd - begin;
-    const qsizetype before = m_kept.count();
-    {
-        LineDecoder decoder(m_kept, TextEncoding::Utf8, LineBreaks::CrLfOrLf);
-        decoder.finish(bytes, size);
-    }
-    if (m_kept.count() - before == outcome.rows)
-        return;
-    // The entry itself, shown before each split, holds a line break: the rows are told apart by where each
-    // split starts, after the entry, since no split holds a line break.
-    m_kept.remove(before, m_kept.count() - before);
-    m_kept.closeGaps();
-    const QByteArray start = (trimBlanks(batch.name(k)).toString() + QStringLiteral(" - ")).toUtf8();
-    const qsizetype startBytes = m_runningOptions.showOriginal ? start.size() : 0;
-    qsizetype at = 0;
-    for (qint64 row = 0; row < outcome.rows && at < size; ++row) {
-        const char* lineEnd = static_cast<const char*>(
-            std::memchr(bytes + at + startBytes, '\n', static_cast<std::size_t>(size - at - startBytes)));
-        const qsizetype length = (lineEnd ? lineEnd - bytes : size) - at;
-        m_kept.add(QString::fromUtf8(bytes + at, length));
-        at += length + 1;
+    const QStringView text = results.text(k);
+    m_row = RowFormat::rowStart(batch.name(k), m_runningOptions.showOriginal);
+    const qsizetype startLength = m_row.size();
+    for (; split < end; ++split) {
+        const std::span<const qint32> ends = results.ends(split);
+        m_row.truncate(startLength);
+        for (std::size_t piece = 0; piece < ends.size(); ++piece) {
+            if (piece > 0)
+                m_row += QLatin1Char(' ');
+            m_row += pieceOf(text, ends, piece);
+        }
+        m_kept.add(m_row);
     }
 }
 

@@ -71,7 +71,7 @@ public:
     void setBatchNames(qsizetype names) { m_batchNames = names; }
 
 private:
-    class Jobs;
+    struct Jobs;
 
     // The outcome of entry `index` (counted from 0), waited for while the window takes its events; null when
     // `closing()` became true meanwhile. `batch` is set to the batch that holds it.
@@ -97,6 +97,7 @@ private:
     QList<QMetaObject::Connection> m_watches;
     std::unique_ptr<SplitBatch> m_current; // the batch the window is appending from
     TextBlock m_kept;                      // rows appended at the next yield that takes events
+    QString m_row;                         // the row being built
 };
 
 } // namespace quorvane

@@ -2,27 +2,8 @@
 
 #include "core/Failure.h"
 #include "core/ProcessorFeatures.h"
-#include "text/Utf8.h"
-
-#include <cstring>
 
 namespace quorvane {
-
-namespace {
-
-const QString originalSeparator = QStringLiteral(" - ");
-
-void buildRow(QString& row, QStringView entry, QStringView candidate, bool showOriginal)
-{
-    row.clear();
-    if (showOriginal) {
-        row += trimBlanks(entry);
-        row += originalSeparator;
-    }
-    row += trimBlanks(candidate);
-}
-
-} // namespace
 
 EntryProcessor::EntryProcessor(const WordDictionary& dictionary, const QString& applicationFolder)
     : m_dictionary(dictionary), m_cleaner(applicationFolder), m_segmenter(dictionary)
@@ -40,7 +21,7 @@ void EntryProcessor::prepareIndex()
 {
     m_segmenter.prepareIndex();
     if (m_shortAscii)
-        m_shortAscii->takes(QStringView()); // builds its index
+        m_shortAscii->takes(QStringView(), m_segmenter); // builds its index
 }
 
 const WordScores& EntryProcessor::scores()
@@ -56,8 +37,10 @@ const WordScores& EntryProcessor::scores()
 void EntryProcessor::prepareScores()
 {
     scores();
-    if (m_shortAscii)
+    if (m_shortAscii) {
+        m_shortAscii->takes(QStringView(), m_segmenter);
         m_shortAscii->prepareScores(*m_scores);
+    }
 }
 
 void EntryProcessor::throwOutOfMemory(qsizetype given)
@@ -66,75 +49,7 @@ void EntryProcessor::throwOutOfMemory(qsizetype given)
                       .arg(given));
 }
 
-void EntryProcessor::buildSplitRow(qsizetype prefixLength, const qint32* ends, qsizetype pieces)
-{
-    m_row.truncate(prefixLength);
-    const QStringView text(m_text);
-    for (qsizetype k = 0; k < pieces; ++k) {
-        const qint32 from = k == 0 ? 0 : ends[k - 1];
-        if (k > 0)
-            m_row += QLatin1Char(' ');
-        m_row += text.mid(from, ends[k] - from);
-    }
-}
-
-EntryProcessor::Outcome EntryProcessor::splitEntry(QStringView entry, const SplitOptions& options, bool withScores,
-                                                   const SplitSink& sink)
-{
-    Outcome outcome;
-    if (!prepareEntry(entry, options, outcome))
-        return outcome;
-    try {
-        const QStringView text(m_text);
-        outcome.cut =
-            forEachSplit(text, options, withScores, [&](const qint32* ends, qsizetype pieces, qsizetype, qint64 score) {
-                if (!sink(text, std::span<const qint32>(ends, static_cast<std::size_t>(pieces)), score))
-                    return false;
-                ++outcome.rows;
-                return true;
-            });
-    } catch (const Failure& failure) {
-        outcome.failures.append(failure.description());
-    }
-    return outcome;
-}
-
-bool EntryProcessor::prepareEntry(QStringView entry, const SplitOptions& options, Outcome& outcome)
-{
-    m_cleaner.setUrlCleaning(options.urlCleaning);
-    try {
-        m_cleaner.cleanForSearch(entry, m_text);
-    } catch (const Failure& failure) {
-        outcome.cleaned = false;
-        outcome.failures.append(failure.description());
-        return false;
-    }
-    // The row's start is the same for every candidate of the entry.
-    buildRow(m_row, entry, QStringView(), options.showOriginal);
-    return true;
-}
-
 namespace {
-
-// The UTF-8 bytes of a text without surrogates, and where each unit's bytes start. Each unit is then one
-// character, so the bytes of a piece are those of its units: a row's bytes are its pieces' bytes.
-bool encodeUnits(QStringView text, std::vector<char>& bytes, std::vector<qint32>& offsets)
-{
-    const qsizetype size = text.size();
-    bytes.resize(static_cast<std::size_t>(3 * size));
-    offsets.resize(static_cast<std::size_t>(size + 1));
-    char* out = bytes.data();
-    qint32 length = 0;
-    for (qsizetype k = 0; k < size; ++k) {
-        const char16_t unit = text[k].unicode();
-        offsets[static_cast<std::size_t>(k)] = length;
-        if (QChar::isSurrogate(unit))
-            return false;
-        length = static_cast<qint32>(utf8::put(unit, out + length) - out);
-    }
-    offsets[static_cast<std::size_t>(size)] = length;
-    return true;
-}
 
 // The units the splits of a text keep, as a list of strings would: a blank before each piece, and the
 // pieces, which make up the whole text. Past the bound, the splits end as cut.
@@ -153,108 +68,99 @@ struct KeptUnits
     }
 };
 
-void writeLine(RowOutput& output, const QByteArray& row)
+// A receiver made of a function, for splitEntry().
+class SinkReceiver final : public SplitReceiver
 {
-    char* out = output.reserve(row.size() + 1);
-    std::memcpy(out, row.constData(), static_cast<std::size_t>(row.size()));
-    out[row.size()] = '\n';
-    output.commit(out + row.size() + 1);
-}
+public:
+    SinkReceiver(const EntryProcessor::SplitSink& sink, bool withScores) : m_sink(sink) { wantsScores = withScores; }
+    void begin(QStringView, QStringView text) override { m_text = text; }
+    bool split(const FoundSplit& found) override { return m_sink(m_text, found.ends, found.score); }
+    void end(const SplitOutcome&) override {}
+
+private:
+    const EntryProcessor::SplitSink& m_sink;
+    QStringView m_text;
+};
 
 } // namespace
 
-// A text with surrogates: a piece may end between the halves of a pair, so each row is encoded whole.
-void EntryProcessor::writeRowsOfSurrogates(const SplitOptions& options, RowOutput& output, Outcome& outcome)
+EntryProcessor::Outcome EntryProcessor::splitEntry(QStringView entry, const SplitOptions& options, bool withScores,
+                                                   const SplitSink& sink)
 {
-    const qsizetype prefixLength = m_row.size();
-    KeptUnits kept{options.maxKeptUnits, m_text.size()};
-    outcome.cut =
-        forEachSplit(QStringView(m_text), options, false, [&](const qint32* ends, qsizetype pieces, qsizetype, qint64) {
-            if (kept.exceededBy(pieces))
-                return false;
-            buildSplitRow(prefixLength, ends, pieces);
-            writeLine(output, m_row.toUtf8());
-            ++outcome.rows;
-            return true;
-        });
+    SinkReceiver receiver(sink, withScores);
+    return split(entry, options, receiver);
 }
 
-EntryProcessor::Outcome EntryProcessor::writeRows(QStringView entry, const SplitOptions& options, RowOutput& output)
+EntryProcessor::Outcome EntryProcessor::split(QStringView entry, const SplitOptions& options, SplitReceiver& receiver)
 {
     Outcome outcome;
-    const qsizetype maxCandidates = options.maxCandidates;
-    if (!prepareEntry(entry, options, outcome))
-        return outcome;
+    m_cleaner.setUrlCleaning(options.urlCleaning);
     try {
-        const QStringView text(m_text);
-        // Short texts keep too few units to reach a bound on them.
-        const bool keptUnitsBound =
-            options.maxKeptUnits > 0 &&
-            (maxCandidates <= 0 || maxCandidates * (2 * ShortAsciiRows::maxLength + 1) > options.maxKeptUnits);
-        if (m_shortAscii && !keptUnitsBound && m_shortAscii->takes(text)) {
-            const QByteArray start = m_row.toUtf8();
-            if (options.order == SplitOrder::Search) {
-                outcome.cut = m_shortAscii->writeRows(text, start, maxCandidates, output, outcome.rows);
-                return outcome;
-            }
-            // Of the texts with guesses beyond the list or case hints, the fast path takes the best guess alone,
-            // without case hints; the rest are left to the plain search.
-            if (options.guesses.beyondList && options.best == 1 &&
-                !(options.guesses.caseHints && ExtraPieces::hasCaseCuts(text))) {
-                m_shortAscii->writeBestGuessRow(text, start, scores(), output);
-                outcome.rows = 1;
-                return outcome;
-            }
-            if (!ExtraPieces::applyTo(text, options.guesses)) {
-                const RankedWanted ranked = rankedWanted(options);
-                if (const std::optional<bool> cut = m_shortAscii->writeRankedRows(
-                        text, start, scores(), ranked.wanted, ranked.isBound, output, outcome.rows)) {
-                    outcome.cut = *cut;
-                    return outcome;
-                }
-            }
-        }
-        if (!encodeUnits(text, m_bytes, m_byteOffsets)) {
-            writeRowsOfSurrogates(options, output, outcome);
-            return outcome;
-        }
-        // The row's start, then per piece a blank (but before the first) and the piece's bytes.
-        const QByteArray start = m_row.toUtf8();
-        const qsizetype size = text.size();
-        m_rowBytes.resize(static_cast<std::size_t>(start.size() + m_byteOffsets.back() + size + 1)); // never empty
-        m_rowLengths.resize(static_cast<std::size_t>(size + 1));
-        std::memcpy(m_rowBytes.data(), start.constData(), static_cast<std::size_t>(start.size()));
-        m_rowLengths[0] = start.size();
-        char* const row = m_rowBytes.data();
-        qsizetype* const lengths = m_rowLengths.data();
-        const char* const bytes = m_bytes.data();
-        const qint32* const offsets = m_byteOffsets.data();
-        KeptUnits kept{options.maxKeptUnits, size};
-        outcome.cut =
-            forEachSplit(text, options, false, [&](const qint32* ends, qsizetype pieces, qsizetype firstNew, qint64) {
-                if (kept.exceededBy(pieces))
-                    return false;
-                qsizetype length = lengths[firstNew];
-                for (qsizetype k = firstNew; k < pieces; ++k) {
-                    const qint32 from = k == 0 ? 0 : ends[k - 1];
-                    if (k > 0)
-                        row[length++] = ' ';
-                    const qsizetype pieceBytes = offsets[ends[k]] - offsets[from];
-                    std::memcpy(row + length, bytes + offsets[from], static_cast<std::size_t>(pieceBytes));
-                    length += pieceBytes;
-                    lengths[k + 1] = length;
-                }
-                char* out = output.reserve(length + 1);
-                std::memcpy(out, row, static_cast<std::size_t>(length));
-                out[length] = '\n';
-                output.commit(out + length + 1);
-                ++outcome.rows;
-                return true;
-            });
+        m_cleaner.cleanForSearch(entry, m_text);
+    } catch (const Failure& failure) {
+        outcome.cleaned = false;
+        outcome.failures.append(failure.description());
+        receiver.begin(entry, QStringView());
+        receiver.end(outcome);
+        return outcome;
+    }
+    const QStringView text(m_text);
+    receiver.begin(entry, text);
+    try {
+        outcome.cut = searchInto(text, options, receiver, outcome.rows);
     } catch (const Failure& failure) {
         outcome.failures.append(failure.description());
     }
+    receiver.end(outcome);
     return outcome;
+}
+
+bool EntryProcessor::searchInto(QStringView text, const SplitOptions& options, SplitReceiver& receiver,
+                                qsizetype& given)
+{
+    const qsizetype maxCandidates = options.maxCandidates;
+    // Short texts keep too few units to reach a bound on them.
+    const bool keptUnitsBound =
+        options.maxKeptUnits > 0 &&
+        (maxCandidates <= 0 || maxCandidates * (2 * ShortAsciiRows::maxLength + 1) > options.maxKeptUnits);
+    const bool guessing = ExtraPieces::applyTo(text, options.guesses);
+    if (m_shortAscii && !keptUnitsBound && !receiver.wantsScores && !receiver.wantsKinds &&
+        m_shortAscii->takes(text, m_segmenter)) {
+        if (options.order == SplitOrder::Search)
+            return m_shortAscii->splits(text, maxCandidates, receiver, given);
+        // Of the texts with guesses beyond the list or case hints, the fast path takes the best guess alone,
+        // without case hints; the rest are left to the plain search.
+        if (options.guesses.beyondList && options.best == 1 &&
+            !(options.guesses.caseHints && ExtraPieces::hasCaseCuts(text))) {
+            m_shortAscii->bestGuess(text, scores(), receiver);
+            given = 1;
+            return false;
+        }
+        if (!guessing) {
+            const RankedWanted ranked = rankedWanted(options);
+            if (const std::optional<bool> cut =
+                    m_shortAscii->rankedSplits(text, scores(), ranked.wanted, ranked.isBound, receiver, given))
+                return *cut;
+        }
+    }
+    KeptUnits kept{options.maxKeptUnits, text.size()};
+    const bool withKinds = receiver.wantsKinds;
+    return forEachSplit(
+        text, options, receiver.wantsScores, [&](const qint32* ends, qsizetype pieces, qsizetype same, qint64 score) {
+            if (kept.exceededBy(pieces))
+                return false;
+            FoundSplit split{std::span<const qint32>(ends, static_cast<std::size_t>(pieces)), same, score, {}};
+            if (withKinds && m_extraInUse) {
+                m_kinds.resize(split.ends.size());
+                for (std::size_t k = 0; k < split.ends.size(); ++k)
+                    m_kinds[k] = pieceKind(k == 0 ? 0 : split.ends[k - 1], split.ends[k]);
+                split.kinds = m_kinds;
+            }
+            if (!receiver.split(split))
+                return false;
+            ++given;
+            return true;
+        });
 }
 
 } // namespace quorvane

@@ -4,9 +4,9 @@
 #include "NameCleaner.h"
 #include "PieceLattice.h"
 #include "RankedSearch.h"
-#include "RowOutput.h"
 #include "Segmenter.h"
 #include "ShortAsciiRows.h"
+#include "SplitReceiver.h"
 #include "WordScores.h"
 
 #include <QString>
@@ -65,22 +65,11 @@ public:
     // Builds the search index now (it is built with the first search otherwise), so that copies share it.
     void prepareIndex();
 
-    struct Outcome
-    {
-        bool cut = false;     // the entry had more candidates than the bound let through
-        bool cleaned = true;  // false: cleaning failed (the first failure says why), and no split was searched
-        QStringList failures; // descriptions of the failed steps, in order
-        qsizetype rows = 0;
-    };
+    using Outcome = SplitOutcome;
 
-    // The rows of the entry: with `showOriginal`, the entry trimmed of blanks, " - ", then the split (its pieces
-    // with a blank between); otherwise the split alone. Each row as UTF-8 ended by LF, written straight into
-    // `output` as it is found (those of short ASCII texts by ShortAsciiRows, in either order).
-    Outcome writeRows(QStringView entry, bool showOriginal, qsizetype maxCandidates, RowOutput& output)
-    {
-        return writeRows(entry, SplitOptions{showOriginal, maxCandidates}, output);
-    }
-    Outcome writeRows(QStringView entry, const SplitOptions& options, RowOutput& output);
+    // Cleans the entry and hands its splits, in the order asked, to `receiver` as they are found: begin, each
+    // split, end (short ASCII texts by ShortAsciiRows when the receiver wants neither scores nor kinds).
+    Outcome split(QStringView entry, const SplitOptions& options, SplitReceiver& receiver);
 
     // The splits of one text in the order asked, both orders behind one call: `sink(ends, pieces, firstNew,
     // score)` as for Segmenter::forEachSplit, with the split's score when `withScores` (0 otherwise; ranked
@@ -88,17 +77,10 @@ public:
     template <typename Sink>
     bool forEachSplit(QStringView text, const SplitOptions& options, bool withScores, Sink&& sink);
 
-    // Cleans the entry and hands each split of its text, in the order asked, to `sink(text, ends, score)`
-    // (piece k is text[ends[k - 1], ends[k])); a false return stops the splits as cut. The outcome counts the
-    // splits taken.
+    // split() with `sink(text, ends, score)` as the receiver (a false return stops the splits as cut), the
+    // score given when `withScores`.
     using SplitSink = std::function<bool(QStringView text, std::span<const qint32> ends, qint64 score)>;
     Outcome splitEntry(QStringView entry, const SplitOptions& options, bool withScores, const SplitSink& sink);
-    // Piece k of a split that splitEntry handed on.
-    static QStringView piece(QStringView text, std::span<const qint32> ends, std::size_t k)
-    {
-        const qint32 from = k == 0 ? 0 : ends[k - 1];
-        return text.mid(from, ends[k] - from);
-    }
 
     // The scores of the dictionary's words, built on first use and again after the dictionary changed; copies
     // of the processor made after this share them.
@@ -131,17 +113,13 @@ private:
 
     [[noreturn]] static void throwOutOfMemory(qsizetype given);
 
-    // Cleans the entry into m_text and starts m_row with the row's start; false (with the failure noted)
-    // when cleaning failed.
-    bool prepareEntry(QStringView entry, const SplitOptions& options, Outcome& outcome);
-    void writeRowsOfSurrogates(const SplitOptions& options, RowOutput& output, Outcome& outcome);
-    // The row text of a split: m_row's start (`prefixLength` units) and the pieces with a blank between.
-    void buildSplitRow(qsizetype prefixLength, const qint32* ends, qsizetype pieces);
+    // The splits of the cleaned text to the receiver; true when cut. Throws Failure as forEachSplit() does.
+    bool searchInto(QStringView text, const SplitOptions& options, SplitReceiver& receiver, qsizetype& given);
 
     const WordDictionary& m_dictionary;
     NameCleaner m_cleaner;
     Segmenter m_segmenter;
-    // writeRows' fast path for short ASCII texts, unless the portable code alone runs: the same rows.
+    // The fast path of short ASCII texts, unless the portable code alone runs: the same splits.
     std::optional<ShortAsciiRows> m_shortAscii;
     std::optional<WordScores> m_scores; // made on the first ranked split; copies share its table
     PieceLattice m_lattice;
@@ -155,14 +133,8 @@ private:
     std::vector<bool> m_runLetter;
     std::set<std::vector<qint32>> m_givenGuesses;
     std::vector<qint64> m_scoreSums; // search order with scores: the score up to the end of each piece
+    std::vector<PieceKind> m_kinds;  // the kinds of the split handed out, when the receiver wants them
     QString m_text;
-    QString m_row;
-    // writeRows: the text's UTF-8 bytes, where each of its units starts in them, the row being built
-    // and its length up to the end of each piece.
-    std::vector<char> m_bytes;
-    std::vector<qint32> m_byteOffsets;
-    std::vector<char> m_rowBytes;
-    std::vector<qsizetype> m_rowLengths;
 };
 
 template <typename Sink>

@@ -70,6 +70,12 @@ public:
         refreshIndex();
         return std::shared_ptr<const WordTrie>(m_index, &m_index->trie);
     }
+    // The same index, without taking a share of it.
+    const WordTrie& words()
+    {
+        refreshIndex();
+        return m_index->trie;
+    }
 
     // The failure of a text too long to split, as the search throws it.
     [[noreturn]] static void throwTooLong(qsizetype length);

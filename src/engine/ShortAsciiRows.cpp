@@ -3,6 +3,7 @@
 #include "ExtraPieces.h"
 #include "KeyRadixSort.h"
 #include "NumericPieces.h"
+#include "Segmenter.h"
 #include "WordScores.h"
 #include "WordTrie.h"
 #include "text/Ascii.h"
@@ -29,70 +30,46 @@ constexpr int orderBits = 16;
 constexpr qint64 orderLimit = qint64(1) << orderBits;
 static_assert(orderLimit >= mostListed);
 
-// Rows and pieces are copied in whole blocks of this size, short as they are: fixed-size copies need no call
-// and no branch on the length. Both sides must have a block's room past the bytes that count.
-constexpr qsizetype rowBlock = 64;
-
-void copyBlocks(char* to, const char* from, qsizetype bytes)
+// Hands on the split whose pieces end where `mask` has its bits (bit k: a piece ends after character k).
+bool handMask(quint64 mask, qint64 score, SplitReceiver& receiver)
 {
-    for (qsizetype done = 0; done < bytes; done += rowBlock)
-        std::memcpy(to + done, from + done, rowBlock);
+    std::array<qint32, ShortAsciiRows::maxLength> ends;
+    std::size_t pieces = 0;
+    for (; mask != 0; mask &= mask - 1)
+        ends[pieces++] = __builtin_ctzll(mask) + 1;
+    return receiver.split(FoundSplit{std::span<const qint32>(ends.data(), pieces), 0, score, {}});
 }
 
-// Pieces of a row are copied in blocks of this size; most pieces fit in one.
-constexpr qsizetype pieceBlock = 16;
-
-// The row of a split of the text `bytes` (with a block's room past it) whose pieces end where `ends` has
-// its bits (bit k: a piece ends after character k): `start`, the pieces with a blank between them, and LF.
-inline void writeSplitRow(quint64 ends, const char* bytes, qint32 size, QByteArrayView start, RowOutput& output)
+// The splits of the walk in search order, handed on as they come: the ends of the pieces per depth, and the
+// shallowest depth changed since the split before.
+struct SplitsInSearchOrder
 {
-    const qsizetype startBytes = start.size();
-    char* const out = output.reserve(startBytes + 2 * size + pieceBlock);
-    if (startBytes > 0)
-        std::memcpy(out, start.data(), static_cast<std::size_t>(startBytes));
-    char* to = out + startBytes;
-    qint32 from = 0;
-    for (; ends != 0; ends &= ends - 1) {
-        const qint32 end = __builtin_ctzll(ends) + 1;
-        std::memcpy(to, bytes + from, pieceBlock);
-        for (qsizetype done = pieceBlock; done < end - from; done += pieceBlock)
-            [[unlikely]] std::memcpy(to + done, bytes + from + done, pieceBlock);
-        to += end - from;
-        *to++ = ' ';
-        from = end;
-    }
-    to[-1] = '\n';
-    output.commit(to);
-}
-
-// Rows built in search order, in which each row shares its pieces but the last with the row before: the
-// pieces before the last are kept in `row` where they stand in the row, each with a blank after it, so that a
-// row is those bytes, then the rest of the text and the LF. `row` holds the rows' first `startBytes` bytes
-// and room for the longest row after them, with a block's room past it.
-struct RowsInSearchOrder
-{
-    const char* bytes; // the text and its LF, with a block's room past them
+    SplitReceiver& receiver;
     qint32 size;
-    char* row;
-    qsizetype startBytes;
+    qsizetype bound;
+    qsizetype& given;
+    std::array<qint32, ShortAsciiRows::maxLength> ends{};
+    std::size_t changed = 0;
+    FoundSplit split{std::span<const qint32>(ends.data(), 0), 0, 0, {}};
 
-    // The piece from `at` to `end` at depth `level`, which is not its split's last.
-    void piece(std::size_t level, qint32 at, qint32 end)
+    void piece(std::size_t level, qint32, qint32 end)
     {
-        char* const to = row + startBytes + at + static_cast<qsizetype>(level);
-        copyBlocks(to, bytes + at, end - at);
-        to[end - at] = ' ';
+        ends[level] = end;
+        changed = std::min(changed, level);
     }
-    // The length of the row whose last piece is at depth `level`: the text, a blank after each piece but the
-    // last, and the LF.
-    qsizetype length(std::size_t level) const { return startBytes + size + static_cast<qsizetype>(level) + 1; }
-    // Writes the row whose last piece, from `at`, is at depth `level` at `out`, which has a block's room past
-    // it.
-    void write(char* out, std::size_t level, qint32 at) const
+    bool last(std::size_t level, qint32)
     {
-        const qsizetype built = startBytes + at + static_cast<qsizetype>(level);
-        copyBlocks(out, row, built);
-        copyBlocks(out + built, bytes + at, size - at + 1);
+        if (given == bound)
+            return false;
+        ends[level] = size;
+        const std::size_t same = std::min(changed, level);
+        changed = ShortAsciiRows::maxLength;
+        split.ends = std::span<const qint32>(ends.data(), level + 1);
+        split.same = static_cast<qsizetype>(same);
+        if (!receiver.split(split))
+            return false;
+        ++given;
+        return true;
     }
 };
 
@@ -100,40 +77,34 @@ struct RowsInSearchOrder
 
 ShortAsciiRows::ShortAsciiRows(const WordDictionary& dictionary) : m_dictionary(dictionary) {}
 
-void ShortAsciiRows::refreshIndex()
+bool ShortAsciiRows::takes(QStringView text, Segmenter& segmenter)
 {
-    if (m_index && m_index->generation == m_dictionary.generation())
-        return;
-    auto index = std::make_shared<Index>();
-    WordTrie words;
-    words.build(m_dictionary.words());
-    index->built = index->trie.build(words);
-    index->generation = m_dictionary.generation();
-    m_index = std::move(index);
-}
-
-bool ShortAsciiRows::takes(QStringView text)
-{
-    refreshIndex();
+    // The segmenter's index is made anew whenever the words change: this one follows it.
+    const WordTrie& words = segmenter.words();
+    if (!m_index || m_index->words.get() != &words) {
+        auto index = std::make_shared<Index>();
+        index->words = segmenter.wordIndex();
+        index->built = index->trie.build(words);
+        m_index = std::move(index);
+    }
     return m_index->built && text.size() <= maxLength && ascii::isAscii(text);
 }
 
 void ShortAsciiRows::prepareScores(const WordScores& scores)
 {
-    refreshIndex();
     refreshScores(scores);
 }
 
 void ShortAsciiRows::refreshScores(const WordScores& scores)
 {
-    if (m_nodeScores && m_nodeScores->generation == m_index->generation)
+    if (m_nodeScores && m_nodeScores->index == m_index)
         return;
     auto scored = std::make_shared<NodeScores>();
     const AsciiWordTrie& trie = m_index->trie;
     scored->scores.assign(trie.cellCount() + 1, 0);
     scored->scores.back() = WordScores::numberScore();
     scored->guessScores = scored->scores;
-    scored->generation = m_index->generation;
+    scored->index = m_index;
     // Each word's node is where its walk ends.
     const std::vector<QString>& words = m_dictionary.wordsInOrder();
     for (std::size_t wordPlace = 0; wordPlace < words.size(); ++wordPlace) {
@@ -256,61 +227,19 @@ template <typename Path> bool ShortAsciiRows::walkSplits(qint32 size, Path& path
     }
 }
 
-bool ShortAsciiRows::writeRows(QStringView text, QByteArrayView start, qsizetype maxCandidates, RowOutput& output,
-                               qsizetype& rows)
+bool ShortAsciiRows::splits(QStringView text, qsizetype maxCandidates, SplitReceiver& receiver, qsizetype& given)
 {
-    Q_ASSERT(takes(text));
+    Q_ASSERT(m_index && m_index->built && text.size() <= maxLength); // after takes()
     const auto size = static_cast<qint32>(text.size());
-    rows = 0;
-    std::array<char, textRoom> bytes;
-    takeBytes(text, bytes);
-    startRow(start);
-    struct Rows
-    {
-        RowsInSearchOrder built;
-        qsizetype bound;
-        RowOutput& output;
-        qsizetype& rows;
-
-        void piece(std::size_t level, qint32 at, qint32 end) { built.piece(level, at, end); }
-        bool last(std::size_t level, qint32 at)
-        {
-            if (rows == bound)
-                return false;
-            const qsizetype length = built.length(level);
-            char* const out = output.reserve(length + rowBlock);
-            built.write(out, level, at);
-            output.commit(out + length);
-            ++rows;
-            return true;
-        }
-    };
-    Rows path{{bytes.data(), size, m_rowBytes.data(), start.size()},
-              maxCandidates > 0 ? maxCandidates : std::numeric_limits<qsizetype>::max(),
-              output,
-              rows};
+    given = 0;
     if (size == 0) { // one candidate, the empty one
-        path.last(0, 0);
-        return false;
+        given = receiver.split(FoundSplit{}) ? 1 : 0;
+        return given == 0;
     }
+    SplitsInSearchOrder path{receiver, size, maxCandidates > 0 ? maxCandidates : std::numeric_limits<qsizetype>::max(),
+                             given};
     findEndMasks<false>(text);
     return walkSplits(size, path);
-}
-
-void ShortAsciiRows::takeBytes(QStringView text, std::array<char, textRoom>& bytes)
-{
-    const qsizetype size = text.size();
-    for (qsizetype k = 0; k < size; ++k)
-        bytes[static_cast<std::size_t>(k)] = static_cast<char>(text[k].unicode());
-    bytes[static_cast<std::size_t>(size)] = '\n';
-    std::memset(bytes.data() + size + 1, 0, rowBlock); // copied past the end, never written out
-}
-
-void ShortAsciiRows::startRow(QByteArrayView start)
-{
-    m_rowBytes.resize(static_cast<std::size_t>(start.size() + 2 * maxLength + 2 * rowBlock));
-    if (!start.isEmpty()) // an empty start may have no bytes at all
-        std::memcpy(m_rowBytes.data(), start.data(), static_cast<std::size_t>(start.size()));
 }
 
 template <bool withBest> qint64 ShortAsciiRows::countBackwards(qint32 size)
@@ -357,20 +286,19 @@ quint64 ShortAsciiRows::bestSplitEnds(qint32 size) const
     return ends;
 }
 
-qint64 ShortAsciiRows::listSplits(const char* bytes, qint32 size, qint64 limit)
+qint64 ShortAsciiRows::listSplits(qint32 size, qint64 limit)
 {
     struct Listed
     {
-        RowsInSearchOrder built; // without the rows' start, which is written as they are copied out
         const std::array<std::array<quint32, maxLength>, maxLength>& pieceNodes;
         const qint16* nodeScores;
         qint64* keys;
-        qint64* rowStarts;
-        char* rows;
-        qint64* scoreSoFar; // per depth, of the pieces before
+        quint64* masks;
+        qint32 size;
         qint64 limit;
+        std::array<qint64, maxLength + 1> scoreSoFar{}; // per depth, of the pieces before
+        std::array<quint64, maxLength + 1> endsSoFar{}; // per depth, the ends of the pieces before
         qint64 order = 0;
-        qint64 written = 0;
 
         qint32 scoreOf(qint32 at, qint32 end) const
         {
@@ -379,7 +307,7 @@ qint64 ShortAsciiRows::listSplits(const char* bytes, qint32 size, qint64 limit)
         void piece(std::size_t level, qint32 at, qint32 end)
         {
             scoreSoFar[level + 1] = scoreSoFar[level] + scoreOf(at, end);
-            built.piece(level, at, end);
+            endsSoFar[level + 1] = endsSoFar[level] | quint64(1) << (end - 1);
         }
         bool last(std::size_t level, qint32 at)
         {
@@ -387,39 +315,21 @@ qint64 ShortAsciiRows::listSplits(const char* bytes, qint32 size, qint64 limit)
                 ++order; // one more than the limit: the text has more splits
                 return false;
             }
-            keys[order] = -(scoreSoFar[level] + scoreOf(at, built.size)) * orderLimit + order;
-            rowStarts[order] = written;
-            built.write(rows + written, level, at);
-            written += built.length(level);
+            keys[order] = -(scoreSoFar[level] + scoreOf(at, size)) * orderLimit + order;
+            masks[order] = endsSoFar[level] | quint64(1) << (size - 1);
             ++order;
             return true;
         }
     };
-    // The lists only grow: a longer one than the last text's needs no filling first. A row is at most twice
-    // the text long (a blank or the LF after each character).
+    // The lists only grow: a longer one than the last text's needs no filling first.
     const auto listedCount = static_cast<std::size_t>(limit);
     if (m_listedKeys.size() < listedCount) {
         m_listedKeys.resize(listedCount);
         m_spareKeys.resize(listedCount);
-        m_rowStarts.resize(listedCount + 1);
+        m_listedMasks.resize(listedCount);
     }
-    const std::size_t rowsRoom = listedCount * static_cast<std::size_t>(2 * size) + rowBlock;
-    if (m_listedRows.size() < rowsRoom)
-        m_listedRows.resize(rowsRoom);
-    startRow(QByteArrayView());
-    std::array<qint64, maxLength + 1> scoreSoFar;
-    scoreSoFar[0] = 0;
-    Listed listed{{bytes, size, m_rowBytes.data(), 0},
-                  m_pieceNodes,
-                  m_nodeScores->scores.data(),
-                  m_listedKeys.data(),
-                  m_rowStarts.data(),
-                  m_listedRows.data(),
-                  scoreSoFar.data(),
-                  limit};
+    Listed listed{m_pieceNodes, m_nodeScores->scores.data(), m_listedKeys.data(), m_listedMasks.data(), size, limit};
     walkSplits(size, listed);
-    if (listed.order <= limit)
-        m_rowStarts[static_cast<std::size_t>(listed.order)] = listed.written;
     return listed.order;
 }
 
@@ -446,18 +356,14 @@ std::span<const qint64> ShortAsciiRows::sortListed(qint64 total, qint64 taken)
 // Backwards, per place the best score of the rest and the first end of a split that has it, as countBackwards()
 // does, over the list's pieces and those beyond it, each end with the best score of its kinds as ExtraPieces
 // gives it; then the split's runs of letters written letter by letter.
-void ShortAsciiRows::writeBestGuessRow(QStringView text, QByteArrayView start, const WordScores& scores,
-                                       RowOutput& output)
+void ShortAsciiRows::bestGuess(QStringView text, const WordScores& scores, SplitReceiver& receiver)
 {
-    Q_ASSERT(takes(text));
+    Q_ASSERT(m_index && m_index->built && text.size() <= maxLength); // after takes()
     const auto size = static_cast<qint32>(text.size());
     if (size == 0) { // one split, the empty one
-        qsizetype rows = 0;
-        writeRows(text, start, 0, output, rows);
+        receiver.split(FoundSplit{});
         return;
     }
-    std::array<char, textRoom> bytes;
-    takeBytes(text, bytes);
     refreshScores(scores);
     findEndMasks<true, true>(text);
     m_guesses.prepare(text, scores);
@@ -539,31 +445,29 @@ void ShortAsciiRows::writeBestGuessRow(QStringView text, QByteArrayView start, c
         ends |= bestIsRun[static_cast<std::size_t>(place)] ? ((quint64(1) << (end - 1)) << 1) - (quint64(1) << place)
                                                            : quint64(1) << (end - 1);
     }
-    writeSplitRow(ends, bytes.data(), size, start, output);
+    handMask(ends, best[0], receiver);
 }
 
-std::optional<bool> ShortAsciiRows::writeRankedRows(QStringView text, QByteArrayView start, const WordScores& scores,
-                                                    qsizetype wanted, bool wantedIsBound, RowOutput& output,
-                                                    qsizetype& rows)
+std::optional<bool> ShortAsciiRows::rankedSplits(QStringView text, const WordScores& scores, qsizetype wanted,
+                                                 bool wantedIsBound, SplitReceiver& receiver, qsizetype& given)
 {
-    Q_ASSERT(takes(text));
+    Q_ASSERT(m_index && m_index->built && text.size() <= maxLength); // after takes()
     const auto size = static_cast<qint32>(text.size());
     if (size == 0) // one split, the empty one, in either order
-        return writeRows(text, start, 0, output, rows);
-    rows = 0;
-    std::array<char, textRoom> bytes;
-    takeBytes(text, bytes);
+        return splits(text, 0, receiver, given);
+    given = 0;
     refreshScores(scores);
     findEndMasks<true>(text);
     if (wanted == 1) {
         const qint64 total = countBackwards<true>(size);
         if (total == 0)
             return false;
-        writeSplitRow(bestSplitEnds(size), bytes.data(), size, start, output);
-        rows = 1;
+        if (!handMask(bestSplitEnds(size), m_bestScores[0], receiver))
+            return true;
+        given = 1;
         return wantedIsBound && total > 1;
     }
-    qint64 total = listSplits(bytes.data(), size, firstListed);
+    qint64 total = listSplits(size, firstListed);
     const bool counted = total > firstListed;
     if (counted)
         total = countBackwards<false>(size);
@@ -573,29 +477,13 @@ std::optional<bool> ShortAsciiRows::writeRankedRows(QStringView text, QByteArray
     if (total > (allWanted ? mostListed : fewSplits))
         return std::nullopt;
     if (counted)
-        listSplits(bytes.data(), size, total);
-    const qsizetype startBytes = start.size();
-    const char* const listedRows = m_listedRows.data();
-    const qint64* const rowStarts = m_rowStarts.data();
-    // Rows are written into the room at hand, which is asked for again only when it runs short.
-    char* out = output.reserve(startBytes + 2 * size + rowBlock);
-    char* roomEnd = out + output.room();
+        listSplits(size, total);
     for (const qint64 key : sortListed(total, allWanted ? total : wanted)) {
-        const auto order = static_cast<std::size_t>(key & (orderLimit - 1));
-        const qint64 from = rowStarts[order];
-        const qsizetype length = rowStarts[order + 1] - from;
-        if (roomEnd - out < startBytes + length + rowBlock) {
-            output.commit(out);
-            out = output.reserve(startBytes + length + rowBlock);
-            roomEnd = out + output.room();
-        }
-        if (startBytes > 0)
-            std::memcpy(out, start.data(), static_cast<std::size_t>(startBytes));
-        copyBlocks(out + startBytes, listedRows + from, length);
-        out += startBytes + length;
+        // The key is the score negated in its high bits and the place in search order in its low ones.
+        if (!handMask(m_listedMasks[static_cast<std::size_t>(key & (orderLimit - 1))], -(key >> orderBits), receiver))
+            return true;
+        ++given;
     }
-    output.commit(out);
-    rows = allWanted ? total : wanted;
     return wantedIsBound && !allWanted;
 }
 

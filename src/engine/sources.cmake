@@ -7,6 +7,7 @@ target_sources(quorvane_core PRIVATE
     engine/RankedSearch.cpp
     engine/Segmenter.cpp
     engine/ShortAsciiRows.cpp
+    engine/SplitResults.cpp
     engine/SplitSettings.cpp
     engine/UserWords.cpp
     engine/WordDatabase.cpp

@@ -29,7 +29,7 @@ public:
 class ChunkSource final : public NameSource
 {
 public:
-    explicit ChunkSource(const ModuleSplitter::NameChunk& chunk) : m_chunk(chunk) {}
+    explicit ChunkSource(ModuleSplitter::NameChunk chunk) : m_chunk(std::move(chunk)) {}
 
     void read(SplitBatch& batch, qsizetype most) override
     {
@@ -42,21 +42,8 @@ public:
     }
 
 private:
-    const ModuleSplitter::NameChunk& m_chunk;
+    const ModuleSplitter::NameChunk m_chunk;
     std::size_t m_next = 0;
-};
-
-// Keeps every batch, in order.
-class KeepingSink final : public BatchSink
-{
-public:
-    bool take(std::unique_ptr<SplitBatch>& batch) override
-    {
-        batches.push_back(std::move(batch));
-        return true;
-    }
-
-    std::vector<std::unique_ptr<SplitBatch>> batches;
 };
 
 } // namespace
@@ -105,12 +92,10 @@ ModuleSplitter::Lease::~Lease()
     m_owner.m_pool.push_back(std::move(m_processor));
 }
 
-void ModuleSplitter::splits(QStringView name, SplitOrder order, qsizetype best, Splits& into)
+EntryProcessor::Outcome ModuleSplitter::splits(QStringView name, SplitOrder order, qsizetype best, SplitResults& into)
 {
-    into.text.clear();
-    into.ends.clear();
-    into.splitEnds.clear();
-    into.scores.clear();
+    into.clear();
+    into.wantsScores = true;
     SplitOptions options;
     if (order == SplitOrder::Ranked) {
         options = bestOptions(best);
@@ -120,34 +105,24 @@ void ModuleSplitter::splits(QStringView name, SplitOrder order, qsizetype best, 
         options.urlCleaning = m_settings.split.urlCleaning;
     }
     const Lease processor(*this);
-    into.outcome =
-        processor->splitEntry(name, options, true, [&](QStringView text, std::span<const qint32> ends, qint64 score) {
-            if (into.splitEnds.empty())
-                into.text = text.toString();
-            into.ends.insert(into.ends.end(), ends.begin(), ends.end());
-            into.splitEnds.push_back(into.ends.size());
-            into.scores.push_back(score);
-            return true;
-        });
+    return processor->split(name, options, into);
 }
 
-EntryProcessor::Outcome ModuleSplitter::bestRow(QStringView name, BatchRows& row)
+EntryProcessor::Outcome ModuleSplitter::bestSplit(QStringView name, SplitResults& into)
 {
-    row.clear();
+    into.clear();
+    into.wantsScores = false;
     const Lease processor(*this);
-    return processor->writeRows(name, bestOptions(1), row);
+    return processor->split(name, bestOptions(1), into);
 }
 
-std::vector<std::unique_ptr<SplitBatch>> ModuleSplitter::splitBest(const NameChunk& chunk, int jobs)
+std::unique_ptr<SplitAhead> ModuleSplitter::splitBest(NameChunk chunk, int jobs)
 {
     SplittingRun::Settings settings;
     settings.split = bestOptions(1);
     settings.jobs = jobs;
-    ChunkSource source(chunk);
-    KeepingSink sink;
-    const Lease processor(*this);
-    SplittingRun(*processor, settings).run(source, sink);
-    return std::move(sink.batches);
+    // The whole chunk is split ahead, however slowly its splits are taken.
+    return std::make_unique<SplitAhead>(*m_prototype, settings, std::make_unique<ChunkSource>(std::move(chunk)), 0);
 }
 
 } // namespace quorvane

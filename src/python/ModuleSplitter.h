@@ -4,6 +4,7 @@
 #include "engine/SplitSettings.h"
 #include "engine/UserWords.h"
 #include "engine/WordLists.h"
+#include "run/SplitAhead.h"
 #include "run/SplittingRun.h"
 
 #include <QString>
@@ -39,29 +40,12 @@ public:
     const QStringList& loadReports() const { return m_loadReports; }
     qsizetype maxSplits() const { return m_settings.split.maxSplits; }
 
-    // The splits of one name: its cleaned text, piece ends and scores.
-    struct Splits
-    {
-        QString text;
-        std::vector<qint32> ends;
-        std::vector<std::size_t> splitEnds; // where each split's ends end in `ends`
-        std::vector<qint64> scores;
-        EntryProcessor::Outcome outcome;
+    // The splits of `name` into `into` (emptied first), with their scores: ranked, the `best` most likely (0:
+    // all, up to the bound); in search order, all up to the bound.
+    EntryProcessor::Outcome splits(QStringView name, SplitOrder order, qsizetype best, SplitResults& into);
 
-        std::size_t count() const { return splitEnds.size(); }
-        std::span<const qint32> split(std::size_t k) const
-        {
-            const std::size_t from = k == 0 ? 0 : splitEnds[k - 1];
-            return std::span<const qint32>(ends).subspan(from, splitEnds[k] - from);
-        }
-    };
-    // The splits of `name`: ranked, the `best` most likely (0: all, up to the bound); in search order, all up to
-    // the bound. Scores are given in both orders.
-    void splits(QStringView name, SplitOrder order, qsizetype best, Splits& into);
-
-    // The row of the name's best split, as quorvane-split --best 1 writes it, into `row` (emptied first): its
-    // pieces with a blank between and a line feed, or nothing when the name has no split.
-    EntryProcessor::Outcome bestRow(QStringView name, BatchRows& row);
+    // The name's best split, as quorvane-split --best 1 finds it, into `into` (emptied first).
+    EntryProcessor::Outcome bestSplit(QStringView name, SplitResults& into);
 
     // Names for splitBest(), one after the other in one string.
     struct NameChunk
@@ -69,9 +53,9 @@ public:
         QString names;
         std::vector<qsizetype> ends;
     };
-    // Each name's best split, as quorvane-split --best 1 writes it (one row, or none, per name), from a
-    // SplittingRun over the chunk on `jobs` jobs (as SplitSettings::jobCount() gives them).
-    std::vector<std::unique_ptr<SplitBatch>> splitBest(const NameChunk& chunk, int jobs);
+    // Each name's best split (in the batches' results), as quorvane-split --best 1 finds it, split ahead on a
+    // thread of its own over the chunk on `jobs` jobs (as SplitSettings::jobCount() gives them).
+    std::unique_ptr<SplitAhead> splitBest(NameChunk chunk, int jobs);
 
 private:
     // What quorvane-split --best N asks (with the same options): the N most likely splits.

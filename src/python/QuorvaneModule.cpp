@@ -23,7 +23,6 @@
 #include <pybind11/stl.h>
 #include <string_view>
 #include <sys/stat.h>
-#include <thread>
 #include <type_traits>
 #include <unistd.h>
 #include <unordered_map>
@@ -183,7 +182,7 @@ public:
             const qint32 from = k == 0 ? 0 : ends[k - 1];
             py::object& made = m_made[(quint64(quint32(from)) << 32) | quint32(ends[k])];
             if (!made)
-                made = toPython(EntryProcessor::piece(m_text, ends, k));
+                made = toPython(pieceOf(m_text, ends, k));
             pieces[k] = made;
         }
         return pieces;
@@ -231,53 +230,60 @@ QStringList userWordsFrom(const char* option, const py::object& words)
     return found;
 }
 
-// The words of a row of the best split, [row, end) with its line feed: its pieces with a blank between (no
-// piece holds a blank, since the search's text has none).
-py::list wordsOfRow(const char* row, const char* end)
+// The words of one split of `text`, as Python strings.
+py::list wordsOf(QStringView text, std::span<const qint32> ends)
 {
-    --end;
-    if (row == end)
-        return py::list(); // a text cleaned to nothing: one split without pieces
-    py::list words(std::count(row, end, ' ') + 1);
-    Py_ssize_t index = 0;
-    for (const char* from = row;; ++index) {
-        const char* to = from;
-        unsigned char bits = 0;
-        for (; to < end && *to != ' '; ++to)
-            bits |= static_cast<unsigned char>(*to);
+    py::list words(static_cast<Py_ssize_t>(ends.size()));
+    for (std::size_t k = 0; k < ends.size(); ++k) {
+        const QStringView piece = pieceOf(text, ends, k);
         PyObject* word = nullptr;
-        if (bits < 0x80) {
-            word = PyUnicode_New(to - from, 0x7f);
-            if (word)
-                std::memcpy(PyUnicode_DATA(word), from, static_cast<std::size_t>(to - from));
+        if (std::all_of(piece.begin(), piece.end(), [](QChar c) { return c.unicode() < 0x80; })) {
+            word = PyUnicode_New(piece.size(), 0x7f);
+            if (word) {
+                auto* to = static_cast<char*>(PyUnicode_DATA(word));
+                for (qsizetype i = 0; i < piece.size(); ++i)
+                    to[i] = static_cast<char>(piece[i].unicode());
+            }
         } else {
-            word = PyUnicode_DecodeUTF8(from, to - from, "replace");
+            // A piece may hold half of a pair: as UTF-8, that half becomes a replacement character.
+            const QByteArray bytes = piece.toUtf8();
+            word = PyUnicode_DecodeUTF8(bytes.constData(), bytes.size(), "replace");
         }
         if (!word)
             throw py::error_already_set();
-        PyList_SET_ITEM(words.ptr(), index, word);
-        if (to == end)
-            return words;
-        from = to + 1;
+        PyList_SET_ITEM(words.ptr(), static_cast<Py_ssize_t>(k), word);
     }
+    return words;
 }
 
-// split_many's source of splits: takes the names in chunks and splits each chunk on the jobs of one
-// SplittingRun without the GIL, on a thread of its own, while the splits of the chunk before are handed out.
+// The words of name k's best split of `results`, or none when it has none.
+py::list bestWordsOf(const SplitResults& results, qsizetype name)
+{
+    const qsizetype split = results.firstSplit(name);
+    if (split == results.endSplit(name))
+        return py::list();
+    return wordsOf(results.text(name), results.ends(split));
+}
+
+// split_many's source of splits: takes the names in chunks and splits each chunk ahead on a thread of its own
+// (SplitAhead, without the GIL), while the splits of the chunk before are handed out.
 // quorvane/__init__.py yields them one by one: a generator's step costs less than a call into the module.
 class SplitChunks final
 {
 public:
     SplitChunks(std::shared_ptr<ModuleSplitter> splitter, py::iterator names, int jobs)
-        : m_splitter(std::move(splitter)), m_names(std::move(names)), m_jobs(jobs), m_ahead(std::make_unique<Ahead>())
+        : m_splitter(std::move(splitter)), m_names(std::move(names)), m_jobs(jobs)
     {}
     SplitChunks(SplitChunks&&) = default;
     SplitChunks(const SplitChunks&) = delete;
     SplitChunks& operator=(const SplitChunks&) = delete;
     ~SplitChunks()
     {
-        if (m_ahead && m_ahead->worker.joinable())
-            withoutGil([&] { m_ahead->worker.join(); });
+        if (m_current || m_next)
+            withoutGil([&] {
+                m_current.reset();
+                m_next.reset();
+            });
     }
 
     // The best splits of the next names in input order, as lists of words; None after the last. What failed
@@ -293,62 +299,49 @@ public:
             }
             if (m_done)
                 return py::none();
-            if (!m_batches.empty()) {
-                py::list splits = takeBatches();
-                if (!splits.empty())
-                    return splits;
-                continue;
-            }
-            if (m_ahead->worker.joinable()) {
-                withoutGil([&] { m_ahead->worker.join(); });
-                if (m_ahead->error) {
-                    m_done = true;
-                    std::rethrow_exception(std::exchange(m_ahead->error, nullptr));
+            if (!m_current)
+                m_current = splitAhead();
+            if (!m_current) {
+                m_done = true;
+                if (m_pending) {
+                    py::error_already_set pending = std::move(*m_pending);
+                    m_pending.reset();
+                    throw pending;
                 }
-                m_batches = std::move(m_ahead->batches);
-                m_ahead->batches.clear();
-                splitAhead();
-                continue;
-            }
-            if (m_pending) {
-                m_done = true;
-                py::error_already_set pending = std::move(*m_pending);
-                m_pending.reset();
-                throw pending;
-            }
-            if (m_namesEnded) {
-                m_done = true;
                 return py::none();
             }
-            splitAhead();
+            std::unique_ptr<SplitBatch> batch;
+            try {
+                batch = withoutGil([&] { return m_current->next(std::chrono::hours(24)); });
+            } catch (...) {
+                m_done = true;
+                throw;
+            }
+            if (!batch) {
+                // The chunk is out: the next one, split meanwhile or from now.
+                withoutGil([&] { m_current = std::move(m_next); });
+                continue;
+            }
+            // Once this chunk is split, the next one is split while this one's splits are handed out.
+            if (!m_next && m_current->split())
+                m_next = splitAhead();
+            py::list splits = takeBatch(*batch);
+            if (!splits.empty())
+                return splits;
         }
     }
 
 private:
-    // A chunk of names being split while the one before is handed out.
-    struct Ahead
-    {
-        ModuleSplitter::NameChunk chunk;
-        std::vector<std::unique_ptr<SplitBatch>> batches;
-        std::exception_ptr error;
-        std::thread worker;
-    };
-
-    // Takes the next chunk of names and starts splitting it.
-    void splitAhead()
+    // Takes the next chunk of names and starts splitting it; null when there are no more names.
+    std::unique_ptr<SplitAhead> splitAhead()
     {
         if (m_namesEnded)
-            return;
-        fillChunk(m_ahead->chunk);
-        if (m_ahead->chunk.ends.empty())
-            return;
-        m_ahead->worker = std::thread([splitter = m_splitter.get(), ahead = m_ahead.get(), jobs = m_jobs] {
-            try {
-                ahead->batches = splitter->splitBest(ahead->chunk, jobs);
-            } catch (...) {
-                ahead->error = std::current_exception();
-            }
-        });
+            return nullptr;
+        ModuleSplitter::NameChunk chunk;
+        fillChunk(chunk);
+        if (chunk.ends.empty())
+            return nullptr;
+        return m_splitter->splitBest(std::move(chunk), m_jobs);
     }
 
     // The next chunk of names from the iterable; an error it raises is kept until the names before it are out.
@@ -376,49 +369,31 @@ private:
         }
     }
 
-    // The splits of every name of the batches split, up to a name that failed, which is kept for the next call.
-    py::list takeBatches()
+    // The splits of every name of the batch, up to a name that failed, which is kept for the next call.
+    py::list takeBatch(const SplitBatch& batch)
     {
         std::size_t count = 0;
-        for (const std::unique_ptr<SplitBatch>& batch : m_batches) {
-            for (const NameOutcome& outcome : batch->outcomes) {
-                if (!outcome.failures.isEmpty()) {
-                    m_failed.emplace();
-                    m_failed->cleaned = outcome.cleaned;
-                    m_failed->failures = outcome.failures;
-                    break;
-                }
-                ++count;
-            }
-            if (m_failed)
+        for (const NameOutcome& outcome : batch.outcomes) {
+            if (!outcome.failures.isEmpty()) {
+                m_failed.emplace(outcome);
                 break;
+            }
+            ++count;
         }
         py::list splits(count);
-        std::size_t index = 0;
-        for (const std::unique_ptr<SplitBatch>& batch : m_batches) {
-            for (qsizetype k = 0; k < batch->count() && index < count; ++k, ++index) {
-                const NameOutcome& outcome = batch->outcomes[static_cast<std::size_t>(k)];
-                PyObject* words = outcome.rows == 0 ? PyList_New(0)
-                                                    : wordsOfRow(batch->rows->data() + batch->rowsBegin(k),
-                                                                 batch->rows->data() + outcome.rowsEnd)
-                                                          .release()
-                                                          .ptr();
-                if (!words)
-                    throw py::error_already_set();
-                PyList_SET_ITEM(splits.ptr(), static_cast<Py_ssize_t>(index), words);
-            }
-        }
-        m_batches.clear();
+        for (std::size_t k = 0; k < count; ++k)
+            PyList_SET_ITEM(splits.ptr(), static_cast<Py_ssize_t>(k),
+                            bestWordsOf(batch.results, static_cast<qsizetype>(k)).release().ptr());
         return splits;
     }
 
     std::shared_ptr<ModuleSplitter> m_splitter;
     py::iterator m_names;
     int m_jobs;
-    std::unique_ptr<Ahead> m_ahead;                     // its own allocation, as its thread keeps pointing at it
-    std::vector<std::unique_ptr<SplitBatch>> m_batches; // split, not yet handed out
-    std::optional<EntryProcessor::Outcome> m_failed;    // a name that failed, after those before it
-    std::optional<py::error_already_set> m_pending;     // what the iterable raised, after the names before it
+    std::unique_ptr<SplitAhead> m_current;           // the chunk whose splits are being handed out
+    std::unique_ptr<SplitAhead> m_next;              // the chunk after it, once that one is split
+    std::optional<EntryProcessor::Outcome> m_failed; // a name that failed, after those before it
+    std::optional<py::error_already_set> m_pending;  // what the iterable raised, after the names before it
     bool m_namesEnded = false;
     bool m_done = false; // an error was raised: nothing more comes
 };
@@ -491,37 +466,34 @@ public:
 
     py::list split(const py::str& name)
     {
-        thread_local BatchRows row;
-        const EntryProcessor::Outcome outcome =
-            search(name, [&](QStringView text) { return m_splitter->bestRow(text, row); });
-        if (outcome.rows == 0)
-            return py::list();
-        return wordsOfRow(row.data(), row.data() + row.size());
+        thread_local SplitResults found;
+        search(name, [&](QStringView text) { return m_splitter->bestSplit(text, found); });
+        return bestWordsOf(found, 0);
     }
 
     py::list segmentations(const py::str& name, long long n)
     {
         SplitSettings::count(QStringLiteral("n"), n, 1);
-        const ModuleSplitter::Splits& found = splits(name, SplitOrder::Ranked, static_cast<qsizetype>(n));
-        py::list result(found.count());
-        PieceLists pieces(found.text);
-        for (std::size_t k = 0; k < found.count(); ++k) {
-            const double nats = static_cast<double>(found.scores[k]) / WordScores::unitsPerNat;
-            result[k] = py::make_tuple(pieces.of(found.split(k)), nats);
+        const SplitResults& found = splits(name, SplitOrder::Ranked, static_cast<qsizetype>(n)).first;
+        py::list result(found.endSplit(0));
+        PieceLists pieces(found.text(0));
+        for (qsizetype k = 0; k < found.endSplit(0); ++k) {
+            const double nats = static_cast<double>(found.score(k)) / WordScores::unitsPerNat;
+            result[static_cast<std::size_t>(k)] = py::make_tuple(pieces.of(found.ends(k)), nats);
         }
         return result;
     }
 
     py::list allSplits(const py::str& name)
     {
-        const ModuleSplitter::Splits& found = splits(name, SplitOrder::Search, 0);
-        py::list result(found.count());
-        PieceLists pieces(found.text);
-        for (std::size_t k = 0; k < found.count(); ++k)
-            result[k] = pieces.of(found.split(k));
-        if (found.outcome.cut) {
+        const auto [found, outcome] = splits(name, SplitOrder::Search, 0);
+        py::list result(found.endSplit(0));
+        PieceLists pieces(found.text(0));
+        for (qsizetype k = 0; k < found.endSplit(0); ++k)
+            result[static_cast<std::size_t>(k)] = pieces.of(found.ends(k));
+        if (outcome.cut) {
             const QString message =
-                QStringLiteral("cut after %1 splits; it has more").arg(static_cast<qint64>(found.count()));
+                QStringLiteral("cut after %1 splits; it has more").arg(static_cast<qint64>(found.endSplit(0)));
             if (PyErr_WarnEx(PyExc_UserWarning, message.toUtf8().constData(), 1) < 0)
                 throw py::error_already_set();
         }
@@ -540,14 +512,14 @@ public:
 
 private:
     // The splits of one name, searched with the GIL released, into this thread's buffers.
-    ModuleSplitter::Splits& splits(const py::str& name, SplitOrder order, qsizetype best)
+    // The splits of the name (one name's results) and its outcome.
+    std::pair<const SplitResults&, EntryProcessor::Outcome> splits(const py::str& name, SplitOrder order,
+                                                                   qsizetype best)
     {
-        thread_local ModuleSplitter::Splits found;
-        search(name, [&](QStringView text) {
-            m_splitter->splits(text, order, best, found);
-            return found.outcome;
-        });
-        return found;
+        thread_local SplitResults found;
+        const EntryProcessor::Outcome outcome =
+            search(name, [&](QStringView text) { return m_splitter->splits(text, order, best, found); });
+        return {found, outcome};
     }
 
     // Runs `searchText` on the name with the GIL released; raises for a name that failed.

@@ -66,9 +66,11 @@ void SplittingRun::run(NameSource& source, BatchSink& sink)
                                          });
 
     const bool early = sink.takesEarly();
+    const bool keepsResults = sink.takesResults();
     const auto job = [&](EntryProcessor& processor) {
         if (m_settings.givesWay)
             lowerThisThreadsPriority();
+        RowFormatter formatter(m_settings.format, m_settings.split);
         for (;;) {
             BatchPointer batch;
             {
@@ -102,6 +104,9 @@ void SplittingRun::run(NameSource& source, BatchSink& sink)
             SplitBatch& filling = *batch;
             BatchRows& rows = *filling.rows;
             rows.clear();
+            filling.results.clear();
+            formatter.setOutput(rows);
+            SplitReceiver& receiver = keepsResults ? static_cast<SplitReceiver&>(filling.results) : formatter;
             // Rows past what a job keeps are handed on at once, which waits for the batch's turn and makes this
             // job the writer until the batch is finished.
             bool writer = false;
@@ -117,14 +122,9 @@ void SplittingRun::run(NameSource& source, BatchSink& sink)
             const qsizetype count = static_cast<qsizetype>(filling.nameEnds.size());
             filling.outcomes.resize(static_cast<std::size_t>(count));
             for (qsizetype k = 0; k < count; ++k) {
-                const EntryProcessor::Outcome outcome =
-                    m_settings.format.write(processor, filling.name(k), m_settings.split, rows);
                 NameOutcome& named = filling.outcomes[static_cast<std::size_t>(k)];
+                static_cast<SplitOutcome&>(named) = processor.split(filling.name(k), m_settings.split, receiver);
                 named.rowsEnd = rows.size();
-                named.rows = outcome.rows;
-                named.cut = outcome.cut;
-                named.cleaned = outcome.cleaned;
-                named.failures = outcome.failures;
             }
             rows.setWriteEarly(nullptr);
             batches.finish(filling.number, std::move(batch));

@@ -1,8 +1,9 @@
 #pragma once
 
 #include "RowFormat.h"
+#include "RowOutput.h"
 #include "engine/EntryProcessor.h"
-#include "engine/RowOutput.h"
+#include "engine/SplitResults.h"
 #include "input/DomainFileReader.h"
 
 #include <QString>
@@ -32,17 +33,14 @@ private:
     std::unique_ptr<char[]> m_buffer;
 };
 
-// What became of one name of a batch.
-struct NameOutcome
+// What became of one name of a batch, and where its rows end in the batch's bytes (they begin where the name
+// before ends them).
+struct NameOutcome : SplitOutcome
 {
-    qsizetype rowsEnd = 0; // where its rows end in the batch's bytes (they begin where the name before ends them)
-    qint64 rows = 0;
-    bool cut = false;
-    bool cleaned = true;  // false: cleaning failed (the first failure says why) and the name gave no rows
-    QStringList failures; // descriptions of the failed steps, in order
+    qsizetype rowsEnd = 0;
 };
 
-// A batch of split names: the names, their rows and what became of each.
+// A batch of split names: the names, their rows (or their splits as data) and what became of each.
 struct SplitBatch
 {
     qint64 number = 0;
@@ -51,6 +49,7 @@ struct SplitBatch
     std::vector<qsizetype> nameEnds;
     std::vector<NameOutcome> outcomes;
     std::unique_ptr<BatchRows> rows = std::make_unique<BatchRows>();
+    SplitResults results; // for a sink that takes results: the splits of every name, as data
     QString problem; // the failures of a source (a file that could not be read), after the batch's names, one a line
 
     qsizetype count() const { return static_cast<qsizetype>(outcomes.size()); }
@@ -82,6 +81,8 @@ public:
     // Takes one batch, in its turn, on the job whose turn it is (never two at once). The sink may keep the
     // batch by moving it out; otherwise the run uses its buffers again. False stops the run.
     virtual bool take(std::unique_ptr<SplitBatch>& batch) = 0;
+    // Whether the sink takes each name's splits as data (the batch's results) rather than rows.
+    virtual bool takesResults() const { return false; }
     // Whether the rows of a batch grown past what a job keeps are handed over early, in parts, through
     // takeEarly(); otherwise the batch keeps them all.
     virtual bool takesEarly() const { return false; }

@@ -257,9 +257,9 @@ private slots:
             QCOMPARE(got[k].score, expected[k].score);
             QCOMPARE(got[k].kinds, expected[k].kinds);
         }
-        // writeRows, the rows every front end takes, agrees.
+        // The rows every front end takes, agrees.
         CollectedRows output(4096);
-        processor.writeRows(text, options, output);
+        RowFormat{}.write(processor, text, options, output);
         QStringList rows;
         for (const Guess& guess : expected)
             rows.append(guess.pieces.join(QLatin1Char(' ')));
@@ -268,7 +268,7 @@ private slots:
         options.maxCandidates = wanted;
         options.best = wanted + 5;
         CollectedRows bounded(4096);
-        const EntryProcessor::Outcome outcome = processor.writeRows(text, options, bounded);
+        const EntryProcessor::Outcome outcome = RowFormat{}.write(processor, text, options, bounded);
         QCOMPARE(outcome.rows, qsizetype(expected.size()));
         QCOMPARE(outcome.cut, all.size() > expected.size());
     }
@@ -294,7 +294,7 @@ private slots:
         }
     }
 
-    // The best guess of writeRows (short ASCII texts take a fast path) is the ranked search's, at every length
+    // The best guess of the rows (short ASCII texts take a fast path) is the ranked search's, at every length
     // around the fast path's longest, with ties, numbers, unknown characters and case hints.
     void bestGuessRowsAreTheSearchs_data()
     {
@@ -333,9 +333,9 @@ private slots:
             for (int k = 0; k < length; ++k)
                 text += letters[random.bounded(letters.size())];
             CollectedRows output(4096);
-            processor.writeRows(text, options, output);
+            RowFormat{}.write(processor, text, options, output);
             QStringList rows;
-            processor.splitEntry(text, options, false, [&](QStringView cleaned, std::span<const qint32> ends, qint64) {
+            processor.splitEntry(text, options, true, [&](QStringView cleaned, std::span<const qint32> ends, qint64) {
                 QStringList pieces;
                 for (std::size_t k = 0; k < ends.size(); ++k) {
                     const qint32 from = k == 0 ? 0 : ends[k - 1];
@@ -372,8 +372,8 @@ private slots:
         for (const QString& name : {QStringLiteral("carpet.com"), QStringLiteral("BlueSky"), QStringLiteral("xqz")}) {
             CollectedRows without(4096);
             CollectedRows with(4096);
-            processor.writeRows(name, plain, without);
-            processor.writeRows(name, guessing, with);
+            RowFormat{}.write(processor, name, plain, without);
+            RowFormat{}.write(processor, name, guessing, with);
             QCOMPARE(with.bytes(), without.bytes());
         }
     }

@@ -4,6 +4,7 @@
 #include "core/Failure.h"
 #include "engine/EntryProcessor.h"
 #include "engine/WordDictionary.h"
+#include "run/RowFormat.h"
 
 #include <QRandomGenerator>
 #include <QTemporaryDir>
@@ -76,7 +77,8 @@ private slots:
 
         // The same rows from the row writer, as every front end takes them.
         CollectedRows output(4096);
-        const EntryProcessor::Outcome written = processor.writeRows(entry, showOriginal, 0, output);
+        const EntryProcessor::Outcome written =
+            RowFormat{}.write(processor, entry, SplitOptions{showOriginal, 0}, output);
         QByteArray bytes;
         for (const QString& row : std::as_const(rows))
             bytes += row.toUtf8() + '\n';
@@ -140,7 +142,8 @@ private slots:
             expectedBytes += row.toUtf8() + '\n';
 
         CollectedRows output(room);
-        const EntryProcessor::Outcome got = processor.writeRows(entry, showOriginal, bound, output);
+        const EntryProcessor::Outcome got =
+            RowFormat{}.write(processor, entry, SplitOptions{showOriginal, bound}, output);
         QCOMPARE(output.bytes(), expectedBytes);
         QCOMPARE(got.rows, expected.rows);
         QCOMPARE(got.cut, expected.cut);
@@ -173,7 +176,8 @@ private slots:
             for (const QString& row : std::as_const(rows))
                 expectedBytes += row.toUtf8() + '\n';
             CollectedRows output(random.bounded(2) ? 4096 : random.bounded(1, 80));
-            const EntryProcessor::Outcome got = processor.writeRows(entry, showOriginal, bound, output);
+            const EntryProcessor::Outcome got =
+                RowFormat{}.write(processor, entry, SplitOptions{showOriginal, bound}, output);
             if (output.bytes() != expectedBytes)
                 QFAIL(qPrintable(QStringLiteral("\"%1\": wrote\n%2\nexpected\n%3")
                                      .arg(entry, QString::fromUtf8(output.bytes()), QString::fromUtf8(expectedBytes))));
@@ -204,7 +208,7 @@ private slots:
             for (const QString& row : std::as_const(rows))
                 expectedBytes += row.toUtf8() + '\n';
             CollectedRows output(4096);
-            const EntryProcessor::Outcome got = processor.writeRows(entry, true, 0, output);
+            const EntryProcessor::Outcome got = RowFormat{}.write(processor, entry, SplitOptions{true, 0}, output);
             QCOMPARE(output.bytes(), expectedBytes);
             QCOMPARE(got.rows, expected.rows);
         }
@@ -226,7 +230,7 @@ private slots:
         EntryProcessor second(first);
         const auto rowsOf = [&](EntryProcessor& processor, const QString& entry) {
             CollectedRows output(4096);
-            processor.writeRows(entry, false, 0, output);
+            RowFormat{}.write(processor, entry, SplitOptions{false, 0}, output);
             return output.bytes();
         };
         QCOMPARE(rowsOf(second, "carpet.com"), QByteArray("car pet\n"));
@@ -246,7 +250,8 @@ private slots:
         letters.add(QStringLiteral("a"));
         EntryProcessor processor(letters, m_folder.path());
         CollectedRows output(64);
-        EntryProcessor::Outcome outcome = processor.writeRows(QString(32767, QLatin1Char('a')), false, 0, output);
+        EntryProcessor::Outcome outcome =
+            RowFormat{}.write(processor, QString(32767, QLatin1Char('a')), SplitOptions{false, 0}, output);
         QCOMPARE(output.bytes(), QByteArray("a ").repeated(32766) + "a\n");
         QCOMPARE(outcome.rows, 1);
         QCOMPARE(outcome.failures.size(), 1);
@@ -256,7 +261,7 @@ private slots:
         testfiles::writeBytes(folder.filePath("suffix.lst"), QByteArray("com\r\n").repeated(40000));
         EntryProcessor overflowing(letters, folder.path());
         CollectedRows none(64);
-        outcome = overflowing.writeRows(u"a.com", true, 0, none);
+        outcome = RowFormat{}.write(overflowing, u"a.com", SplitOptions{true, 0}, none);
         QVERIFY(none.bytes().isEmpty());
         QCOMPARE(outcome.rows, 0);
         QCOMPARE(outcome.failures.size(), 1);
@@ -267,7 +272,7 @@ private slots:
     {
         EntryProcessor processor(m_dictionary, m_folder.path());
         CollectedRows output(4096);
-        const EntryProcessor::Outcome outcome = processor.writeRows(u"12345", false, 3, output);
+        const EntryProcessor::Outcome outcome = RowFormat{}.write(processor, u"12345", SplitOptions{false, 3}, output);
         QVERIFY(outcome.cut);
         QCOMPARE(output.bytes(), QByteArray("1 2 3 4 5\n1 2 3 45\n1 2 34 5\n"));
     }
@@ -280,13 +285,14 @@ private slots:
         for (const SplitOrder order : {SplitOrder::Search, SplitOrder::Ranked}) {
             CollectedRows output(4096);
             EntryProcessor::Outcome outcome =
-                processor.writeRows(QString(32767, QLatin1Char('a')), SplitOptions{false, 0, order}, output);
+                RowFormat{}.write(processor, QString(32767, QLatin1Char('a')), SplitOptions{false, 0, order}, output);
             QCOMPARE(outcome.rows, 1);
             QCOMPARE(outcome.failures.size(), 1);
             QVERIFY(outcome.failures[0].startsWith(QStringLiteral("Overflow")));
 
             CollectedRows none(4096);
-            outcome = processor.writeRows(QString(32768, QLatin1Char('a')), SplitOptions{false, 0, order}, none);
+            outcome =
+                RowFormat{}.write(processor, QString(32768, QLatin1Char('a')), SplitOptions{false, 0, order}, none);
             QVERIFY(none.bytes().isEmpty());
             QCOMPARE(outcome.failures.size(), 1);
             QVERIFY(outcome.cleaned);
@@ -311,10 +317,10 @@ private slots:
         const QString entry(100, QLatin1Char('a'));
         SplitOptions options{false, 50, SplitOrder(order)};
         CollectedRows unbound(4096);
-        processor.writeRows(entry, options, unbound);
+        RowFormat{}.write(processor, entry, options, unbound);
         options.maxKeptUnits = 1000; // each split keeps 100 letters and one blank per piece
         CollectedRows bound(4096);
-        const EntryProcessor::Outcome outcome = processor.writeRows(entry, options, bound);
+        const EntryProcessor::Outcome outcome = RowFormat{}.write(processor, entry, options, bound);
         QVERIFY(outcome.cut);
         QVERIFY(outcome.rows >= 5 && outcome.rows < 10);
         const QList<QByteArray> all = unbound.bytes().split('\n');
@@ -327,7 +333,8 @@ private slots:
         testfiles::writeBytes(folder.filePath("suffix.lst"), QByteArray("com\r\n").repeated(40000));
         EntryProcessor processor(m_dictionary, folder.path());
         CollectedRows output(64);
-        const EntryProcessor::Outcome outcome = processor.writeRows(u"carpet.com", false, 0, output);
+        const EntryProcessor::Outcome outcome =
+            RowFormat{}.write(processor, u"carpet.com", SplitOptions{false, 0}, output);
         QVERIFY(output.bytes().isEmpty());
         QCOMPARE(outcome.rows, 0);
         QVERIFY(!outcome.cleaned);

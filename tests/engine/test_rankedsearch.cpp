@@ -7,6 +7,7 @@
 #include "engine/Segmenter.h"
 #include "engine/WordDictionary.h"
 #include "engine/WordScores.h"
+#include "run/RowFormat.h"
 
 #include <QHash>
 #include <QRandomGenerator>
@@ -343,9 +344,9 @@ private slots:
                 QVERIFY(cut);
             }
 
-            // writeRows, which every front end takes, gives the same rows in the same order.
+            // The rows every front end takes gives the same rows in the same order.
             CollectedRows output(4096);
-            processor.writeRows(entry, ranked, output);
+            RowFormat{}.write(processor, entry, ranked, output);
             QCOMPARE(QString::fromUtf8(output.bytes()), best.join(QLatin1Char('\n')) + QLatin1Char('\n'));
         }
     }
@@ -369,7 +370,7 @@ private slots:
                 options.order = order;
                 options.best = best;
                 CollectedRows output(4096);
-                const EntryProcessor::Outcome outcome = processor.writeRows(entry, options, output);
+                const EntryProcessor::Outcome outcome = RowFormat{}.write(processor, entry, options, output);
                 QCOMPARE(outcome.rows, length > Segmenter::maxTextLength || (fails && best > 0) ? 0 : 1);
                 QCOMPARE(outcome.failures.size(), fails ? 1 : 0);
                 if (fails)
@@ -389,7 +390,7 @@ private slots:
         SplitOptions ranked;
         ranked.order = SplitOrder::Ranked;
         CollectedRows output(4096);
-        processor.writeRows(smile + "a", ranked, output);
+        RowFormat{}.write(processor, smile + "a", ranked, output);
         QStringList expected;
         processor.splitEntry(smile + "a", ranked, true, [&](QStringView text, std::span<const qint32> ends, qint64) {
             QStringList pieces;

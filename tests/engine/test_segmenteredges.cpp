@@ -10,6 +10,7 @@
 #include "engine/ShortAsciiRows.h"
 #include "engine/WordDictionary.h"
 #include "engine/WordScores.h"
+#include "run/RowFormat.h"
 
 #include <QRandomGenerator>
 #include <QTemporaryDir>
@@ -165,6 +166,15 @@ qint64 splitCount(const QString& text, const WordDictionary& dictionary, qint64 
     return count[0];
 }
 
+// The formatter of the rows of `text`'s splits after `start` ("name - " or nothing), writing into `output`.
+RowFormatter rowsOf(const QString& text, const QByteArray& start, RowOutput& output)
+{
+    RowFormatter formatter(RowFormat{}, SplitOptions{!start.isEmpty()});
+    formatter.setOutput(output);
+    formatter.begin(QString::fromLatin1(start.chopped(start.isEmpty() ? 0 : 3)), text);
+    return formatter;
+}
+
 // ShortAsciiRows' ranked rows of `text` against the general search's, for several numbers wanted; a failure
 // message, or nothing. A text the fast path declines must be one with more splits than it lists.
 std::optional<QString> compareRanked(ShortAsciiRows& fast, const QString& text, const WordDictionary& dictionary,
@@ -183,8 +193,8 @@ std::optional<QString> compareRanked(ShortAsciiRows& fast, const QString& text, 
                                   .arg(QString::fromLatin1(start));
         CollectedRows output(64, '\0');
         qsizetype rows = -1;
-        const std::optional<bool> cut =
-            fast.writeRankedRows(text, start, scores, asked.wanted, asked.isBound, output, rows);
+        RowFormatter formatter = rowsOf(text, start, output);
+        const std::optional<bool> cut = fast.rankedSplits(text, scores, asked.wanted, asked.isBound, formatter, rows);
         if (!cut) {
             // Declined: nothing written, and more splits than a few (counted over the general lattice).
             if (!output.bytes().isEmpty() || asked.wanted == 1 || splitCount(text, dictionary, 4096) <= 4096)
@@ -301,7 +311,8 @@ private slots:
                                         .toUtf8() +
                                     '\n';
                     CollectedRows output(room, '\0');
-                    const EntryProcessor::Outcome got = processor.writeRows(entry, showOriginal, bound, output);
+                    const EntryProcessor::Outcome got =
+                        RowFormat{}.write(processor, entry, SplitOptions{showOriginal, bound}, output);
                     if (output.bytes() != expected)
                         QFAIL(qPrintable(QStringLiteral("%1 (original %2, room %3)")
                                              .arg(edgeCase.name)
@@ -323,13 +334,13 @@ private slots:
         for (const EdgeCase& edgeCase : edgeCases()) {
             const WordDictionary dictionary = dictionaryOf(edgeCase.words);
             ShortAsciiRows fast(dictionary);
+            Segmenter plain(dictionary);
             const bool ascii =
                 std::all_of(edgeCase.text.begin(), edgeCase.text.end(), [](QChar c) { return c.unicode() < 0x80; });
-            QCOMPARE(fast.takes(edgeCase.text), ascii && edgeCase.text.size() <= ShortAsciiRows::maxLength);
-            if (!fast.takes(edgeCase.text))
+            QCOMPARE(fast.takes(edgeCase.text, plain), ascii && edgeCase.text.size() <= ShortAsciiRows::maxLength);
+            if (!fast.takes(edgeCase.text, plain))
                 continue;
             ++taken;
-            Segmenter plain(dictionary);
             for (const QByteArray& start : {QByteArray(), QByteArray("name.com - ")}) {
                 for (const qsizetype limit : {qsizetype(0), qsizetype(1), qsizetype(7), bound}) {
                     if (limit == 0 && edgeCase.text.size() > 16)
@@ -342,7 +353,8 @@ private slots:
                     for (const qsizetype room : {qsizetype(1), qsizetype(64), qsizetype(200)}) {
                         CollectedRows output(room, '\0');
                         qsizetype rows = -1;
-                        const bool cut = fast.writeRows(edgeCase.text, start, limit, output, rows);
+                        RowFormatter formatter = rowsOf(edgeCase.text, start, output);
+                        const bool cut = fast.splits(edgeCase.text, limit, formatter, rows);
                         if (output.bytes() != expected)
                             QFAIL(qPrintable(QStringLiteral("%1 (start \"%2\", bound %3, room %4)")
                                                  .arg(edgeCase.name, QString::fromLatin1(start))
@@ -365,7 +377,8 @@ private slots:
         for (const EdgeCase& edgeCase : edgeCases()) {
             const WordDictionary dictionary = dictionaryOf(edgeCase.words);
             ShortAsciiRows fast(dictionary);
-            if (!fast.takes(edgeCase.text))
+            Segmenter segmenter(dictionary);
+            if (!fast.takes(edgeCase.text, segmenter))
                 continue;
             ++taken;
             const WordScores scores(dictionary);
@@ -396,6 +409,7 @@ private slots:
             }
             const WordDictionary dictionary = dictionaryOf(words);
             ShortAsciiRows fast(dictionary);
+            Segmenter segmenter(dictionary);
             const WordScores scores(dictionary);
             for (int t = 0; t < 8; ++t) {
                 QString text;
@@ -404,7 +418,7 @@ private slots:
                     text += letters[random.bounded(letters.size())];
                 if (random.bounded(3) == 0)
                     text = text.toUpper();
-                QVERIFY(fast.takes(text));
+                QVERIFY(fast.takes(text, segmenter));
                 if (const std::optional<QString> failure = compareRanked(fast, text, dictionary, scores, "n - "))
                     QFAIL(qPrintable(QStringLiteral("%1 with %2: %3").arg(text, words.join(u','), *failure)));
             }
@@ -419,8 +433,8 @@ private slots:
         EntryProcessor processor(dictionary, m_folder.path());
         for (const bool showOriginal : {false, true}) {
             CollectedRows output(4096, '\0');
-            processor.writeRows(word + QStringLiteral(".com"), showOriginal, 0, output);
-            processor.writeRows(QStringLiteral("x"), showOriginal, 0, output);
+            RowFormat{}.write(processor, word + QStringLiteral(".com"), SplitOptions{showOriginal, 0}, output);
+            RowFormat{}.write(processor, QStringLiteral("x"), SplitOptions{showOriginal, 0}, output);
             const QByteArray expected =
                 showOriginal ? (word + QStringLiteral(".com - ") + word + QStringLiteral("\nx - x\n")).toUtf8()
                              : (word + QStringLiteral("\nx\n")).toUtf8();
