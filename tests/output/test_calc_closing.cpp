@@ -235,8 +235,7 @@ private slots:
         QTemporaryDir profile;
         const QString pipe = QStringLiteral("quorvane-closing-%1").arg(QCoreApplication::applicationPid());
         const CalcConnection connection{programFolder, pipe, windowlessOffice(profile.path())};
-        const QByteArray marker = connection.extraArguments.last().toUtf8(); // its profile
-        const testoffice::OfficeEnding ending(connection, marker);
+        const testoffice::OfficeEnding ending(connection, connection.extraArguments.last().toUtf8());
 
         QByteArray errors;
         const qint64 took = closeProgram({pipe, scratch.path(), profile.path(), closeAt}, errors);
@@ -247,7 +246,7 @@ private slots:
                      .entryList({QStringLiteral("*.ods"), QStringLiteral("*.tmp"), QStringLiteral(".~lock*")},
                                 QDir::Files | QDir::Hidden),
                  QStringList());
-        if (testoffice::processRuns(marker)) {
+        if (testoffice::processRuns(connection.extraArguments.last().toUtf8())) { // its profile
             calc::UnoOffice office(connection, calc::UnoOffice::Start::Never);
             QCOMPARE(testoffice::calcDocuments(office).size(), 0);
             office.release();

@@ -267,18 +267,16 @@ QStringList placesShowing(const QByteArray& text, QStringList files)
 {
     for (const QString& process : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs | QDir::NoDotAndDotDot))
         files << QStringLiteral("/proc/%1/cmdline").arg(process) << QStringLiteral("/proc/%1/environ").arg(process);
-    std::vector<QByteArray> paths;
-    for (const QString& file : std::as_const(files))
-        paths.push_back(QFile::encodeName(file));
     int found[2];
     if (::pipe2(found, O_CLOEXEC) != 0)
         return {QStringLiteral("(no pipe)")};
-    if (::fork() == 0) {
+    const pid_t reader = ::fork();
+    if (reader == 0) {
         if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0))
             ::_exit(1);
         static char contents[1 << 20];
-        for (int i = 0; i < int(paths.size()); ++i) {
-            const int handle = ::open(paths[size_t(i)].constData(), O_RDONLY);
+        for (int i = 0; i < int(files.size()); ++i) {
+            const int handle = ::open(QFile::encodeName(files[i]).constData(), O_RDONLY);
             const ssize_t size = handle < 0 ? 0 : ::read(handle, contents, sizeof contents);
             if (size > 0 && ::memmem(contents, size_t(size), text.constData(), size_t(text.size())) &&
                 ::write(found[1], &i, sizeof i) != sizeof i)
@@ -292,8 +290,9 @@ QStringList placesShowing(const QByteArray& text, QStringList files)
     for (int i = 0; ::read(found[0], &i, sizeof i) == sizeof i;)
         places.append(files.value(i));
     ::close(found[0]);
-    ::wait(nullptr);
-    return places;
+    int status = -1;
+    ::waitpid(reader, &status, 0);
+    return status == 0 ? places : QStringList{QStringLiteral("(the reader failed)")};
 }
 
 } // namespace
