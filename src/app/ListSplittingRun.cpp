@@ -149,6 +149,7 @@ void ListSplittingRun::startJobs(int first)
     settings.jobs = asked.jobCount();
     settings.batchNames = m_batchNames;
     settings.givesWay = true;
+    settings.kinds = true; // rows with pieces beyond the list stand out
     // The index was made when the words were loaded; the scores, if they are new, are made by the jobs' thread
     // (tens of milliseconds for a large list), not the window's.
     const int end = std::max(first, std::min(m_total, m_domains.count()));
@@ -207,6 +208,9 @@ void ListSplittingRun::keepRows(const SplitBatch& batch, qsizetype k)
             m_row += pieceOf(text, ends, piece);
         }
         m_kept.add(m_row);
+        const std::span<const PieceKind> kinds = results.kinds(split);
+        m_keptBeyondList.push_back(
+            std::any_of(kinds.begin(), kinds.end(), [](PieceKind kind) { return kind != PieceKind::Known; }));
     }
 }
 
@@ -214,8 +218,9 @@ void ListSplittingRun::appendKeptRows(const std::function<void()>& rowsAdded)
 {
     if (m_kept.isEmpty())
         return;
-    m_results.append(std::move(m_kept), true);
+    m_results.append(std::move(m_kept), true, m_keptBeyondList);
     m_kept = TextBlock();
+    m_keptBeyondList.clear();
     rowsAdded();
 }
 

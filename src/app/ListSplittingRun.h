@@ -9,6 +9,7 @@
 
 #include <functional>
 #include <memory>
+#include <vector>
 
 namespace quorvane {
 
@@ -98,6 +99,7 @@ private:
     std::unique_ptr<SplitBatch> m_current; // the batch the window is appending from
     TextBlock m_kept;                      // rows appended at the next yield that takes events
     QString m_row;                         // the row being built
+    std::vector<bool> m_keptBeyondList;    // per kept row: whether its split holds a piece beyond the word list
 };
 
 } // namespace quorvane

@@ -53,6 +53,7 @@ const QString listToolTip =
     QStringLiteral("Double-click item to remove it. Move | line to right and out of window to reveal full names.");
 constexpr int columnWidthTwips = 7000;
 constexpr int maxBestSplits = 1000;
+const QColor beyondListColour(0xb3, 0x59, 0x00);
 
 QFont controlFont()
 {
@@ -278,6 +279,12 @@ void MainWindow::buildControls()
     m_wordListFrame->setStyle(frameStyle);
     m_startSplitting = makeButton(this, "PushButton9", QStringLiteral("Start Splitting"), 120, 6490 + grown, 7800, 405);
     m_resultView = makeList("ListView2", m_resultList, 8040, 120, 7800, 5235 + grown);
+    // A row whose split holds a piece beyond the word list (a letter spelled alone, a stretch no list holds)
+    // stands out in its colour; its text stays as it is for the exports.
+    m_resultList.setFlaggedData(Qt::ForegroundRole, beyondListColour);
+    m_resultList.setFlaggedData(Qt::ToolTipRole,
+                                listToolTip + QStringLiteral("\nThis split holds letters spelled one "
+                                                             "by one or a stretch no word list holds."));
     m_events->setLists({m_domainView, &m_domainList},
                        {m_resultView, &m_resultList, [this] { return m_output && m_output->refuseWhileExporting(); }});
     m_rankResults = new QAction(QStringLiteral("Most Likely Splits First"), m_resultView);

@@ -34,7 +34,8 @@ QString helpText()
                "\"Most Likely Splits First\" each name's rows come in the order of their likelihood.\r\n"
                "Likeliest splits, best: each name gets only its likeliest split, or as many as the number beside it, "
                "best first. These may go beyond the word list: letters spelled one by one, as names spell "
-               "abbreviations (\"T V Shows On D V D\"), and stretches of letters no list holds. "
+               "abbreviations (\"T V Shows On D V D\"), and stretches of letters no list holds; such rows are "
+               "shown in brown, and saved and copied as they read. "
                "\"Cut where the case changes\" splits a name typed in mixed case where its capitals say "
                "(\"BlueOceanTravelGuide.com\"). These rows are those of quorvane-split --best N.\r\n\r\n"
                "If you have any questions about the results you can email ") +

@@ -58,15 +58,26 @@ QStringList TextListModel::texts() const
 bool TextListModel::isChecked(int row) const
 {
     checkRow(row);
-    return m_marks == Marks::Checkable && m_checked[static_cast<size_t>(row)] != 0;
+    return m_marks == Marks::Checkable && (m_checked[static_cast<size_t>(row)] & checkedMark) != 0;
+}
+
+bool TextListModel::isFlagged(int row) const
+{
+    checkRow(row);
+    return m_marks == Marks::Checkable && (m_checked[static_cast<size_t>(row)] & flagMark) != 0;
+}
+
+void TextListModel::setFlaggedData(int role, const QVariant& value)
+{
+    m_flaggedData[role] = value;
 }
 
 void TextListModel::setChecked(int row, bool checked)
 {
     checkRow(row);
-    if (m_marks != Marks::Checkable || (m_checked[static_cast<size_t>(row)] != 0) == checked)
+    if (m_marks != Marks::Checkable || isChecked(row) == checked)
         return;
-    m_checked[static_cast<size_t>(row)] = checked ? 1 : 0;
+    m_checked[static_cast<size_t>(row)] ^= checkedMark;
     const QModelIndex changed = index(row, 0);
     emit dataChanged(changed, changed, {Qt::CheckStateRole});
 }
@@ -76,7 +87,8 @@ void TextListModel::append(const QString& text, bool checked)
     append(QStringList{text}, checked);
 }
 
-template <typename AddTexts> void TextListModel::appendRows(qsizetype added, bool checked, AddTexts&& addTexts)
+template <typename AddTexts>
+void TextListModel::appendRows(qsizetype added, bool checked, AddTexts&& addTexts, const std::vector<bool>* flagged)
 {
     if (added == 0)
         return;
@@ -90,8 +102,12 @@ template <typename AddTexts> void TextListModel::appendRows(qsizetype added, boo
     else
         beginInsertRows(QModelIndex(), first, first + static_cast<int>(added) - 1);
     addTexts();
-    if (m_marks == Marks::Checkable)
-        m_checked.resize(m_checked.size() + static_cast<size_t>(added), checked ? 1 : 0);
+    if (m_marks == Marks::Checkable) {
+        const size_t before = m_checked.size();
+        m_checked.resize(before + static_cast<size_t>(added), checked ? checkedMark : 0);
+        for (size_t k = 0; flagged && k < flagged->size() && k < size_t(added); ++k)
+            m_checked[before + k] |= (*flagged)[k] ? flagMark : 0;
+    }
     if (reset)
         endResetModel();
     else
@@ -115,9 +131,10 @@ void TextListModel::append(const TextBlock& texts, bool checked)
     appendRows(texts.count(), checked, [&] { m_texts.add(texts); });
 }
 
-void TextListModel::append(TextBlock&& texts, bool checked)
+void TextListModel::append(TextBlock&& texts, bool checked, const std::vector<bool>& flagged)
 {
-    appendRows(texts.count(), checked, [&] { m_texts.add(std::move(texts)); });
+    appendRows(
+        texts.count(), checked, [&] { m_texts.add(std::move(texts)); }, &flagged);
 }
 
 void TextListModel::remove(int row)
@@ -213,10 +230,10 @@ QVariant TextListModel::data(const QModelIndex& index, int role) const
         return m_texts.text(index.row());
     case Qt::CheckStateRole:
         if (m_marks == Marks::Checkable)
-            return m_checked[static_cast<size_t>(index.row())] != 0 ? Qt::Checked : Qt::Unchecked;
+            return isChecked(index.row()) ? Qt::Checked : Qt::Unchecked;
         return {};
     default:
-        return {};
+        return isFlagged(index.row()) ? m_flaggedData.value(role) : QVariant();
     }
 }
 

@@ -3,6 +3,7 @@
 #include "text/TextBlock.h"
 
 #include <QAbstractItemModel>
+#include <QHash>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -33,6 +34,9 @@ public:
     // A removal of more separate runs of rows than this reaches the views as a reset: each run told apart
     // would cost the views a pass over the rows after it.
     static constexpr qsizetype resetRemovalRuns = 16;
+    // The marks of a row.
+    static constexpr quint8 checkedMark = 1;
+    static constexpr quint8 flagMark = 2;
 
     explicit TextListModel(Marks marks = Marks::None, QObject* parent = nullptr);
 
@@ -48,8 +52,12 @@ public:
     void copyText(int row, QString& out) const;
     QStringList texts() const;
     bool isChecked(int row) const;
-    // The rows as they are kept, and one check mark per row (none for a list without marks): for tight loops
-    // over many rows. Valid until the list changes.
+    // A checkable list's rows may be flagged when appended; a flagged row gives the data set here for a role
+    // (the window's colour for rows beyond the word list, say). The texts stay as they are.
+    bool isFlagged(int row) const;
+    void setFlaggedData(int role, const QVariant& value);
+    // The rows as they are kept, and one byte of marks per row (none for a list without marks; checkedMark and
+    // flagMark): for tight loops over many rows. Valid until the list changes.
     const TextBlock& textBlock() const { return m_texts; }
     const std::vector<quint8>& checkMarks() const { return m_checked; }
     void setChecked(int row, bool checked);
@@ -58,8 +66,9 @@ public:
     // Appends every text as a row of its own in one insertion.
     void append(const QStringList& texts, bool checked = false);
     void append(const TextBlock& texts, bool checked = false);
-    // The same, taking the block's buffers over when the list is empty.
-    void append(TextBlock&& texts, bool checked = false);
+    // The same, taking the block's buffers over when the list is empty; the rows whose place in `flagged` is
+    // true are flagged.
+    void append(TextBlock&& texts, bool checked = false, const std::vector<bool>& flagged = {});
     // Removes one row; throws Failure when the row does not exist.
     void remove(int row);
     // Removes every row given (in any order, repeats allowed) in one pass over the list: each run of
@@ -81,14 +90,16 @@ public:
 private:
     bool isRow(const QModelIndex& index) const;
     void checkRow(int row) const;
-    template <typename AddTexts> void appendRows(qsizetype added, bool checked, AddTexts&& addTexts);
+    template <typename AddTexts>
+    void appendRows(qsizetype added, bool checked, AddTexts&& addTexts, const std::vector<bool>* flagged = nullptr);
 
     Marks m_marks;
     QString m_caption;
     TextBlock m_texts;
-    // One byte per row (1 checked, 0 not), empty for a list without marks: removing a row moves the marks
-    // after it in one memmove, where a vector of bits moves them one bit at a time.
+    // One byte of marks per row, empty for a list without marks: removing a row moves the marks after it in
+    // one memmove, where a vector of bits moves them one bit at a time.
     std::vector<quint8> m_checked;
+    QHash<int, QVariant> m_flaggedData;
 };
 
 } // namespace quorvane

@@ -37,7 +37,10 @@ public:
     qsizetype end(int row) const { return m_runEnds[size_t(row - m_first) + 1]; }
     qsizetype length(int row) const { return end(row) - begin(row); }
     QStringView text(int row) const { return QStringView(m_characters + begin(row), length(row)); }
-    bool isChecked(int row) const { return m_marks && (*m_marks)[static_cast<size_t>(row)] != 0; }
+    bool isChecked(int row) const
+    {
+        return m_marks && ((*m_marks)[static_cast<size_t>(row)] & TextListModel::checkedMark) != 0;
+    }
     // The longest text of the rows first to end - 1.
     qsizetype longest(int first, int end) const;
 

@@ -105,6 +105,7 @@ void SplittingRun::run(NameSource& source, BatchSink& sink)
             BatchRows& rows = *filling.rows;
             rows.clear();
             filling.results.clear();
+            filling.results.wantsKinds = m_settings.kinds && m_settings.split.guesses.beyondList;
             formatter.setOutput(rows);
             SplitReceiver& receiver = keepsResults ? static_cast<SplitReceiver&>(filling.results) : formatter;
             // Rows past what a job keeps are handed on at once, which waits for the batch's turn and makes this

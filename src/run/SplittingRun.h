@@ -103,6 +103,8 @@ public:
         // The jobs give way to the other threads of the process (the window's), which then answers at once
         // however busy they are.
         bool givesWay = false;
+        // A sink of results is told each piece's kind, when pieces beyond the list may be found.
+        bool kinds = false;
     };
 
     // `processor` is the first job's and the prototype of the others' (its search index is shared, not built

@@ -365,14 +365,21 @@ private slots:
             arguments.prepend(QStringLiteral("-o"));
         if (ranked)
             arguments.prepend(QStringLiteral("--rank"));
-        const auto splitter = testfiles::runProgram(testfiles::applicationFolder() + QStringLiteral("/quorvane-split"),
-                                                    arguments, QByteArray());
+        const QString program = testfiles::applicationFolder() + QStringLiteral("/quorvane-split");
+        const auto splitter = testfiles::runProgram(program, arguments, QByteArray());
         QVERIFY(rows.size() > (best > 0 ? 600 : 700));
         QCOMPARE(rows.join(QLatin1Char('\n')).toUtf8() + '\n', splitter.out);
         // The entry as typed, trimmed, before its split; the rows themselves are tested on quorvane-split's.
         QVERIFY(rows.contains((shown ? QStringLiteral("sunsetphotos.com - ") : QString()) +
                               QStringLiteral("sunset photos")));
         QCOMPARE(marks(window.resultList()), QList<bool>(rows.size(), true));
+        // A row stands out where quorvane-split's TSV gives a piece of its split a kind beyond the list.
+        arguments += {QStringLiteral("--format"), QStringLiteral("tsv")};
+        const QByteArrayList tsv = testfiles::runProgram(program, arguments, QByteArray()).out.split('\n');
+        for (int row = 0; row < rows.size(); ++row) {
+            const QByteArray kinds = tsv.value(row).split('\t').value(4);
+            QCOMPARE(window.resultList().isFlagged(row), kinds.contains("letter") || kinds.contains("unknown"));
+        }
     }
 };
 
