@@ -322,8 +322,8 @@ public:
                 withoutGil([&] { m_current = std::move(m_next); });
                 continue;
             }
-            // Once this chunk is split, the next one is split while this one's splits are handed out.
-            if (!m_next && m_current->split())
+            // The next chunk is split while this one's splits are handed out.
+            if (!m_next)
                 m_next = splitAhead();
             py::list splits = takeBatch(*batch);
             if (!splits.empty())
