@@ -118,6 +118,8 @@ MainWindow::MainWindow(const MainWindowSetup& setup, QWidget* parent)
     if (!setup.settings)
         m_ownSettings = std::make_unique<Settings>();
     m_settings = setup.settings ? setup.settings : m_ownSettings.get();
+    // Choices are written behind the window; one that could not be is told when the writer finds out.
+    m_settings->onWriteFailure([this](const QString& message) { m_prompter->message(message); });
     m_pointer = std::make_unique<WindowPointer>(*this);
 
     setObjectName(QStringLiteral("Form1"));
@@ -134,7 +136,10 @@ MainWindow::MainWindow(const MainWindowSetup& setup, QWidget* parent)
     m_spreadsheet = setup.spreadsheet ? setup.spreadsheet : m_ownSpreadsheet.get();
 }
 
-MainWindow::~MainWindow() = default;
+MainWindow::~MainWindow()
+{
+    m_settings->onWriteFailure({});
+}
 
 Pointer& MainWindow::pointer()
 {

@@ -2,7 +2,10 @@
 
 #include "core/Failure.h"
 
+#include <QCoreApplication>
 #include <QSettings>
+
+#include <utility>
 
 namespace quorvane {
 
@@ -26,26 +29,110 @@ QString flag(bool on)
 
 } // namespace
 
-Settings::Settings()
-    : m_store(std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Tarnwick"),
-                                          QStringLiteral("Quorvane")))
-{}
+namespace {
 
-Settings::Settings(const QString& path) : m_store(std::make_unique<QSettings>(path, QSettings::IniFormat)) {}
+std::unique_ptr<QSettings> openStore(const QString& path)
+{
+    if (path.isEmpty())
+        return std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Tarnwick"),
+                                           QStringLiteral("Quorvane"));
+    return std::make_unique<QSettings>(path, QSettings::IniFormat);
+}
 
-Settings::~Settings() = default;
+QString notWritten(const QString& location)
+{
+    return QStringLiteral("The settings could not be written to %1").arg(location);
+}
+
+} // namespace
+
+Settings::Settings() : m_store(openStore(QString())) {}
+
+Settings::Settings(const QString& path) : m_store(openStore(path)), m_path(path) {}
+
+Settings::~Settings()
+{
+    {
+        std::lock_guard lock(m_mutex);
+        m_stopping = true;
+    }
+    m_changed.notify_all();
+    if (m_writer.joinable())
+        m_writer.join();
+}
 
 QString Settings::read(const QString& key, const QString& fallback) const
 {
+    const auto chosen = m_chosen.constFind(key);
+    if (chosen != m_chosen.constEnd())
+        return *chosen;
     return m_store->value(groupPrefix + key, fallback).toString();
 }
 
 void Settings::write(const QString& key, const QString& value)
 {
-    m_store->setValue(groupPrefix + key, value);
-    m_store->sync();
-    if (m_store->status() != QSettings::NoError)
-        throw Failure(QStringLiteral("The settings could not be written to %1").arg(location()));
+    // The file also holds the DomainList, tens of megabytes with a long one: rewriting it here would stall the
+    // window, so a thread of its own writes it, the latest value of each key, and this thread never touches a
+    // store while it does (stores of one file share a cache under one lock).
+    m_chosen.insert(key, value);
+    {
+        std::lock_guard lock(m_mutex);
+        m_pending.insert(key, value);
+        if (!m_writer.joinable())
+            m_writer = std::thread([this] { writeChoices(); });
+    }
+    m_changed.notify_all();
+}
+
+void Settings::writeChoices()
+{
+    const std::unique_ptr<QSettings> store = openStore(m_path);
+    std::unique_lock lock(m_mutex);
+    for (;;) {
+        m_changed.wait(lock, [this] { return m_stopping || !m_pending.isEmpty(); });
+        if (m_pending.isEmpty())
+            return;
+        const QHash<QString, QString> batch = std::exchange(m_pending, {});
+        m_writing = true;
+        lock.unlock();
+        for (auto value = batch.constBegin(); value != batch.constEnd(); ++value)
+            store->setValue(groupPrefix + value.key(), value.value());
+        store->sync();
+        const bool failed = store->status() != QSettings::NoError;
+        if (failed) {
+            const QString message = notWritten(store->fileName());
+            QMetaObject::invokeMethod(
+                &m_receiver, [this, message] { tell(message); }, Qt::QueuedConnection);
+        }
+        lock.lock();
+        m_writing = false;
+        m_changed.notify_all();
+    }
+}
+
+void Settings::tell(const QString& message)
+{
+    if (m_report)
+        m_report(message);
+    else
+        m_unreported = message;
+}
+
+void Settings::onWriteFailure(std::function<void(const QString&)> report)
+{
+    m_report = std::move(report);
+}
+
+void Settings::flush()
+{
+    {
+        std::unique_lock lock(m_mutex);
+        m_changed.wait(lock, [this] { return m_pending.isEmpty() && !m_writing; });
+    }
+    // A failure the writer posted is told here when nobody listens for it.
+    QCoreApplication::sendPostedEvents(&m_receiver);
+    if (!m_unreported.isEmpty())
+        throw Failure(std::exchange(m_unreported, QString()));
 }
 
 QString Settings::option() const
@@ -135,7 +222,19 @@ QString Settings::domainList() const
 
 void Settings::storeDomainList(const QString& joined)
 {
-    write(domainListKey, joined);
+    // Written through at once: it is stored as the window closes, after every choice, and kept whatever became
+    // of those.
+    bool choicesFailed = false;
+    try {
+        flush();
+    } catch (const Failure&) {
+        choicesFailed = true;
+    }
+    m_chosen.insert(domainListKey, joined);
+    m_store->setValue(groupPrefix + domainListKey, joined);
+    m_store->sync();
+    if (choicesFailed || m_store->status() != QSettings::NoError)
+        throw Failure(notWritten(location()));
 }
 
 QString Settings::location() const

@@ -1,14 +1,20 @@
 #pragma once
 
+#include <QHash>
+#include <QObject>
 #include <QString>
 
+#include <condition_variable>
+#include <functional>
 #include <memory>
+#include <mutex>
+#include <thread>
 
 class QSettings;
 
 namespace quorvane {
 
-// The per-user settings: their keys and defaults, values kept as stored.
+// The per-user settings: their keys and defaults, values kept as stored, choices written on a thread of their own.
 class Settings final
 {
 public:
@@ -51,12 +57,32 @@ public:
     // Where the values live (a file path), for messages.
     QString location() const;
 
+    // Called on this object's thread with the message when a choice could not be written; without one, the
+    // next flush() throws it.
+    void onWriteFailure(std::function<void(const QString&)> report);
+    // Waits until every choice stored so far is on disk; throws Failure when one could not be written.
+    void flush();
+
 private:
     QString read(const QString& key, const QString& fallback) const;
-    // Writes the value through to the store; throws Failure when the store cannot be written.
+    // Hands the value to the writer thread, which writes the file without holding up this thread.
     void write(const QString& key, const QString& value);
+    void writeChoices();
+    void tell(const QString& message);
 
     std::unique_ptr<QSettings> m_store;
+    QString m_path;                   // the INI file, or empty for the user's store
+    QHash<QString, QString> m_chosen; // values stored through this object, read back without the store
+    std::function<void(const QString&)> m_report;
+    QString m_unreported;
+    QObject m_receiver; // runs failure reports on this object's thread
+
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    QHash<QString, QString> m_pending; // guarded by m_mutex
+    bool m_writing = false;            // guarded by m_mutex
+    bool m_stopping = false;           // guarded by m_mutex
+    std::thread m_writer;
 };
 
 } // namespace quorvane

@@ -6,6 +6,7 @@
 #include "TestFiles.h"
 #include "WindowHarness.h"
 #include "core/EventPump.h"
+#include "core/Failure.h"
 
 #include <QCheckBox>
 #include <QRadioButton>
@@ -50,6 +51,42 @@ class TestHostileSettings : public QObject
     Q_OBJECT
 
 private slots:
+    void choicesReachTheFileLastValueKept_data()
+    {
+        QTest::addColumn<bool>("folder");
+        QTest::addColumn<bool>("destroy");
+        QTest::newRow("flushed") << false << false;
+        QTest::newRow("destroyed") << false << true;
+        QTest::newRow("file is a folder: flush throws") << true << false;
+    }
+
+    void choicesReachTheFileLastValueKept()
+    {
+        QFETCH(bool, folder);
+        QFETCH(bool, destroy);
+        QTemporaryDir temporary;
+        const QString path = temporary.filePath(QStringLiteral("settings.ini"));
+        QVERIFY(!folder || QDir().mkpath(path));
+        auto settings = std::make_unique<Settings>(path);
+        settings->storeOption(2);
+        settings->storeOption(3);
+        settings->storeCaseHints(false);
+        QCOMPARE(settings->option(), QStringLiteral("3"));
+        if (destroy)
+            settings.reset();
+        bool threw = false;
+        try {
+            if (settings)
+                settings->flush();
+        } catch (const Failure& failure) {
+            threw = true;
+            QCOMPARE(failure.description(), notWritten(path));
+        }
+        QCOMPARE(threw, folder);
+        if (!folder)
+            QCOMPARE(testfiles::readBytes(path), QByteArray("[Quorvane]\nCase%20Hints=0\nOption=3\n"));
+    }
+
     void unwritableStoreIsToldAndTheCommandsGoOn_data()
     {
         QTest::addColumn<bool>("fileAsFolder");
@@ -74,12 +111,13 @@ private slots:
         QVERIFY(window.Form_Load());
         QVERIFY(run.prompter.shown().isEmpty());
 
-        // Option buttons and the display option: told once each, and the choice still takes effect.
+        // Option buttons and the display option:
+        // told once each as the writer finds out, and the choice still takes effect.
         window.findChild<QRadioButton*>(QStringLiteral("Option3"))->click();
-        QCOMPARE(run.prompter.messages(), QStringList{notWritten(path)});
+        QTRY_COMPARE(run.prompter.messages(), QStringList{notWritten(path)});
         QCOMPARE(window.dictionary().size(), 10000);
         window.findChild<QCheckBox*>(QStringLiteral("Check5"))->click();
-        QCOMPARE(run.prompter.messages(), (QStringList{notWritten(path), notWritten(path)}));
+        QTRY_COMPARE(run.prompter.messages(), (QStringList{notWritten(path), notWritten(path)}));
 
         window.domainList().append(QStringLiteral("sunsetphotos.com"));
         window.PushButton9_Click();
