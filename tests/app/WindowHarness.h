@@ -44,6 +44,8 @@ public:
     }
     QVariant storedSetting(const QString& key) const
     {
+        if (m_settings)
+            m_settings->flush();
         QSettings store(settingsPath(), QSettings::IniFormat);
         return store.value(QStringLiteral("Quorvane/") + key);
     }
