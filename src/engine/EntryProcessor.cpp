@@ -146,7 +146,8 @@ bool EntryProcessor::searchInto(QStringView text, const SplitOptions& options, S
     KeptUnits kept{options.maxKeptUnits, text.size()};
     const bool withKinds = receiver.wantsKinds;
     return forEachSplit(
-        text, options, receiver.wantsScores, [&](const qint32* ends, qsizetype pieces, qsizetype same, qint64 score) {
+        text, options, receiver.wantsScores, guessing,
+        [&](const qint32* ends, qsizetype pieces, qsizetype same, qint64 score) {
             if (kept.exceededBy(pieces))
                 return false;
             FoundSplit split{std::span<const qint32>(ends, static_cast<std::size_t>(pieces)), same, score, {}};

@@ -73,9 +73,10 @@ public:
 
     // The splits of one text in the order asked, both orders behind one call: `sink(ends, pieces, firstNew,
     // score)` as for Segmenter::forEachSplit, with the split's score when `withScores` (0 otherwise; ranked
-    // splits always carry theirs). Returns true when cut by the bound; throws Failure as search() does.
+    // splits always carry theirs); `guessing` is ExtraPieces::applyTo(text, options.guesses), which the caller
+    // has decided. Returns true when cut by the bound; throws Failure as search() does.
     template <typename Sink>
-    bool forEachSplit(QStringView text, const SplitOptions& options, bool withScores, Sink&& sink);
+    bool forEachSplit(QStringView text, const SplitOptions& options, bool withScores, bool guessing, Sink&& sink);
 
     // split() with `sink(text, ends, score)` as the receiver (a false return stops the splits as cut), the
     // score given when `withScores`.
@@ -138,7 +139,8 @@ private:
 };
 
 template <typename Sink>
-bool EntryProcessor::forEachSplit(QStringView text, const SplitOptions& options, bool withScores, Sink&& sink)
+bool EntryProcessor::forEachSplit(QStringView text, const SplitOptions& options, bool withScores, bool guessing,
+                                  Sink&& sink)
 {
     m_extraInUse = false;
     if (options.order == SplitOrder::Search) {
@@ -167,7 +169,7 @@ bool EntryProcessor::forEachSplit(QStringView text, const SplitOptions& options,
         Segmenter::throwTooLong(text.size());
     const RankedWanted ranked = rankedWanted(options);
     m_ranked.setMemoryLimit(options.maxSearchBytes);
-    if (ExtraPieces::applyTo(text, options.guesses)) {
+    if (guessing) {
         m_segmenter.findPieces(text, m_lattice, options.guesses.beyondList);
         m_extra.build(text, m_lattice, scores(), options.guesses);
         m_extraInUse = true;
@@ -178,7 +180,7 @@ bool EntryProcessor::forEachSplit(QStringView text, const SplitOptions& options,
         m_segmenter.findPieces(text, m_lattice);
         m_ranked.start(text, m_lattice, scores(), ranked.wanted);
     }
-    const bool guessing = m_extraInUse && options.guesses.beyondList;
+    const bool beyondList = m_extraInUse && options.guesses.beyondList;
     m_givenGuesses.clear();
     m_writtenBefore.clear();
     qsizetype given = 0;
@@ -186,7 +188,7 @@ bool EntryProcessor::forEachSplit(QStringView text, const SplitOptions& options,
         while ((ranked.wanted <= 0 || given < ranked.wanted) && m_ranked.next()) {
             std::span<const qint32> ends = m_ranked.ends();
             qsizetype firstNew = m_ranked.firstNew();
-            if (guessing) {
+            if (beyondList) {
                 m_extra.writeOut(ends, m_written, m_runLetter);
                 if (!m_givenGuesses.insert(m_written).second)
                     continue;
@@ -204,7 +206,7 @@ bool EntryProcessor::forEachSplit(QStringView text, const SplitOptions& options,
         // The list is cut when a further split is written unlike all given: with runs of letters, the splits
         // left may all write their letters as one given did.
         bool cut = ranked.isBound && m_ranked.hasMore();
-        while (cut && guessing) {
+        while (cut && beyondList) {
             if (!m_ranked.next()) {
                 cut = false;
                 break;

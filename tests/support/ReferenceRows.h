@@ -29,7 +29,7 @@ struct ReferenceRows
         }
         const QString start = options.showOriginal ? trimBlanks(entry).toString() + QStringLiteral(" - ") : QString();
         try {
-            cut = processor.forEachSplit(text, options, false,
+            cut = processor.forEachSplit(text, options, false, ExtraPieces::applyTo(text, options.guesses),
                                          [&](const qint32* ends, qsizetype pieces, qsizetype, qint64) {
                                              QString row = start;
                                              for (qsizetype k = 0; k < pieces; ++k) {
