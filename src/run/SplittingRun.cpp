@@ -54,6 +54,8 @@ void SplittingRun::run(NameSource& source, BatchSink& sink)
     std::mutex spareLock; // batches handed on, kept for the next ones
     std::vector<BatchPointer> spares;
     qint64 namesTaken = 0;
+    // The first batches are small, so that the first rows come after one name however long its splitting takes.
+    qsizetype nextBatchNames = 1;
 
     OrderedBatches<BatchPointer> batches(maxWaitingPerJob * static_cast<std::size_t>(m_settings.jobs),
                                          [&](BatchPointer& batch) {
@@ -93,7 +95,8 @@ void SplittingRun::run(NameSource& source, BatchSink& sink)
                 // Once stopped, the batch taken last is empty.
                 if (m_stopping.load())
                     return false;
-                source.read(*batch, m_settings.batchNames);
+                source.read(*batch, std::min(nextBatchNames, m_settings.batchNames));
+                nextBatchNames *= 2;
                 namesTaken += static_cast<qint64>(batch->nameEnds.size());
                 // After every name has been read, this empty batch still takes its turn.
                 return !batch->nameEnds.empty() || !batch->problem.isEmpty();
@@ -123,6 +126,11 @@ void SplittingRun::run(NameSource& source, BatchSink& sink)
             const qsizetype count = static_cast<qsizetype>(filling.nameEnds.size());
             filling.outcomes.resize(static_cast<std::size_t>(count));
             for (qsizetype k = 0; k < count; ++k) {
+                // Once stopped, the names left in the batch are not split: a stop waits for one name, not a batch.
+                if (m_stopping.load(std::memory_order_relaxed)) {
+                    filling.outcomes.resize(static_cast<std::size_t>(k));
+                    break;
+                }
                 NameOutcome& named = filling.outcomes[static_cast<std::size_t>(k)];
                 static_cast<SplitOutcome&>(named) = processor.split(filling.name(k), m_settings.split, receiver);
                 named.rowsEnd = rows.size();

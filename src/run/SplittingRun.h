@@ -99,7 +99,7 @@ public:
         SplitOptions split;
         RowFormat format;
         int jobs = 1;
-        qsizetype batchNames = 1024; // names per batch
+        qsizetype batchNames = 1024; // names per batch, once the first batches (1, 2, 4 … names) are done
         // The jobs give way to the other threads of the process (the window's), which then answers at once
         // however busy they are.
         bool givesWay = false;

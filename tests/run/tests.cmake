@@ -1,1 +1,2 @@
 quorvane_add_test(NAME test_orderedbatches SOURCES run/test_orderedbatches.cpp)
+quorvane_add_test(NAME test_splittingrunbatches SOURCES run/test_splittingrunbatches.cpp)
