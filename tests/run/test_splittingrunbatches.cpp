@@ -58,10 +58,10 @@ private slots:
         QTest::addColumn<qsizetype>("names");
         QTest::addColumn<qsizetype>("stopAt");
         QTest::addColumn<QList<qsizetype>>("split");
-        QTest::newRow("growing to the batch size") << qsizetype(40) << qsizetype(0)
-                                                   << QList<qsizetype>{1, 2, 4, 8, 8, 8, 8, 1, 0};
-        QTest::newRow("fewer names than the first batches") << qsizetype(5) << qsizetype(0)
-                                                            << QList<qsizetype>{1, 2, 2, 0};
+        QTest::newRow("growing to the batch size")
+            << qsizetype(40) << qsizetype(0) << QList<qsizetype>{1, 2, 4, 8, 8, 8, 8, 1, 0};
+        QTest::newRow("fewer names than the first batches")
+            << qsizetype(5) << qsizetype(0) << QList<qsizetype>{1, 2, 2, 0};
         QTest::newRow("stopped: no batch after") << qsizetype(40) << qsizetype(2) << QList<qsizetype>{1, 2};
     }
     void batchesGrowFromOneName()
