@@ -28,9 +28,9 @@ LAYOUT = {'start': (120, 7090, 7800, 405), 'help': (120, 120, 7800, 405), 'list2
 def load_driver(path, display, bin_dir):
     os.environ['AUD_DISPLAY'] = display
     os.environ['QV_APPDIR'] = bin_dir
-    spec = importlib.util.spec_from_file_location('windrv', path)
-    driver = importlib.util.module_from_spec(spec)
-    spec.loader.exec_module(driver)
+    found = importlib.util.spec_from_file_location('windrv', path)
+    driver = importlib.util.module_from_spec(found)
+    found.loader.exec_module(driver)
     driver.CTL.update(LAYOUT)
     return driver
 
